@@ -1,0 +1,108 @@
+#pragma once
+
+#include <atomic>
+#include <condition_variable>
+#include <ctime>
+#include <deque>
+#include <functional>
+#include <mutex>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "DestIndex.h"
+#include "FileSystem.h"
+#include "RunConstants.h"
+
+namespace tandrel {
+
+class CJobQueue;
+
+// The worker: a thread with its own small message queue that waits for UM_RUN_JOBS and then
+// runs every job in the job queue, one after the other, framing each job's lines with a
+// time-stamped header and a separator, driving the progress display, and announcing the end
+// of the run with IRunMonitor::PostJobsDone.
+//
+// Threads: Start, PostThreadMessage, CancelRun, Stop and the destructor are called on the
+// controlling (user-interface) thread. OnRunJobs and everything below it run on the worker
+// thread, or on the caller's thread when a test calls them directly with no thread started.
+class CBackup {
+public:
+    explicit CBackup(CJobQueue& queue, FileSystem& fs = DefaultFileSystem());
+    ~CBackup();  // Stop()
+    CBackup(const CBackup&) = delete;
+    CBackup& operator=(const CBackup&) = delete;
+
+    // Starts the thread; it waits for UM_RUN_JOBS.
+    void Start();
+    // Queues a message for the worker. Only UM_RUN_JOBS is understood. False when the thread
+    // is not running or the message is unknown.
+    bool PostThreadMessage(int message);
+    // Ends the current run as soon as possible: the copy in flight is abandoned (its temporary
+    // removed, the destination file left as it was), the job's separator is still written,
+    // the remaining jobs are dropped, and the run ends as usual with the bar reset and the
+    // notice posted. Harmless when no run is going. Any thread; async-signal-safe.
+    void CancelRun();
+    // Cancels any run, ends the thread and waits for it. Idempotent.
+    void Stop();
+
+    // The clock that stamps the run header; tests fix it.
+    void SetClock(std::function<time_t()> clock) { m_clock = std::move(clock); }
+
+    // The run loop for one UM_RUN_JOBS.
+    void OnRunJobs();
+    // Number of non-directory entries in all the trees (names beginning with "." included;
+    // links are entries, never followed).
+    int CountFiles(const std::deque<std::string>& roots);
+    // Brings destination root `dest` up to date with source root `source` and applies the
+    // run's action to the extra destination entries. Both roots end with '/'. `recycle` is
+    // used only when action is kActionMove.
+    void MirrorTree(const std::string& source, const std::string& dest, ExtraFileAction action,
+                    const std::string& recycle);
+
+    // The header line of a run started at `start`: "(Mon Mar 01 14:05:09 1999) " + 100 "-".
+    static std::string FormatHeader(time_t start);
+
+private:
+    struct Pending;  // one walk entry: relative path and whether its destination is usable
+
+    void RunJob(const std::string& source, const std::string& dest);
+    bool ListInto(const std::string& root, const std::string& prefix, bool sourceSide,
+                  bool destBlocked, std::deque<Pending>* dirs, std::deque<Pending>* files);
+    void CopyOne(const std::string& source, const std::string& dest, const std::string& rel,
+                 bool destBlocked);
+    bool IsNewer(const std::string& src, const std::string& dst);
+    void MakeRecyclePath(const std::string& recycle, const std::string& rel);
+    void ExtraEntries(const std::string& dest, ExtraFileAction action, const std::string& recycle);
+    void Step();
+    void WriteActionLine(bool ok, int verbId, const std::string& a, const std::string* b);
+    bool Cancelled() const { return m_cancel.load(std::memory_order_relaxed); }
+    void ThreadMain();
+
+    CJobQueue& m_queue;
+    FileSystem& m_fs;
+    std::function<time_t()> m_clock;
+
+    // The walk's working lists: waiting source entries, and destination entries listed and
+    // not yet matched (with an index that finds the first match in list order in O(1)).
+    std::deque<Pending> m_listSrcFiles;
+    std::deque<Pending> m_listSrcDirs;
+    DestIndex m_listDstFiles;
+    DestIndex m_listDstDirs;
+    int m_nSteps = 0;
+
+    // Per job: how the destination's file system compares names and times, and the recycle
+    // directory's path when it lies inside the destination (left out of the walk).
+    VolumeInfo m_destVolume;
+    std::string m_recycleInsideDest;
+
+    std::atomic<bool> m_cancel{false};
+    std::thread m_thread;
+    std::mutex m_msgMutex;
+    std::condition_variable m_msgCv;
+    std::deque<int> m_messages;
+    bool m_quit = false;
+    bool m_started = false;
+};
+
+}  // namespace tandrel

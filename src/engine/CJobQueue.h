@@ -1,0 +1,84 @@
+#pragma once
+
+#include <atomic>
+#include <deque>
+#include <fstream>
+#include <mutex>
+#include <string>
+
+#include "RunConstants.h"
+#include "RunSinks.h"
+
+namespace tandrel {
+
+class CBackup;
+class CPageBatch;
+
+// The jobs waiting to be run, the settings of the current run, the log file, and the links
+// the engine needs to the rest of the program. One instance, theJobQueue, lives for the whole
+// process; tests make their own.
+//
+// Threads: the user-interface thread adds jobs and starts a run while m_bRunning is clear;
+// the worker takes the jobs out while it handles UM_RUN_JOBS. The job lists are guarded by a
+// mutex all the same, so that a stop request or a test on another thread cannot tear them.
+// The log members are set by the user-interface thread only while no run is going.
+class CJobQueue {
+public:
+    CJobQueue();
+    virtual ~CJobQueue();
+    CJobQueue(const CJobQueue&) = delete;
+    CJobQueue& operator=(const CJobQueue&) = delete;
+
+    // Queues one job. Both roots get a trailing '/' when they lack one. Flag is carried
+    // through unchanged; the run does not act on it.
+    void AddJob(const std::string& source, const std::string& dest, int flag);
+    // Takes the oldest job out: 1, or 0 (changing nothing) when the queue is empty.
+    int GetNextJob(std::string* source, std::string* dest, int* flag);
+    int GetJobCount() const;
+    // Copies of the queued roots, oldest first (the run loop counts their files).
+    std::deque<std::string> SourceRoots() const;
+    std::deque<std::string> DestRoots() const;
+
+    // Sets the running flag, the run's action and recycle directory (a trailing '/' added to a
+    // non-empty one; an empty one stays empty) and posts UM_RUN_JOBS to the worker. Returns
+    // whether the post reached a running worker.
+    bool StartRun(ExtraFileAction action, const std::string& recycleDir);
+
+    // Hands `line` to the Status page and, when logging is enabled, appends it to the log
+    // file (opened, and emptied, at the first line that needs it). Worker thread.
+    void WriteLine(std::string_view line);
+    // Writes the log file's buffer out. Called by the worker at the end of each job.
+    void FlushLog();
+
+    // Directory checks used before a job is queued: 0 the directory exists, 1 the name is
+    // empty, 2 not found (missing, not a directory, or not readable).
+    static int CheckDirectory(const std::string& path);
+    // The text a failed check shows, "!" dropped: e.g. "Error: Directory name of 'To' not
+    // found...". `fieldId` is the string id of the field's name (3008, 3009, 3010).
+    static std::string DirectoryErrorText(int result, int fieldId);
+
+    CBackup* m_pThread = nullptr;
+    std::string m_strRecycleDir;
+    ExtraFileAction m_nRunAction = kActionKeep;
+    ILineSink* m_pPageLog = nullptr;
+    CPageBatch* m_pPageBatch = nullptr;
+    IRunMonitor* m_pSheet = nullptr;
+    std::string m_strLogFileName;
+    std::atomic<bool> m_bLogEnabled{false};
+    std::atomic<bool> m_bRunning{false};
+
+private:
+    mutable std::mutex m_mutex;
+    std::deque<std::string> m_listSource;
+    std::deque<std::string> m_listDest;
+    std::deque<int> m_listFlag;
+    std::ofstream m_logFile;
+    bool m_bLogOpened = false;
+};
+
+// Appends '/' to a non-empty path that does not end with one.
+std::string WithTrailingSlash(std::string path);
+
+extern CJobQueue theJobQueue;
+
+}  // namespace tandrel

@@ -1,0 +1,109 @@
+#pragma once
+
+#include <sys/types.h>
+
+#include <atomic>
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "Status.h"
+
+namespace tandrel {
+
+// What a directory entry is. Links are never followed: a link is a kind of its own, whatever
+// it points at.
+enum class EntryKind { kFile, kDirectory, kLink, kOther };
+
+struct DirEntry {
+    std::string name;  // bytes as the directory stores them, never "." or ".."
+    EntryKind kind = EntryKind::kOther;
+};
+
+struct EntryInfo {
+    EntryKind kind = EntryKind::kOther;
+    int64_t mtime_ns = 0;  // last-write time, nanoseconds since the epoch
+    mode_t mode = 0;       // permission bits only
+    uint64_t size = 0;
+};
+
+// What the engine needs to know about the file system a destination lives on.
+struct VolumeInfo {
+    // Names that differ only in ASCII case name the same entry (FAT, exFAT, SMB, case-folding
+    // directories).
+    bool case_insensitive = false;
+    // The coarsest step of last-write times it stores (FAT: two seconds).
+    int64_t time_granularity_ns = 1;
+};
+
+// The engine's only way to the disk. Every path is a full path of bytes; a directory path may
+// end with '/'. No call follows a link at the last component of a path it is given; the engine
+// makes sure it never builds a path through a link inside a tree it works on.
+//
+// Every call is safe to make from any thread; the implementation keeps no state between calls.
+// A failed call returns a Status that names the path concerned and the reason.
+class FileSystem {
+public:
+    virtual ~FileSystem() = default;
+
+    // The entries of `dir` other than "." and "..", sorted by the bytes of their names so that
+    // runs are repeatable. The kind comes from the directory listing where it gives one, from
+    // lstat otherwise. Fails (and fills nothing) when `dir` is missing, is a link, is not a
+    // directory or cannot be read.
+    virtual Status ListDirectory(const std::string& dir, std::vector<DirEntry>* entries) = 0;
+
+    // Looks `path` up without following a link at its end.
+    virtual Status Stat(const std::string& path, EntryInfo* info) = 0;
+
+    // Copies `src` to `dst`. A regular file gets its contents, permission bits and last-write
+    // time; a link is copied as a link with the same target text and its own last-write time.
+    // Any other kind (pipe, socket, device) fails with kUnsupported and is never opened.
+    // The copy is written to a temporary file in dst's directory (see MakeTempName) and renamed
+    // over dst only when complete, so dst holds the old file or the whole new one at every
+    // moment. An existing file or link at dst is replaced; a directory at dst fails.
+    // When *cancel becomes true the copy stops, the temporary is removed, and the result is
+    // Status::Cancelled; `cancel` may be null.
+    virtual Status CopyFile(const std::string& src, const std::string& dst,
+                            const std::atomic<bool>* cancel) = 0;
+
+    // Renames `src` (a file, link or other non-directory) to `dst`, replacing a file or link
+    // there; a directory at dst fails. Across file systems it is CopyFile then DeleteFile of
+    // src; if that delete fails, the entry exists in both places and the result says so.
+    virtual Status MoveFile(const std::string& src, const std::string& dst,
+                            const std::atomic<bool>* cancel) = 0;
+
+    // Removes a file, link or other non-directory. Refuses a directory.
+    virtual Status DeleteFile(const std::string& path) = 0;
+
+    // Creates one directory level. Fails with kExists when anything is already at `path`.
+    virtual Status CreateDirectory(const std::string& path) = 0;
+
+    // Removes an empty directory (never a link, never anything with content).
+    virtual Status RemoveDirectory(const std::string& path) = 0;
+
+    // Makes a regular file at `path` writable by its owner so that it can be replaced or
+    // deleted. A link, a missing entry or a file already writable: nothing to do, ok.
+    virtual Status MakeReplaceable(const std::string& path) = 0;
+
+    // Tells how the file system holding the directory `dir` compares names and stores times.
+    virtual Status GetVolumeInfo(const std::string& dir, VolumeInfo* info) = 0;
+
+    // Removes a temporary left behind by a copy that was killed. `path` must name an entry
+    // for which IsStaleTempName is true; anything else is refused with kInvalid.
+    virtual Status RemoveStaleTemp(const std::string& path) = 0;
+};
+
+// The process-wide POSIX implementation.
+FileSystem& DefaultFileSystem();
+
+// Name of a new temporary for a copy into some directory: ".tandrel-<pid>-<unique>.tmp".
+// The leading "." keeps it out of every walk.
+std::string MakeTempName();
+
+// True when `name` has the form MakeTempName gives and the process that made it no longer
+// exists (so no copy can still be writing it). Temporaries of living processes, this one
+// included, are never stale.
+bool IsStaleTempName(std::string_view name);
+
+}  // namespace tandrel
