@@ -1,0 +1,258 @@
+#include "FailingFileSystem.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+
+#include <cerrno>
+#include <utility>
+
+namespace tandrel {
+namespace {
+
+constexpr int64_t kNsPerSecond = 1000000000;
+
+bool EqualIgnoringAsciiCase(const std::string& a, const std::string& b) {
+    if (a.size() != b.size()) {
+        return false;
+    }
+    for (size_t i = 0; i < a.size(); ++i) {
+        unsigned char x = static_cast<unsigned char>(a[i]);
+        unsigned char y = static_cast<unsigned char>(b[i]);
+        if (x >= 'A' && x <= 'Z') {
+            x = static_cast<unsigned char>(x - 'A' + 'a');
+        }
+        if (y >= 'A' && y <= 'Z') {
+            y = static_cast<unsigned char>(y - 'A' + 'a');
+        }
+        if (x != y) {
+            return false;
+        }
+    }
+    return true;
+}
+
+// Rounds towards minus infinity to a multiple of `step`.
+int64_t FloorTo(int64_t ns, int64_t step) {
+    int64_t r = ns % step;
+    if (r < 0) {
+        r += step;
+    }
+    return ns - r;
+}
+
+}  // namespace
+
+FailingFileSystem::FailingFileSystem(FileSystem& base) : base_(base) {}
+
+void FailingFileSystem::FailOn(Op op, std::string path_substring, Status::Code code,
+                               std::string reason, int times) {
+    std::lock_guard<std::mutex> lock(mutex_);
+    rules_.push_back(Rule{op, std::move(path_substring), code, std::move(reason), times});
+}
+
+void FailingFileSystem::ClearFailures() {
+    std::lock_guard<std::mutex> lock(mutex_);
+    rules_.clear();
+}
+
+void FailingFileSystem::SetHook(Hook hook) {
+    std::lock_guard<std::mutex> lock(mutex_);
+    hook_ = std::move(hook);
+}
+
+void FailingFileSystem::SimulateVolume(std::optional<VolumeInfo> info) {
+    std::lock_guard<std::mutex> lock(mutex_);
+    volume_ = info;
+}
+
+std::vector<FailingFileSystem::Call> FailingFileSystem::Calls() const {
+    std::lock_guard<std::mutex> lock(mutex_);
+    return calls_;
+}
+
+int FailingFileSystem::CallCount(Op op) const {
+    std::lock_guard<std::mutex> lock(mutex_);
+    int n = 0;
+    for (const Call& call : calls_) {
+        n += call.op == op ? 1 : 0;
+    }
+    return n;
+}
+
+int FailingFileSystem::InjectedFailures() const {
+    std::lock_guard<std::mutex> lock(mutex_);
+    return injected_;
+}
+
+Status FailingFileSystem::Enter(Op op, const std::string& path, const std::string& path2) {
+    Hook hook;
+    Status injected;
+    {
+        std::lock_guard<std::mutex> lock(mutex_);
+        calls_.push_back(Call{op, path, path2});
+        hook = hook_;
+        for (Rule& rule : rules_) {
+            if (rule.op != op || rule.remaining == 0) {
+                continue;
+            }
+            const std::string* hit = nullptr;
+            if (path.find(rule.substring) != std::string::npos) {
+                hit = &path;
+            } else if (!path2.empty() && path2.find(rule.substring) != std::string::npos) {
+                hit = &path2;
+            }
+            if (hit == nullptr) {
+                continue;
+            }
+            if (rule.remaining > 0) {
+                --rule.remaining;
+            }
+            ++injected_;
+            injected = Status::Error(rule.code, *hit, rule.reason);
+            break;
+        }
+    }
+    if (hook) {
+        hook(Call{op, path, path2});
+    }
+    return injected;
+}
+
+std::string FailingFileSystem::Resolve(const std::string& path) {
+    {
+        std::lock_guard<std::mutex> lock(mutex_);
+        if (!volume_ || !volume_->case_insensitive) {
+            return path;
+        }
+    }
+    std::string out;
+    size_t pos = 0;
+    while (pos < path.size()) {
+        size_t slash = path.find('/', pos);
+        if (slash == pos) {  // the leading '/' or a doubled one
+            out += '/';
+            ++pos;
+            continue;
+        }
+        size_t end = slash == std::string::npos ? path.size() : slash;
+        std::string part = path.substr(pos, end - pos);
+        EntryInfo info;
+        if (!base_.Stat(out + part, &info).ok()) {
+            std::vector<DirEntry> entries;
+            if (base_.ListDirectory(out.empty() ? "." : out, &entries).ok()) {
+                for (const DirEntry& entry : entries) {
+                    if (EqualIgnoringAsciiCase(entry.name, part)) {
+                        part = entry.name;
+                        break;
+                    }
+                }
+            }
+        }
+        out += part;
+        pos = end;
+    }
+    return out;
+}
+
+Status FailingFileSystem::ListDirectory(const std::string& dir, std::vector<DirEntry>* entries) {
+    const std::string real = Resolve(dir);
+    Status s = Enter(Op::kListDirectory, real);
+    return s.ok() ? base_.ListDirectory(real, entries) : s;
+}
+
+Status FailingFileSystem::Stat(const std::string& path, EntryInfo* info) {
+    const std::string real = Resolve(path);
+    Status s = Enter(Op::kStat, real);
+    return s.ok() ? base_.Stat(real, info) : s;
+}
+
+Status FailingFileSystem::CopyFile(const std::string& src, const std::string& dst,
+                                   const std::atomic<bool>* cancel) {
+    const std::string real_src = Resolve(src);
+    const std::string real_dst = Resolve(dst);
+    Status s = Enter(Op::kCopyFile, real_src, real_dst);
+    if (!s.ok()) {
+        return s;
+    }
+    s = base_.CopyFile(real_src, real_dst, cancel);
+    int64_t step = 1;
+    {
+        std::lock_guard<std::mutex> lock(mutex_);
+        if (volume_) {
+            step = volume_->time_granularity_ns;
+        }
+    }
+    if (!s.ok() || step <= 1) {
+        return s;
+    }
+    // Store the time the way the simulated volume would: cut down to its step.
+    EntryInfo info;
+    s = base_.Stat(real_dst, &info);
+    if (!s.ok()) {
+        return s;
+    }
+    const int64_t kept = FloorTo(info.mtime_ns, step);
+    timespec times[2] = {{0, UTIME_OMIT}, {0, 0}};
+    times[1].tv_sec = static_cast<time_t>(FloorTo(kept, kNsPerSecond) / kNsPerSecond);
+    times[1].tv_nsec = static_cast<long>(kept - FloorTo(kept, kNsPerSecond));
+    if (utimensat(AT_FDCWD, real_dst.c_str(), times, AT_SYMLINK_NOFOLLOW) != 0) {
+        return Status::FromErrno(errno, real_dst);
+    }
+    return Status::Ok();
+}
+
+Status FailingFileSystem::MoveFile(const std::string& src, const std::string& dst,
+                                   const std::atomic<bool>* cancel) {
+    const std::string real_src = Resolve(src);
+    const std::string real_dst = Resolve(dst);
+    Status s = Enter(Op::kMoveFile, real_src, real_dst);
+    return s.ok() ? base_.MoveFile(real_src, real_dst, cancel) : s;
+}
+
+Status FailingFileSystem::DeleteFile(const std::string& path) {
+    const std::string real = Resolve(path);
+    Status s = Enter(Op::kDeleteFile, real);
+    return s.ok() ? base_.DeleteFile(real) : s;
+}
+
+Status FailingFileSystem::CreateDirectory(const std::string& path) {
+    const std::string real = Resolve(path);
+    Status s = Enter(Op::kCreateDirectory, real);
+    return s.ok() ? base_.CreateDirectory(real) : s;
+}
+
+Status FailingFileSystem::RemoveDirectory(const std::string& path) {
+    const std::string real = Resolve(path);
+    Status s = Enter(Op::kRemoveDirectory, real);
+    return s.ok() ? base_.RemoveDirectory(real) : s;
+}
+
+Status FailingFileSystem::MakeReplaceable(const std::string& path) {
+    const std::string real = Resolve(path);
+    Status s = Enter(Op::kMakeReplaceable, real);
+    return s.ok() ? base_.MakeReplaceable(real) : s;
+}
+
+Status FailingFileSystem::GetVolumeInfo(const std::string& dir, VolumeInfo* info) {
+    const std::string real = Resolve(dir);
+    Status s = Enter(Op::kGetVolumeInfo, real);
+    if (!s.ok()) {
+        return s;
+    }
+    VolumeInfo actual;
+    s = base_.GetVolumeInfo(real, &actual);
+    if (!s.ok()) {
+        return s;
+    }
+    std::lock_guard<std::mutex> lock(mutex_);
+    *info = volume_ ? *volume_ : actual;
+    return Status::Ok();
+}
+
+Status FailingFileSystem::RemoveStaleTemp(const std::string& path) {
+    const std::string real = Resolve(path);
+    Status s = Enter(Op::kRemoveStaleTemp, real);
+    return s.ok() ? base_.RemoveStaleTemp(real) : s;
+}
+
+}  // namespace tandrel

@@ -1,0 +1,125 @@
+#pragma once
+
+#include <functional>
+#include <map>
+#include <mutex>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "FileSystem.h"
+
+namespace tandrel {
+
+// A FileSystem that forwards every call to another one (the real disk by default) and fails
+// chosen calls on purpose, so that tests can drive the error paths of the code above it:
+// an unreadable directory, a full disk during a copy, a rename that is refused.
+//
+//   FailingFileSystem fs;
+//   fs.FailOn(FailingFileSystem::Op::kCopyFile, "/big.bin", Status::Code::kIoError,
+//             "No space left on device");
+//   fs.FailOn(FailingFileSystem::Op::kListDirectory, "/locked/");
+//
+// A rule matches when its substring occurs in the path of the call (for CopyFile and MoveFile:
+// in the source or the destination path). A matching call does not reach the wrapped file
+// system; it returns an error with the rule's code and reason, naming the matched path. Rules
+// are checked in the order they were added; `times` limits how often a rule fires (then it
+// stays in place but no longer matches).
+//
+// Besides failures it can pretend that the destination lives on a different kind of volume
+// (SimulateVolume): GetVolumeInfo then answers with that description, CopyFile stores
+// last-write times cut down to its granularity (the way FAT keeps two-second times), and, for
+// a case-insensitive volume, every path is looked up ignoring ASCII case, component by
+// component, the way such a volume finds "A.TXT" when asked for "a.txt". A name that exists
+// exactly is always used as it is.
+//
+// Threads: calls may come from any thread (the engine's worker); the rules, hook and log are
+// guarded by a mutex. Set rules up before the code under test starts. The hook runs on the
+// calling thread, outside the lock.
+class FailingFileSystem : public FileSystem {
+  public:
+    enum class Op {
+        kListDirectory,
+        kStat,
+        kCopyFile,
+        kMoveFile,
+        kDeleteFile,
+        kCreateDirectory,
+        kRemoveDirectory,
+        kMakeReplaceable,
+        kGetVolumeInfo,
+        kRemoveStaleTemp,
+    };
+
+    // One call as it arrived: `path2` is the destination for CopyFile and MoveFile, else empty.
+    struct Call {
+        Op op;
+        std::string path;
+        std::string path2;
+    };
+
+    // Runs before every call (failing or not) with the call's operation and paths. A test
+    // can set a cancel flag from here, e.g. when CopyFile reaches a chosen file.
+    using Hook = std::function<void(const Call&)>;
+
+    explicit FailingFileSystem(FileSystem& base = DefaultFileSystem());
+
+    // Makes calls of `op` whose path contains `path_substring` fail with `code` and `reason`.
+    // `times` < 0: every matching call fails; otherwise only the next `times` of them.
+    void FailOn(Op op, std::string path_substring, Status::Code code = Status::Code::kIoError,
+                std::string reason = "injected failure", int times = -1);
+    // Removes every rule.
+    void ClearFailures();
+    // Replaces the hook (an empty function removes it).
+    void SetHook(Hook hook);
+    // Makes the wrapped file system look like a volume described by `info` (see above).
+    // std::nullopt goes back to passing everything through.
+    void SimulateVolume(std::optional<VolumeInfo> info);
+    // A volume like FAT: names ignore ASCII case, times are kept in steps of two seconds.
+    static VolumeInfo FatVolume() { return VolumeInfo{true, 2000000000}; }
+
+    // Every call so far, in order, failed ones included.
+    std::vector<Call> Calls() const;
+    // How many calls of `op` were made.
+    int CallCount(Op op) const;
+    // How many calls were failed on purpose.
+    int InjectedFailures() const;
+
+    Status ListDirectory(const std::string& dir, std::vector<DirEntry>* entries) override;
+    Status Stat(const std::string& path, EntryInfo* info) override;
+    Status CopyFile(const std::string& src, const std::string& dst,
+                    const std::atomic<bool>* cancel) override;
+    Status MoveFile(const std::string& src, const std::string& dst,
+                    const std::atomic<bool>* cancel) override;
+    Status DeleteFile(const std::string& path) override;
+    Status CreateDirectory(const std::string& path) override;
+    Status RemoveDirectory(const std::string& path) override;
+    Status MakeReplaceable(const std::string& path) override;
+    Status GetVolumeInfo(const std::string& dir, VolumeInfo* info) override;
+    Status RemoveStaleTemp(const std::string& path) override;
+
+  private:
+    struct Rule {
+        Op op;
+        std::string substring;
+        Status::Code code;
+        std::string reason;
+        int remaining;  // < 0: unlimited
+    };
+
+    // Logs the call, runs the hook and returns the injected error, or ok to go on.
+    Status Enter(Op op, const std::string& path, const std::string& path2 = std::string());
+    // With a case-insensitive simulated volume: `path` with each component that does not exist
+    // exactly replaced by an existing one equal to it ignoring ASCII case. Otherwise `path`.
+    std::string Resolve(const std::string& path);
+
+    FileSystem& base_;
+    mutable std::mutex mutex_;
+    std::vector<Rule> rules_;
+    std::vector<Call> calls_;
+    Hook hook_;
+    std::optional<VolumeInfo> volume_;
+    int injected_ = 0;
+};
+
+}  // namespace tandrel
