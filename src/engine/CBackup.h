@@ -54,9 +54,11 @@ public:
     // Number of non-directory entries in all the trees (names beginning with "." included;
     // links are entries, never followed).
     int CountFiles(const std::deque<std::string>& roots);
-    // Brings destination root `dest` up to date with source root `source` and applies the
-    // run's action to the extra destination entries. Both roots end with '/'. `recycle` is
-    // used only when action is kActionMove.
+    // One job: brings destination root `dest` up to date with source root `source` and applies
+    // `action` to the extra destination entries, writing one run line per file operation.
+    // Both roots end with '/'. `recycle` is used only when action is kActionMove. A job whose
+    // trees overlap gets one "!Skip" line; a root that cannot be listed one "!Read" line; in
+    // both cases nothing else happens.
     void MirrorTree(const std::string& source, const std::string& dest, ExtraFileAction action,
                     const std::string& recycle);
 
@@ -64,16 +66,30 @@ public:
     static std::string FormatHeader(time_t start);
 
 private:
-    struct Pending;  // one walk entry: relative path and whether its destination is usable
+    // A waiting source entry of the walk. `blocked` marks an entry whose destination cannot
+    // take it (a file or link stands where its directory should be, or it would land in the
+    // recycle directory): its copies fail without touching the disk, so nothing is ever
+    // written through a link.
+    struct Pending {
+        std::string rel;  // relative to the roots; a directory ends with '/'
+        EntryKind kind = EntryKind::kFile;
+        bool blocked = false;
+    };
 
-    void RunJob(const std::string& source, const std::string& dest);
-    bool ListInto(const std::string& root, const std::string& prefix, bool sourceSide,
-                  bool destBlocked, std::deque<Pending>* dirs, std::deque<Pending>* files);
-    void CopyOne(const std::string& source, const std::string& dest, const std::string& rel,
-                 bool destBlocked);
+    enum class Side { kSource, kDest };
+    // Lists root + prefix; false (with nothing added) when it cannot be listed.
+    bool List(Side side, const std::string& prefix, std::vector<DirEntry>* entries);
+    void AddEntries(Side side, const std::string& prefix, const std::vector<DirEntry>& entries,
+                    bool blocked);
+    bool ResolveRoots(const std::string& source, const std::string& dest,
+                      ExtraFileAction action, const std::string& recycle);
+    void MirrorFiles(ExtraFileAction action);
+    void EnterDirectory(const Pending& dir);
+    void CopyOne(const Pending& file);
     bool IsNewer(const std::string& src, const std::string& dst);
-    void MakeRecyclePath(const std::string& recycle, const std::string& rel);
-    void ExtraEntries(const std::string& dest, ExtraFileAction action, const std::string& recycle);
+    bool MakeRecyclePath(const std::string& rel);
+    void ExtraEntries(ExtraFileAction action);
+    Status RetryIfLocked(const std::string& path, const std::function<Status()>& op);
     void Step();
     void WriteActionLine(bool ok, int verbId, const std::string& a, const std::string* b);
     bool Cancelled() const { return m_cancel.load(std::memory_order_relaxed); }
@@ -91,10 +107,19 @@ private:
     DestIndex m_listDstDirs;
     int m_nSteps = 0;
 
-    // Per job: how the destination's file system compares names and times, and the recycle
-    // directory's path when it lies inside the destination (left out of the walk).
+    // Per job: each root as the run lines show it and as the disk operations use it (a root
+    // given as a link is resolved once; nothing below a root is ever followed), how the
+    // destination's file system compares names and stores times, and the recycle directory's
+    // path relative to the destination when it lies inside it (left out of the walk).
+    struct Root {
+        std::string shown;
+        std::string op;
+    };
+    Root m_src;
+    Root m_dst;
+    Root m_rcy;
     VolumeInfo m_destVolume;
-    std::string m_recycleInsideDest;
+    std::string m_recycleRel;
 
     std::atomic<bool> m_cancel{false};
     std::thread m_thread;

@@ -1,0 +1,195 @@
+#include "CBackup.h"
+
+
+#include "CJobQueue.h"
+#include "JobCheck.h"
+#include "PathText.h"
+#include "ResourceIds.h"
+#include "StringTable.h"
+
+namespace tandrel {
+
+namespace {
+
+constexpr int kHeaderDashes = 100;
+
+}  // namespace
+
+CBackup::CBackup(CJobQueue& queue, FileSystem& fs)
+    : m_queue(queue), m_fs(fs), m_clock([] { return time(nullptr); }) {}
+
+CBackup::~CBackup() { Stop(); }
+
+void CBackup::Start() {
+    std::lock_guard<std::mutex> lock(m_msgMutex);
+    if (m_started) {
+        return;
+    }
+    m_started = true;
+    m_quit = false;
+    m_thread = std::thread([this] { ThreadMain(); });
+}
+
+bool CBackup::PostThreadMessage(int message) {
+    if (message != UM_RUN_JOBS) {
+        return false;
+    }
+    {
+        std::lock_guard<std::mutex> lock(m_msgMutex);
+        if (!m_started || m_quit) {
+            return false;
+        }
+        m_messages.push_back(message);
+    }
+    m_msgCv.notify_one();
+    return true;
+}
+
+void CBackup::CancelRun() { m_cancel.store(true); }
+
+void CBackup::Stop() {
+    {
+        std::lock_guard<std::mutex> lock(m_msgMutex);
+        if (!m_started) {
+            return;
+        }
+        m_quit = true;
+        m_messages.clear();
+    }
+    m_cancel.store(true);
+    m_msgCv.notify_one();
+    if (m_thread.joinable()) {
+        m_thread.join();
+    }
+    std::lock_guard<std::mutex> lock(m_msgMutex);
+    m_started = false;
+}
+
+void CBackup::ThreadMain() {
+    for (;;) {
+        int message = 0;
+        {
+            std::unique_lock<std::mutex> lock(m_msgMutex);
+            m_msgCv.wait(lock, [this] { return m_quit || !m_messages.empty(); });
+            if (m_quit) {
+                return;
+            }
+            message = m_messages.front();
+            m_messages.pop_front();
+        }
+        if (message == UM_RUN_JOBS) {
+            OnRunJobs();
+        }
+    }
+}
+
+std::string CBackup::FormatHeader(time_t start) {
+    // The C library's ctime() layout, in the C locale whatever the user's: "Mon Mar 01 14:05:09
+    // 1999" (day of month with a leading zero).
+    static const char* const kDays[] = {"Sun", "Mon", "Tue", "Wed", "Thu", "Fri", "Sat"};
+    static const char* const kMonths[] = {"Jan", "Feb", "Mar", "Apr", "May", "Jun",
+                                          "Jul", "Aug", "Sep", "Oct", "Nov", "Dec"};
+    struct tm local {};
+    localtime_r(&start, &local);
+    char text[64];
+    snprintf(text, sizeof text, "(%s %s %02d %02d:%02d:%02d %d) ", kDays[local.tm_wday % 7],
+             kMonths[local.tm_mon % 12], local.tm_mday, local.tm_hour, local.tm_min, local.tm_sec,
+             local.tm_year + 1900);
+    return std::string(text) + std::string(kHeaderDashes, '-');
+}
+
+void CBackup::OnRunJobs() {
+    const std::string header = FormatHeader(m_clock());
+    const std::string separator(header.size(), '-');
+
+    int total = CountFiles(m_queue.SourceRoots());
+    if (m_queue.m_nRunAction != kActionKeep) {
+        total += CountFiles(m_queue.DestRoots());
+    }
+    IRunMonitor* monitor = m_queue.m_pSheet;
+    if (monitor != nullptr) {
+        monitor->SetProgressRange(0, total);
+    }
+    m_nSteps = 0;
+
+    std::string source;
+    std::string dest;
+    int flag = 0;
+    while (m_queue.GetNextJob(&source, &dest, &flag)) {
+        if (Cancelled()) {
+            continue;  // a stopped run drops the jobs still waiting
+        }
+        m_queue.WriteLine(header);
+        MirrorTree(source, dest, m_queue.m_nRunAction, m_queue.m_strRecycleDir);
+        m_queue.WriteLine(separator);
+        m_queue.FlushLog();
+    }
+    m_listSrcFiles.clear();
+    m_listSrcDirs.clear();
+    m_listDstFiles.Clear();
+    m_listDstDirs.Clear();
+
+    if (monitor != nullptr) {
+        monitor->SetProgressPos(0);
+    }
+    m_cancel.store(false);
+    if (monitor != nullptr) {
+        monitor->PostJobsDone();
+    }
+}
+
+int CBackup::CountFiles(const std::deque<std::string>& roots) {
+    int count = 0;
+    std::deque<std::string> work;
+    std::vector<DirEntry> entries;
+    for (const std::string& root : roots) {
+        work.clear();
+        work.push_back(StripSlash(root));
+        bool first = true;
+        while (!work.empty() && !Cancelled()) {
+            std::string dir = std::move(work.front());
+            work.pop_front();
+            entries.clear();
+            std::string listed = dir;
+            if (first) {
+                // A root given as a link is the user's choice; below it nothing is followed.
+                listed = CanonicalPath(dir);
+                first = false;
+            }
+            if (!m_fs.ListDirectory(listed, &entries).ok()) {
+                continue;
+            }
+            for (const DirEntry& e : entries) {
+                if (e.kind != EntryKind::kDirectory) {
+                    ++count;
+                } else if (!StartsWithDot(e.name)) {
+                    work.push_back(listed + (listed == "/" ? "" : "/") + e.name);
+                }
+            }
+        }
+    }
+    return count;
+}
+
+void CBackup::Step() {
+    ++m_nSteps;
+    if (m_queue.m_pSheet != nullptr) {
+        m_queue.m_pSheet->SetProgressPos(m_nSteps);
+    }
+}
+
+void CBackup::WriteActionLine(bool ok, int verbId, const std::string& a, const std::string* b) {
+    std::string line;
+    line.reserve(a.size() + (b ? b->size() : 0) + 16);
+    line += ok ? ' ' : '!';
+    line += LoadString(verbId);
+    line += ": ";
+    line += a;
+    if (b != nullptr) {
+        line += " => ";
+        line += *b;
+    }
+    m_queue.WriteLine(line);
+}
+
+}  // namespace tandrel

@@ -1,0 +1,143 @@
+#include "CJobQueue.h"
+
+#include <sys/stat.h>
+
+#include "CBackup.h"
+#include "ResourceIds.h"
+#include "StringTable.h"
+
+namespace tandrel {
+
+CJobQueue theJobQueue;
+
+std::string WithTrailingSlash(std::string path) {
+    if (!path.empty() && path.back() != '/') {
+        path.push_back('/');
+    }
+    return path;
+}
+
+CJobQueue::CJobQueue() = default;
+
+CJobQueue::~CJobQueue() {
+    if (m_logFile.is_open()) {
+        m_logFile.close();
+    }
+}
+
+void CJobQueue::AddJob(const std::string& source, const std::string& dest, int flag) {
+    std::lock_guard<std::mutex> lock(m_mutex);
+    m_listSource.push_back(WithTrailingSlash(source));
+    m_listDest.push_back(WithTrailingSlash(dest));
+    m_listFlag.push_back(flag);
+}
+
+int CJobQueue::GetNextJob(std::string* source, std::string* dest, int* flag) {
+    std::lock_guard<std::mutex> lock(m_mutex);
+    if (m_listSource.empty() || m_listDest.empty() || m_listFlag.empty()) {
+        return 0;
+    }
+    *source = std::move(m_listSource.front());
+    *dest = std::move(m_listDest.front());
+    *flag = m_listFlag.front();
+    m_listSource.pop_front();
+    m_listDest.pop_front();
+    m_listFlag.pop_front();
+    return 1;
+}
+
+int CJobQueue::GetJobCount() const {
+    std::lock_guard<std::mutex> lock(m_mutex);
+    return static_cast<int>(m_listSource.size());
+}
+
+std::deque<std::string> CJobQueue::SourceRoots() const {
+    std::lock_guard<std::mutex> lock(m_mutex);
+    return m_listSource;
+}
+
+std::deque<std::string> CJobQueue::DestRoots() const {
+    std::lock_guard<std::mutex> lock(m_mutex);
+    return m_listDest;
+}
+
+bool CJobQueue::StartRun(ExtraFileAction action, const std::string& recycleDir) {
+    m_bRunning = true;
+    m_nRunAction = action;
+    // An empty recycle directory stays empty: "/" would name the file system's root.
+    m_strRecycleDir = WithTrailingSlash(recycleDir);
+    return m_pThread != nullptr && m_pThread->PostThreadMessage(UM_RUN_JOBS);
+}
+
+void CJobQueue::WriteLine(std::string_view line) {
+    if (m_pPageLog != nullptr) {
+        m_pPageLog->AddLine(line);
+    }
+    if (!m_bLogEnabled) {
+        return;
+    }
+    if (!m_logFile.is_open()) {
+        // Opened once per process and emptied then; later runs append to the same file.
+        m_logFile.open(m_strLogFileName, std::ios::out | std::ios::trunc | std::ios::binary);
+        if (!m_logFile.is_open() || m_logFile.fail()) {
+            m_logFile.close();
+            m_logFile.clear();
+            m_bLogEnabled = false;
+            return;
+        }
+    }
+    m_logFile.write(line.data(), static_cast<std::streamsize>(line.size()));
+    m_logFile.put('\n');
+}
+
+void CJobQueue::FlushLog() {
+    if (m_logFile.is_open()) {
+        m_logFile.flush();
+    }
+}
+
+int CJobQueue::CheckDirectory(const std::string& path) {
+    if (path.empty()) {
+        return 1;
+    }
+    std::string dir = path;
+    if (dir.size() > 1 && dir.back() == '/') {
+        dir.pop_back();
+    }
+    // The directory must exist and be listable: a run can do nothing with one it cannot read.
+    struct stat st;
+    if (stat(dir.c_str(), &st) != 0 || !S_ISDIR(st.st_mode)) {
+        return 2;
+    }
+    std::vector<DirEntry> entries;
+    if (!DefaultFileSystem().ListDirectory(dir, &entries).ok()) {
+        // ListDirectory refuses a link at the end of the path; a root given as a link is the
+        // user's own choice and is fine, so try the directory it resolves to.
+        char* real = realpath(dir.c_str(), nullptr);
+        if (real == nullptr) {
+            return 2;
+        }
+        const bool ok = DefaultFileSystem().ListDirectory(real, &entries).ok();
+        free(real);
+        if (!ok) {
+            return 2;
+        }
+    }
+    return 0;
+}
+
+std::string CJobQueue::DirectoryErrorText(int result, int fieldId) {
+    std::string text = LoadString(result == 1 ? IDS_ERR_DIR_EMPTY : IDS_ERR_DIR_NOT_FOUND);
+    const std::string field = LoadString(fieldId);
+    const size_t at = text.find("%1");
+    if (at != std::string::npos) {
+        text.replace(at, 2, field);
+    }
+    // Error texts begin with "!", which is not shown.
+    if (!text.empty() && text.front() == '!') {
+        text.erase(0, 1);
+    }
+    return text;
+}
+
+}  // namespace tandrel

@@ -1,0 +1,49 @@
+#pragma once
+
+#include <cstddef>
+#include <list>
+#include <string>
+#include <string_view>
+#include <unordered_map>
+#include <vector>
+
+namespace tandrel {
+
+// The destination entries a job has listed and not yet matched, in the order they were listed,
+// with an index that finds the first entry equal to a name in that order in O(1) on average.
+// Equality is exact, or ignores ASCII case when the destination's file system does; the result
+// is always the first equal entry in list order, as a scan from the head would find it.
+//
+// Each entry also carries whether it is a link (a link is handled as the link itself).
+// Worker thread only.
+class DestIndex {
+public:
+    struct Entry {
+        std::string rel;  // path relative to the destination root
+        bool isLink = false;
+    };
+
+    void SetCaseInsensitive(bool caseInsensitive) { m_caseInsensitive = caseInsensitive; }
+
+    void PushBack(std::string rel, bool isLink);
+    bool Empty() const { return m_entries.empty(); }
+    size_t Size() const { return m_entries.size(); }
+    // Removes the first entry equal to `rel`; true when there was one.
+    bool RemoveMatch(std::string_view rel);
+    // Takes the head (phase 2 walks the extra entries in list order).
+    Entry PopFront();
+    void Clear();
+
+private:
+    using Iter = std::list<Entry>::iterator;
+    static std::string Fold(std::string_view s);
+    bool Equal(std::string_view a, std::string_view b) const;
+    void Unindex(Iter it);
+
+    bool m_caseInsensitive = false;
+    std::list<Entry> m_entries;
+    // Folded name -> the entries with that folded name, in list order.
+    std::unordered_map<std::string, std::vector<Iter>> m_index;
+};
+
+}  // namespace tandrel
