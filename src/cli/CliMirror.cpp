@@ -1,0 +1,51 @@
+#include "CliMirror.h"
+
+#include "CJobQueue.h"
+#include "CliRun.h"
+#include "JobCheck.h"
+#include "ResourceIds.h"
+
+namespace tandrel {
+
+int CmdMirror(const std::vector<std::string>& args) {
+    RunOptions options;
+    std::vector<std::string> paths;
+    std::string error;
+    if (!ParseRunOptions(args, &options, &paths, &error)) {
+        PrintError(error);
+        return kExitUsage;
+    }
+    if (paths.size() != 2) {
+        PrintError("mirror needs SOURCE and DEST (see --help)");
+        return kExitUsage;
+    }
+    const std::string& source = paths[0];
+    const std::string& dest = paths[1];
+
+    // The same checks, in the same order, as a job started from the window.
+    struct Check {
+        const std::string& path;
+        int field;
+    };
+    std::vector<Check> checks = {{source, IDS_FIELD_FROM}, {dest, IDS_FIELD_TO}};
+    if (options.action == kActionMove) {
+        checks.push_back({options.recycle, IDS_FIELD_RECYCLE});
+    }
+    for (const Check& c : checks) {
+        const int result = CJobQueue::CheckDirectory(c.path);
+        if (result != 0) {
+            PrintError(CJobQueue::DirectoryErrorText(result, c.field));
+            return kExitUsage;
+        }
+    }
+    const Status overlap = CheckJobPaths(source, dest, options.action, options.recycle);
+    if (!overlap.ok()) {
+        PrintError(overlap.reason());
+        return kExitUsage;
+    }
+
+    theJobQueue.AddJob(source, dest, 0);
+    return RunQueuedJobs(theJobQueue, options);
+}
+
+}  // namespace tandrel

@@ -1,0 +1,206 @@
+#include "CliRun.h"
+
+#include <signal.h>
+#include <unistd.h>
+
+#include <condition_variable>
+#include <cstdio>
+#include <mutex>
+
+#include "CBackup.h"
+
+namespace tandrel {
+
+namespace {
+
+// The worker of the run in progress, for the Ctrl-C handler. CancelRun only stores to an
+// atomic, which is safe in a signal handler.
+std::atomic<CBackup*> g_activeBackup{nullptr};
+volatile sig_atomic_t g_interrupted = 0;
+
+void OnInterrupt(int) {
+    g_interrupted = 1;
+    if (CBackup* backup = g_activeBackup.load()) {
+        backup->CancelRun();
+    }
+}
+
+// Standard output and the terminal stand in for the Status page and the progress bar.
+class CliOutput : public ILineSink, public IRunMonitor {
+public:
+    CliOutput() : m_showProgress(isatty(STDERR_FILENO) != 0) {}
+
+    void AddLine(std::string_view line) override {
+        if (!line.empty() && line.front() == '!') {
+            m_failed = true;
+        }
+        ClearProgress();
+        fwrite(line.data(), 1, line.size(), stdout);
+        fputc('\n', stdout);
+    }
+
+    void SetProgressRange(int, int upper) override { m_upper = upper; }
+
+    void SetProgressPos(int pos) override {
+        if (!m_showProgress || pos == 0) {
+            return;
+        }
+        // A terminal line per step would cost more than the copy of a small file.
+        const time_t now = time(nullptr);
+        if (now == m_lastShown && pos != m_upper) {
+            return;
+        }
+        m_lastShown = now;
+        fflush(stdout);
+        fprintf(stderr, "\r%d of %d files", pos, m_upper);
+        m_progressShown = true;
+    }
+
+    void PostJobsDone() override {
+        ClearProgress();
+        std::lock_guard<std::mutex> lock(m_mutex);
+        m_done = true;
+        m_cv.notify_all();
+    }
+
+    void WaitForDone() {
+        std::unique_lock<std::mutex> lock(m_mutex);
+        m_cv.wait(lock, [this] { return m_done; });
+    }
+
+    bool failed() const { return m_failed; }
+
+private:
+    void ClearProgress() {
+        if (m_progressShown) {
+            fflush(stdout);
+            fputs("\r\033[K", stderr);
+            m_progressShown = false;
+        }
+    }
+
+    const bool m_showProgress;
+    bool m_progressShown = false;
+    bool m_failed = false;
+    int m_upper = 0;
+    time_t m_lastShown = 0;
+    std::mutex m_mutex;
+    std::condition_variable m_cv;
+    bool m_done = false;
+};
+
+}  // namespace
+
+void PrintError(const std::string& message) {
+    fflush(stdout);
+    fprintf(stderr, "tandrel-cli: %s\n", message.c_str());
+}
+
+bool ParseRunOptions(const std::vector<std::string>& args, RunOptions* options,
+                     std::vector<std::string>* positional, std::string* error) {
+    bool actionGiven = false;
+    auto setAction = [&](ExtraFileAction action, const std::string& name) {
+        if (actionGiven) {
+            *error = "only one of --keep, --delete and --move may be given (" + name + ")";
+            return false;
+        }
+        actionGiven = true;
+        options->action = action;
+        return true;
+    };
+    bool optionsEnded = false;
+    for (size_t i = 0; i < args.size(); ++i) {
+        const std::string& a = args[i];
+        if (optionsEnded || a.empty() || a.front() != '-' || a == "-") {
+            positional->push_back(a);
+        } else if (a == "--") {
+            optionsEnded = true;
+        } else if (a == "--keep") {
+            if (!setAction(kActionKeep, a)) {
+                return false;
+            }
+        } else if (a == "--delete") {
+            if (!setAction(kActionDelete, a)) {
+                return false;
+            }
+        } else if (a == "--move" || a == "--log") {
+            if (i + 1 >= args.size()) {
+                *error = a + " needs a " + (a == "--move" ? "RECYCLE directory" : "FILE");
+                return false;
+            }
+            if (a == "--move") {
+                if (!setAction(kActionMove, a)) {
+                    return false;
+                }
+                options->recycle = args[++i];
+            } else {
+                options->logFile = args[++i];
+            }
+        } else {
+            *error = "unknown option '" + a + "' (use -- before a path that begins with '-')";
+            return false;
+        }
+    }
+    return true;
+}
+
+int RunQueuedJobs(CJobQueue& queue, const RunOptions& options) {
+    CliOutput output;
+    CBackup backup(queue);
+
+    queue.m_pThread = &backup;
+    queue.m_pPageLog = &output;
+    queue.m_pSheet = &output;
+    queue.m_strLogFileName = options.logFile;
+    queue.m_bLogEnabled = !options.logFile.empty();
+
+    struct sigaction action {};
+    action.sa_handler = OnInterrupt;
+    sigemptyset(&action.sa_mask);
+    struct sigaction oldInt {};
+    struct sigaction oldTerm {};
+    g_interrupted = 0;
+    g_activeBackup = &backup;
+    sigaction(SIGINT, &action, &oldInt);
+    sigaction(SIGTERM, &action, &oldTerm);
+    signal(SIGPIPE, SIG_IGN);
+
+    backup.Start();
+    int status = kExitOk;
+    if (queue.StartRun(options.action, options.recycle)) {
+        output.WaitForDone();
+    } else {
+        PrintError("the worker could not be started");
+        status = kExitFailures;
+    }
+    queue.m_bRunning = false;
+    backup.Stop();
+
+    g_activeBackup = nullptr;
+    sigaction(SIGINT, &oldInt, nullptr);
+    sigaction(SIGTERM, &oldTerm, nullptr);
+
+    const bool logLost = !options.logFile.empty() && !queue.m_bLogEnabled;
+    queue.FlushLog();
+    queue.m_pThread = nullptr;
+    queue.m_pPageLog = nullptr;
+    queue.m_pSheet = nullptr;
+
+    if (fflush(stdout) != 0 || ferror(stdout)) {
+        PrintError("could not write the run lines to standard output");
+        status = kExitFailures;
+    }
+    if (logLost) {
+        PrintError("could not write the log file '" + options.logFile + "'");
+        status = kExitFailures;
+    }
+    if (output.failed() && status == kExitOk) {
+        status = kExitFailures;
+    }
+    if (g_interrupted) {
+        status = kExitInterrupted;
+    }
+    return status;
+}
+
+}  // namespace tandrel

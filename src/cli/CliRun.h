@@ -1,0 +1,37 @@
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "CJobQueue.h"
+#include "RunConstants.h"
+
+namespace tandrel {
+
+// Exit statuses of tandrel-cli.
+inline constexpr int kExitOk = 0;          // no run line carries the "!" mark
+inline constexpr int kExitFailures = 1;    // at least one does (or the output could not be written)
+inline constexpr int kExitUsage = 2;       // bad usage or a refused job: nothing was done
+inline constexpr int kExitInterrupted = 130;
+
+struct RunOptions {
+    ExtraFileAction action = kActionKeep;
+    std::string recycle;  // with kActionMove
+    std::string logFile;  // empty: no log file
+};
+
+// Takes the run options (--keep | --delete | --move RECYCLE, --log FILE) out of `args`; the
+// other arguments go to `positional` in order. "--" ends the options, so that paths beginning
+// with a dash can be given. False with a message in `error` on bad usage.
+bool ParseRunOptions(const std::vector<std::string>& args, RunOptions* options,
+                     std::vector<std::string>* positional, std::string* error);
+
+// Runs the jobs queued in `queue` as one run with `options`, on a worker thread: every run line
+// goes to standard output, progress to stderr when it is a terminal. Ctrl-C stops the run.
+// Returns the exit status (kExitOk, kExitFailures or kExitInterrupted).
+int RunQueuedJobs(CJobQueue& queue, const RunOptions& options);
+
+// Prints "tandrel-cli: <message>" on stderr.
+void PrintError(const std::string& message);
+
+}  // namespace tandrel

@@ -1,0 +1,55 @@
+// tandrel-cli: runs the mirroring engine from a terminal or a script.
+
+#include <cstdio>
+#include <string>
+#include <vector>
+
+#include "CliMirror.h"
+#include "CliRun.h"
+
+namespace {
+
+const char kUsage[] =
+    "Usage:\n"
+    "  tandrel-cli mirror SOURCE DEST [--keep | --delete | --move RECYCLE] [--log FILE]\n"
+    "  tandrel-cli --help | --version\n"
+    "\n"
+    "mirror   Brings DEST up to date with SOURCE: copies every file DEST lacks or holds\n"
+    "         older, creates missing directories, and with\n"
+    "           --keep            leaves what SOURCE no longer has alone (the default),\n"
+    "           --delete          deletes it,\n"
+    "           --move RECYCLE    moves it into RECYCLE under its relative path.\n"
+    "         --log FILE writes the run lines to FILE as well (emptied first).\n"
+    "         Use -- before paths that begin with '-'.\n"
+    "\n"
+    "Standard output carries one line per file operation, framed by a header and a\n"
+    "separator per job; a line beginning with '!' is a failure. Progress goes to stderr\n"
+    "when it is a terminal.\n"
+    "\n"
+    "Exit status: 0 no failures, 1 a line with '!', 2 bad usage or a refused job,\n"
+    "130 stopped with Ctrl-C.\n";
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    std::vector<std::string> args(argv + 1, argv + argc);
+    if (args.empty()) {
+        fputs(kUsage, stderr);
+        return tandrel::kExitUsage;
+    }
+    const std::string command = args.front();
+    const std::vector<std::string> rest(args.begin() + 1, args.end());
+    if (command == "--help" || command == "-h") {
+        fputs(kUsage, stdout);
+        return tandrel::kExitOk;
+    }
+    if (command == "--version") {
+        puts("tandrel-cli 1.02");
+        return tandrel::kExitOk;
+    }
+    if (command == "mirror") {
+        return tandrel::CmdMirror(rest);
+    }
+    tandrel::PrintError("unknown command '" + command + "' (see --help)");
+    return tandrel::kExitUsage;
+}
