@@ -5,19 +5,47 @@
 namespace tandrel {
 
 // String table.
-inline constexpr int IDS_ABOUTBOX = 101;          // "&About Tandrel..."
-inline constexpr int IDS_VERB_COPY = 102;         // "Copy"
-inline constexpr int IDS_VERB_DELETE = 103;       // "Delete"
-inline constexpr int IDS_VERB_MOVE = 104;         // "Move"
-inline constexpr int IDS_ERR_DIR_EMPTY = 105;     // "!Error: Directory name of '%1' is empty..."
-inline constexpr int IDS_ERR_DIR_NOT_FOUND = 106; // "!Error: Directory name of '%1' not found..."
-inline constexpr int IDS_VERB_READ = 107;         // "Read": a directory that could not be listed
-inline constexpr int IDS_VERB_SKIP = 108;         // "Skip": a job refused by the engine
-inline constexpr int IDS_TITLE_DEST = 3004;       // "Select destination directory:"
-inline constexpr int IDS_TITLE_RECYCLE = 3005;    // "Select recycle bin directory:"
-inline constexpr int IDS_TITLE_SOURCE = 3006;     // "Select source directory:"
-inline constexpr int IDS_FIELD_FROM = 3008;       // "From"
-inline constexpr int IDS_FIELD_TO = 3009;         // "To"
-inline constexpr int IDS_FIELD_RECYCLE = 3010;    // "Recycle"
+inline constexpr int IDS_ABOUTBOX = 101;           // "&About Tandrel..."
+inline constexpr int IDS_VERB_COPY = 102;          // "Copy"
+inline constexpr int IDS_VERB_DELETE = 103;        // "Delete"
+inline constexpr int IDS_VERB_MOVE = 104;          // "Move"
+inline constexpr int IDS_ERR_DIR_EMPTY = 105;      // "!Error: Directory name of '%1' is empty..."
+inline constexpr int IDS_ERR_DIR_NOT_FOUND = 106;  // "!Error: Directory name of '%1' not found..."
+inline constexpr int IDS_VERB_READ = 107;          // "Read": a directory that could not be listed
+inline constexpr int IDS_VERB_SKIP = 108;          // "Skip": a job refused by the engine
+inline constexpr int IDS_COLUMN_DESCRIPTION = 3000;  // "Description"
+inline constexpr int IDS_COLUMN_SOURCE = 3001;       // "Source Directory"
+inline constexpr int IDS_COLUMN_DEST = 3002;         // "Destination Directory"
+inline constexpr int IDS_TITLE_DEST = 3004;          // "Select destination directory:"
+inline constexpr int IDS_TITLE_RECYCLE = 3005;       // "Select recycle bin directory:"
+inline constexpr int IDS_TITLE_SOURCE = 3006;        // "Select source directory:"
+inline constexpr int IDS_FIELD_FROM = 3008;          // "From"
+inline constexpr int IDS_FIELD_TO = 3009;            // "To"
+inline constexpr int IDS_FIELD_RECYCLE = 3010;       // "Recycle"
+inline constexpr int IDS_CONFIRM_REMOVE = 3012;      // "Delete this batch item?"
+
+// Dialog templates.
+inline constexpr int IDD_ABOUTBOX = 100;        // the About box of the main window
+inline constexpr int IDD_PAGE_STATUS = 135;     // Status page
+inline constexpr int IDD_PAGE_BATCH = 136;      // Batch page
+inline constexpr int IDD_PAGE_QUICK = 137;      // Quick page
+inline constexpr int IDD_PAGE_OPTION = 138;     // Option page
+inline constexpr int IDD_DESCRIPTION = 142;     // description dialog
+inline constexpr int IDD_BATCH_ITEM = 143;      // batch item dialog
+inline constexpr int IDD_PAGE_ABOUT = 149;      // About page
+
+// Images.
+inline constexpr int IDI_TANDREL = 128;     // the application icon
+inline constexpr int IDB_CHECKBOXES = 147;  // the two check-box images of the batch list
+
+// Commands and controls.
+inline constexpr int IDC_STATIC = -1;        // a control nothing refers to
+inline constexpr int IDOK = 1;
+inline constexpr int IDCANCEL = 2;
+inline constexpr int IDHELP = 9;
+inline constexpr int IDM_ABOUTBOX = 0x0010;  // window-menu entry that opens the About box
+inline constexpr int IDC_PROGRESS = 101;     // the main window's progress bar
+inline constexpr int IDC_COLORVIEW = 1000;   // the colour log view of the Status page
+inline constexpr int IDC_GO = 1028;          // the start buttons of the Batch and Quick pages
 
 }  // namespace tandrel

@@ -21,12 +21,16 @@ constexpr Entry kStrings[] = {
     {IDS_ERR_DIR_NOT_FOUND, "!Error: Directory name of '%1' not found..."},
     {IDS_VERB_READ, "Read"},
     {IDS_VERB_SKIP, "Skip"},
+    {IDS_COLUMN_DESCRIPTION, "Description"},
+    {IDS_COLUMN_SOURCE, "Source Directory"},
+    {IDS_COLUMN_DEST, "Destination Directory"},
     {IDS_TITLE_DEST, "Select destination directory:"},
     {IDS_TITLE_RECYCLE, "Select recycle bin directory:"},
     {IDS_TITLE_SOURCE, "Select source directory:"},
     {IDS_FIELD_FROM, "From"},
     {IDS_FIELD_TO, "To"},
     {IDS_FIELD_RECYCLE, "Recycle"},
+    {IDS_CONFIRM_REMOVE, "Delete this batch item?"},
 };
 
 }  // namespace

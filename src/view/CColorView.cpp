@@ -1,0 +1,180 @@
+#include "CColorView.h"
+
+#include <QAbstractSlider>
+#include <QFontMetrics>
+#include <QKeyEvent>
+#include <QPainter>
+#include <QScrollBar>
+
+#include "LineColors.h"
+
+namespace tandrel {
+
+namespace {
+
+QColor ToQColor(uint32_t rgb) {
+    return QColor((rgb >> 16) & 0xFF, (rgb >> 8) & 0xFF, rgb & 0xFF);
+}
+
+// The scroll code a scroll-bar action stands for; -1 for a thumb drag or wheel step.
+int ScrollCodeOf(int action) {
+    switch (action) {
+        case QAbstractSlider::SliderSingleStepSub: return kScrollLineUp;
+        case QAbstractSlider::SliderSingleStepAdd: return kScrollLineDown;
+        case QAbstractSlider::SliderPageStepSub: return kScrollPageUp;
+        case QAbstractSlider::SliderPageStepAdd: return kScrollPageDown;
+        case QAbstractSlider::SliderToMinimum: return kScrollTop;
+        case QAbstractSlider::SliderToMaximum: return kScrollBottom;
+        case QAbstractSlider::SliderMove: return kScrollThumbTrack;
+        default: return kScrollEnd;
+    }
+}
+
+ViewKey ViewKeyOf(int key) {
+    switch (key) {
+        case Qt::Key_PageUp: return ViewKey::kPageUp;
+        case Qt::Key_PageDown: return ViewKey::kPageDown;
+        case Qt::Key_End: return ViewKey::kEnd;
+        case Qt::Key_Home: return ViewKey::kHome;
+        case Qt::Key_Left: return ViewKey::kLeft;
+        case Qt::Key_Up: return ViewKey::kUp;
+        case Qt::Key_Right: return ViewKey::kRight;
+        case Qt::Key_Down: return ViewKey::kDown;
+        default: return ViewKey::kOther;
+    }
+}
+
+}  // namespace
+
+CColorView::CColorView(QWidget* parent) : QAbstractScrollArea(parent) {
+    setObjectName("colorView");
+    setFrameStyle(QFrame::StyledPanel | QFrame::Sunken);
+    setFocusPolicy(Qt::StrongFocus);
+    // Both bars stay in place and show disabled while there is nothing to scroll.
+    setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+    setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+    QPalette pal = viewport()->palette();
+    pal.setColor(QPalette::Base, ToQColor(kColorBackground));
+    pal.setColor(QPalette::Window, ToQColor(kColorBackground));
+    viewport()->setPalette(pal);
+    viewport()->setAutoFillBackground(true);
+    viewport()->setAttribute(Qt::WA_OpaquePaintEvent);
+    connect(verticalScrollBar(), &QAbstractSlider::actionTriggered, this,
+            &CColorView::OnVerticalAction);
+    connect(horizontalScrollBar(), &QAbstractSlider::actionTriggered, this,
+            &CColorView::OnHorizontalAction);
+    hide();
+}
+
+CColorView::~CColorView() = default;
+
+void CColorView::Create(const QRect& rect, int id) {
+    setProperty("controlId", id);
+    // Arial as the run lines were laid out for; the font configuration gives its metric twin
+    // where Arial itself is missing.
+    m_font = QFont("Arial");
+    m_font.setPointSize(8);
+    m_font.setStyleHint(QFont::SansSerif);
+    viewport()->setFont(m_font);
+    const QFontMetrics fm(m_font);
+    m_cxChar = fm.averageCharWidth();
+    m_cyLine = fm.height() + std::max(0, fm.leading());
+    m_ascent = fm.ascent();
+    m_lines.SetMetrics(m_cxChar, m_cyLine);
+    setGeometry(rect);
+    show();
+    m_lines.Resize(viewport()->width(), viewport()->height());
+    SyncScrollBars();
+}
+
+void CColorView::AddLine(std::string_view line) {
+    m_lines.AddLine(line);
+    if (!m_updatePosted.exchange(true)) {
+        QMetaObject::invokeMethod(this, &CColorView::OnLinesAdded, Qt::QueuedConnection);
+    }
+}
+
+void CColorView::OnLinesAdded() {
+    // Cleared before the store is read: a line stored after this point posts a new update.
+    m_updatePosted.store(false);
+    SyncScrollBars();
+    viewport()->update();
+}
+
+void CColorView::SyncScrollBars() {
+    const LineViewState s = m_lines.State();
+    QScrollBar* v = verticalScrollBar();
+    const QSignalBlocker blockV(v);
+    v->setRange(0, s.maxTop);
+    v->setPageStep(std::max(1, s.pageLines));
+    v->setSingleStep(1);
+    v->setValue(s.topLine);
+    v->setEnabled(s.lineCount > s.pageLines);
+
+    QScrollBar* h = horizontalScrollBar();
+    const QSignalBlocker blockH(h);
+    h->setRange(0, LineStore::kHorzRange);
+    h->setPageStep(std::max(1, s.horzPage));
+    h->setSingleStep(1);
+    h->setValue(s.horzPos);
+}
+
+void CColorView::OnVerticalAction(int action) {
+    const int code = ScrollCodeOf(action);
+    m_lines.VScroll(code, verticalScrollBar()->sliderPosition());
+    // The bar has moved by its own arithmetic; put it where the store says.
+    verticalScrollBar()->setSliderPosition(m_lines.State().topLine);
+    viewport()->update();
+}
+
+void CColorView::OnHorizontalAction(int action) {
+    const int code = ScrollCodeOf(action);
+    m_lines.HScroll(code, horizontalScrollBar()->sliderPosition());
+    horizontalScrollBar()->setSliderPosition(m_lines.State().horzPos);
+    viewport()->update();
+}
+
+void CColorView::resizeEvent(QResizeEvent* event) {
+    QAbstractScrollArea::resizeEvent(event);
+    m_lines.Resize(viewport()->width(), viewport()->height());
+    SyncScrollBars();
+}
+
+void CColorView::keyPressEvent(QKeyEvent* event) {
+    const ViewKey key = ViewKeyOf(event->key());
+    if (key == ViewKey::kOther) {
+        QAbstractScrollArea::keyPressEvent(event);
+        return;
+    }
+    m_lines.KeyDown(key, event->modifiers().testFlag(Qt::ControlModifier));
+    SyncScrollBars();
+    viewport()->update();
+    event->accept();
+}
+
+void CColorView::paintEvent(QPaintEvent* /*event*/) {
+    QPainter painter(viewport());
+    painter.fillRect(viewport()->rect(), ToQColor(kColorBackground));
+    if (m_cyLine <= 0) {
+        return;
+    }
+    painter.setFont(m_font);
+    const LineViewState s = m_lines.Snapshot(&m_rows);
+    const QFontMetrics fm(m_font);
+    const int x0 = kMargin - m_cxChar * s.horzPos;
+    for (size_t j = 0; j < m_rows.size(); ++j) {
+        const std::string& text = m_rows[j];
+        const int baseline = static_cast<int>(j) * m_cyLine + m_ascent;
+        const LineSegments segs = SegmentLine(text);
+        int x = x0;
+        for (int i = 0; i < segs.count; ++i) {
+            const LineSegment& seg = segs.runs[i];
+            const QString run = QString::fromUtf8(text.data() + seg.start, seg.length);
+            painter.setPen(ToQColor(seg.color));
+            painter.drawText(QPoint(x, baseline), run);
+            x += fm.horizontalAdvance(run);
+        }
+    }
+}
+
+}  // namespace tandrel

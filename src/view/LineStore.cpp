@@ -1,0 +1,195 @@
+#include "LineStore.h"
+
+#include <algorithm>
+#include <cstring>
+
+namespace tandrel {
+
+namespace {
+
+// The longest prefix of `line` of at most `limit` bytes that does not end inside a UTF-8
+// sequence. Bytes that are not UTF-8 at all are kept as they are.
+size_t CutLength(std::string_view line, size_t limit) {
+    if (line.size() <= limit) {
+        return line.size();
+    }
+    size_t n = limit;
+    // Step back over continuation bytes to the lead byte of the sequence the cut falls in.
+    size_t lead = n;
+    while (lead > 0 && lead > n - 4 && (static_cast<unsigned char>(line[lead]) & 0xC0) == 0x80) {
+        --lead;
+    }
+    if (lead < n && (static_cast<unsigned char>(line[lead]) & 0xC0) == 0xC0) {
+        return lead;  // the character starting at `lead` does not fit whole
+    }
+    return n;
+}
+
+}  // namespace
+
+LineStore::LineStore() : m_buffer(new char[static_cast<size_t>(kSlots) * kSlotBytes]) {
+    for (int i = 0; i < kSlots; ++i) {
+        m_buffer[static_cast<size_t>(i) * kSlotBytes] = '\0';
+    }
+}
+
+void LineStore::AddLine(std::string_view line) {
+    const size_t n = CutLength(line, kMaxLineBytes);
+    std::lock_guard<std::mutex> lock(m_mutex);
+    char* slot = &m_buffer[static_cast<size_t>(m_nNextLine) * kSlotBytes];
+    std::memcpy(slot, line.data(), n);
+    slot[n] = '\0';
+
+    // The row the new line takes: just below the bottom row means the view shows the end of
+    // the output and follows it.
+    const int rel = LineCountLocked() - m_nTopLine;
+    const bool follow = rel == m_nPageLines;
+    if (m_bWrapped) {
+        // The oldest line is gone: every logical index moves down by one, and so does the top
+        // line, so the rows keep showing the same lines.
+        m_nTopLine = std::max(0, m_nTopLine - 1);
+    }
+    m_nNextLine = (m_nNextLine + 1) % kSlots;
+    if (m_nNextLine == 0) {
+        m_bWrapped = true;
+    }
+    if (follow) {
+        VScrollLocked(kScrollLineDown, 0);
+    }
+}
+
+void LineStore::SetMetrics(int cxChar, int cyLine) {
+    std::lock_guard<std::mutex> lock(m_mutex);
+    m_cxChar = cxChar;
+    m_cyLine = cyLine;
+    if (m_cxChar > 0 && m_cyLine > 0) {
+        m_nPageLines = m_cyClient / m_cyLine;
+        m_nHorzPage = (m_cxClient * 2 / m_cxChar) / 3;
+    }
+}
+
+void LineStore::Resize(int width, int height) {
+    std::lock_guard<std::mutex> lock(m_mutex);
+    m_cxClient = width;
+    m_cyClient = height;
+    if (m_cxChar <= 0 || m_cyLine <= 0) {
+        return;
+    }
+    m_nPageLines = std::max(0, height / m_cyLine);
+    m_nHorzPage = std::max(0, (width * 2 / m_cxChar) / 3);
+    const int count = LineCountLocked();
+    if (count < m_nTopLine + m_nPageLines) {
+        m_nTopLine = std::max(0, count - m_nPageLines);
+    }
+}
+
+int LineStore::MaxTopLocked() const {
+    return std::max(0, LineCountLocked() - m_nPageLines);
+}
+
+bool LineStore::VScroll(int code, int thumb) {
+    std::lock_guard<std::mutex> lock(m_mutex);
+    return VScrollLocked(code, thumb);
+}
+
+bool LineStore::VScrollLocked(int code, int thumb) {
+    const int maxTop = MaxTopLocked();
+    int top = m_nTopLine;
+    switch (code) {
+        case kScrollLineUp: top = std::max(0, top - 1); break;
+        case kScrollLineDown: top = std::min(maxTop, top + 1); break;
+        case kScrollPageUp: top = std::max(0, top - m_nPageLines); break;
+        case kScrollPageDown: top = std::min(maxTop, top + m_nPageLines); break;
+        case kScrollThumbPosition:
+        case kScrollThumbTrack: top = std::clamp(thumb, 0, maxTop); break;
+        case kScrollTop: top = 0; break;
+        case kScrollBottom: top = maxTop; break;
+        default: return false;
+    }
+    m_nTopLine = top;
+    return true;
+}
+
+bool LineStore::HScroll(int code, int thumb) {
+    std::lock_guard<std::mutex> lock(m_mutex);
+    return HScrollLocked(code, thumb);
+}
+
+bool LineStore::HScrollLocked(int code, int thumb) {
+    int pos = m_nHorzPos;
+    switch (code) {
+        case kScrollLineUp: pos = std::max(0, pos - 1); break;
+        case kScrollLineDown: pos = std::min(kHorzLast, pos + 1); break;
+        case kScrollPageUp: pos = std::max(0, pos - m_nHorzPage); break;
+        case kScrollPageDown: pos = std::min(kHorzLast, pos + m_nHorzPage); break;
+        case kScrollThumbPosition:
+        case kScrollThumbTrack: pos = std::clamp(thumb, 0, kHorzRange); break;
+        case kScrollTop: pos = 0; break;
+        case kScrollBottom: pos = kHorzLast; break;
+        default: return false;
+    }
+    m_nHorzPos = pos;
+    return true;
+}
+
+bool LineStore::KeyDown(ViewKey key, bool ctrl) {
+    std::lock_guard<std::mutex> lock(m_mutex);
+    switch (key) {
+        case ViewKey::kPageUp: return VScrollLocked(kScrollPageUp, 0);
+        case ViewKey::kPageDown: return VScrollLocked(kScrollPageDown, 0);
+        case ViewKey::kEnd:
+            return ctrl ? VScrollLocked(kScrollBottom, 0) : HScrollLocked(kScrollBottom, 0);
+        case ViewKey::kHome:
+            return ctrl ? VScrollLocked(kScrollTop, 0) : HScrollLocked(kScrollTop, 0);
+        case ViewKey::kLeft:
+            return HScrollLocked(ctrl ? kScrollPageUp : kScrollLineUp, 0);
+        case ViewKey::kUp: return VScrollLocked(kScrollLineUp, 0);
+        case ViewKey::kRight:
+            return HScrollLocked(ctrl ? kScrollPageDown : kScrollLineDown, 0);
+        case ViewKey::kDown: return VScrollLocked(kScrollLineDown, 0);
+        case ViewKey::kOther: break;
+    }
+    return false;
+}
+
+LineViewState LineStore::StateLocked() const {
+    LineViewState s;
+    s.lineCount = LineCountLocked();
+    s.topLine = m_nTopLine;
+    s.pageLines = m_nPageLines;
+    s.maxTop = MaxTopLocked();
+    s.horzPos = m_nHorzPos;
+    s.horzPage = m_nHorzPage;
+    return s;
+}
+
+LineViewState LineStore::State() const {
+    std::lock_guard<std::mutex> lock(m_mutex);
+    return StateLocked();
+}
+
+const char* LineStore::SlotOfLocked(int logical) const {
+    const int slot = m_bWrapped ? (m_nNextLine + logical) % kSlots : logical;
+    return &m_buffer[static_cast<size_t>(slot) * kSlotBytes];
+}
+
+LineViewState LineStore::Snapshot(std::vector<std::string>* rows) const {
+    std::lock_guard<std::mutex> lock(m_mutex);
+    const LineViewState s = StateLocked();
+    const int shown = std::clamp(s.lineCount - s.topLine, 0, s.pageLines);
+    rows->resize(static_cast<size_t>(shown));
+    for (int j = 0; j < shown; ++j) {
+        (*rows)[static_cast<size_t>(j)].assign(SlotOfLocked(s.topLine + j));
+    }
+    return s;
+}
+
+std::string LineStore::Line(int index) const {
+    std::lock_guard<std::mutex> lock(m_mutex);
+    if (index < 0 || index >= LineCountLocked()) {
+        return {};
+    }
+    return SlotOfLocked(index);
+}
+
+}  // namespace tandrel
