@@ -1,0 +1,131 @@
+// A damaged or foreign file at the store's path, and a store that cannot be written.
+
+#include <gtest/gtest.h>
+#include <sqlite3.h>
+#include <unistd.h>
+
+#include <string>
+
+#include "Profile.h"
+#include "SettingsStore.h"
+#include "StoreFixture.h"
+
+namespace tandrel {
+namespace {
+
+class SettingsDamageTest : public StoreFixture {
+protected:
+    void MakeStoreFolder() { tree_.MakeDir("config/Halvory/Tandrel"); }
+
+    // Writes a real store holding From = "/saved".
+    void WriteGoodStore() {
+        SettingsStore store;
+        Profile profile(store);
+        ASSERT_TRUE(profile.WriteProfileString("", "From", "/saved").ok());
+    }
+
+    // Opens the store as start-up does and checks it came up empty, told the user once about
+    // the file now at `aside`, and saves normally again.
+    void ExpectMovedAsideAndFreshStart(const std::string& asideRel) {
+        SettingsStore store;
+        EXPECT_TRUE(store.Open().ok());
+        const std::string notice = store.TakeNotice();
+        EXPECT_NE(notice.find(tree_.Path(asideRel)), std::string::npos) << notice;
+        EXPECT_EQ(store.TakeNotice(), "");
+        Profile profile(store);
+        EXPECT_EQ(profile.GetProfileString("", "From", "default"), "default");
+        ASSERT_TRUE(profile.WriteProfileString("", "From", "/new").ok());
+        EXPECT_EQ(profile.GetProfileString("", "From", "default"), "/new");
+        EXPECT_EQ(store.TakeNotice(), "");
+
+        SettingsStore again;
+        EXPECT_EQ(Profile(again).GetProfileString("", "From", "default"), "/new");
+        EXPECT_EQ(again.TakeNotice(), "");
+    }
+};
+
+TEST_F(SettingsDamageTest, GarbageFileIsMovedAsideWithoutOverwritingEarlierOnes) {
+    MakeStoreFolder();
+    const std::string garbage(3000, '\x5a');
+    tree_.WriteFile(kStoreRel, garbage);
+    tree_.WriteFile("config/Halvory/Tandrel/settings.db.damaged", "an earlier one");
+
+    ExpectMovedAsideAndFreshStart("config/Halvory/Tandrel/settings.db.damaged.1");
+    EXPECT_EQ(tree_.ReadFile("config/Halvory/Tandrel/settings.db.damaged.1"), garbage);
+    EXPECT_EQ(tree_.ReadFile("config/Halvory/Tandrel/settings.db.damaged"), "an earlier one");
+}
+
+TEST_F(SettingsDamageTest, AnotherProgramsDatabaseIsMovedAside) {
+    MakeStoreFolder();
+    sqlite3* db = nullptr;
+    ASSERT_EQ(sqlite3_open(tree_.Path(kStoreRel).c_str(), &db), SQLITE_OK);
+    ASSERT_EQ(sqlite3_exec(db, "CREATE TABLE notes(text); INSERT INTO notes VALUES('mine');",
+                           nullptr, nullptr, nullptr),
+              SQLITE_OK);
+    sqlite3_close(db);
+
+    ExpectMovedAsideAndFreshStart("config/Halvory/Tandrel/settings.db.damaged");
+}
+
+TEST_F(SettingsDamageTest, StoreWithOverwrittenPagesIsMovedAside) {
+    WriteGoodStore();
+    std::string bytes = tree_.ReadFile(kStoreRel);
+    ASSERT_GT(bytes.size(), 4096u);
+    // Scribble over everything after the first page: the schema's tables are gone.
+    for (size_t i = 4096; i < bytes.size(); ++i) {
+        bytes[i] = static_cast<char>(i * 7);
+    }
+    tree_.WriteFile(kStoreRel, bytes, std::nullopt, 0600);
+
+    ExpectMovedAsideAndFreshStart("config/Halvory/Tandrel/settings.db.damaged");
+    EXPECT_EQ(tree_.ReadFile("config/Halvory/Tandrel/settings.db.damaged"), bytes);
+}
+
+TEST_F(SettingsDamageTest, EmptyFileIsAnEmptyStoreNotADamagedOne) {
+    MakeStoreFolder();
+    tree_.WriteFile(kStoreRel, "", std::nullopt, 0600);
+    SettingsStore store;
+    EXPECT_TRUE(store.Open().ok());
+    EXPECT_EQ(store.TakeNotice(), "");
+    Profile profile(store);
+    ASSERT_TRUE(profile.WriteProfileInt("", "BoolLogFile", 1).ok());
+    EXPECT_EQ(profile.GetProfileInt("", "BoolLogFile", 0), 1);
+    EXPECT_FALSE(tree_.Exists("config/Halvory/Tandrel/settings.db.damaged"));
+}
+
+TEST_F(SettingsDamageTest, StoreThatCannotBeCreatedFailsWritesWithAReasonAndStillReads) {
+    // The configuration folder is a plain file: no folder can be made below it.
+    tree_.WriteFile("config", "not a folder");
+    SettingsStore store;
+    Profile profile(store);
+    EXPECT_EQ(profile.GetProfileString("", "LogFileName", "log.txt"), "log.txt");
+    const Status s = profile.WriteProfileString("", "LogFileName", "run.log");
+    EXPECT_FALSE(s.ok());
+    EXPECT_NE(s.ToString().find("cannot create the folder for the settings store"),
+              std::string::npos)
+        << s.ToString();
+    EXPECT_EQ(profile.GetProfileString("", "LogFileName", "log.txt"), "log.txt");
+    EXPECT_EQ(tree_.ReadFile("config"), "not a folder");
+}
+
+TEST_F(SettingsDamageTest, ReadOnlyStoreServesReadsAndRefusesWrites) {
+    if (geteuid() == 0) {
+        GTEST_SKIP() << "permission bits do not bind root";
+    }
+    WriteGoodStore();
+    tree_.Chmod(kStoreRel, 0400);
+    tree_.Chmod("config/Halvory/Tandrel", 0500);
+    {
+        SettingsStore store;
+        Profile profile(store);
+        EXPECT_EQ(profile.GetProfileString("", "From", "default"), "/saved");
+        const Status s = profile.WriteProfileString("", "From", "/other");
+        EXPECT_EQ(s.code(), Status::Code::kPermission) << s.ToString();
+        EXPECT_EQ(profile.GetProfileString("", "From", "default"), "/saved");
+        EXPECT_EQ(store.TakeNotice(), "");
+    }
+    tree_.Chmod("config/Halvory/Tandrel", 0700);
+}
+
+}  // namespace
+}  // namespace tandrel
