@@ -1,0 +1,55 @@
+#include "CSheetPage.h"
+
+#include "TemplateBuilder.h"
+
+namespace tandrel {
+
+namespace {
+
+// The layout a page without a template of its own falls back to: empty, nothing to build.
+constexpr DialogTemplate kEmptyTemplate = {0, "", 260, 144, "Arial", 9, nullptr, 0};
+
+}  // namespace
+
+CSheetPage::CSheetPage(int templateId, QWidget* parent)
+    : QWidget(parent), m_templateId(templateId), m_tmpl(FindDialogTemplate(templateId)) {
+    if (m_tmpl == nullptr) {
+        m_tmpl = &kEmptyTemplate;
+    }
+    setFont(TemplateBuilder::TemplateFont(*m_tmpl));
+}
+
+CSheetPage::~CSheetPage() = default;
+
+QString CSheetPage::Caption() const {
+    return QString::fromUtf8(m_tmpl->caption);
+}
+
+QSize CSheetPage::TemplateSize() const {
+    return TemplateBuilder(*m_tmpl).DialogSize();
+}
+
+void CSheetPage::Activate() {
+    if (!m_built) {
+        TemplateBuilder(*m_tmpl).Build(this);
+        m_built = true;
+        OnInitDialog();
+        return;
+    }
+    DoDataExchange(false);
+}
+
+void CSheetPage::Deactivate() {
+    if (m_built) {
+        DoDataExchange(true);
+    }
+}
+
+bool CSheetPage::OnInitDialog() {
+    DoDataExchange(false);
+    return true;
+}
+
+void CSheetPage::DoDataExchange(bool /*save*/) {}
+
+}  // namespace tandrel
