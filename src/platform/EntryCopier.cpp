@@ -1,0 +1,216 @@
+#include "EntryCopier.h"
+
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <utility>
+
+#include "ContentCopier.h"
+#include "FileSystem.h"
+#include "PosixPath.h"
+#include "UniqueFd.h"
+
+namespace tandrel {
+namespace {
+
+Status EmptyPath() {
+    return Status::Error(Status::Code::kInvalid, "", "empty path");
+}
+
+bool IsCancelled(const std::atomic<bool>* cancel) {
+    return cancel != nullptr && cancel->load(std::memory_order_relaxed);
+}
+
+// Removes a temporary in `dir_fd` when the copy that made it does not get as far as renaming
+// it over its target, whichever way the copy ends.
+class TempGuard {
+  public:
+    TempGuard(int dir_fd, std::string name) : dir_fd_(dir_fd), name_(std::move(name)) {}
+    ~TempGuard() {
+        if (!committed_) {
+            unlinkat(dir_fd_, name_.c_str(), 0);
+        }
+    }
+    TempGuard(const TempGuard&) = delete;
+    TempGuard& operator=(const TempGuard&) = delete;
+    void Commit() { committed_ = true; }
+
+  private:
+    int dir_fd_;
+    std::string name_;
+    bool committed_ = false;
+};
+
+// Tries fresh names until `create` (given a name, returning 0 or an errno value) stops
+// failing with EEXIST: another copy, or a stale temporary of a process that had our pid, may
+// hold a name.
+template <typename Create>
+int CreateTemp(std::string* name, Create create) {
+    int err = EEXIST;
+    for (int attempt = 0; attempt < 100 && err == EEXIST; ++attempt) {
+        *name = MakeTempName();
+        err = create(*name);
+    }
+    return err;
+}
+
+// Reads the target text of the link `path`, whatever its length.
+Status ReadLinkText(const std::string& path, size_t hint, std::string* target) {
+    std::string buf(std::max<size_t>(hint + 1, 256), '\0');
+    for (;;) {
+        ssize_t n = readlink(path.c_str(), buf.data(), buf.size());
+        if (n < 0) {
+            return Status::FromErrno(errno, path);
+        }
+        if (static_cast<size_t>(n) < buf.size()) {
+            buf.resize(static_cast<size_t>(n));
+            *target = std::move(buf);
+            return Status::Ok();
+        }
+        buf.resize(buf.size() * 2);
+    }
+}
+
+}  // namespace
+
+Status EntryCopier::Copy(const std::string& src, const std::string& dst,
+                         const std::atomic<bool>* cancel) const {
+    const std::string from = PosixPath::Strip(src);
+    const std::string to = PosixPath::Strip(dst);
+    if (from.empty() || to.empty()) {
+        return EmptyPath();
+    }
+    struct stat st {};
+    if (lstat(from.c_str(), &st) != 0) {
+        return Status::FromErrno(errno, src);
+    }
+    if (S_ISDIR(st.st_mode)) {
+        return Status::Error(Status::Code::kIsDirectory, src,
+                             "is a directory; only files and links are copied");
+    }
+    if (!S_ISREG(st.st_mode) && !S_ISLNK(st.st_mode)) {
+        // Never opened: opening a pipe could block, opening a device could act on it.
+        return Status::Error(Status::Code::kUnsupported, src,
+                             "is a pipe, socket or device; only files and links are copied");
+    }
+    if (IsCancelled(cancel)) {
+        return Status::Cancelled(dst);
+    }
+    const auto [dir, name] = PosixPath::Split(to);
+    UniqueFd dir_fd(open(dir.c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC));
+    if (!dir_fd.valid()) {
+        return Status::FromErrno(errno, dir);
+    }
+    struct stat old {};
+    if (fstatat(dir_fd.get(), name.c_str(), &old, AT_SYMLINK_NOFOLLOW) == 0 &&
+        S_ISDIR(old.st_mode)) {
+        return Status::Error(Status::Code::kIsDirectory, dst,
+                             "is a directory; not replaced by a file");
+    }
+    if (S_ISLNK(st.st_mode)) {
+        return CopyLink(src, dst, st, dir_fd.get(), name);
+    }
+    return CopyRegular(src, dst, dir_fd.get(), name, cancel);
+}
+
+Status EntryCopier::CopyRegular(const std::string& src, const std::string& dst, int dir_fd,
+                                const std::string& name, const std::atomic<bool>* cancel) const {
+    // O_NONBLOCK: should the entry have turned into a pipe since lstat, the open returns at
+    // once and the fstat below refuses it.
+    UniqueFd in(
+        open(PosixPath::Strip(src).c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC));
+    if (!in.valid()) {
+        if (errno == ELOOP) {
+            return Status::Error(Status::Code::kBusy, src, "turned into a link while being copied");
+        }
+        return Status::FromErrno(errno, src);
+    }
+    struct stat st {};
+    if (fstat(in.get(), &st) != 0) {
+        return Status::FromErrno(errno, src);
+    }
+    if (!S_ISREG(st.st_mode)) {
+        return Status::Error(Status::Code::kUnsupported, src,
+                             "is no longer a regular file; not copied");
+    }
+
+    std::string temp;
+    UniqueFd out;
+    int err = CreateTemp(&temp, [&](const std::string& candidate) {
+        out = UniqueFd(openat(dir_fd, candidate.c_str(),
+                              O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600));
+        return out.valid() ? 0 : errno;
+    });
+    if (err != 0) {
+        return Status::FromErrno(err, dst);
+    }
+    TempGuard guard(dir_fd, temp);
+
+    Status s = ContentCopier(options_).Copy(in.get(), out.get(), src, dst, cancel);
+    if (!s.ok()) {
+        return s;
+    }
+    // The source's permission bits; set-user-id and set-group-id only where the copy belongs
+    // to the same owner and group as the source (as cp -p does), so that a copy never gains
+    // rights its source did not give.
+    mode_t mode = st.st_mode & 07777;
+    struct stat made {};
+    if (fstat(out.get(), &made) != 0) {
+        return Status::FromErrno(errno, dst);
+    }
+    if (made.st_uid != st.st_uid) {
+        mode &= ~S_ISUID;
+    }
+    if (made.st_gid != st.st_gid) {
+        mode &= ~S_ISGID;
+    }
+    if (fchmod(out.get(), mode) != 0) {
+        return Status::FromErrno(errno, dst);
+    }
+    const timespec times[2] = {st.st_atim, st.st_mtim};
+    if (futimens(out.get(), times) != 0) {
+        return Status::FromErrno(errno, dst);
+    }
+    if (options_.sync_before_rename && fsync(out.get()) != 0 && errno != EINVAL) {
+        return Status::FromErrno(errno, dst);
+    }
+    if ((err = out.Close()) != 0) {
+        return Status::FromErrno(err, dst);
+    }
+    if (renameat(dir_fd, temp.c_str(), dir_fd, name.c_str()) != 0) {
+        return Status::FromErrno(errno, dst);
+    }
+    guard.Commit();
+    return Status::Ok();
+}
+
+Status EntryCopier::CopyLink(const std::string& src, const std::string& dst, const struct stat& st,
+                             int dir_fd, const std::string& name) const {
+    std::string target;
+    Status s = ReadLinkText(PosixPath::Strip(src), static_cast<size_t>(st.st_size), &target);
+    if (!s.ok()) {
+        return s;
+    }
+    std::string temp;
+    int err = CreateTemp(&temp, [&](const std::string& candidate) {
+        return symlinkat(target.c_str(), dir_fd, candidate.c_str()) == 0 ? 0 : errno;
+    });
+    if (err != 0) {
+        return Status::FromErrno(err, dst);
+    }
+    TempGuard guard(dir_fd, temp);
+    // The link's own times, never its target's.
+    const timespec times[2] = {st.st_atim, st.st_mtim};
+    if (utimensat(dir_fd, temp.c_str(), times, AT_SYMLINK_NOFOLLOW) != 0) {
+        return Status::FromErrno(errno, dst);
+    }
+    if (renameat(dir_fd, temp.c_str(), dir_fd, name.c_str()) != 0) {
+        return Status::FromErrno(errno, dst);
+    }
+    guard.Commit();
+    return Status::Ok();
+}
+
+}  // namespace tandrel

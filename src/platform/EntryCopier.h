@@ -1,0 +1,36 @@
+#pragma once
+
+#include <sys/stat.h>
+
+#include <atomic>
+#include <string>
+
+#include "CopyOptions.h"
+#include "Status.h"
+
+namespace tandrel {
+
+// Copies one file or link to a new name the way FileSystem::CopyFile promises: into a
+// temporary next to the target, then renamed over it, so the target holds the old entry or
+// the whole new one at every moment. Holds a reference to the options, which must outlive it;
+// keeps no other state.
+class EntryCopier {
+  public:
+    explicit EntryCopier(const CopyOptions& options) : options_(options) {}
+
+    // FileSystem::CopyFile.
+    Status Copy(const std::string& src, const std::string& dst,
+                const std::atomic<bool>* cancel) const;
+
+  private:
+    // `dir_fd` is dst's directory, `name` the last component of dst.
+    Status CopyRegular(const std::string& src, const std::string& dst, int dir_fd,
+                       const std::string& name, const std::atomic<bool>* cancel) const;
+    // `st` is the source link's lstat.
+    Status CopyLink(const std::string& src, const std::string& dst, const struct stat& st,
+                    int dir_fd, const std::string& name) const;
+
+    const CopyOptions& options_;
+};
+
+}  // namespace tandrel

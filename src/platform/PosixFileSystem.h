@@ -1,0 +1,48 @@
+#pragma once
+
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "CopyOptions.h"
+#include "FileSystem.h"
+
+namespace tandrel {
+
+// FileSystem over the Linux system calls. Paths are passed to the kernel as they are, bytes
+// and all; a trailing '/' is dropped first, since the kernel would otherwise resolve a link
+// at the end of "dir/" and the layer promises never to do that.
+//
+// Keeps no state between calls (the copy options are fixed at construction), so one object
+// serves every thread; DefaultFileSystem() is one such object with the default options.
+class PosixFileSystem : public FileSystem {
+  public:
+    PosixFileSystem() = default;
+    explicit PosixFileSystem(CopyOptions options) : options_(std::move(options)) {}
+
+    Status ListDirectory(const std::string& dir, std::vector<DirEntry>* entries) override;
+    Status Stat(const std::string& path, EntryInfo* info) override;
+    Status CopyFile(const std::string& src, const std::string& dst,
+                    const std::atomic<bool>* cancel) override;
+    Status MoveFile(const std::string& src, const std::string& dst,
+                    const std::atomic<bool>* cancel) override;
+    Status DeleteFile(const std::string& path) override;
+    Status CreateDirectory(const std::string& path) override;
+    Status RemoveDirectory(const std::string& path) override;
+    Status MakeReplaceable(const std::string& path) override;
+    Status GetVolumeInfo(const std::string& dir, VolumeInfo* info) override;
+    Status RemoveStaleTemp(const std::string& path) override;
+
+    // What MoveFile does when src and dst lie on different file systems: CopyFile, then
+    // DeleteFile of src (both through the virtual calls). Only files and links can travel
+    // this way; anything else fails with kUnsupported. When the copy succeeds but src cannot
+    // be removed, the error names src and says that the entry now exists in both places.
+    // Public so that this path can be exercised on a single file system.
+    Status MoveByCopy(const std::string& src, const std::string& dst,
+                      const std::atomic<bool>* cancel);
+
+  private:
+    const CopyOptions options_;
+};
+
+}  // namespace tandrel

@@ -1,0 +1,58 @@
+#include "PosixPath.h"
+
+#include <sys/stat.h>
+
+#include <cerrno>
+
+namespace tandrel {
+
+std::string PosixPath::Strip(const std::string& path) {
+    size_t end = path.size();
+    while (end > 1 && path[end - 1] == '/') {
+        --end;
+    }
+    return path.substr(0, end);
+}
+
+std::pair<std::string, std::string> PosixPath::Split(const std::string& path) {
+    const size_t slash = path.rfind('/');
+    if (slash == std::string::npos) {
+        return {".", path};
+    }
+    size_t dir_end = slash;
+    while (dir_end > 0 && path[dir_end - 1] == '/') {
+        --dir_end;
+    }
+    return {dir_end == 0 ? std::string("/") : path.substr(0, dir_end), path.substr(slash + 1)};
+}
+
+std::string PosixPath::Join(const std::string& dir, const std::string& name) {
+    if (!dir.empty() && dir.back() == '/') {
+        return dir + name;
+    }
+    return dir + "/" + name;
+}
+
+Status PosixPath::DirectoryOpenError(int err, const std::string& dir) {
+    struct stat st {};
+    if ((err == ELOOP || err == ENOTDIR) && lstat(Strip(dir).c_str(), &st) == 0 &&
+        S_ISLNK(st.st_mode)) {
+        return Status::Error(Status::Code::kNotDirectory, dir,
+                             "is a symbolic link; links are not followed");
+    }
+    return Status::FromErrno(err, dir);
+}
+
+bool PosixPath::SameEntry(const std::string& a, const std::string& b) {
+    auto [dir_a, name_a] = Split(a);
+    auto [dir_b, name_b] = Split(b);
+    if (name_a != name_b) {
+        return false;
+    }
+    struct stat st_a {};
+    struct stat st_b {};
+    return stat(dir_a.c_str(), &st_a) == 0 && stat(dir_b.c_str(), &st_b) == 0 &&
+           st_a.st_dev == st_b.st_dev && st_a.st_ino == st_b.st_ino;
+}
+
+}  // namespace tandrel

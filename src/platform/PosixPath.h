@@ -1,0 +1,36 @@
+#pragma once
+
+#include <time.h>
+
+#include <cstdint>
+#include <string>
+#include <utility>
+
+#include "Status.h"
+
+namespace tandrel {
+
+// Small helpers on byte-string paths for the POSIX file-system layer. No call follows a link.
+class PosixPath {
+  public:
+    // `path` without trailing slashes ("a/b//" -> "a/b"); "/" stays "/". The kernel resolves
+    // a link at the end of "dir/", so every path is stripped before it reaches a system call.
+    static std::string Strip(const std::string& path);
+    // Directory and last component of a stripped path: "a/b" -> {"a", "b"},
+    // "b" -> {".", "b"}, "/b" -> {"/", "b"}.
+    static std::pair<std::string, std::string> Split(const std::string& path);
+    // dir + '/' + name, without doubling a '/' that dir ends with.
+    static std::string Join(const std::string& dir, const std::string& name);
+    // A timestamp in nanoseconds since the epoch.
+    static int64_t ToNs(const timespec& ts) {
+        return static_cast<int64_t>(ts.tv_sec) * 1000000000 + ts.tv_nsec;
+    }
+    // The error for a directory that could not be opened with O_NOFOLLOW (error `err`):
+    // a link there is reported as "not a directory" rather than as a link loop.
+    static Status DirectoryOpenError(int err, const std::string& dir);
+    // True when two stripped paths name the same directory entry (the same name in the same
+    // directory), however they are spelt. Distinguishes one entry from two hard links.
+    static bool SameEntry(const std::string& a, const std::string& b);
+};
+
+}  // namespace tandrel
