@@ -22,8 +22,7 @@ std::string Profile::SectionKey(std::string_view section) const {
     return key;
 }
 
-bool Profile::Query(std::string_view section, std::string_view entry,
-                    SettingsValue* value) const {
+bool Profile::Query(std::string_view section, std::string_view entry, SettingsValue* value) const {
     const Status s = store_->Read([&]() -> Status {
         SettingsStore::Key key = SettingsStore::kRootKey;
         if (Status opened = store_->OpenKey(SectionKey(section), &key); !opened.ok()) {

@@ -18,7 +18,7 @@ namespace tandrel {
 //
 // Same threading as the store it uses, which must outlive it.
 class Profile {
-public:
+  public:
     static constexpr const char* kCompanyKey = "Halvory";
     static constexpr const char* kAppName = "Tandrel";
 
@@ -39,7 +39,7 @@ public:
 
     SettingsStore& store() const { return *store_; }
 
-private:
+  private:
     bool Query(std::string_view section, std::string_view entry, SettingsValue* value) const;
 
     SettingsStore* store_;

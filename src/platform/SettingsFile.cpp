@@ -102,8 +102,7 @@ Status SettingsFile::Create(const std::string& path) {
     return Status::Ok();
 }
 
-Status SettingsFile::MoveAside(const std::string& path, dev_t dev, ino_t ino,
-                               std::string* aside) {
+Status SettingsFile::MoveAside(const std::string& path, dev_t dev, ino_t ino, std::string* aside) {
     aside->clear();
     const std::string dir = DirName(path);
     const std::string base = BaseName(path);

@@ -11,7 +11,7 @@ namespace tandrel {
 // The file-system side of the settings store: where the file lives, how it is first made, and
 // how a damaged one is put aside. POSIX only; any thread.
 class SettingsFile {
-public:
+  public:
     // $XDG_CONFIG_HOME/Halvory/Tandrel/settings.db, with $HOME/.config (or the user's home
     // from the password database) when the variable is unset, empty or not an absolute path.
     static std::string DefaultPath();

@@ -67,11 +67,15 @@ Status ReadValueRow(const SqlStatement& row, SettingsValue* value) {
 
 }  // namespace
 
-std::string SettingsStore::DefaultPath() { return SettingsFile::DefaultPath(); }
+std::string SettingsStore::DefaultPath() {
+    return SettingsFile::DefaultPath();
+}
 
 SettingsStore::SettingsStore(std::string path) : path_(std::move(path)) {}
 
-SettingsStore::~SettingsStore() { CloseConnection(); }
+SettingsStore::~SettingsStore() {
+    CloseConnection();
+}
 
 std::string SettingsStore::TakeNotice() {
     std::string notice;
@@ -147,9 +151,9 @@ Status SettingsStore::Open() {
         }
         return Status::Ok();
     }
-    unusable_ = Status::Error(Status::Code::kCorrupt, path_,
-                              "the settings file is damaged and could not be moved aside (" +
-                                  moved.ToString() + ")");
+    unusable_ = Status::Error(
+        Status::Code::kCorrupt, path_,
+        "the settings file is damaged and could not be moved aside (" + moved.ToString() + ")");
     notice_ = "The settings file " + path_ +
               " is damaged or is not a Tandrel settings file, and it could not be moved aside (" +
               moved.ToString() +
@@ -183,14 +187,14 @@ SettingsStore::FileCheck SettingsStore::CheckFile() {
     }
     std::int64_t appId = 0, version = 0, objects = 0, ourTables = 0;
     std::string integrity;
-    const bool read =
-        query("PRAGMA application_id", &appId, nullptr) &&
-        query("PRAGMA user_version", &version, nullptr) &&
-        query("SELECT count(*) FROM sqlite_master", &objects, nullptr) &&
-        query("SELECT count(*) FROM sqlite_master WHERE type = 'table' AND name IN "
-              "('keys', 'vals')",
-              &ourTables, nullptr) &&
-        query("PRAGMA quick_check", nullptr, &integrity);
+    const bool read = query("PRAGMA application_id", &appId, nullptr) &&
+                      query("PRAGMA user_version", &version, nullptr) &&
+                      query("SELECT count(*) FROM sqlite_master", &objects, nullptr) &&
+                      query(
+                          "SELECT count(*) FROM sqlite_master WHERE type = 'table' AND name IN "
+                          "('keys', 'vals')",
+                          &ourTables, nullptr) &&
+                      query("PRAGMA quick_check", nullptr, &integrity);
     Exec("ROLLBACK");
     if (!read) {
         return check;
@@ -482,11 +486,18 @@ Status SettingsStore::SqlError(int rc, const std::string& what) const {
         case SQLITE_READONLY:
         case SQLITE_PERM:
         case SQLITE_CANTOPEN:
-        case SQLITE_AUTH: code = Status::Code::kPermission; break;
-        case SQLITE_FULL: detail = "the disk is full"; break;
+        case SQLITE_AUTH:
+            code = Status::Code::kPermission;
+            break;
+        case SQLITE_FULL:
+            detail = "the disk is full";
+            break;
         case SQLITE_CORRUPT:
-        case SQLITE_NOTADB: code = Status::Code::kCorrupt; break;
-        default: break;
+        case SQLITE_NOTADB:
+            code = Status::Code::kCorrupt;
+            break;
+        default:
+            break;
     }
     return Status::Error(code, path_, what + ": " + detail);
 }

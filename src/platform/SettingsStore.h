@@ -33,7 +33,7 @@ namespace tandrel {
 //
 // Not thread-safe: one thread uses one object. Other threads or processes open their own.
 class SettingsStore {
-public:
+  public:
     using Key = std::int64_t;
     // The key above every path; "" names it.
     static constexpr Key kRootKey = 1;
@@ -82,7 +82,7 @@ public:
     // All values of the key in creation order (empty for a missing store).
     Status ListValues(Key key, std::vector<SettingsValue>* values);
 
-private:
+  private:
     enum class State { kClosed, kAbsent, kOpen, kUnusable };
 
     Status OpenConnection(bool readOnly);

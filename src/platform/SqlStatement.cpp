@@ -6,7 +6,9 @@ SqlStatement::SqlStatement(sqlite3* db, const char* sql) {
     prepare_result_ = sqlite3_prepare_v2(db, sql, -1, &stmt_, nullptr);
 }
 
-SqlStatement::~SqlStatement() { sqlite3_finalize(stmt_); }
+SqlStatement::~SqlStatement() {
+    sqlite3_finalize(stmt_);
+}
 
 void SqlStatement::BindInt64(int index, std::int64_t value) {
     sqlite3_bind_int64(stmt_, index, value);

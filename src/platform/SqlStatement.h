@@ -11,7 +11,7 @@ namespace tandrel {
 // One prepared SQLite statement, finalized when the object goes away. Binding indexes start at
 // 1, column indexes at 0, as in SQLite. Used by the settings store only; not thread-safe.
 class SqlStatement {
-public:
+  public:
     SqlStatement(sqlite3* db, const char* sql);
     ~SqlStatement();
     SqlStatement(const SqlStatement&) = delete;
@@ -32,7 +32,7 @@ public:
     // The column's bytes, whole (embedded NUL bytes included).
     std::string ColumnBytes(int column) const;
 
-private:
+  private:
     sqlite3_stmt* stmt_ = nullptr;
     int prepare_result_ = SQLITE_OK;
 };

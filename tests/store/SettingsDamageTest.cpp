@@ -14,7 +14,7 @@ namespace tandrel {
 namespace {
 
 class SettingsDamageTest : public StoreFixture {
-protected:
+  protected:
     void MakeStoreFolder() { tree_.MakeDir("config/Halvory/Tandrel"); }
 
     // Writes a real store holding From = "/saved".

@@ -16,7 +16,7 @@ namespace tandrel {
 namespace {
 
 class SettingsStoreTest : public StoreFixture {
-protected:
+  protected:
     std::vector<std::string> Names(SettingsStore& store, SettingsStore::Key key) {
         std::vector<SettingsValue> values;
         EXPECT_TRUE(store.ListValues(key, &values).ok());

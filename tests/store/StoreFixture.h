@@ -12,7 +12,7 @@ namespace tandrel {
 // Points XDG_CONFIG_HOME at a fresh temporary folder for the test, so the store under test is
 // never the user's own, and puts the previous value back afterwards.
 class StoreFixture : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override {
         const char* old = std::getenv("XDG_CONFIG_HOME");
         had_old_ = old != nullptr;
@@ -34,7 +34,7 @@ protected:
     TempTree tree_;
     std::string config_;
 
-private:
+  private:
     bool had_old_ = false;
     std::string old_;
 };

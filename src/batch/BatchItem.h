@@ -1,0 +1,26 @@
+#pragma once
+
+#include <string>
+
+namespace tandrel {
+
+// Check states of a batch list entry: the index of the row's state image on the Batch page.
+inline constexpr int kBatchUnchecked = 1;
+inline constexpr int kBatchChecked = 2;
+
+// One batch list entry in memory. Loading makes one per stored entry; elsewhere it carries one
+// row between the Batch page's list, a dialog, the store and the job queue.
+struct BatchItem {
+    // Used while loading only: the first byte of the entry's stored name as a signed 8-bit
+    // value (0 for the empty name).
+    int nKey = 0;
+    // kBatchChecked or kBatchUnchecked; another number only when the store held one.
+    int nCheck = kBatchChecked;
+    std::string strDescription;
+    std::string strFrom;
+    std::string strTo;
+
+    bool IsChecked() const { return nCheck == kBatchChecked; }
+};
+
+}  // namespace tandrel
