@@ -1,0 +1,80 @@
+#pragma once
+
+#include <mutex>
+#include <string>
+#include <vector>
+
+#include "CBackup.h"
+#include "CJobQueue.h"
+#include "RunSinks.h"
+
+namespace tandrel {
+
+// Stands in for the Status page and the sheet: records every run line and every progress
+// event in the order they arrive.
+class RunRecorder : public ILineSink, public IRunMonitor {
+public:
+    struct Event {
+        char kind;  // 'r' range, 'p' position, 'd' done
+        int value;
+    };
+
+    void AddLine(std::string_view line) override {
+        std::lock_guard<std::mutex> lock(mutex);
+        lines.emplace_back(line);
+    }
+    void SetProgressRange(int, int upper) override { Push({'r', upper}); }
+    void SetProgressPos(int pos) override { Push({'p', pos}); }
+    void PostJobsDone() override { Push({'d', 0}); }
+
+    // The lines between the first header and its separator.
+    std::vector<std::string> ActionLines() const {
+        std::lock_guard<std::mutex> lock(mutex);
+        if (lines.size() < 2) {
+            return {};
+        }
+        return std::vector<std::string>(lines.begin() + 1, lines.end() - 1);
+    }
+    // The highest position reported.
+    int MaxPos() const {
+        int best = 0;
+        for (const Event& e : events) {
+            if (e.kind == 'p' && e.value > best) {
+                best = e.value;
+            }
+        }
+        return best;
+    }
+
+    mutable std::mutex mutex;
+    std::vector<std::string> lines;
+    std::vector<Event> events;
+
+private:
+    void Push(Event e) {
+        std::lock_guard<std::mutex> lock(mutex);
+        events.push_back(e);
+    }
+};
+
+// A queue wired to a recorder, and a worker over `fs`, for running jobs on the test's thread.
+struct EngineRig {
+    explicit EngineRig(FileSystem& fs = DefaultFileSystem()) : backup(queue, fs) {
+        queue.m_pPageLog = &recorder;
+        queue.m_pSheet = &recorder;
+        backup.SetClock([] { return time_t{920297109}; });  // Mon Mar 01 14:05:09 1999 UTC
+    }
+    // Queues one job and runs it to the end on this thread.
+    void Run(const std::string& source, const std::string& dest, ExtraFileAction action,
+             const std::string& recycle = std::string()) {
+        queue.AddJob(source, dest, 0);
+        queue.StartRun(action, recycle);
+        backup.OnRunJobs();
+    }
+
+    CJobQueue queue;
+    RunRecorder recorder;
+    CBackup backup;
+};
+
+}  // namespace tandrel

@@ -1,0 +1,223 @@
+// What a run must never do: follow a link out of the trees, delete what it could not read,
+// leave a half-written file, move without a recycle directory, or work on overlapping trees.
+
+#include <gtest/gtest.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include "FailingFileSystem.h"
+#include "RunRecorder.h"
+#include "TempTree.h"
+
+namespace tandrel {
+namespace {
+
+using Op = FailingFileSystem::Op;
+
+class Safety : public ::testing::Test {
+protected:
+    Safety() {
+        t.MakeDir("s");
+        t.MakeDir("d");
+        t.MakeDir("r");
+    }
+    std::string S(const std::string& rel = "") { return t.Path("s/" + rel); }
+    std::string D(const std::string& rel = "") { return t.Path("d/" + rel); }
+
+    TempTree t;
+};
+
+// A directory outside every tree, reachable through links planted on both sides.
+class Links : public Safety, public ::testing::WithParamInterface<ExtraFileAction> {};
+
+TEST_P(Links, AreNeverFollowedOnEitherSide) {
+    t.MakeDir("outside/deep");
+    t.WriteFile("outside/keep.txt", "precious", 5 * 1000000000LL);
+    t.WriteFile("outside/deep/also.txt", "also");
+    const std::set<std::string> before = t.List("outside");
+
+    // Source: a link to the outside directory, and a directory x/ where the destination has
+    // a link x to the outside directory.
+    t.MakeLink("s/srclink", t.Path("outside"));
+    t.MakeDir("s/x");
+    t.WriteFile("s/x/keep.txt", "would overwrite through the link");
+    t.MakeLink("d/x", t.Path("outside"));
+    t.MakeLink("d/extralink", t.Path("outside"));
+    t.MakeLink("d/extrafilelink", t.Path("outside/keep.txt"));
+
+    EngineRig rig;
+    rig.Run(S(), D(), GetParam(), t.Path("r"));
+
+    EXPECT_EQ(t.List("outside"), before);
+    EXPECT_EQ(t.ReadFile("outside/keep.txt"), "precious");
+    EXPECT_EQ(t.ReadFile("outside/deep/also.txt"), "also");
+    // The source link is mirrored as a link with the same target text.
+    EXPECT_EQ(t.ReadLink("d/srclink"), t.Path("outside"));
+    // Nothing was written through d/x.
+    const std::vector<std::string> lines = rig.recorder.ActionLines();
+    EXPECT_NE(std::find(lines.begin(), lines.end(),
+                        "!Copy: " + S("x/keep.txt") + " => " + D("x/keep.txt")),
+              lines.end());
+    if (GetParam() == kActionKeep) {
+        EXPECT_EQ(t.ReadLink("d/x"), t.Path("outside"));
+        EXPECT_EQ(t.ReadLink("d/extralink"), t.Path("outside"));
+    } else {
+        // The links themselves are the extra entries: gone from the destination (moved as
+        // links with Move), their targets untouched.
+        EXPECT_FALSE(t.Exists("d/x"));
+        EXPECT_FALSE(t.Exists("d/extralink"));
+        EXPECT_FALSE(t.Exists("d/extrafilelink"));
+        if (GetParam() == kActionMove) {
+            EXPECT_EQ(t.ReadLink("r/extralink"), t.Path("outside"));
+        }
+        // The next run can now make the directory and copy into it.
+        EngineRig next;
+        next.Run(S(), D(), GetParam(), t.Path("r"));
+        EXPECT_EQ(t.ReadFile("d/x/keep.txt"), "would overwrite through the link");
+        EXPECT_EQ(t.List("outside"), before);
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(AllActions, Links,
+                         ::testing::Values(kActionKeep, kActionDelete, kActionMove));
+
+TEST_F(Safety, ARootGivenAsALinkIsUsedButLinksBelowItAreNot) {
+    t.WriteFile("s/f", "f");
+    t.MakeLink("dlink", t.Path("d"));
+    EngineRig rig;
+    rig.Run(S(), t.Path("dlink"), kActionDelete);
+    EXPECT_EQ(rig.recorder.ActionLines(),
+              std::vector<std::string>{" Copy: " + S("f") + " => " + t.Path("dlink/f")});
+    EXPECT_EQ(t.ReadFile("d/f"), "f");
+}
+
+TEST_F(Safety, AnUnreadableSourceDirectoryNeverCausesDeletions) {
+    t.MakeDir("s/locked");
+    t.WriteFile("s/locked/f", "f");
+    t.MakeDir("d/locked");
+    t.WriteFile("d/locked/precious", "p");
+    t.WriteFile("d/stale", "x");
+    FailingFileSystem fs;
+    fs.FailOn(Op::kListDirectory, "/s/locked", Status::Code::kPermission);
+    EngineRig rig(fs);
+    rig.Run(S(), D(), kActionDelete);
+    EXPECT_EQ(rig.recorder.ActionLines(),
+              (std::vector<std::string>{"!Read: " + S("locked/"), " Delete: " + D("stale")}));
+    EXPECT_EQ(t.ReadFile("d/locked/precious"), "p");
+}
+
+TEST_F(Safety, AnUnreadableOrMissingRootStopsTheJob) {
+    t.WriteFile("d/precious", "p");
+    t.WriteFile("s/f", "f");
+    FailingFileSystem fs;
+    fs.FailOn(Op::kListDirectory, "/s", Status::Code::kPermission);
+    EngineRig unreadable(fs);
+    unreadable.Run(S(), D(), kActionDelete);
+    EXPECT_EQ(unreadable.recorder.ActionLines(), std::vector<std::string>{"!Read: " + S()});
+    EXPECT_TRUE(t.Exists("d/precious"));
+
+    EngineRig missingDest;
+    missingDest.Run(S(), t.Path("unmounted/backup"), kActionDelete);
+    EXPECT_EQ(missingDest.recorder.ActionLines(),
+              std::vector<std::string>{"!Read: " + t.Path("unmounted/backup/")});
+    EXPECT_FALSE(t.Exists("unmounted"));
+
+    EngineRig missingSource;
+    missingSource.Run(t.Path("gone"), D(), kActionDelete);
+    EXPECT_EQ(missingSource.recorder.ActionLines(),
+              std::vector<std::string>{"!Read: " + t.Path("gone/")});
+    EXPECT_TRUE(t.Exists("d/precious"));
+}
+
+TEST_F(Safety, AnUnreadableDestinationDirectoryIsLeftAlone) {
+    t.MakeDir("s/sub");
+    t.WriteFile("s/sub/f", "old source", 1000000000LL);
+    t.MakeDir("d/sub");
+    t.WriteFile("d/sub/f", "newer destination", 9000000000LL);
+    FailingFileSystem fs;
+    fs.FailOn(Op::kListDirectory, "/d/sub");
+    EngineRig rig(fs);
+    rig.Run(S(), D(), kActionDelete);
+    EXPECT_EQ(rig.recorder.ActionLines(), std::vector<std::string>{"!Read: " + D("sub/")});
+    EXPECT_EQ(t.ReadFile("d/sub/f"), "newer destination");
+}
+
+TEST_F(Safety, AFailedCopyLeavesTheOldFileAndNoTemporary) {
+    t.WriteFile("s/f", "new", 9000000000LL);
+    t.WriteFile("d/f", "old", 1000000000LL);
+    FailingFileSystem fs;
+    fs.FailOn(Op::kCopyFile, "/s/f", Status::Code::kIoError, "No space left on device");
+    EngineRig rig(fs);
+    rig.Run(S(), D(), kActionKeep);
+    EXPECT_EQ(rig.recorder.ActionLines(),
+              std::vector<std::string>{"!Copy: " + S("f") + " => " + D("f")});
+    EXPECT_EQ(t.List("d"), std::set<std::string>{"f"});
+    EXPECT_EQ(t.ReadFile("d/f"), "old");
+}
+
+TEST_F(Safety, TemporariesOfDeadProcessesAreClearedOthersAreKept) {
+    const pid_t child = fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+        _exit(0);
+    }
+    ASSERT_EQ(waitpid(child, nullptr, 0), child);
+    const std::string stale = ".tandrel-" + std::to_string(child) + "-00000000000000a1.tmp";
+    const std::string live = ".tandrel-" + std::to_string(getpid()) + "-00000000000000b2.tmp";
+    t.MakeDir("s/sub");
+    t.MakeDir("d/sub");
+    t.WriteFile("d/sub/" + stale, "partial");
+    t.WriteFile("d/sub/" + live, "in flight");
+    t.WriteFile("s/" + stale, "the source is never changed");
+
+    EngineRig rig;
+    rig.Run(S(), D(), kActionKeep);
+    EXPECT_FALSE(t.Exists("d/sub/" + stale));
+    EXPECT_TRUE(t.Exists("d/sub/" + live));
+    EXPECT_TRUE(t.Exists("s/" + stale));
+    EXPECT_TRUE(rig.recorder.ActionLines().empty());
+}
+
+TEST_F(Safety, OverlappingTreesAreSkippedWithOneLine) {
+    t.MakeDir("s/inner");
+    t.WriteFile("s/f", "f");
+    EngineRig inside;
+    inside.Run(S(), S("inner"), kActionDelete);
+    EXPECT_EQ(inside.recorder.ActionLines(),
+              std::vector<std::string>{"!Skip: " + S() + " => " + S("inner/")});
+    EXPECT_EQ(t.List("s"), (std::set<std::string>{"f", "inner/"}));
+
+    EngineRig recycleInSource;
+    recycleInSource.Run(S(), D(), kActionMove, S("inner"));
+    EXPECT_EQ(recycleInSource.recorder.ActionLines(),
+              std::vector<std::string>{"!Skip: " + S() + " => " + D()});
+    EXPECT_EQ(t.List("d"), std::set<std::string>{});
+}
+
+TEST_F(Safety, ARecycleDirectoryInsideTheDestinationIsNeverExtra) {
+    t.MakeDir("d/bin/old");
+    t.WriteFile("d/bin/old/kept", "k");
+    t.WriteFile("d/extra", "x");
+    t.MakeDir("s/bin");
+    t.WriteFile("s/bin/tool", "a source directory of the same name is not copied into it");
+    EngineRig rig;
+    rig.Run(S(), D(), kActionMove, D("bin"));
+    EXPECT_EQ(rig.recorder.ActionLines(),
+              (std::vector<std::string>{"!Copy: " + S("bin/tool") + " => " + D("bin/tool"),
+                                        " Move: " + D("extra") + " => " + D("bin/extra")}));
+    EXPECT_EQ(t.List("d/bin"), (std::set<std::string>{"extra", "old/", "old/kept"}));
+}
+
+TEST_F(Safety, PipesInTheSourceAreNeverOpened) {
+    t.MakeFifo("s/pipe");
+    t.MakeFifo("d/pipe");  // even a matching one is reported, never compared and skipped
+    t.WriteFile("s/after", "a");
+    EngineRig rig;
+    rig.Run(S(), D(), kActionDelete);
+    EXPECT_EQ(rig.recorder.ActionLines(),
+              (std::vector<std::string>{" Copy: " + S("after") + " => " + D("after"),
+                                        "!Copy: " + S("pipe") + " => " + D("pipe")}));
+}
+
+}  // namespace
+}  // namespace tandrel

@@ -1,0 +1,119 @@
+#include <gtest/gtest.h>
+
+#include <condition_variable>
+
+#include "FailingFileSystem.h"
+#include "RunRecorder.h"
+#include "TempTree.h"
+
+namespace tandrel {
+namespace {
+
+// A recorder that lets the test wait for the end-of-run notice from the worker thread.
+class WaitingRecorder : public RunRecorder {
+public:
+    void PostJobsDone() override {
+        RunRecorder::PostJobsDone();
+        std::lock_guard<std::mutex> lock(m);
+        ++done;
+        cv.notify_all();
+    }
+    void WaitForRuns(int n) {
+        std::unique_lock<std::mutex> lock(m);
+        cv.wait(lock, [&] { return done >= n; });
+    }
+    std::mutex m;
+    std::condition_variable cv;
+    int done = 0;
+};
+
+struct ThreadRig {
+    explicit ThreadRig(FileSystem& fs = DefaultFileSystem()) : backup(queue, fs) {
+        queue.m_pPageLog = &recorder;
+        queue.m_pSheet = &recorder;
+        queue.m_pThread = &backup;
+        backup.Start();
+    }
+    CJobQueue queue;
+    WaitingRecorder recorder;
+    CBackup backup;
+};
+
+TEST(Worker, RunsEachPostedRunOnItsThreadAndAnnouncesTheEndLast) {
+    TempTree t;
+    t.MakeDir("s");
+    t.MakeDir("d");
+    for (int i = 0; i < 20; ++i) {
+        t.WriteFile("s/f" + std::to_string(i), "x");
+    }
+    ThreadRig rig;
+    rig.queue.AddJob(t.Path("s"), t.Path("d"), 0);
+    ASSERT_TRUE(rig.queue.StartRun(kActionKeep, ""));
+    rig.recorder.WaitForRuns(1);
+    rig.queue.AddJob(t.Path("s"), t.Path("d"), 0);
+    ASSERT_TRUE(rig.queue.StartRun(kActionKeep, ""));
+    rig.recorder.WaitForRuns(2);
+    rig.backup.Stop();
+
+    std::lock_guard<std::mutex> lock(rig.recorder.mutex);
+    EXPECT_EQ(rig.recorder.lines.size(), 22u + 2u);
+    // Per run: range, steps rising one by one, reset to 0, then the notice.
+    const auto& ev = rig.recorder.events;
+    ASSERT_EQ(ev.size(), 2u * (1 + 20 + 1 + 1));
+    for (size_t i = 1; i <= 20; ++i) {
+        EXPECT_EQ(ev[i].kind, 'p');
+        EXPECT_EQ(ev[i].value, static_cast<int>(i));
+    }
+    EXPECT_EQ(ev[21].value, 0);
+    EXPECT_EQ(ev[22].kind, 'd');
+    EXPECT_EQ(ev.back().kind, 'd');
+}
+
+TEST(Worker, CancelAbandonsTheCopyInFlightWritesTheSeparatorAndDropsTheRest) {
+    TempTree t;
+    t.MakeDir("s");
+    t.MakeDir("d");
+    t.WriteFile("s/a", "a");
+    t.WriteFile("s/b", "new b", 9000000000LL);
+    t.WriteFile("d/b", "old b", 1000000000LL);
+    t.WriteFile("s/c", "c");
+    FailingFileSystem fs;
+    ThreadRig rig(fs);
+    fs.SetHook([&](const FailingFileSystem::Call& call) {
+        if (call.op == FailingFileSystem::Op::kCopyFile && call.path == t.Path("s/b")) {
+            rig.backup.CancelRun();  // as Ctrl-C or closing the window would, mid-run
+        }
+    });
+    rig.queue.AddJob(t.Path("s"), t.Path("d"), 0);
+    rig.queue.AddJob(t.Path("s"), t.Path("d2"), 0);
+    ASSERT_TRUE(rig.queue.StartRun(kActionDelete, ""));
+    rig.recorder.WaitForRuns(1);
+
+    EXPECT_EQ(rig.recorder.lines.size(), 4u);  // header, a, the abandoned b, separator
+    EXPECT_EQ(rig.recorder.lines[2], "!Copy: " + t.Path("s/b") + " => " + t.Path("d/b"));
+    EXPECT_EQ(rig.recorder.lines.back(), std::string(127, '-'));
+    EXPECT_EQ(t.List("d"), (std::set<std::string>{"a", "b"}));
+    EXPECT_EQ(t.ReadFile("d/b"), "old b");
+    EXPECT_EQ(rig.queue.GetJobCount(), 0);
+
+    // The worker is ready for the next run, which finishes the work.
+    fs.SetHook(nullptr);
+    rig.queue.AddJob(t.Path("s"), t.Path("d"), 0);
+    ASSERT_TRUE(rig.queue.StartRun(kActionDelete, ""));
+    rig.recorder.WaitForRuns(2);
+    EXPECT_EQ(t.ReadFile("d/b"), "new b");
+    EXPECT_EQ(t.ReadFile("d/c"), "c");
+}
+
+TEST(Worker, StopEndsTheThreadAndRefusesLaterPosts) {
+    CJobQueue queue;
+    CBackup backup(queue);
+    queue.m_pThread = &backup;
+    backup.Start();
+    backup.Stop();
+    backup.Stop();
+    EXPECT_FALSE(queue.StartRun(kActionKeep, ""));
+}
+
+}  // namespace
+}  // namespace tandrel
