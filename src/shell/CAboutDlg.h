@@ -1,0 +1,16 @@
+#pragma once
+
+#include "CTemplateDialog.h"
+
+namespace tandrel {
+
+// The About box of the window menu: icon, "Tandrel Version 1.02" and OK. Window thread only.
+class CAboutDlg : public CTemplateDialog {
+    Q_OBJECT
+
+public:
+    explicit CAboutDlg(QWidget* parent = nullptr);
+    ~CAboutDlg() override;
+};
+
+}  // namespace tandrel

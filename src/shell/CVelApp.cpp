@@ -1,0 +1,73 @@
+#include "CVelApp.h"
+
+#include <QMessageBox>
+#include <QTimer>
+
+#include "CBackup.h"
+#include "CJobQueue.h"
+#include "CPageLog.h"
+#include "CVelSheet.h"
+
+namespace tandrel {
+
+CVelApp::CVelApp(std::string settingsPath) : m_store(std::move(settingsPath)) {}
+
+CVelApp::~CVelApp() {
+    if (m_worker) {
+        m_worker->Stop();
+        if (theJobQueue.m_pThread == m_worker.get()) {
+            theJobQueue.m_pThread = nullptr;
+        }
+    }
+}
+
+void CVelApp::SetRegistryKey(const char* companyKey) {
+    // Opening early moves a damaged file aside now, so the user can be told once the window
+    // is up; a store that cannot be opened still gives every page its defaults.
+    m_store.Open();
+    m_storeNotice = m_store.TakeNotice();
+    m_profile = std::make_unique<Profile>(m_store, companyKey, Profile::kAppName);
+}
+
+bool CVelApp::InitInstance(const std::function<void(CVelSheet&)>& onShown) {
+    SetRegistryKey(Profile::kCompanyKey);
+
+    m_worker = std::make_unique<CBackup>(theJobQueue);
+    m_worker->Start();
+    theJobQueue.m_pThread = m_worker.get();
+
+    auto sheet = std::make_unique<CVelSheet>(QStringLiteral("Tandrel"), 0, 30, nullptr, 0);
+    // The pages in tab order; their constructors read their settings from GetProfile().
+    auto pageLog = std::make_unique<CPageLog>();
+    sheet->AddPage(pageLog.get());
+
+    theJobQueue.m_pPageLog = pageLog.get();
+    theJobQueue.m_pSheet = sheet.get();
+
+    QTimer::singleShot(0, sheet.get(), [this, &sheet, &onShown] {
+        if (!m_storeNotice.empty()) {
+            QMessageBox::warning(sheet.get(), QStringLiteral("Tandrel"),
+                                 QString::fromStdString(m_storeNotice));
+        }
+        if (onShown) {
+            onShown(*sheet);
+        }
+    });
+    sheet->DoModal();
+
+    // A run still going is cancelled and waited for before anything it reaches goes away.
+    m_worker->Stop();
+    theJobQueue.m_pPageLog = nullptr;
+    theJobQueue.m_pSheet = nullptr;
+    theJobQueue.m_pPageBatch = nullptr;
+    theJobQueue.m_pThread = nullptr;
+    theJobQueue.m_bRunning = false;
+
+    // Pages in reverse order while the sheet still exists, then the sheet.
+    pageLog.reset();
+    sheet.reset();
+    m_worker.reset();
+    return false;
+}
+
+}  // namespace tandrel

@@ -1,0 +1,47 @@
+#pragma once
+
+#include <functional>
+#include <memory>
+#include <string>
+
+#include "Profile.h"
+#include "SettingsStore.h"
+
+namespace tandrel {
+
+class CBackup;
+class CVelSheet;
+
+// Start-up and teardown of the window program, on the window thread: names the settings store
+// (Software\Halvory\Tandrel in the per-user store), starts the worker, builds the main sheet
+// and its pages (Status first, shown first), wires theJobQueue to the worker, the Status page
+// and the sheet, and runs the sheet until the user closes it.
+//
+// Closing the window while a run is going cancels the run: the copy in flight is abandoned
+// (the destination file stays as it was), the worker is joined, and only then are the links in
+// theJobQueue cleared and the pages and the sheet destroyed, so the worker never reaches a
+// page or the sheet that is gone.
+class CVelApp {
+public:
+    explicit CVelApp(std::string settingsPath = SettingsStore::DefaultPath());
+    ~CVelApp();
+    CVelApp(const CVelApp&) = delete;
+    CVelApp& operator=(const CVelApp&) = delete;
+
+    // Runs the program's window until it is closed; always returns false (there is no further
+    // message loop). `onShown`, when given, runs once the sheet is shown (tests drive it).
+    bool InitInstance(const std::function<void(CVelSheet&)>& onShown = {});
+
+    // The application's settings; valid from InitInstance on.
+    Profile& GetProfile() { return *m_profile; }
+
+private:
+    void SetRegistryKey(const char* companyKey);
+
+    SettingsStore m_store;
+    std::unique_ptr<Profile> m_profile;
+    std::string m_storeNotice;
+    std::unique_ptr<CBackup> m_worker;
+};
+
+}  // namespace tandrel

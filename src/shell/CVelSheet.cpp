@@ -1,0 +1,220 @@
+#include "CVelSheet.h"
+
+#include <QContextMenuEvent>
+#include <QKeyEvent>
+#include <QMenu>
+#include <QProgressBar>
+#include <QTabWidget>
+#include <algorithm>
+
+#include "AppImages.h"
+#include "CAboutDlg.h"
+#include "CSheetPage.h"
+#include "ResourceIds.h"
+#include "StringTable.h"
+
+namespace tandrel {
+
+namespace {
+
+constexpr int kMargin = 7;       // between the window's edge and the tabs
+constexpr int kBarInset = 10;    // between the window's sides and the bar
+constexpr int kBarGap = 5;       // between the old bottom of the client area and the bar
+constexpr int kBarHeight = 16;
+
+uint64_t PackRange(int lower, int upper) {
+    return (static_cast<uint64_t>(static_cast<uint32_t>(lower)) << 32) |
+           static_cast<uint32_t>(upper);
+}
+
+}  // namespace
+
+CVelSheet::CVelSheet(const QString& caption, int extraWidth, int extraHeight, QWidget* parent,
+                     int firstPage, CJobQueue& queue)
+    : QDialog(parent),
+      m_nExtraWidth(extraWidth),
+      m_nExtraHeight(extraHeight),
+      m_nFirstPage(firstPage),
+      m_queue(queue),
+      m_tabs(new QTabWidget(this)),
+      m_progress(new QProgressBar(this)) {
+    setObjectName("sheet");
+    setWindowTitle(caption);
+    setWindowIcon(LoadAppIcon(IDI_TANDREL));
+    // A window of its own with a minimize box and a close box, and no context-help button.
+    setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
+                   Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint |
+                   Qt::WindowCloseButtonHint);
+    m_tabs->setObjectName("tabs");
+    m_progress->setObjectName("progress");
+    m_progress->setProperty("controlId", IDC_PROGRESS);
+    m_progress->setTextVisible(false);
+    m_progress->setRange(0, 1);
+    m_progress->setValue(0);
+    m_progress->hide();
+    connect(m_tabs, &QTabWidget::currentChanged, this, &CVelSheet::OnCurrentChanged);
+}
+
+CVelSheet::~CVelSheet() = default;
+
+void CVelSheet::AddPage(CSheetPage* page) {
+    m_pages.push_back(page);
+    // Adding the first tab makes it current; the pages are told only once the window exists.
+    const QSignalBlocker block(m_tabs);
+    m_tabs->addTab(page, page->Caption());
+}
+
+CSheetPage* CVelSheet::GetPage(int index) const {
+    if (index < 0 || index >= GetPageCount()) {
+        return nullptr;
+    }
+    return m_pages[static_cast<size_t>(index)];
+}
+
+CSheetPage* CVelSheet::GetActivePage() const {
+    return GetPage(m_nActive);
+}
+
+void CVelSheet::SetActivePage(int index) {
+    if (index >= 0 && index < GetPageCount()) {
+        m_tabs->setCurrentIndex(index);
+    }
+}
+
+void CVelSheet::Create() {
+    if (!m_bCreated) {
+        m_bCreated = true;
+        OnInitDialog();
+    }
+    show();
+}
+
+int CVelSheet::DoModal() {
+    Create();
+    return exec();
+}
+
+bool CVelSheet::OnInitDialog() {
+    // Every page gets the size of the largest template, as the tabs share one area.
+    QSize pageSize(0, 0);
+    for (CSheetPage* page : m_pages) {
+        pageSize = pageSize.expandedTo(page->TemplateSize());
+    }
+    for (CSheetPage* page : m_pages) {
+        page->setMinimumSize(pageSize);
+    }
+    const QSize tabs = m_tabs->sizeHint().expandedTo(pageSize);
+    m_tabs->setGeometry(kMargin, kMargin, tabs.width(), tabs.height());
+    const int clientWidth = tabs.width() + 2 * kMargin;
+    const int clientHeight = tabs.height() + 2 * kMargin;
+
+    // The bar lies in the strip that the extra height adds below the pages.
+    m_progress->setGeometry(kBarInset, clientHeight + kBarGap, clientWidth - 2 * kBarInset,
+                            kBarHeight);
+    m_progress->show();
+    setFixedSize(clientWidth + m_nExtraWidth, clientHeight + m_nExtraHeight);
+
+    const int first = std::clamp(m_nFirstPage, 0, std::max(0, GetPageCount() - 1));
+    if (GetPageCount() > 0) {
+        const QSignalBlocker block(m_tabs);
+        m_tabs->setCurrentIndex(first);
+    }
+    OnCurrentChanged(first);
+    return true;
+}
+
+void CVelSheet::OnCurrentChanged(int index) {
+    if (index == m_nActive || index < 0 || index >= GetPageCount()) {
+        return;
+    }
+    if (CSheetPage* old = GetActivePage()) {
+        old->Deactivate();
+    }
+    m_nActive = index;
+    GetActivePage()->Activate();
+}
+
+void CVelSheet::OnSysCommand(int command) {
+    if ((command & 0xFFF0) == IDM_ABOUTBOX) {
+        CAboutDlg about(this);
+        about.DoModal();
+    }
+}
+
+void CVelSheet::FillWindowMenu(QMenu* menu) {
+    QAction* minimize = menu->addAction(tr("Mi&nimize"));
+    connect(minimize, &QAction::triggered, this, &QWidget::showMinimized);
+    QAction* close = menu->addAction(tr("&Close"));
+    connect(close, &QAction::triggered, this, &QWidget::close);
+    const QString about = QString::fromUtf8(LoadString(IDS_ABOUTBOX));
+    if (!about.isEmpty()) {
+        menu->addSeparator();
+        QAction* entry = menu->addAction(about);
+        entry->setObjectName("aboutEntry");
+        connect(entry, &QAction::triggered, this, [this] { OnSysCommand(IDM_ABOUTBOX); });
+    }
+}
+
+void CVelSheet::contextMenuEvent(QContextMenuEvent* event) {
+    QMenu menu(this);
+    FillWindowMenu(&menu);
+    menu.exec(event->globalPos());
+}
+
+void CVelSheet::keyPressEvent(QKeyEvent* event) {
+    // Escape would close the program (and stop a run); only the close box and the window
+    // menu do that.
+    if (event->key() == Qt::Key_Escape) {
+        event->accept();
+        return;
+    }
+    QDialog::keyPressEvent(event);
+}
+
+void CVelSheet::SetProgressRange(int lower, int upper) {
+    m_range.store(PackRange(lower, upper));
+    PostProgress();
+}
+
+void CVelSheet::SetProgressPos(int pos) {
+    m_pos.store(pos);
+    PostProgress();
+}
+
+void CVelSheet::PostProgress() {
+    if (!m_progressPosted.exchange(true)) {
+        QMetaObject::invokeMethod(this, &CVelSheet::ShowProgress, Qt::QueuedConnection);
+    }
+}
+
+void CVelSheet::ShowProgress() {
+    // Cleared before the values are read: a change stored after this point posts again.
+    m_progressPosted.store(false);
+    const uint64_t range = m_range.load();
+    const int lower = static_cast<int>(static_cast<uint32_t>(range >> 32));
+    const int upper = static_cast<int>(static_cast<uint32_t>(range));
+    const int pos = m_pos.load();
+    if (upper <= lower) {
+        // An empty range would make the bar show "busy"; a run with nothing to count shows an
+        // empty bar.
+        m_progress->setRange(0, 1);
+        m_progress->setValue(0);
+        return;
+    }
+    m_progress->setRange(lower, upper);
+    m_progress->setValue(std::clamp(pos, lower, upper));
+}
+
+void CVelSheet::PostJobsDone() {
+    QMetaObject::invokeMethod(this, &CVelSheet::OnJobsDone, Qt::QueuedConnection);
+}
+
+void CVelSheet::OnJobsDone() {
+    ShowProgress();
+    m_queue.m_bRunning = false;
+    if (CSheetPage* page = GetActivePage()) {
+        page->UpdateRunState(0);
+    }
+}
+
+}  // namespace tandrel

@@ -1,0 +1,94 @@
+#pragma once
+
+#include <QDialog>
+#include <QString>
+#include <atomic>
+#include <cstdint>
+#include <vector>
+
+#include "CJobQueue.h"
+#include "RunSinks.h"
+
+class QMenu;
+class QProgressBar;
+class QTabWidget;
+
+namespace tandrel {
+
+class CSheetPage;
+
+// The program's one window: a tabbed sheet of pages with a progress bar along its bottom edge,
+// no OK, Cancel, Apply or Help buttons, and a window menu (the context menu of the sheet) that
+// ends with "&About Tandrel...". The user leaves the program by closing it.
+//
+// It is also the run's monitor: the worker sets the bar's range and position and announces the
+// end of a run through IRunMonitor. Those calls only store values and post events; the window
+// thread shows the latest values in order and handles the end of the run after the last of
+// them: it clears the queue's running flag and tells the active page (UpdateRunState(0)).
+//
+// Threads: the IRunMonitor operations may be called on any thread and never wait; everything
+// else runs on the window thread. Pages are added, not owned: their owner destroys them before
+// the sheet (any page still a child of the sheet goes with it).
+class CVelSheet : public QDialog, public IRunMonitor {
+    Q_OBJECT
+
+public:
+    // `extraWidth` and `extraHeight` are added to the window's size around the pages; the bar
+    // sits in the added strip. `queue` is the job queue whose running flag the sheet clears.
+    CVelSheet(const QString& caption, int extraWidth, int extraHeight, QWidget* parent = nullptr,
+              int firstPage = 0, CJobQueue& queue = theJobQueue);
+    ~CVelSheet() override;
+
+    void AddPage(CSheetPage* page);
+    int GetPageCount() const { return static_cast<int>(m_pages.size()); }
+    CSheetPage* GetPage(int index) const;
+    CSheetPage* GetActivePage() const;
+    void SetActivePage(int index);
+
+    // Lays the window out (once) and shows it without entering a loop of its own.
+    void Create();
+    // Lays the window out (once), shows it and runs it until the user closes it. The window
+    // and the pages' controls still exist afterwards.
+    int DoModal();
+
+    // The window-menu commands; IDM_ABOUTBOX opens the About box modally.
+    void OnSysCommand(int command);
+    // Fills `menu` with the window menu: Minimize, Close, a separator and the About entry.
+    void FillWindowMenu(QMenu* menu);
+
+    QProgressBar* Progress() const { return m_progress; }
+
+    // IRunMonitor: any thread, never waits.
+    void SetProgressRange(int lower, int upper) override;
+    void SetProgressPos(int pos) override;
+    void PostJobsDone() override;
+
+protected:
+    bool OnInitDialog();
+    void contextMenuEvent(QContextMenuEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
+
+private:
+    void PostProgress();
+    void ShowProgress();
+    void OnJobsDone();
+    void OnCurrentChanged(int index);
+
+    int m_nExtraWidth;
+    int m_nExtraHeight;
+    int m_nFirstPage;
+    CJobQueue& m_queue;
+    QTabWidget* m_tabs;
+    QProgressBar* m_progress;
+    std::vector<CSheetPage*> m_pages;
+    int m_nActive = -1;
+    bool m_bCreated = false;
+
+    // The latest range (lower in the high half, upper in the low half) and position, and
+    // whether an event to show them is on its way.
+    std::atomic<uint64_t> m_range{0};
+    std::atomic<int> m_pos{0};
+    std::atomic<bool> m_progressPosted{false};
+};
+
+}  // namespace tandrel
