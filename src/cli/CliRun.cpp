@@ -164,6 +164,8 @@ int RunQueuedJobs(CJobQueue& queue, const RunOptions& options) {
     sigaction(SIGINT, &action, &oldInt);
     sigaction(SIGTERM, &action, &oldTerm);
     signal(SIGPIPE, SIG_IGN);
+    // One line at a time, so that a script reading the output sees each file as it is done.
+    setvbuf(stdout, nullptr, _IOLBF, 1 << 16);
 
     backup.Start();
     int status = kExitOk;

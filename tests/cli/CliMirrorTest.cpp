@@ -1,0 +1,142 @@
+#include <fcntl.h>
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include "CliRunner.h"
+#include "TempTree.h"
+
+namespace tandrel {
+namespace {
+
+class CliMirror : public ::testing::Test {
+protected:
+    CliMirror() {
+        t.MakeDir("s");
+        t.MakeDir("d");
+        t.MakeDir("r");
+    }
+    TempTree t;
+};
+
+TEST_F(CliMirror, PrintsExactlyTheRunLinesAndExitsZero) {
+    t.WriteFile("s/a b.txt", "a");
+    t.MakeDir("s/sub");
+    t.WriteFile("s/sub/%s\xff.bin", "odd name");
+    t.WriteFile("d/extra", "x");
+    const CliResult r = RunCli({"mirror", t.Path("s"), t.Path("d"), "--delete"});
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(r.err, "");  // progress only goes to a terminal
+    const std::vector<std::string> lines = Lines(r.out);
+    ASSERT_EQ(lines.size(), 5u);
+    EXPECT_EQ(lines[0].size(), 127u);
+    EXPECT_EQ(lines[0].front(), '(');
+    EXPECT_EQ(lines[1], " Copy: " + t.Path("s/a b.txt") + " => " + t.Path("d/a b.txt"));
+    EXPECT_EQ(lines[2], " Copy: " + t.Path("s/sub/%s\xff.bin") + " => " +
+                            t.Path("d/sub/%s\xff.bin"));
+    EXPECT_EQ(lines[3], " Delete: " + t.Path("d/extra"));
+    EXPECT_EQ(lines[4], std::string(127, '-'));
+    EXPECT_EQ(t.ReadFile("d/sub/%s\xff.bin"), "odd name");
+
+    // Nothing left to do: header and separator only.
+    const CliResult again = RunCli({"mirror", t.Path("s"), t.Path("d"), "--delete"});
+    EXPECT_EQ(again.status, 0);
+    EXPECT_EQ(Lines(again.out).size(), 2u);
+}
+
+TEST_F(CliMirror, LogFileHoldsTheSameLines) {
+    t.WriteFile("s/f", "f");
+    t.WriteFile("log.txt", "old contents that must go\n");
+    const CliResult r = RunCli({"mirror", "--log", t.Path("log.txt"), t.Path("s"), t.Path("d")});
+    EXPECT_EQ(r.status, 0);
+    EXPECT_EQ(t.ReadFile("log.txt"), r.out);
+
+    const CliResult bad =
+        RunCli({"mirror", t.Path("s"), t.Path("d"), "--log", t.Path("no/dir/log.txt")});
+    EXPECT_EQ(bad.status, 1);
+    EXPECT_NE(bad.err.find("could not write the log file"), std::string::npos);
+}
+
+TEST_F(CliMirror, FailedLinesGiveStatusOne) {
+    t.MakeFifo("s/pipe");
+    const CliResult r = RunCli({"mirror", t.Path("s"), t.Path("d")});
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(Lines(r.out).at(1), "!Copy: " + t.Path("s/pipe") + " => " + t.Path("d/pipe"));
+}
+
+TEST_F(CliMirror, RefusesBadUsageAndBadJobsWithStatusTwoDoingNothing) {
+    t.WriteFile("s/f", "f");
+    const std::string s = t.Path("s"), d = t.Path("d");
+    struct Case {
+        std::vector<std::string> args;
+        std::string err;
+    };
+    const std::vector<Case> cases = {
+        {{}, "Usage:"},
+        {{"mirror", s}, "needs SOURCE and DEST"},
+        {{"mirror", s, d, "extra"}, "needs SOURCE and DEST"},
+        {{"mirror", s, d, "--move"}, "--move needs a RECYCLE directory"},
+        {{"mirror", s, d, "--delete", "--keep"}, "only one of"},
+        {{"mirror", s, d, "--bogus"}, "unknown option '--bogus'"},
+        {{"frobnicate"}, "unknown command"},
+        {{"mirror", "", d}, "Error: Directory name of 'From' is empty..."},
+        {{"mirror", s, t.Path("missing")}, "Error: Directory name of 'To' not found..."},
+        {{"mirror", s, t.Path("s/f")}, "Error: Directory name of 'To' not found..."},
+        {{"mirror", s, d, "--move", t.Path("nowhere")},
+         "Error: Directory name of 'Recycle' not found..."},
+        {{"mirror", s, s}, "Error: Directory 'To' is or lies inside 'From'..."},
+        {{"mirror", s, d, "--move", s}, "Error: Directory 'Recycle' is or lies inside 'From'..."},
+        {{"mirror", s, d, "--move", d}, "Error: Directory 'Recycle' is or contains 'To'..."},
+    };
+    for (const Case& c : cases) {
+        const CliResult r = RunCli(c.args);
+        EXPECT_EQ(r.status, 2) << c.err;
+        EXPECT_EQ(r.out, "") << c.err;
+        EXPECT_NE(r.err.find(c.err), std::string::npos) << r.err;
+    }
+    EXPECT_EQ(RunCli({"mirror", s, t.Path("missing")}).err,
+              "tandrel-cli: Error: Directory name of 'To' not found...\n");
+    EXPECT_EQ(t.List("d"), std::set<std::string>{});
+    EXPECT_EQ(RunCli({"--version"}).status, 0);
+    EXPECT_NE(RunCli({"--help"}).out.find("tandrel-cli mirror SOURCE DEST"), std::string::npos);
+}
+
+TEST_F(CliMirror, PathsBeginningWithADashWorkAfterTheOptionsEnd) {
+    t.MakeDir("-src");
+    t.WriteFile("-src/--f", "dash");
+    ASSERT_EQ(chdir(t.root().c_str()), 0);
+    const CliResult r = RunCli({"mirror", "--delete", "--", "-src", "d"});
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(Lines(r.out).at(1), " Copy: -src/--f => d/--f");
+    EXPECT_EQ(t.ReadFile("d/--f"), "dash");
+}
+
+TEST_F(CliMirror, MoveSendsExtraFilesToTheRecycleDirectory) {
+    t.MakeDir("d/old");
+    t.WriteFile("d/old/x", "x");
+    const CliResult r = RunCli({"mirror", t.Path("s"), t.Path("d"), "--move", t.Path("r")});
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(Lines(r.out).at(1), " Move: " + t.Path("d/old/x") + " => " + t.Path("r/old/x"));
+    EXPECT_EQ(t.List("r"), (std::set<std::string>{"old/", "old/x"}));
+    EXPECT_EQ(t.List("d"), std::set<std::string>{});
+}
+
+TEST_F(CliMirror, CtrlCAbandonsTheCopyInFlightAndExitsWith130) {
+    // A large sparse file: its copy takes far longer than the signal needs to arrive.
+    const std::string big = t.Path("s/big");
+    const int fd = open(big.c_str(), O_WRONLY | O_CREAT, 0644);
+    ASSERT_GE(fd, 0);
+    ASSERT_EQ(ftruncate(fd, off_t{8} << 30), 0);
+    close(fd);
+    t.WriteFile("d/big", "previous version", int64_t{1000000000});
+
+    const CliResult r = RunCli({"mirror", t.Path("s"), t.Path("d")}, {}, true);
+    EXPECT_EQ(r.status, 130) << r.err;
+    const std::vector<std::string> lines = Lines(r.out);
+    ASSERT_GE(lines.size(), 2u);
+    EXPECT_EQ(lines.back(), std::string(127, '-'));
+    EXPECT_EQ(t.ReadFile("d/big"), "previous version");
+    EXPECT_EQ(t.List("d"), std::set<std::string>{"big"});  // no temporary left
+}
+
+}  // namespace
+}  // namespace tandrel

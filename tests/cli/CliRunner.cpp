@@ -1,0 +1,98 @@
+#include "CliRunner.h"
+
+#include <fcntl.h>
+#include <poll.h>
+#include <signal.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cstdlib>
+
+extern char** environ;
+
+namespace tandrel {
+
+CliResult RunCli(const std::vector<std::string>& args, const std::vector<std::string>& env,
+                 bool interruptAfterFirstLine) {
+    CliResult result;
+    int outPipe[2];
+    int errPipe[2];
+    if (pipe2(outPipe, O_CLOEXEC) != 0 || pipe2(errPipe, O_CLOEXEC) != 0) {
+        return result;
+    }
+    std::vector<std::string> argStore = {TANDREL_CLI};
+    argStore.insert(argStore.end(), args.begin(), args.end());
+    std::vector<char*> argv;
+    for (std::string& a : argStore) {
+        argv.push_back(a.data());
+    }
+    argv.push_back(nullptr);
+    std::vector<std::string> envStore;
+    for (char** e = environ; *e != nullptr; ++e) {
+        envStore.emplace_back(*e);
+    }
+    envStore.insert(envStore.end(), env.begin(), env.end());
+    std::vector<char*> envp;
+    for (std::string& e : envStore) {
+        envp.push_back(e.data());
+    }
+    envp.push_back(nullptr);
+
+    const pid_t pid = fork();
+    if (pid == 0) {
+        dup2(outPipe[1], STDOUT_FILENO);
+        dup2(errPipe[1], STDERR_FILENO);
+        execve(argv[0], argv.data(), envp.data());
+        _exit(127);
+    }
+    close(outPipe[1]);
+    close(errPipe[1]);
+
+    bool interrupted = false;
+    pollfd fds[2] = {{outPipe[0], POLLIN, 0}, {errPipe[0], POLLIN, 0}};
+    int open = 2;
+    char buf[65536];
+    while (open > 0) {
+        if (poll(fds, 2, -1) < 0) {
+            break;
+        }
+        for (int i = 0; i < 2; ++i) {
+            if (fds[i].fd < 0 || fds[i].revents == 0) {
+                continue;
+            }
+            const ssize_t n = read(fds[i].fd, buf, sizeof buf);
+            if (n <= 0) {
+                close(fds[i].fd);
+                fds[i].fd = -1;
+                --open;
+                continue;
+            }
+            (i == 0 ? result.out : result.err).append(buf, static_cast<size_t>(n));
+        }
+        if (interruptAfterFirstLine && !interrupted &&
+            result.out.find('\n') != std::string::npos) {
+            kill(pid, SIGINT);
+            interrupted = true;
+        }
+    }
+    int status = 0;
+    waitpid(pid, &status, 0);
+    result.status = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+    return result;
+}
+
+std::vector<std::string> Lines(const std::string& text) {
+    std::vector<std::string> lines;
+    size_t start = 0;
+    while (start < text.size()) {
+        size_t end = text.find('\n', start);
+        if (end == std::string::npos) {
+            end = text.size();
+        }
+        lines.push_back(text.substr(start, end - start));
+        start = end + 1;
+    }
+    return lines;
+}
+
+}  // namespace tandrel
