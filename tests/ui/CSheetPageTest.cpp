@@ -1,0 +1,54 @@
+#include "CSheetPage.h"
+
+#include <gtest/gtest.h>
+
+#include <vector>
+
+#include "ResourceIds.h"
+
+namespace tandrel {
+namespace {
+
+// A page that records what the base asks of it.
+class RecordingPage : public CSheetPage {
+public:
+    RecordingPage() : CSheetPage(IDD_PAGE_STATUS) {}
+    void UpdateRunState(int running) override { runStates.push_back(running); }
+
+    std::vector<std::string> calls;
+    std::vector<int> runStates;
+
+protected:
+    bool OnInitDialog() override {
+        calls.push_back(HasWindow() ? "init" : "init-without-window");
+        return CSheetPage::OnInitDialog();
+    }
+    void DoDataExchange(bool save) override { calls.push_back(save ? "save" : "load"); }
+};
+
+TEST(CSheetPage, BuildsOnFirstActivationThenLoadsAndSaves) {
+    RecordingPage page;
+    EXPECT_FALSE(page.HasWindow());
+    EXPECT_EQ(page.Caption(), "Status");
+    page.Deactivate();  // no controls yet: nothing to save
+    EXPECT_TRUE(page.calls.empty());
+
+    page.Activate();
+    EXPECT_TRUE(page.HasWindow());
+    page.Deactivate();
+    page.Activate();
+    EXPECT_EQ(page.calls, (std::vector<std::string>{"init", "load", "save", "load"}));
+    EXPECT_TRUE(page.runStates.empty());
+}
+
+TEST(CSheetPage, TemplateSizeFollowsTheTemplateProportions) {
+    RecordingPage page;
+    const QSize size = page.TemplateSize();
+    // 260 x 144 dialog units: four units a character across, eight a line down.
+    EXPECT_GT(size.width(), 300);
+    EXPECT_GT(size.height(), 200);
+    EXPECT_LT(size.width(), 800);
+}
+
+}  // namespace
+}  // namespace tandrel
