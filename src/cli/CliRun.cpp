@@ -27,7 +27,7 @@ void OnInterrupt(int) {
 
 // Standard output and the terminal stand in for the Status page and the progress bar.
 class CliOutput : public ILineSink, public IRunMonitor {
-public:
+  public:
     CliOutput() : m_showProgress(isatty(STDERR_FILENO) != 0) {}
 
     void AddLine(std::string_view line) override {
@@ -70,7 +70,7 @@ public:
 
     bool failed() const { return m_failed; }
 
-private:
+  private:
     void ClearProgress() {
         if (m_progressShown) {
             fflush(stdout);

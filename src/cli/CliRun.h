@@ -9,9 +9,9 @@
 namespace tandrel {
 
 // Exit statuses of tandrel-cli.
-inline constexpr int kExitOk = 0;          // no run line carries the "!" mark
-inline constexpr int kExitFailures = 1;    // at least one does (or the output could not be written)
-inline constexpr int kExitUsage = 2;       // bad usage or a refused job: nothing was done
+inline constexpr int kExitOk = 0;        // no run line carries the "!" mark
+inline constexpr int kExitFailures = 1;  // at least one does (or the output could not be written)
+inline constexpr int kExitUsage = 2;     // bad usage or a refused job: nothing was done
 inline constexpr int kExitInterrupted = 130;
 
 struct RunOptions {

@@ -4,6 +4,7 @@
 #include <string>
 #include <vector>
 
+#include "CliBatch.h"
 #include "CliMirror.h"
 #include "CliRun.h"
 
@@ -12,6 +13,9 @@ namespace {
 const char kUsage[] =
     "Usage:\n"
     "  tandrel-cli mirror SOURCE DEST [--keep | --delete | --move RECYCLE] [--log FILE]\n"
+    "  tandrel-cli list\n"
+    "  tandrel-cli add DESCRIPTION SOURCE DEST\n"
+    "  tandrel-cli batch [--keep | --delete | --move RECYCLE] [--log FILE]\n"
     "  tandrel-cli --help | --version\n"
     "\n"
     "mirror   Brings DEST up to date with SOURCE: copies every file DEST lacks or holds\n"
@@ -21,6 +25,13 @@ const char kUsage[] =
     "           --move RECYCLE    moves it into RECYCLE under its relative path.\n"
     "         --log FILE writes the run lines to FILE as well (emptied first).\n"
     "         Use -- before paths that begin with '-'.\n"
+    "\n"
+    "list     Prints the batch list, one entry a line: \"[x] DESCRIPTION: SOURCE => DEST\"\n"
+    "         (\"[ ]\" for an entry that is not checked).\n"
+    "add      Adds a checked entry at the end of the batch list, once SOURCE and DEST\n"
+    "         are found to be existing directories.\n"
+    "batch    Runs the checked entries of the batch list as one run, the last entry\n"
+    "         first, with the same options and output as mirror.\n"
     "\n"
     "Standard output carries one line per file operation, framed by a header and a\n"
     "separator per job; a line beginning with '!' is a failure. Progress goes to stderr\n"
@@ -49,6 +60,15 @@ int main(int argc, char** argv) {
     }
     if (command == "mirror") {
         return tandrel::CmdMirror(rest);
+    }
+    if (command == "list") {
+        return tandrel::CmdList(rest);
+    }
+    if (command == "add") {
+        return tandrel::CmdAdd(rest);
+    }
+    if (command == "batch") {
+        return tandrel::CmdBatch(rest);
     }
     tandrel::PrintError("unknown command '" + command + "' (see --help)");
     return tandrel::kExitUsage;

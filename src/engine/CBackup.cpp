@@ -1,6 +1,5 @@
 #include "CBackup.h"
 
-
 #include "CJobQueue.h"
 #include "JobCheck.h"
 #include "PathText.h"
@@ -18,7 +17,9 @@ constexpr int kHeaderDashes = 100;
 CBackup::CBackup(CJobQueue& queue, FileSystem& fs)
     : m_queue(queue), m_fs(fs), m_clock([] { return time(nullptr); }) {}
 
-CBackup::~CBackup() { Stop(); }
+CBackup::~CBackup() {
+    Stop();
+}
 
 void CBackup::Start() {
     std::lock_guard<std::mutex> lock(m_msgMutex);
@@ -45,7 +46,9 @@ bool CBackup::PostThreadMessage(int message) {
     return true;
 }
 
-void CBackup::CancelRun() { m_cancel.store(true); }
+void CBackup::CancelRun() {
+    m_cancel.store(true);
+}
 
 void CBackup::Stop() {
     {

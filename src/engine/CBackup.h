@@ -27,7 +27,7 @@ class CJobQueue;
 // controlling (user-interface) thread. OnRunJobs and everything below it run on the worker
 // thread, or on the caller's thread when a test calls them directly with no thread started.
 class CBackup {
-public:
+  public:
     explicit CBackup(CJobQueue& queue, FileSystem& fs = DefaultFileSystem());
     ~CBackup();  // Stop()
     CBackup(const CBackup&) = delete;
@@ -65,7 +65,7 @@ public:
     // The header line of a run started at `start`: "(Mon Mar 01 14:05:09 1999) " + 100 "-".
     static std::string FormatHeader(time_t start);
 
-private:
+  private:
     // A waiting source entry of the walk. `blocked` marks an entry whose destination cannot
     // take it (a file or link stands where its directory should be, or it would land in the
     // recycle directory): its copies fail without touching the disk, so nothing is ever
@@ -81,8 +81,8 @@ private:
     bool List(Side side, const std::string& prefix, std::vector<DirEntry>* entries);
     void AddEntries(Side side, const std::string& prefix, const std::vector<DirEntry>& entries,
                     bool blocked);
-    bool ResolveRoots(const std::string& source, const std::string& dest,
-                      ExtraFileAction action, const std::string& recycle);
+    bool ResolveRoots(const std::string& source, const std::string& dest, ExtraFileAction action,
+                      const std::string& recycle);
     void MirrorFiles(ExtraFileAction action);
     void EnterDirectory(const Pending& dir);
     void CopyOne(const Pending& file);

@@ -88,11 +88,15 @@ void CJobQueue::WriteLine(std::string_view line) {
     }
     m_logFile.write(line.data(), static_cast<std::streamsize>(line.size()));
     m_logFile.put('\n');
+    if (m_logFile.fail()) {
+        // A full disk or a vanished file: stop logging rather than pretend the lines are kept.
+        m_bLogEnabled = false;
+    }
 }
 
 void CJobQueue::FlushLog() {
-    if (m_logFile.is_open()) {
-        m_logFile.flush();
+    if (m_logFile.is_open() && m_logFile.flush().fail()) {
+        m_bLogEnabled = false;
     }
 }
 

@@ -23,7 +23,7 @@ class CPageBatch;
 // mutex all the same, so that a stop request or a test on another thread cannot tear them.
 // The log members are set by the user-interface thread only while no run is going.
 class CJobQueue {
-public:
+  public:
     CJobQueue();
     virtual ~CJobQueue();
     CJobQueue(const CJobQueue&) = delete;
@@ -67,7 +67,7 @@ public:
     std::atomic<bool> m_bLogEnabled{false};
     std::atomic<bool> m_bRunning{false};
 
-private:
+  private:
     mutable std::mutex m_mutex;
     std::deque<std::string> m_listSource;
     std::deque<std::string> m_listDest;

@@ -17,7 +17,7 @@ namespace tandrel {
 // Each entry also carries whether it is a link (a link is handled as the link itself).
 // Worker thread only.
 class DestIndex {
-public:
+  public:
     struct Entry {
         std::string rel;  // path relative to the destination root
         bool isLink = false;
@@ -34,7 +34,7 @@ public:
     Entry PopFront();
     void Clear();
 
-private:
+  private:
     using Iter = std::list<Entry>::iterator;
     static std::string Fold(std::string_view s);
     bool Equal(std::string_view a, std::string_view b) const;

@@ -130,4 +130,3 @@ Status CheckJobPaths(const std::string& source, const std::string& dest, ExtraFi
 }
 
 }  // namespace tandrel
-

@@ -69,8 +69,8 @@ bool CBackup::ResolveRoots(const std::string& source, const std::string& dest,
     return true;
 }
 
-void CBackup::MirrorTree(const std::string& source, const std::string& dest,
-                         ExtraFileAction action, const std::string& recycle) {
+void CBackup::MirrorTree(const std::string& source, const std::string& dest, ExtraFileAction action,
+                         const std::string& recycle) {
     m_listSrcFiles.clear();
     m_listSrcDirs.clear();
     m_listDstFiles.Clear();
@@ -110,8 +110,8 @@ bool CBackup::List(Side side, const std::string& prefix, std::vector<DirEntry>* 
     return m_fs.ListDirectory(StripSlash(root.op + prefix), entries).ok();
 }
 
-void CBackup::AddEntries(Side side, const std::string& prefix,
-                         const std::vector<DirEntry>& entries, bool blocked) {
+void CBackup::AddEntries(Side side, const std::string& prefix, const std::vector<DirEntry>& entries,
+                         bool blocked) {
     for (const DirEntry& e : entries) {
         if (StartsWithDot(e.name)) {
             // Invisible to the walk. A temporary left by a copy that was killed is cleared away.
@@ -131,9 +131,9 @@ void CBackup::AddEntries(Side side, const std::string& prefix,
                 m_listSrcFiles.push_back(Pending{std::move(rel), e.kind, blocked});
             }
         } else if (e.kind == EntryKind::kDirectory) {
-            if (!m_recycleRel.empty() && (m_destVolume.case_insensitive
-                                              ? EqualFolded(rel, m_recycleRel)
-                                              : rel == m_recycleRel)) {
+            if (!m_recycleRel.empty() &&
+                (m_destVolume.case_insensitive ? EqualFolded(rel, m_recycleRel)
+                                               : rel == m_recycleRel)) {
                 continue;  // the recycle directory inside the destination is never extra
             }
             m_listDstDirs.PushBack(std::move(rel), false);
@@ -237,8 +237,7 @@ Status CBackup::RetryIfLocked(const std::string& path, const std::function<Statu
     Status s = op();
     // Some file systems (SMB shares, FAT) refuse to replace or delete a file marked read-only;
     // clear the mark and try once more.
-    if (s.code() == Status::Code::kPermission && !Cancelled() &&
-        m_fs.MakeReplaceable(path).ok()) {
+    if (s.code() == Status::Code::kPermission && !Cancelled() && m_fs.MakeReplaceable(path).ok()) {
         s = op();
     }
     return s;

@@ -15,6 +15,8 @@ inline std::string StripSlash(const std::string& path) {
 }
 
 // Names beginning with "." take no part in a walk.
-inline bool StartsWithDot(const std::string& name) { return !name.empty() && name.front() == '.'; }
+inline bool StartsWithDot(const std::string& name) {
+    return !name.empty() && name.front() == '.';
+}
 
 }  // namespace tandrel

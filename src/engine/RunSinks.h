@@ -8,7 +8,7 @@ namespace tandrel {
 // AddLine is called on the worker thread, once per line, in order. It must take its own copy
 // of the line and return without waiting for any other thread.
 class ILineSink {
-public:
+  public:
     virtual ~ILineSink() = default;
     virtual void AddLine(std::string_view line) = 0;
 };
@@ -18,7 +18,7 @@ public:
 // position changes must reach the display in the order they were made, and the notice given by
 // PostJobsDone must arrive after the last of them.
 class IRunMonitor {
-public:
+  public:
     virtual ~IRunMonitor() = default;
     virtual void SetProgressRange(int lower, int upper) = 0;
     virtual void SetProgressPos(int pos) = 0;

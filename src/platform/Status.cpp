@@ -8,19 +8,36 @@ namespace tandrel {
 Status Status::FromErrno(int err, std::string path) {
     Code code = Code::kIoError;
     switch (err) {
-        case ENOENT: code = Code::kNotFound; break;
+        case ENOENT:
+            code = Code::kNotFound;
+            break;
         case EEXIST:
-        case ENOTEMPTY: code = Code::kExists; break;
-        case ENOTDIR: code = Code::kNotDirectory; break;
-        case EISDIR: code = Code::kIsDirectory; break;
+        case ENOTEMPTY:
+            code = Code::kExists;
+            break;
+        case ENOTDIR:
+            code = Code::kNotDirectory;
+            break;
+        case EISDIR:
+            code = Code::kIsDirectory;
+            break;
         case EACCES:
         case EPERM:
-        case EROFS: code = Code::kPermission; break;
-        case ELOOP: code = Code::kUnsupported; break;
-        case EBUSY: code = Code::kBusy; break;
+        case EROFS:
+            code = Code::kPermission;
+            break;
+        case ELOOP:
+            code = Code::kUnsupported;
+            break;
+        case EBUSY:
+            code = Code::kBusy;
+            break;
         case EINVAL:
-        case ENAMETOOLONG: code = Code::kInvalid; break;
-        default: break;
+        case ENAMETOOLONG:
+            code = Code::kInvalid;
+            break;
+        default:
+            break;
     }
     char buf[256];
     // GNU strerror_r returns the message, which may or may not live in buf.

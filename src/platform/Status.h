@@ -9,9 +9,21 @@ namespace tandrel {
 // was working on and the reason, so that a message built from it needs nothing else.
 // Status is cheap to copy when ok (an empty string).
 class Status {
-public:
-    enum class Code { kOk, kNotFound, kExists, kNotDirectory, kIsDirectory, kPermission,
-                      kUnsupported, kCancelled, kBusy, kCorrupt, kIoError, kInvalid };
+  public:
+    enum class Code {
+        kOk,
+        kNotFound,
+        kExists,
+        kNotDirectory,
+        kIsDirectory,
+        kPermission,
+        kUnsupported,
+        kCancelled,
+        kBusy,
+        kCorrupt,
+        kIoError,
+        kInvalid
+    };
 
     Status() = default;
     static Status Ok() { return Status(); }
@@ -33,7 +45,7 @@ public:
     // "path: reason", or "ok".
     std::string ToString() const;
 
-private:
+  private:
     Status(Code code, std::string path, std::string reason)
         : code_(code), path_(std::move(path)), reason_(std::move(reason)) {}
 

@@ -9,7 +9,7 @@ namespace tandrel {
 namespace {
 
 class CliMirror : public ::testing::Test {
-protected:
+  protected:
     CliMirror() {
         t.MakeDir("s");
         t.MakeDir("d");
@@ -31,8 +31,8 @@ TEST_F(CliMirror, PrintsExactlyTheRunLinesAndExitsZero) {
     EXPECT_EQ(lines[0].size(), 127u);
     EXPECT_EQ(lines[0].front(), '(');
     EXPECT_EQ(lines[1], " Copy: " + t.Path("s/a b.txt") + " => " + t.Path("d/a b.txt"));
-    EXPECT_EQ(lines[2], " Copy: " + t.Path("s/sub/%s\xff.bin") + " => " +
-                            t.Path("d/sub/%s\xff.bin"));
+    EXPECT_EQ(lines[2],
+              " Copy: " + t.Path("s/sub/%s\xff.bin") + " => " + t.Path("d/sub/%s\xff.bin"));
     EXPECT_EQ(lines[3], " Delete: " + t.Path("d/extra"));
     EXPECT_EQ(lines[4], std::string(127, '-'));
     EXPECT_EQ(t.ReadFile("d/sub/%s\xff.bin"), "odd name");
@@ -54,6 +54,11 @@ TEST_F(CliMirror, LogFileHoldsTheSameLines) {
         RunCli({"mirror", t.Path("s"), t.Path("d"), "--log", t.Path("no/dir/log.txt")});
     EXPECT_EQ(bad.status, 1);
     EXPECT_NE(bad.err.find("could not write the log file"), std::string::npos);
+
+    // A log that cannot take the lines (a full disk) is a failure too, not a silent loss.
+    const CliResult full = RunCli({"mirror", t.Path("s"), t.Path("d"), "--log", "/dev/full"});
+    EXPECT_EQ(full.status, 1);
+    EXPECT_NE(full.err.find("could not write the log file '/dev/full'"), std::string::npos);
 }
 
 TEST_F(CliMirror, FailedLinesGiveStatusOne) {

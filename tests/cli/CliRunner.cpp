@@ -69,8 +69,7 @@ CliResult RunCli(const std::vector<std::string>& args, const std::vector<std::st
             }
             (i == 0 ? result.out : result.err).append(buf, static_cast<size_t>(n));
         }
-        if (interruptAfterFirstLine && !interrupted &&
-            result.out.find('\n') != std::string::npos) {
+        if (interruptAfterFirstLine && !interrupted && result.out.find('\n') != std::string::npos) {
             kill(pid, SIGINT);
             interrupted = true;
         }

@@ -134,7 +134,7 @@ TEST(DestIndex, FindsTheFirstMatchInListOrder) {
 }
 
 class RunLog : public ::testing::Test {
-protected:
+  protected:
     std::string ReadAll(const std::string& path) {
         std::ifstream in(path, std::ios::binary);
         std::stringstream ss;
@@ -158,8 +158,7 @@ TEST_F(RunLog, WritesEveryLineAndEmptiesTheFileOncePerProcess) {
     rig.queue.FlushLog();
     const std::string header = CBackup::FormatHeader(920297109);
     const std::string sep(127, '-');
-    const std::string copy =
-        " Copy: " + t.Path("s/a.txt") + " => " + t.Path("d/a.txt");
+    const std::string copy = " Copy: " + t.Path("s/a.txt") + " => " + t.Path("d/a.txt");
     EXPECT_EQ(ReadAll(logName), header + "\n" + copy + "\n" + sep + "\n");
 
     // A second run appends; a new name does not move the open file.

@@ -12,7 +12,7 @@ constexpr int64_t kOld = 1000 * kSec;
 constexpr int64_t kNew = 2000 * kSec;
 
 class Mirror : public ::testing::Test {
-protected:
+  protected:
     Mirror() {
         t.MakeDir("s");
         t.MakeDir("d");
@@ -158,8 +158,8 @@ TEST_F(Mirror, EntriesOfTheOtherKindAreReplacedOnTheNextRunWithDelete) {
     first.Run(S(), D(), kActionDelete);
     EXPECT_EQ(first.recorder.ActionLines(),
               (std::vector<std::string>{"!Copy: " + S("x") + " => " + D("x"),
-                                        "!Copy: " + S("y/f") + " => " + D("y/f"),
-                                        Del("y"), Del("x/inner")}));
+                                        "!Copy: " + S("y/f") + " => " + D("y/f"), Del("y"),
+                                        Del("x/inner")}));
     EXPECT_EQ(t.List("d"), std::set<std::string>{});
 
     EngineRig second;
@@ -196,9 +196,8 @@ TEST_F(Mirror, RunOfTwoJobsFramesEachJob) {
     const std::string header = CBackup::FormatHeader(920297109);
     const std::string sep(127, '-');
     EXPECT_EQ(rig.recorder.lines,
-              (std::vector<std::string>{header, sep, header,
-                                        " Copy: " + t.Path("s2/f") + " => " + t.Path("d2/f"),
-                                        sep}));
+              (std::vector<std::string>{
+                  header, sep, header, " Copy: " + t.Path("s2/f") + " => " + t.Path("d2/f"), sep}));
     EXPECT_EQ(rig.queue.GetJobCount(), 0);
 }
 
@@ -224,7 +223,7 @@ TEST_F(Mirror, NamesDifferingInCaseAreDifferentFilesWhereTheFileSystemTellsThemA
 
 TEST_F(Mirror, CaseBlindVolumeMatchesNamesAndComparesAtItsTimeStep) {
     t.WriteFile("s/Readme.TXT", "same", 10 * kSec + 500000000);  // 10.5 s
-    t.WriteFile("d/README.txt", "same", 10 * kSec);               // as FAT keeps it
+    t.WriteFile("d/README.txt", "same", 10 * kSec);              // as FAT keeps it
     t.MakeDir("s/Sub");
     t.WriteFile("s/Sub/new", "n", kNew);
     t.MakeDir("d/SUB");
@@ -235,7 +234,8 @@ TEST_F(Mirror, CaseBlindVolumeMatchesNamesAndComparesAtItsTimeStep) {
     fs.SimulateVolume(FailingFileSystem::FatVolume());
     EngineRig rig(fs);
     rig.Run(S(), D(), kActionDelete);
-    EXPECT_EQ(rig.recorder.ActionLines(), (std::vector<std::string>{Copy("later"), Copy("Sub/new")}));
+    EXPECT_EQ(rig.recorder.ActionLines(),
+              (std::vector<std::string>{Copy("later"), Copy("Sub/new")}));
     EXPECT_EQ(t.ReadFile("d/README.txt"), "same");
     EXPECT_EQ(t.ReadFile("d/LATER"), "l");
     EXPECT_TRUE(t.Exists("d/SUB/new"));

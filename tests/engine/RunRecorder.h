@@ -13,7 +13,7 @@ namespace tandrel {
 // Stands in for the Status page and the sheet: records every run line and every progress
 // event in the order they arrive.
 class RunRecorder : public ILineSink, public IRunMonitor {
-public:
+  public:
     struct Event {
         char kind;  // 'r' range, 'p' position, 'd' done
         int value;
@@ -50,7 +50,7 @@ public:
     std::vector<std::string> lines;
     std::vector<Event> events;
 
-private:
+  private:
     void Push(Event e) {
         std::lock_guard<std::mutex> lock(mutex);
         events.push_back(e);

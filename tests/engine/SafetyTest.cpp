@@ -15,7 +15,7 @@ namespace {
 using Op = FailingFileSystem::Op;
 
 class Safety : public ::testing::Test {
-protected:
+  protected:
     Safety() {
         t.MakeDir("s");
         t.MakeDir("d");

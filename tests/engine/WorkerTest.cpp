@@ -11,7 +11,7 @@ namespace {
 
 // A recorder that lets the test wait for the end-of-run notice from the worker thread.
 class WaitingRecorder : public RunRecorder {
-public:
+  public:
     void PostJobsDone() override {
         RunRecorder::PostJobsDone();
         std::lock_guard<std::mutex> lock(m);

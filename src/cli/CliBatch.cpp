@@ -1,0 +1,170 @@
+#include "CliBatch.h"
+
+#include <cstdio>
+#include <deque>
+
+#include "BatchItem.h"
+#include "BatchListStore.h"
+#include "CJobQueue.h"
+#include "CliRun.h"
+#include "ResourceIds.h"
+#include "SettingsStore.h"
+
+namespace tandrel {
+namespace {
+
+// Opens the user's settings store and passes on, once, what the user must know about it.
+bool OpenStore(SettingsStore* store) {
+    const Status opened = store->Open();
+    const std::string notice = store->TakeNotice();
+    if (!notice.empty()) {
+        PrintError(notice);
+    }
+    if (!opened.ok()) {
+        PrintError(opened.ToString());
+        return false;
+    }
+    return true;
+}
+
+bool LoadList(std::deque<BatchItem>* items) {
+    SettingsStore store;
+    if (!OpenStore(&store)) {
+        return false;
+    }
+    const Status loaded = BatchListStore(store).Load(items);
+    if (!loaded.ok()) {
+        PrintError("cannot read the batch list: " + loaded.ToString());
+        return false;
+    }
+    return true;
+}
+
+// Leading and trailing white space off, as the dialogs trim what was typed.
+std::string Trim(const std::string& text) {
+    const char* const kSpace = " \t\n\v\f\r";
+    const size_t first = text.find_first_not_of(kSpace);
+    if (first == std::string::npos) {
+        return std::string();
+    }
+    return text.substr(first, text.find_last_not_of(kSpace) - first + 1);
+}
+
+// Splits plain arguments from options; "--" ends the options. Commands without options of
+// their own refuse anything that looks like one.
+bool PositionalOnly(const std::vector<std::string>& args, std::vector<std::string>* positional,
+                    std::string* error) {
+    bool optionsEnded = false;
+    for (const std::string& a : args) {
+        if (!optionsEnded && a == "--") {
+            optionsEnded = true;
+        } else if (!optionsEnded && a.size() > 1 && a.front() == '-') {
+            *error = "unknown option '" + a + "' (use -- before an argument that begins with '-')";
+            return false;
+        } else {
+            positional->push_back(a);
+        }
+    }
+    return true;
+}
+
+}  // namespace
+
+int CmdList(const std::vector<std::string>& args) {
+    std::vector<std::string> positional;
+    std::string error;
+    if (!PositionalOnly(args, &positional, &error)) {
+        PrintError(error);
+        return kExitUsage;
+    }
+    if (!positional.empty()) {
+        PrintError("list takes no arguments (see --help)");
+        return kExitUsage;
+    }
+    std::deque<BatchItem> items;
+    if (!LoadList(&items)) {
+        return kExitFailures;
+    }
+    for (const BatchItem& item : items) {
+        std::string line = item.IsChecked() ? "[x] " : "[ ] ";
+        line += item.strDescription + ": " + item.strFrom + " => " + item.strTo + "\n";
+        fwrite(line.data(), 1, line.size(), stdout);
+    }
+    if (fflush(stdout) != 0 || ferror(stdout)) {
+        PrintError("could not write the list to standard output");
+        return kExitFailures;
+    }
+    return kExitOk;
+}
+
+int CmdAdd(const std::vector<std::string>& args) {
+    std::vector<std::string> positional;
+    std::string error;
+    if (!PositionalOnly(args, &positional, &error)) {
+        PrintError(error);
+        return kExitUsage;
+    }
+    if (positional.size() != 3) {
+        PrintError("add needs DESCRIPTION, SOURCE and DEST (see --help)");
+        return kExitUsage;
+    }
+    BatchItem item;
+    item.nCheck = kBatchChecked;
+    item.strDescription = positional[0];  // kept as typed, blanks and all
+    item.strFrom = Trim(positional[1]);
+    item.strTo = Trim(positional[2]);
+    for (const auto& [path, field] :
+         {std::pair{&item.strFrom, IDS_FIELD_FROM}, std::pair{&item.strTo, IDS_FIELD_TO}}) {
+        const int result = CJobQueue::CheckDirectory(*path);
+        if (result != 0) {
+            PrintError(CJobQueue::DirectoryErrorText(result, field));
+            return kExitUsage;
+        }
+    }
+    SettingsStore store;
+    if (!OpenStore(&store)) {
+        return kExitFailures;
+    }
+    const Status added = BatchListStore(store).Append(item);
+    if (!added.ok()) {
+        PrintError("cannot add to the batch list: " + added.ToString());
+        return kExitFailures;
+    }
+    return kExitOk;
+}
+
+int CmdBatch(const std::vector<std::string>& args) {
+    RunOptions options;
+    std::vector<std::string> positional;
+    std::string error;
+    if (!ParseRunOptions(args, &options, &positional, &error)) {
+        PrintError(error);
+        return kExitUsage;
+    }
+    if (!positional.empty()) {
+        PrintError("batch takes only run options (see --help)");
+        return kExitUsage;
+    }
+    // The recycle directory is typed for this run, so it is checked like any typed directory;
+    // the entries' own directories are queued unchanged and the run reports on them.
+    if (options.action == kActionMove) {
+        const int result = CJobQueue::CheckDirectory(options.recycle);
+        if (result != 0) {
+            PrintError(CJobQueue::DirectoryErrorText(result, IDS_FIELD_RECYCLE));
+            return kExitUsage;
+        }
+    }
+    std::deque<BatchItem> items;
+    if (!LoadList(&items)) {
+        return kExitFailures;
+    }
+    // From the last row up: the lowest checked entry runs first.
+    for (auto it = items.rbegin(); it != items.rend(); ++it) {
+        if (it->IsChecked()) {
+            theJobQueue.AddJob(it->strFrom, it->strTo, 0);
+        }
+    }
+    return RunQueuedJobs(theJobQueue, options);
+}
+
+}  // namespace tandrel
