@@ -97,13 +97,15 @@ public:
 // The process-wide POSIX implementation.
 FileSystem& DefaultFileSystem();
 
-// Name of a new temporary for a copy into some directory: ".tandrel-<pid>-<unique>.tmp".
-// The leading "." keeps it out of every walk.
+// Name of a new temporary for a copy into some directory: ".tandrel-<pid>-<unique>.tmp", where
+// <pid> is this process's id in decimal and <unique> 16 lower-case hex digits that no other
+// call in this process returns. The leading "." keeps it out of every walk. Thread-safe.
 std::string MakeTempName();
 
-// True when `name` has the form MakeTempName gives and the process that made it no longer
-// exists (so no copy can still be writing it). Temporaries of living processes, this one
-// included, are never stale.
+// True when `name` (a last path component) has exactly the form MakeTempName gives and the
+// process that made it no longer exists (so no copy can still be writing it). Temporaries of
+// living processes, this one included, are never stale; neither is a pid that belongs to
+// another user's process (kill gives EPERM, not ESRCH).
 bool IsStaleTempName(std::string_view name);
 
 }  // namespace tandrel
