@@ -57,6 +57,12 @@ bool CVelApp::InitInstance(const std::function<void(CVelSheet&)>& onShown) {
 
     // A run still going is cancelled and waited for before anything it reaches goes away.
     m_worker->Stop();
+    // A run posted just before the close may not have taken its jobs yet; none of them runs.
+    std::string source;
+    std::string dest;
+    int flag = 0;
+    while (theJobQueue.GetNextJob(&source, &dest, &flag) != 0) {
+    }
     theJobQueue.m_pPageLog = nullptr;
     theJobQueue.m_pSheet = nullptr;
     theJobQueue.m_pPageBatch = nullptr;

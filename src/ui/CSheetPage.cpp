@@ -29,6 +29,10 @@ QSize CSheetPage::TemplateSize() const {
     return TemplateBuilder(*m_tmpl).DialogSize();
 }
 
+QSize CSheetPage::sizeHint() const {
+    return TemplateSize().expandedTo(minimumSize());
+}
+
 void CSheetPage::Activate() {
     if (!m_built) {
         TemplateBuilder(*m_tmpl).Build(this);

@@ -34,6 +34,8 @@ public:
     // The template's size in pixels of its font.
     QSize TemplateSize() const;
     bool HasWindow() const { return m_built; }
+    // The template's size, or the size the sheet gave all its pages when larger.
+    QSize sizeHint() const override;
 
     // Called by the sheet when the page becomes the active page: builds the controls and runs
     // OnInitDialog the first time, loads the controls every later time.

@@ -1,0 +1,119 @@
+#include "CVelSheet.h"
+
+#include <gtest/gtest.h>
+
+#include <QMenu>
+#include <QPushButton>
+#include <QTabBar>
+#include <QTabWidget>
+#include <QTest>
+#include <QTimer>
+#include <thread>
+
+#include "CPageLog.h"
+#include "ShellTestPages.h"
+
+namespace tandrel {
+namespace {
+
+class CVelSheetTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        other.SetBar(sheet.Progress());
+        sheet.AddPage(&log);
+        sheet.AddPage(&other);
+        sheet.Create();
+        QApplication::processEvents();
+    }
+
+    CJobQueue queue;
+    CVelSheet sheet{"Tandrel", 0, 30, nullptr, 0, queue};
+    CPageLog log;  // pages go before the sheet
+    RunStatePage other;
+};
+
+TEST_F(CVelSheetTest, ShowsTheFirstPageAndTheBarBelowThePagesWithoutDialogButtons) {
+    auto* tabs = sheet.findChild<QTabWidget*>("tabs");
+    ASSERT_NE(tabs, nullptr);
+    EXPECT_EQ(tabs->count(), 2);
+    EXPECT_EQ(tabs->tabText(0), "Status");
+    EXPECT_EQ(sheet.GetActivePage(), &log);
+    EXPECT_TRUE(log.HasWindow());
+    EXPECT_FALSE(other.HasWindow());  // built when first shown
+    EXPECT_TRUE(sheet.findChildren<QPushButton*>().isEmpty());
+
+    const QRect bar = sheet.Progress()->geometry();
+    EXPECT_EQ(bar.left(), 10);
+    EXPECT_EQ(bar.width(), sheet.width() - 20);
+    EXPECT_EQ(bar.height(), 16);
+    // The client area ended 5 pixels above the bar; the window is 30 pixels taller than that.
+    const int clientBottom = bar.top() - 5;
+    EXPECT_EQ(sheet.height(), clientBottom + 30);
+    EXPECT_EQ(tabs->geometry().bottom() + 1 + 7, clientBottom);
+    EXPECT_EQ(sheet.Progress()->value(), sheet.Progress()->minimum());
+
+    tabs->tabBar()->setCurrentIndex(1);
+    EXPECT_EQ(sheet.GetActivePage(), &other);
+    EXPECT_TRUE(other.HasWindow());
+}
+
+TEST_F(CVelSheetTest, WindowMenuEndsWithTheAboutEntryThatOpensTheAboutBox) {
+    QMenu menu;
+    sheet.FillWindowMenu(&menu);
+    const QList<QAction*> actions = menu.actions();
+    ASSERT_GE(actions.size(), 2);
+    EXPECT_EQ(actions.back()->text(), "&About Tandrel...");
+    EXPECT_TRUE(actions[actions.size() - 2]->isSeparator());
+
+    QString seen;
+    QTimer::singleShot(0, [&seen] {
+        QWidget* box = QApplication::activeModalWidget();
+        ASSERT_NE(box, nullptr);
+        seen = box->windowTitle();
+        QTest::mouseClick(box->findChild<QPushButton*>("ok"), Qt::LeftButton);
+    });
+    actions.back()->trigger();
+    EXPECT_EQ(seen, "About Tandrel");
+    EXPECT_TRUE(sheet.isVisible());
+}
+
+TEST_F(CVelSheetTest, EndOfRunArrivesAfterTheLastProgressAndTellsTheActivePage) {
+    sheet.SetActivePage(1);
+    queue.m_bRunning = true;
+    std::thread worker([this] {
+        sheet.SetProgressRange(0, 200);
+        for (int i = 1; i <= 150; ++i) {
+            sheet.SetProgressPos(i);
+        }
+        sheet.PostJobsDone();
+    });
+    worker.join();
+    ASSERT_TRUE(ProcessEventsUntil([this] { return !other.states.empty(); }));
+    EXPECT_EQ(other.states, std::vector<int>{0});
+    EXPECT_EQ(other.barAtCall, std::vector<int>{150});
+    EXPECT_EQ(sheet.Progress()->maximum(), 200);
+    EXPECT_FALSE(queue.m_bRunning);
+}
+
+TEST_F(CVelSheetTest, EmptyRangeShowsAnEmptyBarAndPositionsStayInRange) {
+    sheet.SetProgressRange(0, 0);
+    sheet.SetProgressPos(0);
+    QApplication::processEvents();
+    QProgressBar* bar = sheet.Progress();
+    EXPECT_LT(bar->minimum(), bar->maximum());  // not the "busy" bar
+    EXPECT_EQ(bar->value(), bar->minimum());
+
+    sheet.SetProgressRange(0, 10);
+    sheet.SetProgressPos(25);  // more files than were counted
+    QApplication::processEvents();
+    EXPECT_EQ(bar->value(), 10);
+}
+
+TEST_F(CVelSheetTest, EscapeDoesNotCloseTheWindow) {
+    QTest::keyClick(&sheet, Qt::Key_Escape);
+    QApplication::processEvents();
+    EXPECT_TRUE(sheet.isVisible());
+}
+
+}  // namespace
+}  // namespace tandrel

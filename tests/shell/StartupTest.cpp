@@ -1,0 +1,88 @@
+#include "CVelApp.h"
+
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QMessageBox>
+#include <QTabWidget>
+#include <QTimer>
+#include <string>
+
+#include "CJobQueue.h"
+#include "CSheetPage.h"
+#include "CVelSheet.h"
+#include "TempTree.h"
+
+namespace tandrel {
+namespace {
+
+TEST(Startup, EmptyStoreShowsTheStatusPageFirstAndClosingEndsIt) {
+    TempTree home;
+    CVelApp app(home.Path("settings.db"));
+    QString active;
+    int pages = 0;
+    bool wired = false;
+    const bool result = app.InitInstance([&](CVelSheet& sheet) {
+        active = sheet.GetActivePage()->Caption();
+        pages = sheet.GetPageCount();
+        wired = theJobQueue.m_pSheet == &sheet && theJobQueue.m_pPageLog != nullptr &&
+                theJobQueue.m_pThread != nullptr;
+        sheet.close();
+    });
+    EXPECT_FALSE(result);
+    EXPECT_EQ(active, "Status");
+    EXPECT_GE(pages, 1);
+    EXPECT_TRUE(wired);
+    EXPECT_EQ(theJobQueue.m_pSheet, nullptr);
+    EXPECT_EQ(theJobQueue.m_pPageLog, nullptr);
+    EXPECT_EQ(theJobQueue.m_pThread, nullptr);
+}
+
+// Closing the window right after a run started: the run is cancelled and waited for, nothing
+// half-written is left in the destination, and the queue no longer points at the window.
+TEST(Startup, ClosingDuringARunLeavesNoPartialFile) {
+    TempTree home;
+    TempTree src;
+    TempTree dst;
+    const std::string big(8 << 20, 'x');
+    for (int i = 0; i < 6; ++i) {
+        src.WriteFile("big" + std::to_string(i) + ".bin", big);
+    }
+    for (int i = 0; i < 200; ++i) {
+        src.WriteFile("small" + std::to_string(i) + ".txt", std::to_string(i));
+    }
+    CVelApp app(home.Path("settings.db"));
+    app.InitInstance([&](CVelSheet& sheet) {
+        theJobQueue.AddJob(src.root(), dst.root(), 0);
+        theJobQueue.StartRun(kActionKeep, "");
+        sheet.close();
+    });
+    EXPECT_FALSE(theJobQueue.m_bRunning);
+    EXPECT_EQ(theJobQueue.m_pSheet, nullptr);
+    EXPECT_EQ(theJobQueue.GetJobCount(), 0);
+    for (const std::string& name : dst.List()) {
+        EXPECT_EQ(name.find(".tandrel-"), std::string::npos) << name;
+        EXPECT_EQ(dst.ReadFile(name), src.ReadFile(name)) << name;
+    }
+}
+
+TEST(Startup, DamagedSettingsFileIsReportedOnceTheWindowIsUp) {
+    TempTree home;
+    home.WriteFile("settings.db", "this is not a settings file, just some text");
+    QString notice;
+    QTimer watcher;
+    QObject::connect(&watcher, &QTimer::timeout, [&] {
+        if (auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget())) {
+            notice = box->text();
+            box->accept();
+        }
+    });
+    watcher.start(5);
+    CVelApp app(home.Path("settings.db"));
+    app.InitInstance([](CVelSheet& sheet) { sheet.close(); });
+    watcher.stop();
+    EXPECT_FALSE(notice.isEmpty());
+}
+
+}  // namespace
+}  // namespace tandrel
