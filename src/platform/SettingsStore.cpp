@@ -488,6 +488,7 @@ Status SettingsStore::SqlError(int rc, const std::string& what) const {
         case SQLITE_CANTOPEN:
         case SQLITE_AUTH:
             code = Status::Code::kPermission;
+            detail = "the settings file or its folder cannot be written (" + detail + ")";
             break;
         case SQLITE_FULL:
             detail = "the disk is full";
