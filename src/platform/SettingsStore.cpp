@@ -94,7 +94,11 @@ Status SettingsStore::OpenConnection(bool readOnly) {
     // SQLite opens a file it may not write read-only without saying so.
     read_only_ = readOnly || sqlite3_db_readonly(db_, "main") == 1;
     sqlite3_busy_timeout(db_, kBusyTimeoutMs);
-    return Exec("PRAGMA foreign_keys = ON");
+    Status s = Exec("PRAGMA foreign_keys = ON");
+    if (!s.ok()) {
+        CloseConnection();
+    }
+    return s;
 }
 
 void SettingsStore::CloseConnection() {

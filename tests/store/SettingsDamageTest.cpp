@@ -81,6 +81,23 @@ TEST_F(SettingsDamageTest, StoreWithOverwrittenPagesIsMovedAside) {
     EXPECT_EQ(tree_.ReadFile("config/Halvory/Tandrel/settings.db.damaged"), bytes);
 }
 
+TEST_F(SettingsDamageTest, StoreOfANewerVersionIsLeftAloneAndNotWrittenOver) {
+    WriteGoodStore();
+    sqlite3* db = nullptr;
+    ASSERT_EQ(sqlite3_open(tree_.Path(kStoreRel).c_str(), &db), SQLITE_OK);
+    ASSERT_EQ(sqlite3_exec(db, "PRAGMA user_version = 2", nullptr, nullptr, nullptr), SQLITE_OK);
+    sqlite3_close(db);
+    const std::string before = tree_.ReadFile(kStoreRel);
+
+    SettingsStore store;
+    Profile profile(store);
+    EXPECT_EQ(profile.GetProfileString("", "From", "default"), "default");
+    EXPECT_NE(store.TakeNotice().find("newer version"), std::string::npos);
+    EXPECT_FALSE(profile.WriteProfileString("", "From", "/mine").ok());
+    EXPECT_EQ(tree_.ReadFile(kStoreRel), before);
+    EXPECT_FALSE(tree_.Exists("config/Halvory/Tandrel/settings.db.damaged"));
+}
+
 TEST_F(SettingsDamageTest, EmptyFileIsAnEmptyStoreNotADamagedOne) {
     MakeStoreFolder();
     tree_.WriteFile(kStoreRel, "", std::nullopt, 0600);
