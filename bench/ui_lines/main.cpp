@@ -21,10 +21,10 @@ namespace {
 
 // Counts the log view's repaints.
 class PaintCounter : public QObject {
-public:
+  public:
     int paints = 0;
 
-protected:
+  protected:
     bool eventFilter(QObject* watched, QEvent* event) override {
         if (event->type() == QEvent::Paint) {
             ++paints;

@@ -4,8 +4,8 @@ namespace tandrel {
 
 // What kind of control a template entry makes.
 enum class ControlKind {
-    kStatic,         // a text label
-    kIcon,           // an image from the icon resources (`image` names it)
+    kStatic,  // a text label
+    kIcon,    // an image from the icon resources (`image` names it)
     kPushButton,
     kDefPushButton,  // the button that Enter presses
     kEdit,           // a one-line text field
@@ -27,13 +27,13 @@ inline constexpr unsigned kStyleGroup = 1u << 4;     // starts a new group of ra
 // horizontal unit is a quarter of the font's average character width, a vertical unit an eighth
 // of its height.
 struct ControlTemplate {
-    int id;             // control id; IDC_STATIC (-1) for one nothing refers to
+    int id;  // control id; IDC_STATIC (-1) for one nothing refers to
     ControlKind kind;
-    const char* text;   // "" for none
-    int x, y, cx, cy;   // dialog units
+    const char* text;  // "" for none
+    int x, y, cx, cy;  // dialog units
     unsigned style;
-    const char* name;   // object name the window code and the tests find it by
-    int image;          // icon id for kIcon, 0 otherwise
+    const char* name;  // object name the window code and the tests find it by
+    int image;         // icon id for kIcon, 0 otherwise
 };
 
 // A dialog or page layout as data: caption, size in dialog units, font, and the controls in
@@ -41,9 +41,9 @@ struct ControlTemplate {
 struct DialogTemplate {
     int id;
     const char* caption;
-    int cx, cy;         // dialog units
-    const char* face;   // "" for the system's dialog font
-    int points;         // font size in points; 0 for the system's dialog font
+    int cx, cy;        // dialog units
+    const char* face;  // "" for the system's dialog font
+    int points;        // font size in points; 0 for the system's dialog font
     const ControlTemplate* controls;
     int controlCount;
 };

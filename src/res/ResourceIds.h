@@ -25,21 +25,21 @@ inline constexpr int IDS_FIELD_RECYCLE = 3010;       // "Recycle"
 inline constexpr int IDS_CONFIRM_REMOVE = 3012;      // "Delete this batch item?"
 
 // Dialog templates.
-inline constexpr int IDD_ABOUTBOX = 100;        // the About box of the main window
-inline constexpr int IDD_PAGE_STATUS = 135;     // Status page
-inline constexpr int IDD_PAGE_BATCH = 136;      // Batch page
-inline constexpr int IDD_PAGE_QUICK = 137;      // Quick page
-inline constexpr int IDD_PAGE_OPTION = 138;     // Option page
-inline constexpr int IDD_DESCRIPTION = 142;     // description dialog
-inline constexpr int IDD_BATCH_ITEM = 143;      // batch item dialog
-inline constexpr int IDD_PAGE_ABOUT = 149;      // About page
+inline constexpr int IDD_ABOUTBOX = 100;     // the About box of the main window
+inline constexpr int IDD_PAGE_STATUS = 135;  // Status page
+inline constexpr int IDD_PAGE_BATCH = 136;   // Batch page
+inline constexpr int IDD_PAGE_QUICK = 137;   // Quick page
+inline constexpr int IDD_PAGE_OPTION = 138;  // Option page
+inline constexpr int IDD_DESCRIPTION = 142;  // description dialog
+inline constexpr int IDD_BATCH_ITEM = 143;   // batch item dialog
+inline constexpr int IDD_PAGE_ABOUT = 149;   // About page
 
 // Images.
 inline constexpr int IDI_TANDREL = 128;     // the application icon
 inline constexpr int IDB_CHECKBOXES = 147;  // the two check-box images of the batch list
 
 // Commands and controls.
-inline constexpr int IDC_STATIC = -1;        // a control nothing refers to
+inline constexpr int IDC_STATIC = -1;  // a control nothing refers to
 inline constexpr int IDOK = 1;
 inline constexpr int IDCANCEL = 2;
 inline constexpr int IDHELP = 9;

@@ -8,7 +8,7 @@ namespace tandrel {
 class CAboutDlg : public CTemplateDialog {
     Q_OBJECT
 
-public:
+  public:
     explicit CAboutDlg(QWidget* parent = nullptr);
     ~CAboutDlg() override;
 };

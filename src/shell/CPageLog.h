@@ -18,7 +18,7 @@ namespace tandrel {
 class CPageLog : public CSheetPage, public ILineSink {
     Q_OBJECT
 
-public:
+  public:
     explicit CPageLog(QWidget* parent = nullptr);
     ~CPageLog() override;
 
@@ -28,11 +28,11 @@ public:
 
     CColorView& View() { return m_view; }
 
-protected:
+  protected:
     bool OnInitDialog() override;
     void resizeEvent(QResizeEvent* event) override;
 
-private:
+  private:
     QRect ViewRect() const;
 
     CColorView m_view;

@@ -22,7 +22,7 @@ class CVelSheet;
 // theJobQueue cleared and the pages and the sheet destroyed, so the worker never reaches a
 // page or the sheet that is gone.
 class CVelApp {
-public:
+  public:
     explicit CVelApp(std::string settingsPath = SettingsStore::DefaultPath());
     ~CVelApp();
     CVelApp(const CVelApp&) = delete;
@@ -35,7 +35,7 @@ public:
     // The application's settings; valid from InitInstance on.
     Profile& GetProfile() { return *m_profile; }
 
-private:
+  private:
     void SetRegistryKey(const char* companyKey);
 
     SettingsStore m_store;

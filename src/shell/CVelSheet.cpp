@@ -17,9 +17,9 @@ namespace tandrel {
 
 namespace {
 
-constexpr int kMargin = 7;       // between the window's edge and the tabs
-constexpr int kBarInset = 10;    // between the window's sides and the bar
-constexpr int kBarGap = 5;       // between the old bottom of the client area and the bar
+constexpr int kMargin = 7;     // between the window's edge and the tabs
+constexpr int kBarInset = 10;  // between the window's sides and the bar
+constexpr int kBarGap = 5;     // between the old bottom of the client area and the bar
 constexpr int kBarHeight = 16;
 
 uint64_t PackRange(int lower, int upper) {

@@ -32,7 +32,7 @@ class CSheetPage;
 class CVelSheet : public QDialog, public IRunMonitor {
     Q_OBJECT
 
-public:
+  public:
     // `extraWidth` and `extraHeight` are added to the window's size around the pages; the bar
     // sits in the added strip. `queue` is the job queue whose running flag the sheet clears.
     CVelSheet(const QString& caption, int extraWidth, int extraHeight, QWidget* parent = nullptr,
@@ -63,12 +63,12 @@ public:
     void SetProgressPos(int pos) override;
     void PostJobsDone() override;
 
-protected:
+  protected:
     bool OnInitDialog();
     void contextMenuEvent(QContextMenuEvent* event) override;
     void keyPressEvent(QKeyEvent* event) override;
 
-private:
+  private:
     void PostProgress();
     void ShowProgress();
     void OnJobsDone();

@@ -22,7 +22,7 @@ namespace tandrel {
 class CSheetPage : public QWidget {
     Q_OBJECT
 
-public:
+  public:
     explicit CSheetPage(int templateId, QWidget* parent = nullptr);
     ~CSheetPage() override;
 
@@ -43,14 +43,14 @@ public:
     // Called by the sheet when another page becomes active: saves the controls.
     void Deactivate();
 
-protected:
+  protected:
     // Runs once, right after the controls are built. The base loads the controls.
     virtual bool OnInitDialog();
     // Moves data between the controls and the members: `save` true reads the controls, false
     // fills them. The base does nothing.
     virtual void DoDataExchange(bool save);
 
-private:
+  private:
     const int m_templateId;
     const DialogTemplate* m_tmpl;
     bool m_built = false;

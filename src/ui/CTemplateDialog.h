@@ -12,7 +12,7 @@ namespace tandrel {
 class CTemplateDialog : public QDialog {
     Q_OBJECT
 
-public:
+  public:
     explicit CTemplateDialog(int templateId, QWidget* parent = nullptr);
     ~CTemplateDialog() override;
 

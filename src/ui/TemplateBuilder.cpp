@@ -101,9 +101,12 @@ QWidget* TemplateBuilder::MakeControl(const ControlTemplate& c, QWidget* parent)
             button->setDefault(c.kind == ControlKind::kDefPushButton);
             return button;
         }
-        case ControlKind::kEdit: return new QLineEdit(parent);
-        case ControlKind::kRadio: return new QRadioButton(text, parent);
-        case ControlKind::kCheckBox: return new QCheckBox(text, parent);
+        case ControlKind::kEdit:
+            return new QLineEdit(parent);
+        case ControlKind::kRadio:
+            return new QRadioButton(text, parent);
+        case ControlKind::kCheckBox:
+            return new QCheckBox(text, parent);
         case ControlKind::kListView: {
             auto* list = new QTreeWidget(parent);
             list->setRootIsDecorated(false);

@@ -16,7 +16,7 @@ namespace tandrel {
 // Every control gets the template's object name and the dynamic property "controlId", so that
 // the window code (FindControl) and the tests find it. Window thread only.
 class TemplateBuilder {
-public:
+  public:
     explicit TemplateBuilder(const DialogTemplate& tmpl);
 
     // The font a template asks for. "Arial" is asked for by name (the font configuration maps
@@ -35,7 +35,7 @@ public:
     // template's font on `parent`.
     void Build(QWidget* parent) const;
 
-private:
+  private:
     QWidget* MakeControl(const ControlTemplate& c, QWidget* parent) const;
 
     const DialogTemplate& m_tmpl;

@@ -19,28 +19,45 @@ QColor ToQColor(uint32_t rgb) {
 // The scroll code a scroll-bar action stands for; -1 for a thumb drag or wheel step.
 int ScrollCodeOf(int action) {
     switch (action) {
-        case QAbstractSlider::SliderSingleStepSub: return kScrollLineUp;
-        case QAbstractSlider::SliderSingleStepAdd: return kScrollLineDown;
-        case QAbstractSlider::SliderPageStepSub: return kScrollPageUp;
-        case QAbstractSlider::SliderPageStepAdd: return kScrollPageDown;
-        case QAbstractSlider::SliderToMinimum: return kScrollTop;
-        case QAbstractSlider::SliderToMaximum: return kScrollBottom;
-        case QAbstractSlider::SliderMove: return kScrollThumbTrack;
-        default: return kScrollEnd;
+        case QAbstractSlider::SliderSingleStepSub:
+            return kScrollLineUp;
+        case QAbstractSlider::SliderSingleStepAdd:
+            return kScrollLineDown;
+        case QAbstractSlider::SliderPageStepSub:
+            return kScrollPageUp;
+        case QAbstractSlider::SliderPageStepAdd:
+            return kScrollPageDown;
+        case QAbstractSlider::SliderToMinimum:
+            return kScrollTop;
+        case QAbstractSlider::SliderToMaximum:
+            return kScrollBottom;
+        case QAbstractSlider::SliderMove:
+            return kScrollThumbTrack;
+        default:
+            return kScrollEnd;
     }
 }
 
 ViewKey ViewKeyOf(int key) {
     switch (key) {
-        case Qt::Key_PageUp: return ViewKey::kPageUp;
-        case Qt::Key_PageDown: return ViewKey::kPageDown;
-        case Qt::Key_End: return ViewKey::kEnd;
-        case Qt::Key_Home: return ViewKey::kHome;
-        case Qt::Key_Left: return ViewKey::kLeft;
-        case Qt::Key_Up: return ViewKey::kUp;
-        case Qt::Key_Right: return ViewKey::kRight;
-        case Qt::Key_Down: return ViewKey::kDown;
-        default: return ViewKey::kOther;
+        case Qt::Key_PageUp:
+            return ViewKey::kPageUp;
+        case Qt::Key_PageDown:
+            return ViewKey::kPageDown;
+        case Qt::Key_End:
+            return ViewKey::kEnd;
+        case Qt::Key_Home:
+            return ViewKey::kHome;
+        case Qt::Key_Left:
+            return ViewKey::kLeft;
+        case Qt::Key_Up:
+            return ViewKey::kUp;
+        case Qt::Key_Right:
+            return ViewKey::kRight;
+        case Qt::Key_Down:
+            return ViewKey::kDown;
+        default:
+            return ViewKey::kOther;
     }
 }
 

@@ -27,7 +27,7 @@ namespace tandrel {
 class CColorView : public QAbstractScrollArea {
     Q_OBJECT
 
-public:
+  public:
     explicit CColorView(QWidget* parent = nullptr);
     ~CColorView() override;
 
@@ -44,12 +44,12 @@ public:
     // Left edge of the text at horizontal position 0.
     static constexpr int kMargin = 4;
 
-protected:
+  protected:
     void paintEvent(QPaintEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
     void keyPressEvent(QKeyEvent* event) override;
 
-private:
+  private:
     // Window thread: takes the store's state into the scroll bars and repaints.
     void OnLinesAdded();
     void SyncScrollBars();

@@ -23,8 +23,7 @@ size_t FirstCharLength(std::string_view line) {
         want = 2;
     }
     size_t n = 1;
-    while (n < want && n < line.size() &&
-           (static_cast<unsigned char>(line[n]) & 0xC0) == 0x80) {
+    while (n < want && n < line.size() && (static_cast<unsigned char>(line[n]) & 0xC0) == 0x80) {
         ++n;
     }
     return n;

@@ -96,15 +96,30 @@ bool LineStore::VScrollLocked(int code, int thumb) {
     const int maxTop = MaxTopLocked();
     int top = m_nTopLine;
     switch (code) {
-        case kScrollLineUp: top = std::max(0, top - 1); break;
-        case kScrollLineDown: top = std::min(maxTop, top + 1); break;
-        case kScrollPageUp: top = std::max(0, top - m_nPageLines); break;
-        case kScrollPageDown: top = std::min(maxTop, top + m_nPageLines); break;
+        case kScrollLineUp:
+            top = std::max(0, top - 1);
+            break;
+        case kScrollLineDown:
+            top = std::min(maxTop, top + 1);
+            break;
+        case kScrollPageUp:
+            top = std::max(0, top - m_nPageLines);
+            break;
+        case kScrollPageDown:
+            top = std::min(maxTop, top + m_nPageLines);
+            break;
         case kScrollThumbPosition:
-        case kScrollThumbTrack: top = std::clamp(thumb, 0, maxTop); break;
-        case kScrollTop: top = 0; break;
-        case kScrollBottom: top = maxTop; break;
-        default: return false;
+        case kScrollThumbTrack:
+            top = std::clamp(thumb, 0, maxTop);
+            break;
+        case kScrollTop:
+            top = 0;
+            break;
+        case kScrollBottom:
+            top = maxTop;
+            break;
+        default:
+            return false;
     }
     m_nTopLine = top;
     return true;
@@ -118,15 +133,30 @@ bool LineStore::HScroll(int code, int thumb) {
 bool LineStore::HScrollLocked(int code, int thumb) {
     int pos = m_nHorzPos;
     switch (code) {
-        case kScrollLineUp: pos = std::max(0, pos - 1); break;
-        case kScrollLineDown: pos = std::min(kHorzLast, pos + 1); break;
-        case kScrollPageUp: pos = std::max(0, pos - m_nHorzPage); break;
-        case kScrollPageDown: pos = std::min(kHorzLast, pos + m_nHorzPage); break;
+        case kScrollLineUp:
+            pos = std::max(0, pos - 1);
+            break;
+        case kScrollLineDown:
+            pos = std::min(kHorzLast, pos + 1);
+            break;
+        case kScrollPageUp:
+            pos = std::max(0, pos - m_nHorzPage);
+            break;
+        case kScrollPageDown:
+            pos = std::min(kHorzLast, pos + m_nHorzPage);
+            break;
         case kScrollThumbPosition:
-        case kScrollThumbTrack: pos = std::clamp(thumb, 0, kHorzRange); break;
-        case kScrollTop: pos = 0; break;
-        case kScrollBottom: pos = kHorzLast; break;
-        default: return false;
+        case kScrollThumbTrack:
+            pos = std::clamp(thumb, 0, kHorzRange);
+            break;
+        case kScrollTop:
+            pos = 0;
+            break;
+        case kScrollBottom:
+            pos = kHorzLast;
+            break;
+        default:
+            return false;
     }
     m_nHorzPos = pos;
     return true;
@@ -135,19 +165,24 @@ bool LineStore::HScrollLocked(int code, int thumb) {
 bool LineStore::KeyDown(ViewKey key, bool ctrl) {
     std::lock_guard<std::mutex> lock(m_mutex);
     switch (key) {
-        case ViewKey::kPageUp: return VScrollLocked(kScrollPageUp, 0);
-        case ViewKey::kPageDown: return VScrollLocked(kScrollPageDown, 0);
+        case ViewKey::kPageUp:
+            return VScrollLocked(kScrollPageUp, 0);
+        case ViewKey::kPageDown:
+            return VScrollLocked(kScrollPageDown, 0);
         case ViewKey::kEnd:
             return ctrl ? VScrollLocked(kScrollBottom, 0) : HScrollLocked(kScrollBottom, 0);
         case ViewKey::kHome:
             return ctrl ? VScrollLocked(kScrollTop, 0) : HScrollLocked(kScrollTop, 0);
         case ViewKey::kLeft:
             return HScrollLocked(ctrl ? kScrollPageUp : kScrollLineUp, 0);
-        case ViewKey::kUp: return VScrollLocked(kScrollLineUp, 0);
+        case ViewKey::kUp:
+            return VScrollLocked(kScrollLineUp, 0);
         case ViewKey::kRight:
             return HScrollLocked(ctrl ? kScrollPageDown : kScrollLineDown, 0);
-        case ViewKey::kDown: return VScrollLocked(kScrollLineDown, 0);
-        case ViewKey::kOther: break;
+        case ViewKey::kDown:
+            return VScrollLocked(kScrollLineDown, 0);
+        case ViewKey::kOther:
+            break;
     }
     return false;
 }

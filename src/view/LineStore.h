@@ -47,7 +47,7 @@ struct LineViewState {
 // it and is held only for a copy of at most one line (AddLine) or one page of lines (Snapshot):
 // no caller ever waits for another thread's drawing. AddLine never allocates.
 class LineStore {
-public:
+  public:
     static constexpr int kSlots = 5000;
     static constexpr int kSlotBytes = 1024;
     static constexpr int kMaxLineBytes = kSlotBytes - 1;
@@ -89,7 +89,7 @@ public:
     // The text of logical line `index`, "" when there is none.
     std::string Line(int index) const;
 
-private:
+  private:
     int LineCountLocked() const { return m_bWrapped ? kSlots : m_nNextLine; }
     int MaxTopLocked() const;
     LineViewState StateLocked() const;

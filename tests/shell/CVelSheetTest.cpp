@@ -17,7 +17,7 @@ namespace tandrel {
 namespace {
 
 class CVelSheetTest : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override {
         other.SetBar(sheet.Progress());
         sheet.AddPage(&log);

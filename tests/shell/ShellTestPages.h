@@ -13,7 +13,7 @@ namespace tandrel {
 // A page that records each UpdateRunState call and what the progress bar showed at that
 // moment, so a test can tell whether the end of a run arrived after the last progress change.
 class RunStatePage : public CSheetPage {
-public:
+  public:
     explicit RunStatePage(const QProgressBar* bar = nullptr)
         : CSheetPage(IDD_PAGE_STATUS), m_bar(bar) {}
     void UpdateRunState(int running) override {
@@ -25,7 +25,7 @@ public:
     std::vector<int> states;
     std::vector<int> barAtCall;
 
-private:
+  private:
     const QProgressBar* m_bar;
 };
 

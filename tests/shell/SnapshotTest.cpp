@@ -24,8 +24,7 @@ TEST(Snapshot, StatusPageDuringARun) {
     CPageLog log;
     sheet.AddPage(&log);
     sheet.Create();
-    const std::string header =
-        "(Mon Dec 07 14:05:09 2026) " + std::string(100, '-');
+    const std::string header = "(Mon Dec 07 14:05:09 2026) " + std::string(100, '-');
     log.AddLine(header);
     log.AddLine(" Copy: /home/ada/photos/2026/beach.jpg => /media/backup/photos/2026/beach.jpg");
     log.AddLine(" Copy: /home/ada/photos/2026/notes.txt => /media/backup/photos/2026/notes.txt");

@@ -11,14 +11,14 @@ namespace {
 
 // A page that records what the base asks of it.
 class RecordingPage : public CSheetPage {
-public:
+  public:
     RecordingPage() : CSheetPage(IDD_PAGE_STATUS) {}
     void UpdateRunState(int running) override { runStates.push_back(running); }
 
     std::vector<std::string> calls;
     std::vector<int> runStates;
 
-protected:
+  protected:
     bool OnInitDialog() override {
         calls.push_back(HasWindow() ? "init" : "init-without-window");
         return CSheetPage::OnInitDialog();

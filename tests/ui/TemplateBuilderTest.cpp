@@ -54,15 +54,15 @@ TEST(TemplateBuilder, ArialTemplatesGetASansFaceAtTheirSize) {
     const QFont font = TemplateBuilder::TemplateFont(*tmpl);
     EXPECT_EQ(font.pointSize(), 9);
     const QString family = QFontInfo(font).family();
-    EXPECT_TRUE(family.contains("Liberation Sans") || family.contains("Arial")) << family.toStdString();
+    EXPECT_TRUE(family.contains("Liberation Sans") || family.contains("Arial"))
+        << family.toStdString();
 }
 
 TEST(CTemplateDialog, OkAcceptsAndEscapeRejects) {
     CTemplateDialog accepted(IDD_ABOUTBOX);
     EXPECT_EQ(accepted.windowTitle(), "About Tandrel");
     QTimer::singleShot(0, &accepted, [&accepted] {
-        QTest::mouseClick(qobject_cast<QPushButton*>(FindControl(&accepted, IDOK)),
-                          Qt::LeftButton);
+        QTest::mouseClick(qobject_cast<QPushButton*>(FindControl(&accepted, IDOK)), Qt::LeftButton);
     });
     EXPECT_EQ(accepted.DoModal(), QDialog::Accepted);
 

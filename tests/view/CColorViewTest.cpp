@@ -51,11 +51,20 @@ Tones CountTones(const QImage& img, int row, int cyLine, int x0, int x1) {
                 t.darkest = std::min(t.darkest, qRed(p));
             }
             switch (ToneOf(p)) {
-                case Tone::kBlack: ++t.black; break;
-                case Tone::kGrey: ++t.grey; break;
-                case Tone::kRed: ++t.red; break;
-                case Tone::kOrange: ++t.orange; break;
-                default: break;
+                case Tone::kBlack:
+                    ++t.black;
+                    break;
+                case Tone::kGrey:
+                    ++t.grey;
+                    break;
+                case Tone::kRed:
+                    ++t.red;
+                    break;
+                case Tone::kOrange:
+                    ++t.orange;
+                    break;
+                default:
+                    break;
             }
         }
     }
@@ -63,7 +72,7 @@ Tones CountTones(const QImage& img, int row, int cyLine, int x0, int x1) {
 }
 
 class CColorViewTest : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override {
         parent.resize(520, 260);
         parent.show();

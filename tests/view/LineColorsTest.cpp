@@ -28,19 +28,21 @@ std::vector<ColorRun> Runs(const std::string& line) {
 TEST(SegmentLine, HeaderTimeIsOrangeAndTheDashesBlack) {
     EXPECT_EQ(Runs("(12:00) ----"),
               (std::vector<ColorRun>{{"(12:00)", kColorTime}, {" ----", kColorText}}));
-    EXPECT_EQ(Runs("(never closed ----"), (std::vector<ColorRun>{{"(never closed ----", kColorText}}));
+    EXPECT_EQ(Runs("(never closed ----"),
+              (std::vector<ColorRun>{{"(never closed ----", kColorText}}));
     EXPECT_EQ(Runs("(x)"), (std::vector<ColorRun>{{"(x)", kColorTime}}));
 }
 
 TEST(SegmentLine, ActionLineHasMarkVerbAndPath) {
     EXPECT_EQ(Runs(" Copy: /src/a => /dst/a"),
-              (std::vector<ColorRun>{{" ", kColorMark}, {"Copy: ", kColorVerb},
-                                {"/src/a => /dst/a", kColorText}}));
-    EXPECT_EQ(Runs("!Delete: /d/x"),
-              (std::vector<ColorRun>{{"!", kColorMark}, {"Delete: ", kColorVerb},
-                                {"/d/x", kColorText}}));
+              (std::vector<ColorRun>{
+                  {" ", kColorMark}, {"Copy: ", kColorVerb}, {"/src/a => /dst/a", kColorText}}));
+    EXPECT_EQ(
+        Runs("!Delete: /d/x"),
+        (std::vector<ColorRun>{{"!", kColorMark}, {"Delete: ", kColorVerb}, {"/d/x", kColorText}}));
     EXPECT_EQ(Runs("!"), (std::vector<ColorRun>{{"!", kColorMark}}));
-    EXPECT_EQ(Runs("!nospace"), (std::vector<ColorRun>{{"!", kColorMark}, {"nospace", kColorText}}));
+    EXPECT_EQ(Runs("!nospace"),
+              (std::vector<ColorRun>{{"!", kColorMark}, {"nospace", kColorText}}));
     EXPECT_EQ(Runs("!word "), (std::vector<ColorRun>{{"!", kColorMark}, {"word ", kColorVerb}}));
 }
 
@@ -51,8 +53,8 @@ TEST(SegmentLine, SeparatorAndEmptyLines) {
 
 TEST(SegmentLine, FirstCharacterOutsideAsciiIsTakenWhole) {
     EXPECT_EQ(Runs("\xC3\xA9t\xC3\xA9 x"),
-              (std::vector<ColorRun>{{"\xC3\xA9", kColorMark}, {"t\xC3\xA9 ", kColorVerb},
-                                {"x", kColorText}}));
+              (std::vector<ColorRun>{
+                  {"\xC3\xA9", kColorMark}, {"t\xC3\xA9 ", kColorVerb}, {"x", kColorText}}));
 }
 
 }  // namespace

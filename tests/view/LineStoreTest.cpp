@@ -13,7 +13,7 @@ namespace {
 // A store laid out for 10 rows of 10 pixels and 700 pixels of width at 7 pixels a character:
 // a horizontal page of (700 * 2 / 7) / 3 = 66 characters.
 class LineStoreTest : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override {
         store.SetMetrics(7, 10);
         store.Resize(700, 100);
