@@ -55,10 +55,18 @@ CVelSheet::CVelSheet(const QString& caption, int extraWidth, int extraHeight, QW
     connect(m_tabs, &QTabWidget::currentChanged, this, &CVelSheet::OnCurrentChanged);
 }
 
-CVelSheet::~CVelSheet() = default;
+CVelSheet::~CVelSheet() {
+    // The tabs and any pages still here go with the QWidget part, after this object's own
+    // part: nothing of theirs may call back into it.
+    QObject::disconnect(m_tabs, nullptr, this, nullptr);
+    for (CSheetPage* page : m_pages) {
+        QObject::disconnect(page, nullptr, this, nullptr);
+    }
+}
 
 void CVelSheet::AddPage(CSheetPage* page) {
     m_pages.push_back(page);
+    connect(page, &QObject::destroyed, this, [this, page] { OnPageDestroyed(page); });
     // Adding the first tab makes it current; the pages are told only once the window exists.
     const QSignalBlocker block(m_tabs);
     m_tabs->addTab(page, page->Caption());
@@ -123,8 +131,25 @@ bool CVelSheet::OnInitDialog() {
     return true;
 }
 
+void CVelSheet::OnPageDestroyed(CSheetPage* page) {
+    // Pages go at shutdown, before the sheet. Their tabs go with them; no other page is
+    // activated (and built) on the way out.
+    m_bTearingDown = true;
+    const auto it = std::find(m_pages.begin(), m_pages.end(), page);
+    if (it == m_pages.end()) {
+        return;
+    }
+    const int index = static_cast<int>(it - m_pages.begin());
+    m_pages.erase(it);
+    if (index == m_nActive) {
+        m_nActive = -1;
+    } else if (index < m_nActive) {
+        --m_nActive;
+    }
+}
+
 void CVelSheet::OnCurrentChanged(int index) {
-    if (index == m_nActive || index < 0 || index >= GetPageCount()) {
+    if (m_bTearingDown || index == m_nActive || index < 0 || index >= GetPageCount()) {
         return;
     }
     if (CSheetPage* old = GetActivePage()) {

@@ -73,6 +73,7 @@ class CVelSheet : public QDialog, public IRunMonitor {
     void ShowProgress();
     void OnJobsDone();
     void OnCurrentChanged(int index);
+    void OnPageDestroyed(CSheetPage* page);
 
     int m_nExtraWidth;
     int m_nExtraHeight;
@@ -83,6 +84,7 @@ class CVelSheet : public QDialog, public IRunMonitor {
     std::vector<CSheetPage*> m_pages;
     int m_nActive = -1;
     bool m_bCreated = false;
+    bool m_bTearingDown = false;
 
     // The latest range (lower in the high half, upper in the low half) and position, and
     // whether an event to show them is on its way.

@@ -8,6 +8,7 @@
 #include <QTabWidget>
 #include <QTest>
 #include <QTimer>
+#include <memory>
 #include <thread>
 
 #include "CPageLog.h"
@@ -113,6 +114,32 @@ TEST_F(CVelSheetTest, EscapeDoesNotCloseTheWindow) {
     QTest::keyClick(&sheet, Qt::Key_Escape);
     QApplication::processEvents();
     EXPECT_TRUE(sheet.isVisible());
+}
+
+// Start-up destroys the pages, the active one among them, before the sheet.
+TEST(CVelSheetTeardown, DestroyingPagesActivatesNoOtherPage) {
+    CJobQueue queue;
+    CVelSheet sheet("Tandrel", 0, 30, nullptr, 0, queue);
+    auto first = std::make_unique<RunStatePage>();
+    auto second = std::make_unique<RunStatePage>();
+    auto third = std::make_unique<RunStatePage>();
+    sheet.AddPage(first.get());
+    sheet.AddPage(second.get());
+    sheet.AddPage(third.get());
+    sheet.Create();
+    sheet.SetActivePage(2);
+    third.reset();
+    EXPECT_EQ(sheet.GetPageCount(), 2);
+    EXPECT_EQ(sheet.GetActivePage(), nullptr);
+    EXPECT_FALSE(second->HasWindow());
+    second.reset();
+    first.reset();
+    EXPECT_EQ(sheet.GetPageCount(), 0);
+    // A run that ends now finds no page to tell.
+    queue.m_bRunning = true;
+    sheet.PostJobsDone();
+    QApplication::processEvents();
+    EXPECT_FALSE(queue.m_bRunning);
 }
 
 }  // namespace
