@@ -124,6 +124,11 @@ void CBackup::OnRunJobs() {
         }
         m_queue.WriteLine(header);
         MirrorTree(source, dest, m_queue.m_nRunAction, m_queue.m_strRecycleDir);
+        // The job's copies get their real times once they are safe on the disk. A stopped run
+        // does not wait for the disk: its last copies are simply copied again next time.
+        if (!m_fs.CommitCopies(Cancelled()).ok()) {
+            WriteActionLine(false, IDS_VERB_SYNC, dest, nullptr);
+        }
         m_queue.WriteLine(separator);
         m_queue.FlushLog();
     }

@@ -17,10 +17,20 @@ struct CopyOptions {
     bool try_reflink = true;
     // Let the kernel copy (copy_file_range); otherwise read and write through a buffer.
     bool try_copy_file_range = true;
-    // Flush the new file to the disk before it replaces the old one, so that a power cut
-    // cannot leave an empty or partial file under the final name with the source's time
-    // (which a later run would take as up to date).
-    bool sync_before_rename = true;
+    // How a copy is kept from carrying the source's time before its contents are safe on the
+    // disk: a power cut must never leave an empty or partial file under the final name with
+    // the source's time, which a later run would take as up to date.
+    //   kSyncEach: flush each copy to the disk (fsync) before it replaces the old file.
+    //   kBatched: rename at once with a placeholder time older than any real one, and give
+    //     the copies their real times after one flush of the whole volume (syncfs) at
+    //     FileSystem::CommitCopies, or once batch_files copies or batch_bytes bytes wait.
+    //     A cut in between leaves files the next run sees as out of date and copies again.
+    //     One volume flush per batch instead of one per file: many times faster for trees of
+    //     small files.
+    enum class Durability { kSyncEach, kBatched };
+    Durability durability = Durability::kBatched;
+    size_t batch_files = 1000;
+    uint64_t batch_bytes = uint64_t{256} << 20;
     // Called on the copying thread after each chunk (at most chunk_bytes) with the bytes
     // copied so far.
     std::function<void(uint64_t copied)> on_chunk;

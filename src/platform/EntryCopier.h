@@ -6,6 +6,7 @@
 #include <string>
 
 #include "CopyOptions.h"
+#include "StampBatch.h"
 #include "Status.h"
 
 namespace tandrel {
@@ -16,7 +17,10 @@ namespace tandrel {
 // keeps no other state.
 class EntryCopier {
   public:
-    explicit EntryCopier(const CopyOptions& options) : options_(options) {}
+    // With a batch (and batched durability in the options), copies of regular files wait in
+    // it for their real time; without one, each is flushed to the disk before its rename.
+    explicit EntryCopier(const CopyOptions& options, StampBatch* batch = nullptr)
+        : options_(options), batch_(batch) {}
 
     // FileSystem::CopyFile.
     Status Copy(const std::string& src, const std::string& dst,
@@ -31,6 +35,7 @@ class EntryCopier {
                     int dir_fd, const std::string& name) const;
 
     const CopyOptions& options_;
+    StampBatch* batch_;
 };
 
 }  // namespace tandrel

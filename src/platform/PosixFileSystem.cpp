@@ -156,7 +156,11 @@ Status PosixFileSystem::Stat(const std::string& path, EntryInfo* info) {
 
 Status PosixFileSystem::CopyFile(const std::string& src, const std::string& dst,
                                  const std::atomic<bool>* cancel) {
-    return EntryCopier(options_).Copy(src, dst, cancel);
+    return EntryCopier(options_, &batch_).Copy(src, dst, cancel);
+}
+
+Status PosixFileSystem::CommitCopies(bool abandon) {
+    return batch_.Flush(abandon);
 }
 
 Status PosixFileSystem::MoveFile(const std::string& src, const std::string& dst,
@@ -220,7 +224,9 @@ Status PosixFileSystem::MoveByCopy(const std::string& src, const std::string& ds
                              "is a pipe, socket or device and cannot be moved to another "
                              "file system");
     }
-    s = CopyFile(src, dst, cancel);
+    // The source goes only once its copy is safe on the disk, so this copy never waits in
+    // the batch.
+    s = EntryCopier(options_).Copy(src, dst, cancel);
     if (!s.ok()) {
         return s;
     }

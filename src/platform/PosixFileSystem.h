@@ -6,6 +6,7 @@
 
 #include "CopyOptions.h"
 #include "FileSystem.h"
+#include "StampBatch.h"
 
 namespace tandrel {
 
@@ -13,8 +14,9 @@ namespace tandrel {
 // and all; a trailing '/' is dropped first, since the kernel would otherwise resolve a link
 // at the end of "dir/" and the layer promises never to do that.
 //
-// Keeps no state between calls (the copy options are fixed at construction), so one object
-// serves every thread; DefaultFileSystem() is one such object with the default options.
+// Its one state between calls is the batch of copies waiting for their real times (see
+// CopyOptions::Durability), guarded by its own lock, so one object serves every thread;
+// DefaultFileSystem() is one such object with the default options.
 class PosixFileSystem : public FileSystem {
   public:
     PosixFileSystem() = default;
@@ -32,17 +34,19 @@ class PosixFileSystem : public FileSystem {
     Status MakeReplaceable(const std::string& path) override;
     Status GetVolumeInfo(const std::string& dir, VolumeInfo* info) override;
     Status RemoveStaleTemp(const std::string& path) override;
+    Status CommitCopies(bool abandon) override;
 
-    // What MoveFile does when src and dst lie on different file systems: CopyFile, then
-    // DeleteFile of src (both through the virtual calls). Only files and links can travel
-    // this way; anything else fails with kUnsupported. When the copy succeeds but src cannot
-    // be removed, the error names src and says that the entry now exists in both places.
-    // Public so that this path can be exercised on a single file system.
+    // What MoveFile does when src and dst lie on different file systems: a copy flushed to
+    // the disk before anything else happens, then DeleteFile of src (a virtual call). Only files
+    // and links can travel this way; anything else fails with kUnsupported. When the copy succeeds
+    // but src cannot be removed, the error names src and says that the entry now exists in both
+    // places. Public so that this path can be exercised on a single file system.
     Status MoveByCopy(const std::string& src, const std::string& dst,
                       const std::atomic<bool>* cancel);
 
   private:
     const CopyOptions options_;
+    StampBatch batch_;
 };
 
 }  // namespace tandrel

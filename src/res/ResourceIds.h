@@ -13,6 +13,7 @@ inline constexpr int IDS_ERR_DIR_EMPTY = 105;      // "!Error: Directory name of
 inline constexpr int IDS_ERR_DIR_NOT_FOUND = 106;  // "!Error: Directory name of '%1' not found..."
 inline constexpr int IDS_VERB_READ = 107;          // "Read": a directory that could not be listed
 inline constexpr int IDS_VERB_SKIP = 108;          // "Skip": a job refused by the engine
+inline constexpr int IDS_VERB_SYNC = 109;          // "Sync": copies not confirmed on the disk
 inline constexpr int IDS_COLUMN_DESCRIPTION = 3000;  // "Description"
 inline constexpr int IDS_COLUMN_SOURCE = 3001;       // "Source Directory"
 inline constexpr int IDS_COLUMN_DEST = 3002;         // "Destination Directory"

@@ -21,6 +21,7 @@ constexpr Entry kStrings[] = {
     {IDS_ERR_DIR_NOT_FOUND, "!Error: Directory name of '%1' not found..."},
     {IDS_VERB_READ, "Read"},
     {IDS_VERB_SKIP, "Skip"},
+    {IDS_VERB_SYNC, "Sync"},
     {IDS_COLUMN_DESCRIPTION, "Description"},
     {IDS_COLUMN_SOURCE, "Source Directory"},
     {IDS_COLUMN_DEST, "Destination Directory"},

@@ -7,6 +7,7 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <cstdio>
 #include <ostream>
 #include <set>
 #include <string>
@@ -18,6 +19,7 @@ namespace tandrel {
 namespace {
 
 constexpr int64_t kTime = 1234567890123456789;
+constexpr int64_t kPlaceholderNs = int64_t{StampBatch::kPlaceholderSec} * 1000000000;
 
 // Every byte value, repeated to `size` bytes, so that a copy that drops, repeats or reorders
 // a chunk is noticed.
@@ -74,10 +76,57 @@ TEST_P(CopyFileTest, CopiesContentsPermissionBitsAndNanosecondTime) {
 
     EXPECT_EQ(tree_.ReadFile("dst/f"), data);
     EXPECT_EQ(tree_.Mode("dst/f"), 0751u);
-    EXPECT_EQ(tree_.Mtime("dst/f"), kTime);
     EXPECT_EQ(tree_.ReadFile("dst/empty"), "");
+    // Until the copies are known to be on the disk they look older than any real file.
+    EXPECT_EQ(tree_.Mtime("dst/f"), kPlaceholderNs);
+    ASSERT_TRUE(fs_.CommitCopies(false).ok());
+    EXPECT_EQ(tree_.Mtime("dst/f"), kTime);
     EXPECT_EQ(tree_.Mtime("dst/empty"), kTime + 1);
     ExpectDestination({"empty", "f"});
+}
+
+TEST_P(CopyFileTest, AbandonedOrReplacedCopiesKeepThePlaceholder) {
+    tree_.MakeDir("dst");
+    tree_.WriteFile("a", "a", kTime);
+    tree_.WriteFile("b", "b", kTime);
+    ASSERT_TRUE(fs_.CopyFile(tree_.Path("a"), tree_.Path("dst/a"), nullptr).ok());
+    ASSERT_TRUE(fs_.CommitCopies(true).ok());  // a stopped run does not wait for the disk
+    EXPECT_EQ(tree_.Mtime("dst/a"), kPlaceholderNs);
+    ASSERT_TRUE(fs_.CommitCopies(false).ok());  // nothing waits any more
+    EXPECT_EQ(tree_.Mtime("dst/a"), kPlaceholderNs);
+
+    // A file put in the copy's place before the commit is not the copy: left as it is.
+    ASSERT_TRUE(fs_.CopyFile(tree_.Path("b"), tree_.Path("dst/b"), nullptr).ok());
+    tree_.WriteFile("dst/other", "someone else's", kTime - 5);
+    ASSERT_EQ(rename(tree_.Path("dst/other").c_str(), tree_.Path("dst/b").c_str()), 0);
+    ASSERT_TRUE(fs_.CommitCopies(false).ok());
+    EXPECT_EQ(tree_.Mtime("dst/b"), kTime - 5);
+}
+
+TEST(CopyFileDurability, FlushesEachCopyOrAFullBatchOnItsOwn) {
+    TempTree tree;
+    tree.MakeDir("dst");
+    for (int i = 0; i < 3; ++i) {
+        tree.WriteFile("f" + std::to_string(i), "x", kTime);
+    }
+    CopyOptions each;
+    each.durability = CopyOptions::Durability::kSyncEach;
+    PosixFileSystem eachFs(each);
+    ASSERT_TRUE(eachFs.CopyFile(tree.Path("f0"), tree.Path("dst/f0"), nullptr).ok());
+    EXPECT_EQ(tree.Mtime("dst/f0"), kTime);
+
+    CopyOptions small;
+    small.batch_files = 2;
+    PosixFileSystem batchFs(small);
+    ASSERT_TRUE(batchFs.CopyFile(tree.Path("f1"), tree.Path("dst/f1"), nullptr).ok());
+    EXPECT_EQ(tree.Mtime("dst/f1"), kPlaceholderNs);
+    ASSERT_TRUE(batchFs.CopyFile(tree.Path("f2"), tree.Path("dst/f2"), nullptr).ok());
+    EXPECT_EQ(tree.Mtime("dst/f1"), kTime);  // the batch was full and went to the disk
+    EXPECT_EQ(tree.Mtime("dst/f2"), kTime);
+
+    // A move across file systems never leaves its copy waiting: the source is gone after it.
+    ASSERT_TRUE(batchFs.MoveByCopy(tree.Path("dst/f2"), tree.Path("moved"), nullptr).ok());
+    EXPECT_EQ(tree.Mtime("moved"), kTime);
 }
 
 TEST_P(CopyFileTest, ReplacesAReadOnlyFileAndALink) {

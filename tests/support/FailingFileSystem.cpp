@@ -186,8 +186,16 @@ Status FailingFileSystem::CopyFile(const std::string& src, const std::string& ds
         return s;
     }
     // Store the time the way the simulated volume would: cut down to its step.
+    {
+        std::lock_guard<std::mutex> lock(mutex_);
+        copied_.push_back(real_dst);
+    }
+    return CutTime(real_dst, step);
+}
+
+Status FailingFileSystem::CutTime(const std::string& path, int64_t step) {
     EntryInfo info;
-    s = base_.Stat(real_dst, &info);
+    Status s = base_.Stat(path, &info);
     if (!s.ok()) {
         return s;
     }
@@ -195,10 +203,33 @@ Status FailingFileSystem::CopyFile(const std::string& src, const std::string& ds
     timespec times[2] = {{0, UTIME_OMIT}, {0, 0}};
     times[1].tv_sec = static_cast<time_t>(FloorTo(kept, kNsPerSecond) / kNsPerSecond);
     times[1].tv_nsec = static_cast<long>(kept - FloorTo(kept, kNsPerSecond));
-    if (utimensat(AT_FDCWD, real_dst.c_str(), times, AT_SYMLINK_NOFOLLOW) != 0) {
-        return Status::FromErrno(errno, real_dst);
+    if (utimensat(AT_FDCWD, path.c_str(), times, AT_SYMLINK_NOFOLLOW) != 0) {
+        return Status::FromErrno(errno, path);
     }
     return Status::Ok();
+}
+
+Status FailingFileSystem::CommitCopies(bool abandon) {
+    Status s = Enter(Op::kCommitCopies, std::string());
+    if (!s.ok()) {
+        return s;
+    }
+    s = base_.CommitCopies(abandon);
+    std::vector<std::string> copied;
+    int64_t step = 1;
+    {
+        std::lock_guard<std::mutex> lock(mutex_);
+        copied.swap(copied_);
+        if (volume_) {
+            step = volume_->time_granularity_ns;
+        }
+    }
+    if (step > 1) {
+        for (const std::string& path : copied) {
+            CutTime(path, step);
+        }
+    }
+    return s;
 }
 
 Status FailingFileSystem::MoveFile(const std::string& src, const std::string& dst,

@@ -49,6 +49,7 @@ class FailingFileSystem : public FileSystem {
         kMakeReplaceable,
         kGetVolumeInfo,
         kRemoveStaleTemp,
+        kCommitCopies,
     };
 
     // One call as it arrived: `path2` is the destination for CopyFile and MoveFile, else empty.
@@ -97,6 +98,9 @@ class FailingFileSystem : public FileSystem {
     Status MakeReplaceable(const std::string& path) override;
     Status GetVolumeInfo(const std::string& dir, VolumeInfo* info) override;
     Status RemoveStaleTemp(const std::string& path) override;
+    // With a simulated volume, the copies' times are cut down again once the wrapped file
+    // system has given them their real ones.
+    Status CommitCopies(bool abandon) override;
 
   private:
     struct Rule {
@@ -112,6 +116,8 @@ class FailingFileSystem : public FileSystem {
     // With a case-insensitive simulated volume: `path` with each component that does not exist
     // exactly replaced by an existing one equal to it ignoring ASCII case. Otherwise `path`.
     std::string Resolve(const std::string& path);
+    // Cuts the last-write time of `path` down to `step` nanoseconds.
+    Status CutTime(const std::string& path, int64_t step);
 
     FileSystem& base_;
     mutable std::mutex mutex_;
@@ -119,6 +125,7 @@ class FailingFileSystem : public FileSystem {
     std::vector<Call> calls_;
     Hook hook_;
     std::optional<VolumeInfo> volume_;
+    std::vector<std::string> copied_;  // copies on the simulated volume since the last commit
     int injected_ = 0;
 };
 
