@@ -97,7 +97,7 @@ def main():
                 if r.returncode != 0:
                     sys.exit("%s left a destination that differs from the source" % tool)
 
-        print("%d files, %d runs each, medians in seconds (tmpfs at %s)" %
+        print("%d files, %d runs each, medians in seconds (on %s)" %
               (len(files), args.runs, args.base))
         print("| case | tandrel | rsync | tandrel / rsync |")
         print("|---|---|---|---|")
