@@ -49,6 +49,18 @@ void CSheetPage::Deactivate() {
     }
 }
 
+bool CSheetPage::UpdateData(bool save) {
+    if (!m_built) {
+        return false;
+    }
+    DoDataExchange(save);
+    return true;
+}
+
+QWidget* CSheetPage::GetDlgItem(int id) const {
+    return m_built ? FindControl(this, id) : nullptr;
+}
+
 bool CSheetPage::OnInitDialog() {
     DoDataExchange(false);
     return true;

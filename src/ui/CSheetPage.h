@@ -43,6 +43,12 @@ class CSheetPage : public QWidget {
     // Called by the sheet when another page becomes active: saves the controls.
     void Deactivate();
 
+    // Runs the data exchange now: `save` true reads the controls into the members, false
+    // fills the controls. Does nothing (and returns false) before the page has a window.
+    bool UpdateData(bool save = true);
+    // The control with template id `id`, or null (also before the page has a window).
+    QWidget* GetDlgItem(int id) const;
+
   protected:
     // Runs once, right after the controls are built. The base loads the controls.
     virtual bool OnInitDialog();

@@ -12,7 +12,7 @@ namespace {
 // A page that records what the base asks of it.
 class RecordingPage : public CSheetPage {
   public:
-    RecordingPage() : CSheetPage(IDD_PAGE_STATUS) {}
+    explicit RecordingPage(int templateId = IDD_PAGE_STATUS) : CSheetPage(templateId) {}
     void UpdateRunState(int running) override { runStates.push_back(running); }
 
     std::vector<std::string> calls;
@@ -39,6 +39,22 @@ TEST(CSheetPage, BuildsOnFirstActivationThenLoadsAndSaves) {
     page.Activate();
     EXPECT_EQ(page.calls, (std::vector<std::string>{"init", "load", "save", "load"}));
     EXPECT_TRUE(page.runStates.empty());
+}
+
+TEST(CSheetPage, UpdateDataAndGetDlgItemNeedTheWindow) {
+    RecordingPage page(IDD_ABOUTBOX);  // a template with controls
+    EXPECT_FALSE(page.UpdateData(true));
+    EXPECT_EQ(page.GetDlgItem(IDOK), nullptr);
+    EXPECT_TRUE(page.calls.empty());
+
+    page.Activate();
+    EXPECT_TRUE(page.UpdateData(true));
+    EXPECT_TRUE(page.UpdateData(false));
+    EXPECT_EQ(page.calls, (std::vector<std::string>{"init", "load", "save", "load"}));
+    QWidget* ok = page.GetDlgItem(IDOK);
+    ASSERT_NE(ok, nullptr);
+    EXPECT_EQ(ok->property("controlId").toInt(), IDOK);
+    EXPECT_EQ(page.GetDlgItem(4242), nullptr);
 }
 
 TEST(CSheetPage, TemplateSizeFollowsTheTemplateProportions) {
