@@ -39,12 +39,13 @@ std::string DataBytes(const SettingsValue& value) {
     return bytes;
 }
 
-// The value as text. A string is taken whole; a number that should have been a string reads as
-// its bytes up to the first NUL, as the stored layout defines text.
+// The value as text: its bytes up to the first NUL, as the stored layout defines text, however
+// long. A number that should have been a string reads as its little-endian bytes.
 std::string TextOf(const SettingsValue& value) {
     std::string bytes = DataBytes(value);
-    if (value.type != SettingsType::kString) {
-        bytes.resize(bytes.find('\0') == std::string::npos ? bytes.size() : bytes.find('\0'));
+    const size_t nul = bytes.find('\0');
+    if (nul != std::string::npos) {
+        bytes.resize(nul);
     }
     return bytes;
 }

@@ -44,7 +44,8 @@ class BatchListStore {
     // An entry exists only with a description; a missing source or destination gives an empty
     // text, a missing check state a checked entry, and the check state is the low byte of the
     // stored number. Values that belong to no description are left out. With no list stored,
-    // nothing is appended and the result is ok. On failure `items` is unchanged.
+    // nothing is appended and the result is ok. On failure `items` is unchanged, and the caller
+    // must not save over the list it could not read (an empty list saved then loses it).
     Status Load(std::deque<BatchItem>* items);
 
     // Replaces the stored list with `rows`, in row order, and stores the column widths as

@@ -128,6 +128,14 @@ Status SettingsStore::Open() {
         if ((st.st_mode & 077) != 0 && !read_only_) {
             chmod(path_.c_str(), 0600);
         }
+        if (check.verdict == FileCheck::kEmpty) {
+            // Made but never written: a first save cut short, or another instance's first save
+            // not committed yet. It holds no keys, so it reads as no file at all, and it is
+            // looked at again on the next call; the first write fills it in.
+            CloseConnection();
+            state_ = State::kAbsent;
+            return Status::Ok();
+        }
         state_ = State::kOpen;
         return Status::Ok();
     }
@@ -204,14 +212,18 @@ SettingsStore::FileCheck SettingsStore::CheckFile() {
         return check;
     }
     const bool empty = appId == 0 && version == 0 && objects == 0;
-    if (integrity != "ok" || (!empty && appId != kApplicationId)) {
+    if (integrity == "ok" && empty) {
+        check.verdict = FileCheck::kEmpty;
+        return check;
+    }
+    if (integrity != "ok" || appId != kApplicationId) {
         check.verdict = FileCheck::kDamaged;
-    } else if (!empty && version > kSchemaVersion) {
+    } else if (version > kSchemaVersion) {
         check.verdict = FileCheck::kNewer;
         check.status = Status::Error(Status::Code::kUnsupported, path_,
                                      "the settings store was written by a newer version");
         return check;
-    } else if (!empty && (version != kSchemaVersion || ourTables != 2)) {
+    } else if (version != kSchemaVersion || ourTables != 2) {
         check.verdict = FileCheck::kDamaged;
     }
     if (check.verdict == FileCheck::kDamaged) {

@@ -20,7 +20,8 @@ namespace tandrel {
 // values in the order they were created; setting a value again changes its data in place.
 //
 // The file is made, with its folders, on the first write: folders 0700, the file 0600. Until
-// then every key is missing and readers get their defaults. Every change runs in a transaction
+// then, and while the file holds nothing yet (a first write cut short or not committed), every
+// key is missing and readers get their defaults. Every change runs in a transaction
 // (one per call, or one per Write() body), so a process killed at any moment leaves the store
 // as it was before the transaction or after it. Several processes may use the file at once: a
 // store held by another process is waited for (up to kBusyTimeoutMs) before a call gives up
@@ -89,7 +90,7 @@ class SettingsStore {
     void CloseConnection();
     // What opening found in an existing file.
     struct FileCheck {
-        enum Verdict { kUsable, kDamaged, kNewer, kFailed } verdict = kUsable;
+        enum Verdict { kUsable, kEmpty, kDamaged, kNewer, kFailed } verdict = kUsable;
         Status status;
     };
     FileCheck CheckFile();

@@ -141,6 +141,38 @@ TEST_F(BatchListStoreTest, CheckStateComesFromFlagsLowByteAndDefaultsToChecked) 
     EXPECT_EQ(items[2].nCheck, kBatchChecked);
 }
 
+TEST_F(BatchListStoreTest, StoredTextsEndAtTheirFirstNul) {
+    PutRaw("Description", "0", std::string("desc\0tail", 9));
+    PutRaw("From", "0", std::string("/src\0/elsewhere", 15));
+    PutRaw("To", "0", std::string("\0/dst", 5));
+    PutRawNumber("Description", "1", 0x00004241);  // a number where a text belongs: its bytes
+    const std::deque<BatchItem> items = LoadAll();
+    ASSERT_EQ(items.size(), 2u);
+    EXPECT_EQ(items[0].strDescription, "desc");
+    EXPECT_EQ(items[0].strFrom, "/src");
+    EXPECT_EQ(items[0].strTo, "");
+    EXPECT_EQ(items[1].strDescription, "AB");
+}
+
+TEST_F(BatchListStoreTest, StoreFileMadeButNeverWrittenLoadsAnEmptyList) {
+    // What a first save killed between making the file and committing leaves behind.
+    tree_.MakeDir("config/Halvory/Tandrel");
+    tree_.WriteFile(kStoreRel, "", std::nullopt, 0600);
+    SettingsStore store;
+    BatchListStore list(store);
+    std::deque<BatchItem> items;
+    const Status loaded = list.Load(&items);
+    EXPECT_TRUE(loaded.ok()) << loaded.ToString();
+    EXPECT_TRUE(items.empty());
+    EXPECT_EQ(list.ReadColumnWidth(0, 90), 90);
+    EXPECT_EQ(store.TakeNotice(), "");
+
+    ASSERT_TRUE(list.Append(Item("one", "/1", "/one")).ok());
+    ASSERT_TRUE(list.Load(&items).ok());
+    ASSERT_EQ(items.size(), 1u);
+    EXPECT_EQ(items[0].strDescription, "one");
+}
+
 TEST_F(BatchListStoreTest, EntriesLoadInTheOrderTheirDescriptionsWereStored) {
     PutRaw("Description", "2", "first stored");
     PutRaw("Description", "0", "second stored");

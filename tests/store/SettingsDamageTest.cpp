@@ -5,6 +5,7 @@
 #include <unistd.h>
 
 #include <string>
+#include <vector>
 
 #include "Profile.h"
 #include "SettingsStore.h"
@@ -104,6 +105,18 @@ TEST_F(SettingsDamageTest, EmptyFileIsAnEmptyStoreNotADamagedOne) {
     SettingsStore store;
     EXPECT_TRUE(store.Open().ok());
     EXPECT_EQ(store.TakeNotice(), "");
+    // Left by a first save that was cut short: it reads as a store with no keys, not as a
+    // store that cannot be read.
+    SettingsStore::Key key = 0;
+    const Status opened = store.OpenKey("Software\\Halvory\\Tandrel", &key);
+    EXPECT_TRUE(opened.IsNotFound()) << opened.ToString();
+    SettingsValue value;
+    EXPECT_TRUE(store.EnumValue(SettingsStore::kRootKey, 0, &value).IsNotFound());
+    std::vector<SettingsValue> values = {value};
+    EXPECT_TRUE(store.ListValues(SettingsStore::kRootKey, &values).ok());
+    EXPECT_TRUE(values.empty());
+    EXPECT_EQ(tree_.ReadFile(kStoreRel), "");  // reading wrote nothing
+
     Profile profile(store);
     ASSERT_TRUE(profile.WriteProfileInt("", "BoolLogFile", 1).ok());
     EXPECT_EQ(profile.GetProfileInt("", "BoolLogFile", 0), 1);
