@@ -38,6 +38,23 @@ int ScrollCodeOf(int action) {
     }
 }
 
+// The average character width as Arial states it: the advances of the lowercase letters and
+// the blank, each weighted by how often it occurs in English text (per thousand). For Arial
+// and its metric twins this is the face's own 904 units of 2048 (5 pixels at 8 points on a
+// 96-dpi screen); the average over all glyphs that some twins record instead is a third wider
+// and would make every horizontal step and page too wide.
+int AverageCharWidth(const QFont& font) {
+    static constexpr int kWeights[26] = {64, 14, 27, 35, 100, 20, 14, 42, 63, 3,  6, 35, 20,
+                                         56, 56, 17, 4,  49,  56, 71, 31, 10, 18, 3, 18, 2};
+    static constexpr int kBlankWeight = 166;
+    const QFontMetricsF fm(font);
+    qreal sum = kBlankWeight * fm.horizontalAdvance(QChar(u' '));
+    for (int i = 0; i < 26; ++i) {
+        sum += kWeights[i] * fm.horizontalAdvance(QChar(static_cast<char16_t>(u'a' + i)));
+    }
+    return std::max(1, qRound(sum / 1000));
+}
+
 ViewKey ViewKeyOf(int key) {
     switch (key) {
         case Qt::Key_PageUp:
@@ -94,7 +111,7 @@ void CColorView::Create(const QRect& rect, int id) {
     m_font.setStyleHint(QFont::SansSerif);
     viewport()->setFont(m_font);
     const QFontMetrics fm(m_font);
-    m_cxChar = fm.averageCharWidth();
+    m_cxChar = AverageCharWidth(m_font);
     m_cyLine = fm.height() + std::max(0, fm.leading());
     m_ascent = fm.ascent();
     m_lines.SetMetrics(m_cxChar, m_cyLine);
@@ -122,8 +139,10 @@ void CColorView::SyncScrollBars() {
     const LineViewState s = m_lines.State();
     QScrollBar* v = verticalScrollBar();
     const QSignalBlocker blockV(v);
+    // Both bars have a page of 1: the thumb stands for one position, and paging goes through
+    // the store's own arithmetic (a screen of rows, two thirds of a screen of characters).
     v->setRange(0, s.maxTop);
-    v->setPageStep(std::max(1, s.pageLines));
+    v->setPageStep(1);
     v->setSingleStep(1);
     v->setValue(s.topLine);
     v->setEnabled(s.lineCount > s.pageLines);
@@ -131,7 +150,7 @@ void CColorView::SyncScrollBars() {
     QScrollBar* h = horizontalScrollBar();
     const QSignalBlocker blockH(h);
     h->setRange(0, LineStore::kHorzRange);
-    h->setPageStep(std::max(1, s.horzPage));
+    h->setPageStep(1);
     h->setSingleStep(1);
     h->setValue(s.horzPos);
 }
@@ -163,9 +182,12 @@ void CColorView::keyPressEvent(QKeyEvent* event) {
         QAbstractScrollArea::keyPressEvent(event);
         return;
     }
+    // Ctrl is taken from the key event itself rather than tracked over key presses and
+    // releases: a Ctrl released while another window had the focus cannot stick.
     m_lines.KeyDown(key, event->modifiers().testFlag(Qt::ControlModifier));
     SyncScrollBars();
     viewport()->update();
+    // Not passed on: the scroll area's own handling would scroll a second time by its own steps.
     event->accept();
 }
 

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <QApplication>
+#include <QFontInfo>
 #include <QFontMetrics>
 #include <QImage>
 #include <QScrollBar>
@@ -71,6 +72,28 @@ Tones CountTones(const QImage& img, int row, int cyLine, int x0, int x1) {
     return t;
 }
 
+// The first column at or right of `from` in pixel row `y` that is not white; -1 if none.
+int FirstInk(const QImage& img, int y, int from = 0) {
+    for (int x = from; x < img.width(); ++x) {
+        if (ToneOf(img.pixel(x, y)) != Tone::kWhite) {
+            return x;
+        }
+    }
+    return -1;
+}
+
+// The first column with ink in text row `row`, over all its pixel rows; -1 if none.
+int FirstInkInRow(const QImage& img, int row, int cyLine, int from = 0) {
+    int first = -1;
+    for (int y = row * cyLine; y < (row + 1) * cyLine && y < img.height(); ++y) {
+        const int x = FirstInk(img, y, from);
+        if (x >= 0 && (first < 0 || x < first)) {
+            first = x;
+        }
+    }
+    return first;
+}
+
 class CColorViewTest : public ::testing::Test {
   protected:
     void SetUp() override {
@@ -91,6 +114,67 @@ class CColorViewTest : public ::testing::Test {
     QWidget parent;
     CColorView* view = nullptr;
 };
+
+TEST_F(CColorViewTest, UsesEightPointArialWithItsOwnAverageWidth) {
+    const QFont font = view->viewport()->font();
+    EXPECT_EQ(font.pointSize(), 8);
+    const QFontInfo info(font);
+    EXPECT_TRUE(info.family().contains("Liberation Sans") || info.family().contains("Arial"))
+        << info.family().toStdString();
+    // Arial's average character width is 904 units of its 2048-unit em: 5 pixels for the
+    // 11-pixel em of 8 points at 96 dpi.
+    EXPECT_EQ(view->CharWidth(), qRound(904.0 * info.pixelSize() / 2048));
+    const LineViewState s = view->Lines().State();
+    EXPECT_EQ(s.pageLines, view->viewport()->height() / view->LineHeight());
+    EXPECT_EQ(s.horzPage, (view->viewport()->width() * 2 / view->CharWidth()) / 3);
+}
+
+TEST_F(CColorViewTest, BarsHaveTheirRangesAndAPageOfOne) {
+    const int rows = view->Lines().State().pageLines;
+    for (int i = 0; i < rows + 5; ++i) {
+        view->AddLine("-" + std::to_string(i));
+    }
+    QApplication::processEvents();
+    QScrollBar* v = view->verticalScrollBar();
+    EXPECT_EQ(v->minimum(), 0);
+    EXPECT_EQ(v->maximum(), 5);
+    EXPECT_EQ(v->pageStep(), 1);
+    QScrollBar* h = view->horizontalScrollBar();
+    EXPECT_EQ(h->minimum(), 0);
+    EXPECT_EQ(h->maximum(), 1024);
+    EXPECT_EQ(h->pageStep(), 1);
+    // Paging still moves a screen of rows, or two thirds of a screen of characters.
+    QTest::keyClick(view, Qt::Key_Home, Qt::ControlModifier);
+    QTest::keyClick(view, Qt::Key_PageDown);
+    EXPECT_EQ(v->value(), 5);
+    h->triggerAction(QAbstractSlider::SliderPageStepAdd);
+    EXPECT_EQ(h->value(), view->Lines().State().horzPage);
+}
+
+TEST_F(CColorViewTest, TextStartsFourPixelsInAndScrollsByCharacterWidths) {
+    view->AddLine("-" + std::string(30, ' ') + "-");
+    view->AddLine("-");
+    const int cy = view->LineHeight();
+    const QImage img = Grab();
+    const int first = FirstInkInRow(img, 0, cy);
+    EXPECT_GE(first, CColorView::kMargin);
+    EXPECT_LE(first, CColorView::kMargin + 1);
+    // Below the lines and in the margin everything is white.
+    for (int y = 0; y < img.height(); ++y) {
+        const int ink = FirstInk(img, y);
+        if (y >= 2 * cy) {
+            EXPECT_EQ(ink, -1) << y;
+        } else {
+            EXPECT_TRUE(ink == -1 || ink >= CColorView::kMargin) << y;
+        }
+    }
+    const int second = FirstInkInRow(img, 0, cy, first + 10);
+    ASSERT_GT(second, 0);
+    QTest::keyClick(view, Qt::Key_Right);
+    const QImage moved = Grab();
+    EXPECT_EQ(FirstInkInRow(moved, 0, cy, second - view->CharWidth() - 5),
+              second - view->CharWidth());
+}
 
 TEST_F(CColorViewTest, HeaderLineDrawsTimeOrangeAndDashesBlack) {
     view->AddLine("(12:00) ------------");
