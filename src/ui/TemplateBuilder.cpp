@@ -10,7 +10,9 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QTreeWidget>
+#include <algorithm>
 #include <cstring>
+#include <vector>
 
 #include "AppImages.h"
 
@@ -31,6 +33,39 @@ Qt::Alignment TextAlignment(unsigned style) {
         return Qt::AlignHCenter | Qt::AlignTop;
     }
     return Qt::AlignLeft | Qt::AlignTop;
+}
+
+// Whether a control of this kind takes the focus, so that a label's mnemonic can lead to it.
+bool TakesFocus(ControlKind kind) {
+    return kind != ControlKind::kStatic && kind != ControlKind::kIcon && kind != ControlKind::kLine;
+}
+
+// Whether `text` marks a mnemonic: an "&" that is not part of a doubled "&&".
+bool HasMnemonic(const QString& text) {
+    for (qsizetype i = 0; i + 1 < text.size(); ++i) {
+        if (text[i] == u'&') {
+            if (text[i + 1] != u'&') {
+                return true;
+            }
+            ++i;
+        }
+    }
+    return false;
+}
+
+// The text as shown without mnemonic marks: "&&" shows one "&", a single "&" nothing.
+QString WithoutMnemonics(const QString& text) {
+    QString out;
+    out.reserve(text.size());
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        if (text[i] == u'&' && i + 1 < text.size()) {
+            ++i;
+        } else if (text[i] == u'&') {
+            continue;
+        }
+        out += text[i];
+    }
+    return out;
 }
 
 }  // namespace
@@ -66,6 +101,8 @@ QSize TemplateBuilder::DialogSize() const {
 
 void TemplateBuilder::Build(QWidget* parent) const {
     parent->setFont(m_font);
+    std::vector<QWidget*> made;
+    made.reserve(static_cast<size_t>(std::max(0, m_tmpl.controlCount)));
     for (int i = 0; i < m_tmpl.controlCount; ++i) {
         const ControlTemplate& c = m_tmpl.controls[i];
         QWidget* w = MakeControl(c, parent);
@@ -74,6 +111,28 @@ void TemplateBuilder::Build(QWidget* parent) const {
         w->setGeometry(ToPixels(c.x, c.y, c.cx, c.cy));
         w->setEnabled((c.style & kStyleDisabled) == 0);
         w->show();
+        made.push_back(w);
+    }
+    // A label's mnemonic is underlined and moves the focus to the next control in template
+    // order that takes it; with no such control the label just shows its text.
+    for (int i = 0; i < m_tmpl.controlCount; ++i) {
+        const ControlTemplate& c = m_tmpl.controls[i];
+        auto* label = qobject_cast<QLabel*>(made[static_cast<size_t>(i)]);
+        if (c.kind != ControlKind::kStatic || (c.style & kStyleNoPrefix) != 0 || label == nullptr ||
+            !HasMnemonic(label->text())) {
+            continue;
+        }
+        QWidget* buddy = nullptr;
+        for (int j = i + 1; j < m_tmpl.controlCount && buddy == nullptr; ++j) {
+            if (TakesFocus(m_tmpl.controls[j].kind)) {
+                buddy = made[static_cast<size_t>(j)];
+            }
+        }
+        if (buddy != nullptr) {
+            label->setBuddy(buddy);
+        } else {
+            label->setText(WithoutMnemonics(label->text()));
+        }
     }
 }
 
@@ -83,7 +142,8 @@ QWidget* TemplateBuilder::MakeControl(const ControlTemplate& c, QWidget* parent)
         case ControlKind::kStatic: {
             auto* label = new QLabel(parent);
             label->setTextFormat(Qt::PlainText);
-            // A label shows "&" as it stands; mnemonics belong to buttons.
+            // "&" stands as it is until Build gives the label the control its mnemonic leads
+            // to (not for kStyleNoPrefix).
             label->setText(text);
             label->setAlignment(TextAlignment(c.style));
             return label;

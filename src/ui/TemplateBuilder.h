@@ -32,7 +32,8 @@ class TemplateBuilder {
     QSize DialogSize() const;
 
     // Creates the template's controls as children of `parent` (in tab order) and sets the
-    // template's font on `parent`.
+    // template's font on `parent`. "&" in a label marks its mnemonic, which leads to the next
+    // control that takes the focus, unless the label has kStyleNoPrefix.
     void Build(QWidget* parent) const;
 
   private:

@@ -5,6 +5,7 @@
 #include <QFontInfo>
 #include <QKeyEvent>
 #include <QLabel>
+#include <QLineEdit>
 #include <QPushButton>
 #include <QTest>
 #include <QTimer>
@@ -46,6 +47,50 @@ TEST(TemplateBuilder, BuildsTheAboutBoxControlsWithIdsNamesAndPixelRects) {
     ASSERT_NE(icon, nullptr);
     EXPECT_EQ(icon->pixmap().size(), QSize(32, 32));
     EXPECT_EQ(FindControl(&dialog, 12345), nullptr);
+}
+
+// Labels as the window system shows them: "&" marks the mnemonic that moves the focus to the
+// next control that takes it, unless the label asks for no prefix processing.
+TEST(TemplateBuilder, LabelMnemonicsLeadToTheNextControl) {
+    static constexpr ControlTemplate kControls[] = {
+        {IDC_STATIC, ControlKind::kStatic, "&From", 7, 9, 20, 8, kStyleRight, "fromLabel", 0},
+        {IDC_STATIC, ControlKind::kLine, "", 7, 20, 20, 1, kStyleNone, "rule", 0},
+        {1001, ControlKind::kEdit, "", 30, 7, 100, 12, kStyleNone, "fromEdit", 0},
+        {IDC_STATIC, ControlKind::kStatic, "Tom && &Jerry", 7, 27, 60, 8, kStyleNoPrefix, "literal",
+         0},
+        {1002, ControlKind::kEdit, "", 70, 25, 60, 12, kStyleNone, "otherEdit", 0},
+        {IDC_STATIC, ControlKind::kStatic, "A && &B", 7, 45, 60, 8, kStyleNone, "last", 0},
+    };
+    const DialogTemplate tmpl = {9999, "Test", 140, 60, "Arial", 9, kControls, 6};
+    QWidget dialog;
+    TemplateBuilder(tmpl).Build(&dialog);
+    dialog.show();
+    QApplication::setActiveWindow(&dialog);
+    QApplication::processEvents();
+
+    auto* from = dialog.findChild<QLabel*>("fromLabel");
+    auto* fromEdit = qobject_cast<QLineEdit*>(FindControl(&dialog, 1001));
+    auto* otherEdit = qobject_cast<QLineEdit*>(FindControl(&dialog, 1002));
+    ASSERT_NE(from, nullptr);
+    ASSERT_NE(fromEdit, nullptr);
+    ASSERT_NE(otherEdit, nullptr);
+    EXPECT_EQ(from->buddy(), fromEdit);  // the rule between them takes no focus
+    otherEdit->setFocus();
+    QTest::keyClick(&dialog, Qt::Key_F, Qt::AltModifier);
+    EXPECT_TRUE(fromEdit->hasFocus());
+
+    auto* literal = dialog.findChild<QLabel*>("literal");
+    ASSERT_NE(literal, nullptr);
+    EXPECT_EQ(literal->buddy(), nullptr);
+    EXPECT_EQ(literal->text(), "Tom && &Jerry");
+    QTest::keyClick(&dialog, Qt::Key_J, Qt::AltModifier);
+    EXPECT_TRUE(fromEdit->hasFocus());
+
+    // Nothing after it takes the focus: the text shows without its marks.
+    auto* last = dialog.findChild<QLabel*>("last");
+    ASSERT_NE(last, nullptr);
+    EXPECT_EQ(last->buddy(), nullptr);
+    EXPECT_EQ(last->text(), "A & B");
 }
 
 TEST(TemplateBuilder, ArialTemplatesGetASansFaceAtTheirSize) {
