@@ -42,7 +42,13 @@ TEST_F(CVelSheetTest, ShowsTheFirstPageAndTheBarBelowThePagesWithoutDialogButton
     EXPECT_TRUE(log.HasWindow());
     EXPECT_FALSE(other.HasWindow());  // built when first shown
     EXPECT_TRUE(sheet.findChildren<QPushButton*>().isEmpty());
+    EXPECT_EQ(sheet.windowTitle(), "Tandrel");
+    EXPECT_FALSE(sheet.windowIcon().isNull());
+    EXPECT_TRUE(sheet.windowFlags().testFlag(Qt::WindowMinimizeButtonHint));
+    EXPECT_FALSE(sheet.windowFlags().testFlag(Qt::WindowContextHelpButtonHint));
+    EXPECT_EQ(sheet.minimumSize(), sheet.maximumSize());  // fixed size
 
+    EXPECT_EQ(sheet.Progress()->property("controlId").toInt(), 101);
     const QRect bar = sheet.Progress()->geometry();
     EXPECT_EQ(bar.left(), 10);
     EXPECT_EQ(bar.width(), sheet.width() - 20);
