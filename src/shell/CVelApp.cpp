@@ -1,10 +1,10 @@
 #include "CVelApp.h"
 
-#include <QMessageBox>
 #include <QTimer>
 
 #include "CBackup.h"
 #include "CJobQueue.h"
+#include "CMessageBox.h"
 #include "CPageLog.h"
 #include "CVelSheet.h"
 
@@ -46,8 +46,8 @@ bool CVelApp::InitInstance(const std::function<void(CVelSheet&)>& onShown) {
 
     QTimer::singleShot(0, sheet.get(), [this, &sheet, &onShown] {
         if (!m_storeNotice.empty()) {
-            QMessageBox::warning(sheet.get(), QStringLiteral("Tandrel"),
-                                 QString::fromStdString(m_storeNotice));
+            CMessageBox::Show(sheet.get(), QString::fromStdString(m_storeNotice),
+                              CMessageBox::Icon::kWarning, CMessageBox::Buttons::kOk);
         }
         if (onShown) {
             onShown(*sheet);

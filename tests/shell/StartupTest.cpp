@@ -3,12 +3,12 @@
 #include <gtest/gtest.h>
 
 #include <QApplication>
-#include <QMessageBox>
 #include <QTabWidget>
 #include <QTimer>
 #include <string>
 
 #include "CJobQueue.h"
+#include "CMessageBox.h"
 #include "CSheetPage.h"
 #include "CVelSheet.h"
 #include "TempTree.h"
@@ -69,19 +69,19 @@ TEST(Startup, ClosingDuringARunLeavesNoPartialFile) {
 TEST(Startup, DamagedSettingsFileIsReportedOnceTheWindowIsUp) {
     TempTree home;
     home.WriteFile("settings.db", "this is not a settings file, just some text");
-    QString notice;
-    QTimer watcher;
-    QObject::connect(&watcher, &QTimer::timeout, [&] {
-        if (auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget())) {
-            notice = box->text();
-            box->accept();
-        }
-    });
-    watcher.start(5);
+    CMessageBox::Reset();
+    CMessageBox::SetNextAnswer(CMessageBox::Answer::kOk);
+    int boxesWhenShown = -1;
     CVelApp app(home.Path("settings.db"));
-    app.InitInstance([](CVelSheet& sheet) { sheet.close(); });
-    watcher.stop();
-    EXPECT_FALSE(notice.isEmpty());
+    app.InitInstance([&](CVelSheet& sheet) {
+        boxesWhenShown = CMessageBox::Count();
+        sheet.close();
+    });
+    EXPECT_EQ(boxesWhenShown, 1);
+    EXPECT_EQ(CMessageBox::Count(), 1);
+    EXPECT_FALSE(CMessageBox::LastText().isEmpty());
+    EXPECT_EQ(CMessageBox::LastIcon(), CMessageBox::Icon::kWarning);
+    EXPECT_TRUE(home.Exists("settings.db.damaged"));
 }
 
 }  // namespace
