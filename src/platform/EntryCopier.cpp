@@ -169,11 +169,11 @@ Status EntryCopier::CopyRegular(const std::string& src, const std::string& dst, 
     if (fchmod(out.get(), mode) != 0) {
         return Status::FromErrno(errno, dst);
     }
-    // A source time too close to the placeholder would not tell the two apart: such a rare
-    // copy is flushed on its own.
+    // A source time the placeholder could not be told from is flushed on its own. FAT keeps
+    // no time before 1980 and stores the placeholder as 1980-01-01, so that is the bound.
     const bool batched = batch_ != nullptr &&
                          options_.durability == CopyOptions::Durability::kBatched &&
-                         st.st_mtim.tv_sec > StampBatch::kPlaceholderSec + 10;
+                         st.st_mtim.tv_sec > StampBatch::kEarliestBatchedSec;
     timespec times[2] = {st.st_atim, st.st_mtim};
     if (batched) {
         times[1] = timespec{StampBatch::kPlaceholderSec, 0};

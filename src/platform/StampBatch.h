@@ -21,6 +21,9 @@ class StampBatch {
   public:
     // The placeholder time of a waiting copy: one second after the epoch.
     static constexpr time_t kPlaceholderSec = 1;
+    // Copies of sources older than this (1980-01-01 plus a margin, the earliest time FAT can
+    // hold, where the placeholder lands) are flushed on their own instead.
+    static constexpr time_t kEarliestBatchedSec = 315532800 + 10;
 
     struct Pending {
         std::string path;  // where the copy now lives

@@ -124,6 +124,11 @@ TEST(CopyFileDurability, FlushesEachCopyOrAFullBatchOnItsOwn) {
     EXPECT_EQ(tree.Mtime("dst/f1"), kTime);  // the batch was full and went to the disk
     EXPECT_EQ(tree.Mtime("dst/f2"), kTime);
 
+    // A source from before 1980 could not be told from the placeholder on FAT: flushed alone.
+    tree.WriteFile("old", "x", int64_t{100} * 1000000000);
+    ASSERT_TRUE(batchFs.CopyFile(tree.Path("old"), tree.Path("dst/old"), nullptr).ok());
+    EXPECT_EQ(tree.Mtime("dst/old"), int64_t{100} * 1000000000);
+
     // A move across file systems never leaves its copy waiting: the source is gone after it.
     ASSERT_TRUE(batchFs.MoveByCopy(tree.Path("dst/f2"), tree.Path("moved"), nullptr).ok());
     EXPECT_EQ(tree.Mtime("moved"), kTime);
