@@ -115,9 +115,7 @@ int CmdAdd(const std::vector<std::string>& args) {
     item.strTo = Trim(positional[2]);
     for (const auto& [path, field] :
          {std::pair{&item.strFrom, IDS_FIELD_FROM}, std::pair{&item.strTo, IDS_FIELD_TO}}) {
-        const int result = CJobQueue::CheckDirectory(*path);
-        if (result != 0) {
-            PrintError(CJobQueue::DirectoryErrorText(result, field));
+        if (!CheckDirectoryArg(*path, field)) {
             return kExitUsage;
         }
     }
@@ -147,12 +145,8 @@ int CmdBatch(const std::vector<std::string>& args) {
     }
     // The recycle directory is typed for this run, so it is checked like any typed directory;
     // the entries' own directories are queued unchanged and the run reports on them.
-    if (options.action == kActionMove) {
-        const int result = CJobQueue::CheckDirectory(options.recycle);
-        if (result != 0) {
-            PrintError(CJobQueue::DirectoryErrorText(result, IDS_FIELD_RECYCLE));
-            return kExitUsage;
-        }
+    if (options.action == kActionMove && !CheckDirectoryArg(options.recycle, IDS_FIELD_RECYCLE)) {
+        return kExitUsage;
     }
     std::deque<BatchItem> items;
     if (!LoadList(&items)) {

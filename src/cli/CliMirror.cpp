@@ -32,9 +32,7 @@ int CmdMirror(const std::vector<std::string>& args) {
         checks.push_back({options.recycle, IDS_FIELD_RECYCLE});
     }
     for (const Check& c : checks) {
-        const int result = CJobQueue::CheckDirectory(c.path);
-        if (result != 0) {
-            PrintError(CJobQueue::DirectoryErrorText(result, c.field));
+        if (!CheckDirectoryArg(c.path, c.field)) {
             return kExitUsage;
         }
     }

@@ -96,6 +96,15 @@ void PrintError(const std::string& message) {
     fprintf(stderr, "tandrel-cli: %s\n", message.c_str());
 }
 
+bool CheckDirectoryArg(const std::string& path, int fieldId) {
+    const int result = CJobQueue::CheckDirectory(path);
+    if (result != 0) {
+        PrintError(CJobQueue::DirectoryErrorText(result, fieldId));
+        return false;
+    }
+    return true;
+}
+
 bool ParseRunOptions(const std::vector<std::string>& args, RunOptions* options,
                      std::vector<std::string>* positional, std::string* error) {
     bool actionGiven = false;
