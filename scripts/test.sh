@@ -1,10 +1,15 @@
 #!/usr/bin/env bash
-# Sets up, builds and runs every test: a normal build with warnings as errors, then a build
-# with the address and undefined-behaviour sanitizers. Exits non-zero on any failure.
+# Sets up, builds and runs every test: the format check, a normal build with warnings as errors,
+# a build with the address and undefined-behaviour sanitizers, and a thread-sanitizer build of
+# the tests of the code two threads share (engine, line store, window). Exits non-zero on any
+# failure.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 scripts/setup.sh
 jobs=$(nproc)
+start=$SECONDS
+
+scripts/format-check.sh
 
 cmake -S . -B build -G Ninja -DTANDREL_WERROR=ON
 cmake --build build -j "$jobs"
@@ -14,4 +19,10 @@ cmake -S . -B build-asan -G Ninja -DTANDREL_WERROR=ON -DTANDREL_SANITIZE=ON -DCM
 cmake --build build-asan -j "$jobs"
 ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1 \
   ctest --test-dir build-asan --output-on-failure -j "$jobs"
-echo "All tests passed."
+
+cmake -S . -B build-tsan -G Ninja -DTANDREL_WERROR=ON -DTANDREL_TSAN=ON
+cmake --build build-tsan -j "$jobs"
+TSAN_OPTIONS="halt_on_error=1 second_deadlock_stack=1 suppressions=$PWD/tests/tsan.supp" \
+  ctest --test-dir build-tsan --output-on-failure -j "$jobs"
+
+echo "All tests passed in $((SECONDS - start)) s."

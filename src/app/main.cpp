@@ -6,6 +6,7 @@
 #include "AppImages.h"
 #include "CVelApp.h"
 #include "ResourceIds.h"
+#include "TandrelVersion.h"
 
 namespace {
 
@@ -28,7 +29,7 @@ int main(int argc, char** argv) {
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Tandrel"));
     QApplication::setOrganizationName(QStringLiteral("Halvory"));
-    QApplication::setApplicationVersion(QStringLiteral("1.02"));
+    QApplication::setApplicationVersion(QStringLiteral(TANDREL_VERSION));
     QApplication::setWindowIcon(tandrel::LoadAppIcon(tandrel::IDI_TANDREL));
     if (QApplication::arguments().size() > 1) {
         std::fputs("tandrel takes no arguments; to run jobs from a script use tandrel-cli.\n",

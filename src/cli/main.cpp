@@ -7,6 +7,7 @@
 #include "CliBatch.h"
 #include "CliMirror.h"
 #include "CliRun.h"
+#include "TandrelVersion.h"
 
 namespace {
 
@@ -55,7 +56,7 @@ int main(int argc, char** argv) {
         return tandrel::kExitOk;
     }
     if (command == "--version") {
-        puts("tandrel-cli 1.02");
+        puts("tandrel-cli " TANDREL_VERSION);
         return tandrel::kExitOk;
     }
     if (command == "mirror") {

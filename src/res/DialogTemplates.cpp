@@ -2,6 +2,7 @@
 
 #include "DialogTemplate.h"
 #include "ResourceIds.h"
+#include "TandrelVersion.h"
 
 namespace tandrel {
 
@@ -10,7 +11,7 @@ namespace {
 // About box of the main window.
 constexpr ControlTemplate kAboutControls[] = {
     {IDC_STATIC, ControlKind::kIcon, "", 11, 17, 20, 20, kStyleNone, "aboutIcon", IDI_TANDREL},
-    {IDC_STATIC, ControlKind::kStatic, "Tandrel Version 1.02", 40, 10, 119, 8, kStyleNoPrefix,
+    {IDC_STATIC, ControlKind::kStatic, "Tandrel Version " TANDREL_VERSION, 40, 10, 119, 8, kStyleNoPrefix,
      "aboutVersion", 0},
     {IDOK, ControlKind::kDefPushButton, "OK", 178, 7, 32, 14, kStyleNone, "ok", 0},
 };

@@ -1,7 +1,5 @@
 #pragma once
 
-#include <sqlite3.h>
-
 #include <cstdint>
 #include <functional>
 #include <string>
@@ -10,6 +8,10 @@
 
 #include "SettingsValue.h"
 #include "Status.h"
+
+// The SQLite connection stays an opaque pointer here, so that users of the store never see
+// SQLite's header or link it themselves.
+struct sqlite3;
 
 namespace tandrel {
 

@@ -1,10 +1,11 @@
 #pragma once
 
-#include <sqlite3.h>
-
 #include <cstdint>
 #include <string>
 #include <string_view>
+
+struct sqlite3;
+struct sqlite3_stmt;
 
 namespace tandrel {
 
@@ -34,7 +35,7 @@ class SqlStatement {
 
   private:
     sqlite3_stmt* stmt_ = nullptr;
-    int prepare_result_ = SQLITE_OK;
+    int prepare_result_ = 0;  // SQLITE_OK
 };
 
 }  // namespace tandrel

@@ -1,5 +1,7 @@
 #include "SqlStatement.h"
 
+#include <sqlite3.h>
+
 namespace tandrel {
 
 SqlStatement::SqlStatement(sqlite3* db, const char* sql) {

@@ -5,6 +5,8 @@
 #include <cerrno>
 #include <cstring>
 
+#include <sqlite3.h>
+
 #include "SettingsFile.h"
 #include "SqlStatement.h"
 
