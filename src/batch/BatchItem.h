@@ -1,12 +1,13 @@
 #pragma once
 
+#include <cstdint>
 #include <string>
 
 namespace tandrel {
 
 // Check states of a batch list entry: the index of the row's state image on the Batch page.
-inline constexpr int kBatchUnchecked = 1;
-inline constexpr int kBatchChecked = 2;
+// The underlying type is fixed, so that a stored number outside the two can be carried as it is.
+enum BatchCheckState : int32_t { kBatchUnchecked = 1, kBatchChecked = 2 };
 
 // One batch list entry in memory. Loading makes one per stored entry; elsewhere it carries one
 // row between the Batch page's list, a dialog, the store and the job queue.
@@ -15,7 +16,7 @@ struct BatchItem {
     // value (0 for the empty name).
     int nKey = 0;
     // kBatchChecked or kBatchUnchecked; another number only when the store held one.
-    int nCheck = kBatchChecked;
+    BatchCheckState nCheck = kBatchChecked;
     std::string strDescription;
     std::string strFrom;
     std::string strTo;

@@ -51,9 +51,9 @@ std::string TextOf(const SettingsValue& value) {
 }
 
 // The check state is the first byte of the stored data: the low byte of the number.
-int CheckOf(const SettingsValue& value) {
+BatchCheckState CheckOf(const SettingsValue& value) {
     const std::string bytes = DataBytes(value);
-    return bytes.empty() ? 0 : static_cast<unsigned char>(bytes[0]);
+    return static_cast<BatchCheckState>(bytes.empty() ? 0 : static_cast<unsigned char>(bytes[0]));
 }
 
 }  // namespace

@@ -32,10 +32,10 @@ void CJobQueue::AddJob(const std::string& source, const std::string& dest, int f
     m_listFlag.push_back(flag);
 }
 
-int CJobQueue::GetNextJob(std::string* source, std::string* dest, int* flag) {
+JobPresence CJobQueue::GetNextJob(std::string* source, std::string* dest, int* flag) {
     std::lock_guard<std::mutex> lock(m_mutex);
     if (m_listSource.empty() || m_listDest.empty() || m_listFlag.empty()) {
-        return 0;
+        return kNoJob;
     }
     *source = std::move(m_listSource.front());
     *dest = std::move(m_listDest.front());
@@ -43,7 +43,7 @@ int CJobQueue::GetNextJob(std::string* source, std::string* dest, int* flag) {
     m_listSource.pop_front();
     m_listDest.pop_front();
     m_listFlag.pop_front();
-    return 1;
+    return kJobTaken;
 }
 
 int CJobQueue::GetJobCount() const {
@@ -100,9 +100,9 @@ void CJobQueue::FlushLog() {
     }
 }
 
-int CJobQueue::CheckDirectory(const std::string& path) {
+DirCheckResult CJobQueue::CheckDirectory(const std::string& path) {
     if (path.empty()) {
-        return 1;
+        return kDirNameEmpty;
     }
     std::string dir = path;
     if (dir.size() > 1 && dir.back() == '/') {
@@ -111,7 +111,7 @@ int CJobQueue::CheckDirectory(const std::string& path) {
     // The directory must exist and be listable: a run can do nothing with one it cannot read.
     struct stat st;
     if (stat(dir.c_str(), &st) != 0 || !S_ISDIR(st.st_mode)) {
-        return 2;
+        return kDirNotFound;
     }
     std::vector<DirEntry> entries;
     if (!DefaultFileSystem().ListDirectory(dir, &entries).ok()) {
@@ -119,19 +119,19 @@ int CJobQueue::CheckDirectory(const std::string& path) {
         // user's own choice and is fine, so try the directory it resolves to.
         char* real = realpath(dir.c_str(), nullptr);
         if (real == nullptr) {
-            return 2;
+            return kDirNotFound;
         }
         const bool ok = DefaultFileSystem().ListDirectory(real, &entries).ok();
         free(real);
         if (!ok) {
-            return 2;
+            return kDirNotFound;
         }
     }
-    return 0;
+    return kDirExists;
 }
 
-std::string CJobQueue::DirectoryErrorText(int result, int fieldId) {
-    std::string text = LoadString(result == 1 ? IDS_ERR_DIR_EMPTY : IDS_ERR_DIR_NOT_FOUND);
+std::string CJobQueue::DirectoryErrorText(DirCheckResult result, int fieldId) {
+    std::string text = LoadString(result == kDirNameEmpty ? IDS_ERR_DIR_EMPTY : IDS_ERR_DIR_NOT_FOUND);
     const std::string field = LoadString(fieldId);
     const size_t at = text.find("%1");
     if (at != std::string::npos) {

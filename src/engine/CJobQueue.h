@@ -33,7 +33,7 @@ class CJobQueue {
     // through unchanged; the run does not act on it.
     void AddJob(const std::string& source, const std::string& dest, int flag);
     // Takes the oldest job out: 1, or 0 (changing nothing) when the queue is empty.
-    int GetNextJob(std::string* source, std::string* dest, int* flag);
+    JobPresence GetNextJob(std::string* source, std::string* dest, int* flag);
     int GetJobCount() const;
     // Copies of the queued roots, oldest first (the run loop counts their files).
     std::deque<std::string> SourceRoots() const;
@@ -52,10 +52,10 @@ class CJobQueue {
 
     // Directory checks used before a job is queued: 0 the directory exists, 1 the name is
     // empty, 2 not found (missing, not a directory, or not readable).
-    static int CheckDirectory(const std::string& path);
+    static DirCheckResult CheckDirectory(const std::string& path);
     // The text a failed check shows, "!" dropped: e.g. "Error: Directory name of 'To' not
     // found...". `fieldId` is the string id of the field's name (3008, 3009, 3010).
-    static std::string DirectoryErrorText(int result, int fieldId);
+    static std::string DirectoryErrorText(DirCheckResult result, int fieldId);
 
     CBackup* m_pThread = nullptr;
     std::string m_strRecycleDir;

@@ -1,14 +1,20 @@
 #pragma once
 
+#include <cstdint>
+
 namespace tandrel {
 
 // What a run does with destination entries the source no longer has. The pages pass the index
 // of the selected radio button (control id minus 2000). The engine tests for 0 and 2 only: any
 // other value behaves as Delete.
-using ExtraFileAction = int;
-inline constexpr ExtraFileAction kActionKeep = 0;
-inline constexpr ExtraFileAction kActionDelete = 1;
-inline constexpr ExtraFileAction kActionMove = 2;
+// The underlying type is fixed, so that such other values can be carried as they were passed.
+enum ExtraFileAction : int32_t { kActionKeep = 0, kActionDelete = 1, kActionMove = 2 };
+
+// What CJobQueue::CheckDirectory finds for a typed directory name.
+enum DirCheckResult : int32_t { kDirExists = 0, kDirNameEmpty = 1, kDirNotFound = 2 };
+
+// What CJobQueue::GetNextJob hands back: a job taken out of the queue, or none waiting.
+enum JobPresence : int32_t { kNoJob = 0, kJobTaken = 1 };
 
 // Messages between the two threads (values kept from the message numbers they stand for).
 inline constexpr int UM_RUN_JOBS = 0x0400 + 5;   // to the worker: run what the queue holds

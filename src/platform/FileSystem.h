@@ -21,11 +21,20 @@ struct DirEntry {
     EntryKind kind = EntryKind::kOther;
 };
 
+// The identity of an entry on the system: its device and inode. Two names with the same identity
+// are one entry (hard links, two spellings, a bind mount), whatever their paths say.
+struct FileId {
+    uint64_t dev = 0;
+    uint64_t ino = 0;
+    bool operator==(const FileId&) const = default;
+};
+
 struct EntryInfo {
     EntryKind kind = EntryKind::kOther;
     int64_t mtime_ns = 0;  // last-write time, nanoseconds since the epoch
     mode_t mode = 0;       // permission bits only
     uint64_t size = 0;
+    FileId id;
 };
 
 // What the engine needs to know about the file system a destination lives on.

@@ -151,6 +151,7 @@ Status PosixFileSystem::Stat(const std::string& path, EntryInfo* info) {
     info->mtime_ns = PosixPath::ToNs(st.st_mtim);
     info->mode = st.st_mode & 07777;
     info->size = static_cast<uint64_t>(st.st_size);
+    info->id = FileId{static_cast<uint64_t>(st.st_dev), static_cast<uint64_t>(st.st_ino)};
     return Status::Ok();
 }
 

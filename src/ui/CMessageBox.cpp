@@ -91,7 +91,7 @@ void CMessageBox::Reset() {
     State() = Record{};
 }
 
-void ShowDirectoryError(QWidget* parent, int result, int fieldId) {
+void ShowDirectoryError(QWidget* parent, DirCheckResult result, int fieldId) {
     CMessageBox::Show(parent,
                       QString::fromUtf8(CJobQueue::DirectoryErrorText(result, fieldId).c_str()),
                       CMessageBox::Icon::kWarning, CMessageBox::Buttons::kOk);

@@ -3,6 +3,8 @@
 #include <QString>
 #include <optional>
 
+#include "RunConstants.h"
+
 class QWidget;
 
 namespace tandrel {
@@ -33,6 +35,6 @@ class CMessageBox {
 // The text of a failed directory check ("Error: Directory name of 'To' not found..."), shown
 // in a warning box with an OK button. `result` is CJobQueue::CheckDirectory's, `fieldId` the
 // string id of the field's name.
-void ShowDirectoryError(QWidget* parent, int result, int fieldId);
+void ShowDirectoryError(QWidget* parent, DirCheckResult result, int fieldId);
 
 }  // namespace tandrel

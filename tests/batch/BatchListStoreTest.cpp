@@ -20,7 +20,7 @@ namespace {
 constexpr const char* kListKey = "Software\\Halvory\\Tandrel\\Batch List";
 
 BatchItem Item(const std::string& desc, const std::string& from, const std::string& to,
-               int check = kBatchChecked) {
+               BatchCheckState check = kBatchChecked) {
     BatchItem item;
     item.nCheck = check;
     item.strDescription = desc;

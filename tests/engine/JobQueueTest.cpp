@@ -75,9 +75,9 @@ TEST(DirectoryCheck, TellsEmptyFromMissingAndAcceptsTrailingSlash) {
     EXPECT_EQ(CJobQueue::CheckDirectory("/"), 0);
     EXPECT_EQ(CJobQueue::CheckDirectory(t.Path("missing")), 2);
     EXPECT_EQ(CJobQueue::CheckDirectory(t.Path("file")), 2);
-    EXPECT_EQ(CJobQueue::DirectoryErrorText(1, IDS_FIELD_FROM),
+    EXPECT_EQ(CJobQueue::DirectoryErrorText(kDirNameEmpty, IDS_FIELD_FROM),
               "Error: Directory name of 'From' is empty...");
-    EXPECT_EQ(CJobQueue::DirectoryErrorText(2, IDS_FIELD_RECYCLE),
+    EXPECT_EQ(CJobQueue::DirectoryErrorText(kDirNotFound, IDS_FIELD_RECYCLE),
               "Error: Directory name of 'Recycle' not found...");
 }
 

@@ -22,7 +22,7 @@ TEST(CMessageBox, ATestAnswersTheNextBoxWithoutShowingIt) {
     EXPECT_EQ(CMessageBox::Count(), 1);
 
     CMessageBox::SetNextAnswer(CMessageBox::Answer::kOk);
-    ShowDirectoryError(nullptr, 1, IDS_FIELD_FROM);
+    ShowDirectoryError(nullptr, kDirNameEmpty, IDS_FIELD_FROM);
     EXPECT_EQ(CMessageBox::LastText(), "Error: Directory name of 'From' is empty...");
     EXPECT_EQ(CMessageBox::LastIcon(), CMessageBox::Icon::kWarning);
     EXPECT_EQ(CMessageBox::Count(), 2);
@@ -41,7 +41,7 @@ TEST(CMessageBox, ARealBoxHasTheCaptionIconAndButtons) {
         okText = box->button(QMessageBox::Ok) ? "ok" : "";
         box->button(QMessageBox::Ok)->click();
     });
-    ShowDirectoryError(nullptr, 2, IDS_FIELD_RECYCLE);
+    ShowDirectoryError(nullptr, kDirNotFound, IDS_FIELD_RECYCLE);
     EXPECT_EQ(caption, "Tandrel");
     EXPECT_EQ(icon, QMessageBox::Warning);
     EXPECT_EQ(okText, "ok");
