@@ -131,7 +131,8 @@ DirCheckResult CJobQueue::CheckDirectory(const std::string& path) {
 }
 
 std::string CJobQueue::DirectoryErrorText(DirCheckResult result, int fieldId) {
-    std::string text = LoadString(result == kDirNameEmpty ? IDS_ERR_DIR_EMPTY : IDS_ERR_DIR_NOT_FOUND);
+    std::string text =
+        LoadString(result == kDirNameEmpty ? IDS_ERR_DIR_EMPTY : IDS_ERR_DIR_NOT_FOUND);
     const std::string field = LoadString(fieldId);
     const size_t at = text.find("%1");
     if (at != std::string::npos) {

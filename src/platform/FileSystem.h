@@ -53,7 +53,7 @@ struct VolumeInfo {
 // Every call is safe to make from any thread; the implementation keeps no state between calls.
 // A failed call returns a Status that names the path concerned and the reason.
 class FileSystem {
-public:
+  public:
     virtual ~FileSystem() = default;
 
     // The entries of `dir` other than "." and "..", sorted by the bytes of their names so that

@@ -11,8 +11,8 @@ namespace {
 // About box of the main window.
 constexpr ControlTemplate kAboutControls[] = {
     {IDC_STATIC, ControlKind::kIcon, "", 11, 17, 20, 20, kStyleNone, "aboutIcon", IDI_TANDREL},
-    {IDC_STATIC, ControlKind::kStatic, "Tandrel Version " TANDREL_VERSION, 40, 10, 119, 8, kStyleNoPrefix,
-     "aboutVersion", 0},
+    {IDC_STATIC, ControlKind::kStatic, "Tandrel Version " TANDREL_VERSION, 40, 10, 119, 8,
+     kStyleNoPrefix, "aboutVersion", 0},
     {IDOK, ControlKind::kDefPushButton, "OK", 178, 7, 32, 14, kStyleNone, "ok", 0},
 };
 

@@ -4,7 +4,8 @@
 
 namespace tandrel {
 
-// The About box of the window menu: icon, "Tandrel Version " with the version, and OK. Window thread only.
+// The About box of the window menu: icon, "Tandrel Version " with the version, and OK. Window
+// thread only.
 class CAboutDlg : public CTemplateDialog {
     Q_OBJECT
 
