@@ -12,8 +12,7 @@ namespace {
 // The steps in which file systems keep last-write times, finest first: NTFS and SMB 100 ns,
 // some network and FUSE file systems a microsecond or a millisecond, exFAT 10 ms, older Unix
 // file systems a second, FAT two seconds. Each is a whole multiple of the one before.
-constexpr std::array<int64_t, 6> kSteps = {100,      1000,       1000000,
-                                           10000000, 1000000000, 2000000000};
+constexpr std::array<int64_t, 6> kSteps = {100, 1000, 1000000, 10000000, 1000000000, 2000000000};
 
 int64_t FloorTo(int64_t ns, int64_t step) {
     int64_t r = ns % step;

@@ -238,7 +238,8 @@ void CBackup::CopyOne(const Pending& file) {
              }).ok();
     }
     if (ok && !m_listDstFiles.Empty()) {
-        m_rules.Keep(m_dst.op + file.rel);  // an unmatched entry may be this file, differently spelt
+        // An unmatched destination entry may be this very file under another spelling.
+        m_rules.Keep(m_dst.op + file.rel);
     }
     const std::string shownDst = m_dst.shown + file.rel;
     WriteActionLine(ok, IDS_VERB_COPY, m_src.shown + file.rel, &shownDst);

@@ -20,9 +20,8 @@ std::string ShownName(std::string_view name) {
     bool plain = true;
     for (size_t i = 0; i < name.size() && plain; ++i) {
         const auto c = static_cast<unsigned char>(name[i]);
-        plain = !IsControl(c) &&
-                !(c == '\\' && i + 1 < name.size() &&
-                  StartsEscape(static_cast<unsigned char>(name[i + 1])));
+        plain = !IsControl(c) && !(c == '\\' && i + 1 < name.size() &&
+                                   StartsEscape(static_cast<unsigned char>(name[i + 1])));
     }
     if (plain) {
         return std::string(name);  // the common case: shown exactly as it is

@@ -19,8 +19,8 @@ constexpr int64_t kSec = 1000000000;
 
 TEST(ShownName, LeavesOrdinaryNamesAlone) {
     for (const std::string name :
-         {"/home/u/a b.txt", "it's \"quoted\"", "100% %s %n", "caf\xc3\xa9 \xff\xfe.bin",
-          "-rf", "C:\\Temp\\x", "back\\", "a\\b", "tab\\T"}) {
+         {"/home/u/a b.txt", "it's \"quoted\"", "100% %s %n", "caf\xc3\xa9 \xff\xfe.bin", "-rf",
+          "C:\\Temp\\x", "back\\", "a\\b", "tab\\T"}) {
         EXPECT_EQ(ShownName(name), name);
     }
 }
@@ -30,17 +30,17 @@ TEST(ShownName, EscapesControlBytes) {
     EXPECT_EQ(ShownName("a\tb\rc"), "a\\tb\\rc");
     EXPECT_EQ(ShownName("\x01\x1b[31m\x1f\x7f"), "\\001\\033[31m\\037\\177");
     // Three digits always, so a digit after the escape stays a digit of the name.
-    EXPECT_EQ(ShownName("\x01" "7"), "\\0017");
+    EXPECT_EQ(ShownName(std::string("\x01") + "7"), "\\0017");
     // Bytes above 0x7f are not control bytes here.
     EXPECT_EQ(ShownName("\x80\x9b"), "\x80\x9b");
 }
 
 TEST(ShownName, DoublesABackslashOnlyWhereItWouldStartAnEscape) {
-    EXPECT_EQ(ShownName("a\\nb"), "a\\\\nb");        // a real backslash and n, not a line feed
-    EXPECT_EQ(ShownName("a\\012"), "a\\\\012");      // nor an octal escape
-    EXPECT_EQ(ShownName("a\\\\b"), "a\\\\\\b");      // the first of two
-    EXPECT_EQ(ShownName("a\\\nb"), "a\\\\\\nb");     // before a control byte's escape
-    EXPECT_EQ(ShownName("a\\\nb") == ShownName("a\\\\nb"), false);
+    EXPECT_EQ(ShownName("a\\nb"), "a\\\\nb");     // a real backslash and n, not a line feed
+    EXPECT_EQ(ShownName("a\\012"), "a\\\\012");   // nor an octal escape
+    EXPECT_EQ(ShownName("a\\\\b"), "a\\\\\\b");   // the first of two
+    EXPECT_EQ(ShownName("a\\\nb"), "a\\\\\\nb");  // before a control byte's escape
+    EXPECT_NE(ShownName("a\\\nb"), ShownName("a\\\\nb"));
 }
 
 // No two names show the same: every name of up to four bytes from an alphabet of the bytes
