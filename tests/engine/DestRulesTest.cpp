@@ -124,6 +124,32 @@ TEST_F(DestRulesRun, ExtraHardLinkOfAMatchedFileIsDeleted) {
     EXPECT_EQ(t.List("d"), std::set<std::string>{"a"});
 }
 
+// The case rule is asked of each destination volume once per job, not of every directory.
+TEST_F(DestRulesRun, CaseRuleIsProbedOncePerVolume) {
+    for (const char* dir : {"Sub1", "Sub2", "Sub3"}) {
+        t.MakeDir(std::string("s/") + dir);
+        t.MakeDir(std::string("d/") + dir);
+        t.WriteFile(std::string("s/") + dir + "/beta", "b", kOld);
+        t.WriteFile(std::string("d/") + dir + "/beta", "b", kOld);
+    }
+    t.WriteFile("s/alpha", "a", kOld);
+    t.WriteFile("d/alpha", "a", kOld);
+    FailingFileSystem fs;
+    EngineRig rig(fs);
+    rig.Run(S(), D(), kActionDelete);
+    EXPECT_TRUE(rig.recorder.ActionLines().empty());
+
+    int probes = 0;
+    for (const FailingFileSystem::Call& call : fs.Calls()) {
+        for (const char* variant : {"sUB1", "sUB2", "sUB3", "ALPHA", "BETA"}) {
+            if (call.op == Op::kStat && call.path.find(variant) != std::string::npos) {
+                ++probes;
+            }
+        }
+    }
+    EXPECT_EQ(probes, 1);
+}
+
 class SilentTimeStep : public DestRulesRun, public ::testing::WithParamInterface<int64_t> {};
 
 TEST_P(SilentTimeStep, SecondRunCopiesNothing) {
