@@ -7,6 +7,7 @@
 #include "BatchListStore.h"
 #include "CJobQueue.h"
 #include "CliRun.h"
+#include "NameText.h"
 #include "ResourceIds.h"
 #include "SettingsStore.h"
 
@@ -87,7 +88,9 @@ int CmdList(const std::vector<std::string>& args) {
     }
     for (const BatchItem& item : items) {
         std::string line = item.IsChecked() ? "[x] " : "[ ] ";
-        line += item.strDescription + ": " + item.strFrom + " => " + item.strTo + "\n";
+        // Shown escaped, like the run lines, so that every entry stays on one line.
+        line += ShownName(item.strDescription) + ": " + ShownName(item.strFrom) + " => " +
+                ShownName(item.strTo) + "\n";
         fwrite(line.data(), 1, line.size(), stdout);
     }
     if (fflush(stdout) != 0 || ferror(stdout)) {

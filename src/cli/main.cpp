@@ -36,7 +36,8 @@ const char kUsage[] =
     "\n"
     "Standard output carries one line per file operation, framed by a header and a\n"
     "separator per job; a line beginning with '!' is a failure. Progress goes to stderr\n"
-    "when it is a terminal.\n"
+    "when it is a terminal. Control characters in names are shown escaped (\\n, \\t,\n"
+    "\\r, \\ooo, and \\\\ for a backslash that would otherwise read as an escape).\n"
     "\n"
     "Exit status: 0 no failures, 1 a line with '!', 2 bad usage or a refused job,\n"
     "130 stopped with Ctrl-C.\n";

@@ -2,6 +2,7 @@
 
 #include "CJobQueue.h"
 #include "JobCheck.h"
+#include "NameText.h"
 #include "PathText.h"
 #include "ResourceIds.h"
 #include "StringTable.h"
@@ -192,10 +193,11 @@ void CBackup::WriteActionLine(bool ok, int verbId, const std::string& a, const s
     line += ok ? ' ' : '!';
     line += LoadString(verbId);
     line += ": ";
-    line += a;
+    // Names are shown escaped, so that none can split the line or pose as a line of its own.
+    line += ShownName(a);
     if (b != nullptr) {
         line += " => ";
-        line += *b;
+        line += ShownName(*b);
     }
     m_queue.WriteLine(line);
 }

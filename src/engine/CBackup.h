@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "DestIndex.h"
+#include "DestRules.h"
 #include "FileSystem.h"
 #include "RunConstants.h"
 
@@ -120,6 +121,9 @@ class CBackup {
     Root m_rcy;
     VolumeInfo m_destVolume;
     std::string m_recycleRel;
+    // What the job learns from the destination itself: its case rule, its time step, and the
+    // entries it wrote or entered that must never be taken for extra.
+    DestRules m_rules{m_fs};
 
     std::atomic<bool> m_cancel{false};
     std::thread m_thread;

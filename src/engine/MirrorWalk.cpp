@@ -56,6 +56,7 @@ bool CBackup::ResolveRoots(const std::string& source, const std::string& dest,
     }
     m_listDstFiles.SetCaseInsensitive(m_destVolume.case_insensitive);
     m_listDstDirs.SetCaseInsensitive(m_destVolume.case_insensitive);
+    m_rules.Reset(m_destVolume);
 
     m_recycleRel.clear();
     if (!m_rcy.shown.empty()) {
@@ -112,6 +113,12 @@ bool CBackup::List(Side side, const std::string& prefix, std::vector<DirEntry>* 
 
 void CBackup::AddEntries(Side side, const std::string& prefix, const std::vector<DirEntry>& entries,
                          bool blocked) {
+    if (side == Side::kDest && m_rules.LearnCase(m_dst.op + prefix, entries)) {
+        // The volume matches names ignoring case although its type did not say so.
+        m_destVolume.case_insensitive = true;
+        m_listDstFiles.SetCaseInsensitive(true);
+        m_listDstDirs.SetCaseInsensitive(true);
+    }
     for (const DirEntry& e : entries) {
         if (StartsWithDot(e.name)) {
             // Invisible to the walk. A temporary left by a copy that was killed is cleared away.
@@ -202,6 +209,7 @@ void CBackup::EnterDirectory(const Pending& dir) {
                 EntryInfo info;
                 if (m_fs.Stat(target, &info).ok() && info.kind == EntryKind::kDirectory) {
                     listDest = true;
+                    m_rules.Keep(info.id);  // perhaps listed under another spelling
                 } else {
                     blocked = true;
                 }
@@ -229,6 +237,10 @@ void CBackup::CopyOne(const Pending& file) {
                  return m_fs.CopyFile(m_src.op + file.rel, dst, &m_cancel);
              }).ok();
     }
+    if (ok && !m_listDstFiles.Empty()) {
+        // An unmatched destination entry may be this very file under another spelling.
+        m_rules.Keep(m_dst.op + file.rel);
+    }
     const std::string shownDst = m_dst.shown + file.rel;
     WriteActionLine(ok, IDS_VERB_COPY, m_src.shown + file.rel, &shownDst);
 }
@@ -251,7 +263,7 @@ bool CBackup::IsNewer(const std::string& src, const std::string& dst) {
     }
     // Compare at the precision the destination keeps: a file system that stores times in
     // coarser steps than the source must not make every run copy the same files again.
-    const int64_t step = m_destVolume.time_granularity_ns;
+    const int64_t step = m_rules.TimeStep(s.mtime_ns, d.mtime_ns);
     return FloorDiv(s.mtime_ns, step) > FloorDiv(d.mtime_ns, step);
 }
 
@@ -284,6 +296,10 @@ void CBackup::ExtraEntries(ExtraFileAction action) {
             }
             const DestIndex::Entry x = m_listDstFiles.PopFront();
             const std::string path = m_dst.op + x.rel;
+            if (m_rules.IsKept(path)) {
+                Step();
+                continue;  // the same file as one just written, listed under another spelling
+            }
             bool ok = false;
             if (move) {
                 // Without a recycle directory nothing is moved anywhere.
@@ -306,6 +322,9 @@ void CBackup::ExtraEntries(ExtraFileAction action) {
                 return;
             }
             DestIndex::Entry dir = m_listDstDirs.PopFront();
+            if (m_rules.IsKept(StripSlash(m_dst.op + dir.rel))) {
+                continue;  // a directory the walk entered under another spelling
+            }
             std::vector<DirEntry> entries;
             if (List(Side::kDest, dir.rel, &entries)) {
                 AddEntries(Side::kDest, dir.rel, entries, false);

@@ -60,9 +60,10 @@ void FailingFileSystem::SetHook(Hook hook) {
     hook_ = std::move(hook);
 }
 
-void FailingFileSystem::SimulateVolume(std::optional<VolumeInfo> info) {
+void FailingFileSystem::SimulateVolume(std::optional<VolumeInfo> info, bool reported) {
     std::lock_guard<std::mutex> lock(mutex_);
     volume_ = info;
+    volume_reported_ = reported;
 }
 
 std::vector<FailingFileSystem::Call> FailingFileSystem::Calls() const {
@@ -276,7 +277,7 @@ Status FailingFileSystem::GetVolumeInfo(const std::string& dir, VolumeInfo* info
         return s;
     }
     std::lock_guard<std::mutex> lock(mutex_);
-    *info = volume_ ? *volume_ : actual;
+    *info = volume_ && volume_reported_ ? *volume_ : actual;
     return Status::Ok();
 }
 

@@ -74,8 +74,10 @@ class FailingFileSystem : public FileSystem {
     // Replaces the hook (an empty function removes it).
     void SetHook(Hook hook);
     // Makes the wrapped file system look like a volume described by `info` (see above).
-    // std::nullopt goes back to passing everything through.
-    void SimulateVolume(std::optional<VolumeInfo> info);
+    // std::nullopt goes back to passing everything through. With `reported` false the volume
+    // behaves so without saying so: GetVolumeInfo answers what the wrapped file system says,
+    // the way a volume reached through a layer that hides its type does (exFAT through FUSE).
+    void SimulateVolume(std::optional<VolumeInfo> info, bool reported = true);
     // A volume like FAT: names ignore ASCII case, times are kept in steps of two seconds.
     static VolumeInfo FatVolume() { return VolumeInfo{true, 2000000000}; }
 
@@ -125,6 +127,7 @@ class FailingFileSystem : public FileSystem {
     std::vector<Call> calls_;
     Hook hook_;
     std::optional<VolumeInfo> volume_;
+    bool volume_reported_ = true;
     std::vector<std::string> copied_;  // copies on the simulated volume since the last commit
     int injected_ = 0;
 };

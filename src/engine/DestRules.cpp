@@ -1,0 +1,150 @@
+#include "DestRules.h"
+
+#include <algorithm>
+#include <array>
+
+#include "PathText.h"
+
+namespace tandrel {
+
+namespace {
+
+// The steps in which file systems keep last-write times, finest first: NTFS and SMB 100 ns,
+// some network and FUSE file systems a microsecond or a millisecond, exFAT 10 ms, older Unix
+// file systems a second, FAT two seconds. Each is a whole multiple of the one before.
+constexpr std::array<int64_t, 6> kSteps = {100, 1000, 1000000, 10000000, 1000000000, 2000000000};
+
+int64_t FloorTo(int64_t ns, int64_t step) {
+    int64_t r = ns % step;
+    if (r < 0) {
+        r += step;
+    }
+    return ns - r;
+}
+
+bool IsAsciiLetter(char c) {
+    return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z');
+}
+
+// `name` with the case of every ASCII letter changed.
+std::string FlipCase(const std::string& name) {
+    std::string out = name;
+    for (char& c : out) {
+        if (IsAsciiLetter(c)) {
+            c = static_cast<char>(c ^ 0x20);
+        }
+    }
+    return out;
+}
+
+}  // namespace
+
+void DestRules::Reset(const VolumeInfo& told) {
+    m_caseBlind = told.case_insensitive;
+    m_probedDevices.clear();
+    m_toldStep = std::max<int64_t>(told.time_granularity_ns, 1);
+    m_cutStep = 1;
+    m_wholeStep = 0;
+    m_kept.clear();
+}
+
+bool DestRules::LearnCase(const std::string& dir, const std::vector<DirEntry>& entries) {
+    if (m_caseBlind) {
+        return false;
+    }
+    const bool anyName = std::any_of(entries.begin(), entries.end(), [](const DirEntry& e) {
+        return !StartsWithDot(e.name) && std::any_of(e.name.begin(), e.name.end(), IsAsciiLetter);
+    });
+    if (!anyName) {
+        return false;  // nothing to probe with here; a later directory may do
+    }
+    EntryInfo info;
+    if (!m_fs.Stat(StripSlash(dir), &info).ok() || m_probedDevices.count(info.id.dev) != 0) {
+        return false;
+    }
+    const int answer = ProbeCase(dir, entries);
+    if (answer < 0) {
+        return false;
+    }
+    m_probedDevices.insert(info.id.dev);
+    m_caseBlind = answer == 1;
+    return m_caseBlind;
+}
+
+int DestRules::ProbeCase(const std::string& dir, const std::vector<DirEntry>& entries) {
+    const std::string prefix = dir.empty() || dir.back() == '/' ? dir : dir + "/";
+    constexpr int kMaxTries = 3;
+    int tries = 0;
+    for (const DirEntry& e : entries) {
+        if (StartsWithDot(e.name)) {
+            continue;
+        }
+        const std::string variant = FlipCase(e.name);
+        if (variant == e.name) {
+            continue;
+        }
+        // Two names that differ only in case side by side: this volume tells them apart.
+        if (std::any_of(entries.begin(), entries.end(),
+                        [&](const DirEntry& other) { return other.name == variant; })) {
+            return 0;
+        }
+        if (++tries > kMaxTries) {
+            break;
+        }
+        EntryInfo listed;
+        if (!m_fs.Stat(prefix + e.name, &listed).ok()) {
+            continue;  // gone since the listing, or unreadable: try another name
+        }
+        EntryInfo other;
+        const Status s = m_fs.Stat(prefix + variant, &other);
+        if (s.ok()) {
+            return 1;  // a spelling the directory does not list leads to an entry
+        }
+        if (s.IsNotFound()) {
+            return 0;
+        }
+    }
+    return -1;
+}
+
+int64_t DestRules::TimeStep(int64_t sourceNs, int64_t destNs) {
+    // The coarsest step every destination time seen is a whole multiple of. A volume that
+    // keeps times in steps of T never shows a time off its steps, so this never falls below
+    // the volume's own step; one finer time shows the volume is finer.
+    if (m_wholeStep == 0) {
+        m_wholeStep = kSteps.back();
+    }
+    while (m_wholeStep > 1 && FloorTo(destNs, m_wholeStep) != destNs) {
+        auto finer = std::find(kSteps.rbegin(), kSteps.rend(), m_wholeStep) + 1;
+        m_wholeStep = finer == kSteps.rend() ? 1 : *finer;
+    }
+    // A copy the volume cut down holds the source's time cut to a whole step exactly. The
+    // finest step that explains the pair is taken, so a destination file that is simply older
+    // (its time is not the source's cut down) teaches nothing.
+    if (destNs < sourceNs) {
+        for (int64_t step : kSteps) {
+            if (FloorTo(sourceNs, step) == destNs) {
+                m_cutStep = std::max(m_cutStep, step);
+                break;
+            }
+        }
+    }
+    return std::max(m_toldStep, std::min(m_cutStep, m_wholeStep));
+}
+
+void DestRules::Keep(const std::string& path) {
+    EntryInfo info;
+    if (m_fs.Stat(path, &info).ok()) {
+        m_kept.insert(info.id);
+    }
+}
+
+bool DestRules::IsKept(const std::string& path) {
+    if (m_kept.empty()) {
+        return false;
+    }
+    EntryInfo info;
+    return m_fs.Stat(path, &info).ok() && m_kept.count(info.id) != 0;
+}
+
+}  // namespace tandrel
