@@ -1,7 +1,6 @@
 // A real run through the worker, shown by the real sheet and Status page.
 #include <gtest/gtest.h>
 
-#include <QApplication>
 #include <string>
 
 #include "CBackup.h"

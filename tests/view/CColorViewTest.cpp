@@ -2,7 +2,6 @@
 
 #include <gtest/gtest.h>
 
-#include <QApplication>
 #include <QFontInfo>
 #include <QFontMetrics>
 #include <QImage>
@@ -15,7 +14,6 @@
 
 #include "GuiWait.h"
 #include "InkTones.h"
-#include "LineColors.h"
 
 namespace tandrel {
 namespace {
