@@ -13,10 +13,11 @@ inline constexpr int kWaitMs = 30000;
 // and gives up after `ms` milliseconds. Returns whether the condition held. Window thread only.
 bool WaitFor(const std::function<bool()>& condition, int ms = kWaitMs);
 
-// Waits until every event posted to the window thread before this call, from any thread, has
-// been handled: a marker is posted behind them and the loop runs until it arrives. For checks
-// whose expected state may equal the state before the events (an empty bar staying empty), so
-// that waiting for the state itself would prove nothing. Window thread only.
+// Waits until every event posted at normal priority to the window thread before this call,
+// from any thread, has been handled (queued calls such as the view's and the sheet's updates):
+// a marker is posted behind them and the loop runs until it arrives. For checks whose expected
+// state may equal the state before the events (an empty bar staying empty), where waiting for
+// the state itself would prove nothing. Window thread only.
 bool WaitForPostedEvents(int ms = kWaitMs);
 
 }  // namespace tandrel
