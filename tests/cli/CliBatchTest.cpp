@@ -2,39 +2,30 @@
 
 #include <gtest/gtest.h>
 
-#include <cstdlib>
 #include <string>
 #include <vector>
 
 #include "CliRunner.h"
 #include "SettingsStore.h"
+#include "StoreFixture.h"
 #include "TempTree.h"
 
 namespace tandrel {
 namespace {
 
-class CliBatch : public ::testing::Test {
+// The command inherits the test's own environment, where StoreFixture has pointed
+// XDG_CONFIG_HOME at the test's tree, so that no value from outside the test can shadow it and
+// reach the user's real store.
+class CliBatch : public StoreFixture {
   protected:
     void SetUp() override {
-        // Set in our own environment, which the command inherits, so that no value from outside
-        // the test can shadow it and reach the user's real store.
-        const char* old = std::getenv("XDG_CONFIG_HOME");
-        hadOld_ = old != nullptr;
-        old_ = hadOld_ ? old : "";
-        setenv("XDG_CONFIG_HOME", t.Path("config").c_str(), 1);
+        StoreFixture::SetUp();
         for (const char* dir : {"s1", "d1", "s2", "d2", "s3", "d3"}) {
             t.MakeDir(dir);
         }
         t.WriteFile("s1/one.txt", "1");
         t.WriteFile("s2/two.txt", "2");
         t.WriteFile("s3/three.txt", "3");
-    }
-    void TearDown() override {
-        if (hadOld_) {
-            setenv("XDG_CONFIG_HOME", old_.c_str(), 1);
-        } else {
-            unsetenv("XDG_CONFIG_HOME");
-        }
     }
 
     void Add(const std::string& desc, const std::string& from, const std::string& to) {
@@ -51,17 +42,13 @@ class CliBatch : public ::testing::Test {
 
     // Unticks the entry in `row`, as a click on its box on the Batch page would.
     void Uncheck(int row) {
-        SettingsStore store(t.Path("config/Halvory/Tandrel/settings.db"));
+        SettingsStore store(t.Path(kStoreRel));
         SettingsStore::Key flags = 0;
         ASSERT_TRUE(store.OpenKey("Software\\Halvory\\Tandrel\\Batch List\\Flag", &flags).ok());
         ASSERT_TRUE(store.SetDword(flags, std::string(1, static_cast<char>('0' + row)), 1).ok());
     }
 
-    TempTree t;
-
-  private:
-    bool hadOld_ = false;
-    std::string old_;
+    TempTree& t = tree_;
 };
 
 TEST_F(CliBatch, FreshStoreListsNothingAndCreatesNothing) {

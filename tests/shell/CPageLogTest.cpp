@@ -5,6 +5,7 @@
 #include <thread>
 
 #include "CJobQueue.h"
+#include "GuiWait.h"
 #include "ShellTestPages.h"
 
 namespace tandrel {
@@ -27,7 +28,7 @@ TEST(CPageLog, LinesWrittenOnTheWorkerThreadReachTheView) {
     worker.join();
     queue.m_pPageLog = nullptr;
     const LineStore& lines = page.View().Lines();
-    ASSERT_TRUE(ProcessEventsUntil([&] { return lines.State().lineCount == 4; }));
+    ASSERT_TRUE(WaitFor([&] { return lines.State().lineCount == 4; }));
     EXPECT_EQ(lines.Line(1), " Copy: /src/a.txt => /dst/a.txt");
     EXPECT_EQ(lines.Line(2), "");  // an empty line keeps its row
     EXPECT_EQ(lines.Line(3), "-------");

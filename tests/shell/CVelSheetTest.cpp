@@ -2,16 +2,19 @@
 
 #include <gtest/gtest.h>
 
+#include <QApplication>
 #include <QMenu>
 #include <QPushButton>
 #include <QTabBar>
 #include <QTabWidget>
 #include <QTest>
 #include <QTimer>
+#include <QWindow>
 #include <memory>
 #include <thread>
 
 #include "CPageLog.h"
+#include "GuiWait.h"
 #include "ShellTestPages.h"
 
 namespace tandrel {
@@ -24,7 +27,7 @@ class CVelSheetTest : public ::testing::Test {
         sheet.AddPage(&log);
         sheet.AddPage(&other);
         sheet.Create();
-        QApplication::processEvents();
+        ASSERT_TRUE(WaitFor([this] { return sheet.windowHandle()->isExposed(); }));
     }
 
     CJobQueue queue;
@@ -95,7 +98,7 @@ TEST_F(CVelSheetTest, EndOfRunArrivesAfterTheLastProgressAndTellsTheActivePage) 
         sheet.PostJobsDone();
     });
     worker.join();
-    ASSERT_TRUE(ProcessEventsUntil([this] { return !other.states.empty(); }));
+    ASSERT_TRUE(WaitFor([this] { return !other.states.empty(); }));
     EXPECT_EQ(other.states, std::vector<int>{0});
     EXPECT_EQ(other.barAtCall, std::vector<int>{150});
     EXPECT_EQ(sheet.Progress()->maximum(), 200);
@@ -105,20 +108,20 @@ TEST_F(CVelSheetTest, EndOfRunArrivesAfterTheLastProgressAndTellsTheActivePage) 
 TEST_F(CVelSheetTest, EmptyRangeShowsAnEmptyBarAndPositionsStayInRange) {
     sheet.SetProgressRange(0, 0);
     sheet.SetProgressPos(0);
-    QApplication::processEvents();
+    ASSERT_TRUE(WaitForPostedEvents());
     QProgressBar* bar = sheet.Progress();
     EXPECT_LT(bar->minimum(), bar->maximum());  // not the "busy" bar
     EXPECT_EQ(bar->value(), bar->minimum());
 
     sheet.SetProgressRange(0, 10);
     sheet.SetProgressPos(25);  // more files than were counted
-    QApplication::processEvents();
+    ASSERT_TRUE(WaitForPostedEvents());
     EXPECT_EQ(bar->value(), 10);
 }
 
 TEST_F(CVelSheetTest, EscapeDoesNotCloseTheWindow) {
     QTest::keyClick(&sheet, Qt::Key_Escape);
-    QApplication::processEvents();
+    ASSERT_TRUE(WaitForPostedEvents());
     EXPECT_TRUE(sheet.isVisible());
 }
 
@@ -144,8 +147,7 @@ TEST(CVelSheetTeardown, DestroyingPagesActivatesNoOtherPage) {
     // A run that ends now finds no page to tell.
     queue.m_bRunning = true;
     sheet.PostJobsDone();
-    QApplication::processEvents();
-    EXPECT_FALSE(queue.m_bRunning);
+    EXPECT_TRUE(WaitFor([&queue] { return !queue.m_bRunning; }));
 }
 
 }  // namespace

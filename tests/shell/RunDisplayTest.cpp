@@ -1,13 +1,13 @@
 // A real run through the worker, shown by the real sheet and Status page.
 #include <gtest/gtest.h>
 
-#include <QApplication>
 #include <string>
 
 #include "CBackup.h"
 #include "CJobQueue.h"
 #include "CPageLog.h"
 #include "CVelSheet.h"
+#include "GuiWait.h"
 #include "ShellTestPages.h"
 #include "TempTree.h"
 
@@ -37,10 +37,10 @@ TEST(RunDisplay, RunLinesProgressAndTheEndOfTheRunReachTheWindow) {
 
     queue.AddJob(src.root(), dst.root(), 0);
     ASSERT_TRUE(queue.StartRun(kActionKeep, ""));
-    ASSERT_TRUE(ProcessEventsUntil([&] { return !queue.m_bRunning; }));
+    ASSERT_TRUE(WaitFor([&] { return !queue.m_bRunning; }));
 
     const LineStore& lines = log.View().Lines();
-    ASSERT_TRUE(ProcessEventsUntil([&] { return lines.State().lineCount == 5; }));
+    ASSERT_TRUE(WaitFor([&] { return lines.State().lineCount == 5; }));
     EXPECT_EQ(lines.Line(0).substr(0, 1), "(");
     EXPECT_EQ(lines.Line(0).size(), 127u);
     EXPECT_EQ(lines.Line(1), " Copy: " + src.Path("a.txt") + " => " + dst.Path("a.txt"));

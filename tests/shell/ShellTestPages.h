@@ -1,8 +1,6 @@
 #pragma once
 
-#include <QApplication>
 #include <QProgressBar>
-#include <functional>
 #include <vector>
 
 #include "CSheetPage.h"
@@ -28,17 +26,5 @@ class RunStatePage : public CSheetPage {
   private:
     const QProgressBar* m_bar;
 };
-
-// Runs the event loop until `done` holds; false if it never did. The bound only keeps a broken
-// build from hanging: nothing measures how long it took.
-inline bool ProcessEventsUntil(const std::function<bool()>& done, int rounds = 60000) {
-    for (int i = 0; i < rounds; ++i) {
-        if (done()) {
-            return true;
-        }
-        QApplication::processEvents(QEventLoop::AllEvents, 5);
-    }
-    return done();
-}
 
 }  // namespace tandrel

@@ -1,14 +1,27 @@
-// Writes the window as it looks into PNG files under the build folder, for review.
+// Writes the window as it looks into PNG files under the build folder, for review, and checks in
+// the grabbed pictures what they must show: the colours of the run lines where the lines are,
+// and the progress bar filled to the position of the run.
 #include <gtest/gtest.h>
 
+#include <QColor>
 #include <QDir>
-#include <QTabWidget>
+#include <QFontMetrics>
+#include <QImage>
+#include <QLabel>
+#include <QProgressBar>
+#include <QStyle>
+#include <QWindow>
+#include <algorithm>
+#include <cstdlib>
+#include <string>
+#include <vector>
 
 #include "CAboutDlg.h"
 #include "CJobQueue.h"
 #include "CPageLog.h"
 #include "CVelSheet.h"
-#include "ShellTestPages.h"
+#include "GuiWait.h"
+#include "InkTones.h"
 
 namespace tandrel {
 namespace {
@@ -18,28 +31,144 @@ QString SnapshotPath(const char* name) {
     return QString(TANDREL_SNAPSHOT_DIR) + "/" + name;
 }
 
+// The part of `image`, a grab of `top`, that shows `widget`.
+QImage PartOf(const QImage& image, const QWidget* top, const QWidget* widget) {
+    return image.copy(QRect(widget->mapTo(top, QPoint(0, 0)), widget->size()));
+}
+
+// The pixel columns in the middle row of a grabbed progress bar that show a shade of the
+// highlight colour: the bar's fill.
+struct Fill {
+    int first = -1;
+    int last = -1;
+    int count = 0;
+};
+
+Fill HighlightColumns(const QImage& bar, const QColor& highlight) {
+    Fill fill;
+    const int y = bar.height() / 2;
+    for (int x = 0; x < bar.width(); ++x) {
+        const QColor c(bar.pixel(x, y));
+        const int hueGap = std::abs(c.hsvHue() - highlight.hsvHue());
+        if (c.hsvSaturation() > 80 && std::min(hueGap, 360 - hueGap) < 20) {
+            fill.first = fill.first < 0 ? x : fill.first;
+            fill.last = x;
+            ++fill.count;
+        }
+    }
+    return fill;
+}
+
+// Reads the text rows of a grabbed Status page: which colours each part of a line shows.
+class LogPicture {
+  public:
+    LogPicture(const QImage& sheetImage, const QWidget* sheet, const CColorView& view)
+        : m_image(PartOf(sheetImage, sheet, view.viewport())),
+          m_metrics(view.viewport()->font()),
+          m_cyLine(view.LineHeight()) {}
+
+    int Width(const std::string& text) const {
+        return m_metrics.horizontalAdvance(QString::fromStdString(text));
+    }
+    Tones Part(int row, int x0, int x1) const { return CountTones(m_image, row, m_cyLine, x0, x1); }
+    Tones Row(int row) const { return Part(row, 0, m_image.width()); }
+    bool Blank(int row) const { return FirstInkInRow(m_image, row, m_cyLine) < 0; }
+
+    // An action line: its mark red when it is "!" (nothing when it is a blank), the verb up to
+    // and including its blank light grey and never black, the path black.
+    void ExpectAction(int row, const std::string& line) const {
+        SCOPED_TRACE(line);
+        const int markEnd = CColorView::kMargin + Width(line.substr(0, 1));
+        const size_t blank = line.find(' ', 1);
+        const int verbEnd = markEnd + Width(line.substr(1, blank));
+        const Tones mark = Part(row, 0, markEnd);
+        const Tones verb = Part(row, markEnd, verbEnd);
+        const Tones path = Part(row, verbEnd, m_image.width());
+        if (line[0] == '!') {
+            EXPECT_GT(mark.red, 2);
+        } else {
+            EXPECT_EQ(Row(row).red, 0);
+        }
+        EXPECT_EQ(mark.black, 0);
+        EXPECT_GT(verb.grey, 5);
+        EXPECT_GE(verb.darkest, 150);
+        EXPECT_EQ(verb.red + verb.orange, 0);
+        EXPECT_GT(path.black, 20);
+        EXPECT_LT(path.darkest, 80);
+        EXPECT_EQ(path.red + path.orange, 0);
+    }
+
+    const QImage& Image() const { return m_image; }
+
+  private:
+    QImage m_image;
+    QFontMetrics m_metrics;
+    int m_cyLine;
+};
+
 TEST(Snapshot, StatusPageDuringARun) {
     CJobQueue queue;
     CVelSheet sheet("Tandrel", 0, 30, nullptr, 0, queue);
     CPageLog log;
     sheet.AddPage(&log);
     sheet.Create();
-    const std::string header = "(Mon Dec 07 14:05:09 2026) " + std::string(100, '-');
-    log.AddLine(header);
-    log.AddLine(" Copy: /home/ada/photos/2026/beach.jpg => /media/backup/photos/2026/beach.jpg");
-    log.AddLine(" Copy: /home/ada/photos/2026/notes.txt => /media/backup/photos/2026/notes.txt");
-    log.AddLine("!Copy: /home/ada/photos/2026/locked.raw => /media/backup/photos/2026/locked.raw");
-    log.AddLine(" Move: /media/backup/photos/old.jpg => /media/recycle/photos/old.jpg");
-    log.AddLine(" Delete: /media/backup/photos/tmp.txt");
-    log.AddLine("!Delete: /media/backup/photos/readonly/keep.txt");
-    log.AddLine("!Read: /home/ada/photos/private/");
-    log.AddLine(std::string(127, '-'));
+    const std::vector<std::string> lines = {
+        "(Mon Dec 07 14:05:09 2026) " + std::string(100, '-'),
+        " Copy: /home/ada/photos/2026/beach.jpg => /media/backup/photos/2026/beach.jpg",
+        " Copy: /home/ada/photos/2026/notes.txt => /media/backup/photos/2026/notes.txt",
+        "!Copy: /home/ada/photos/2026/locked.raw => /media/backup/photos/2026/locked.raw",
+        " Move: /media/backup/photos/old.jpg => /media/recycle/photos/old.jpg",
+        " Delete: /media/backup/photos/tmp.txt",
+        "!Delete: /media/backup/photos/readonly/keep.txt",
+        "!Read: /home/ada/photos/private/",
+        std::string(127, '-'),
+    };
+    for (const std::string& line : lines) {
+        log.AddLine(line);
+    }
     sheet.SetProgressRange(0, 100);
     sheet.SetProgressPos(40);
-    ASSERT_TRUE(ProcessEventsUntil([&] { return sheet.Progress()->value() == 40; }));
+    ASSERT_TRUE(WaitFor([&] { return sheet.Progress()->value() == 40; }));
+    ASSERT_TRUE(WaitForPostedEvents());
     const QImage image = sheet.grab().toImage();
-    EXPECT_FALSE(image.isNull());
+    ASSERT_EQ(image.size(), sheet.size());
     EXPECT_TRUE(image.save(SnapshotPath("sheet-status.png")));
+
+    const LineViewState s = log.View().Lines().State();
+    ASSERT_EQ(s.topLine, 0);
+    ASSERT_GT(s.pageLines, static_cast<int>(lines.size()));
+    const LogPicture picture(image, &sheet, log.View());
+
+    // The header: the time orange, up to and including its ")"; the dashes black.
+    const int timeEnd = CColorView::kMargin + picture.Width("(Mon Dec 07 14:05:09 2026)");
+    const Tones time = picture.Part(0, 0, timeEnd);
+    const Tones dashes = picture.Part(0, timeEnd, picture.Image().width());
+    EXPECT_GT(time.orange, 20);
+    EXPECT_EQ(time.black + time.red, 0);
+    EXPECT_GT(dashes.black, 20);
+    EXPECT_EQ(dashes.orange + dashes.red, 0);
+
+    for (int row = 1; row <= 7; ++row) {
+        picture.ExpectAction(row, lines[static_cast<size_t>(row)]);
+    }
+
+    // The separator is black from end to end, and nothing is drawn below it.
+    const Tones separator = picture.Row(8);
+    EXPECT_GT(separator.black, 20);
+    EXPECT_LT(separator.darkest, 80);
+    EXPECT_EQ(separator.red + separator.orange, 0);
+    for (int row = 9; row < s.pageLines; ++row) {
+        EXPECT_TRUE(picture.Blank(row)) << row;
+    }
+
+    // The bar is filled with the highlight colour from its left end to 40 of 100.
+    const QProgressBar* bar = sheet.Progress();
+    const Fill fill =
+        HighlightColumns(PartOf(image, &sheet, bar), bar->palette().color(QPalette::Highlight));
+    ASSERT_GT(fill.count, 0);
+    EXPECT_EQ(fill.count, fill.last - fill.first + 1);  // one unbroken run
+    EXPECT_LE(fill.first, 3);
+    EXPECT_NEAR(fill.last + 1, 0.4 * bar->width(), 4);
 }
 
 TEST(Snapshot, FullLogFollowingTheEnd) {
@@ -48,23 +177,63 @@ TEST(Snapshot, FullLogFollowingTheEnd) {
     CPageLog log;
     sheet.AddPage(&log);
     sheet.Create();
-    for (int i = 0; i < 6000; ++i) {
-        log.AddLine((i % 7 == 3 ? "!Copy: /src/file" : " Copy: /src/file") + std::to_string(i) +
-                    ".dat => /dst/file" + std::to_string(i) + ".dat");
+    constexpr int kLines = 6000;
+    auto lineText = [](int i) {
+        return (i % 7 == 3 ? "!Copy: /src/file" : " Copy: /src/file") + std::to_string(i) +
+               ".dat => /dst/file" + std::to_string(i) + ".dat";
+    };
+    for (int i = 0; i < kLines; ++i) {
+        log.AddLine(lineText(i));
     }
-    ASSERT_TRUE(ProcessEventsUntil([&] {
-        return log.View().Lines().Line(LineStore::kSlots - 1).find("file5999.") !=
-               std::string::npos;
-    }));
-    QApplication::processEvents();
-    EXPECT_TRUE(sheet.grab().toImage().save(SnapshotPath("sheet-status-full.png")));
+    ASSERT_EQ(log.View().Lines().Line(LineStore::kSlots - 1), lineText(kLines - 1));
+    ASSERT_TRUE(WaitForPostedEvents());
+    const QImage image = sheet.grab().toImage();
+    ASSERT_EQ(image.size(), sheet.size());
+    EXPECT_TRUE(image.save(SnapshotPath("sheet-status-full.png")));
+
+    // The view followed the end: its bottom row shows the last line, and every row shows its
+    // line's colours, a red mark exactly where the line failed.
+    const LineViewState s = log.View().Lines().State();
+    ASSERT_EQ(s.topLine, LineStore::kSlots - s.pageLines);
+    const LogPicture picture(image, &sheet, log.View());
+    for (int row = 0; row < s.pageLines; ++row) {
+        picture.ExpectAction(row, lineText(kLines - s.pageLines + row));
+    }
+
+    // No run has set the bar: it shows no fill.
+    EXPECT_EQ(HighlightColumns(PartOf(image, &sheet, sheet.Progress()),
+                               sheet.Progress()->palette().color(QPalette::Highlight))
+                  .count,
+              0);
 }
 
 TEST(Snapshot, AboutBox) {
     CAboutDlg about;
     about.show();
-    QApplication::processEvents();
-    EXPECT_TRUE(about.grab().toImage().save(SnapshotPath("about-box.png")));
+    ASSERT_TRUE(WaitFor([&about] { return about.windowHandle()->isExposed(); }));
+    const QImage image = about.grab().toImage();
+    EXPECT_TRUE(image.save(SnapshotPath("about-box.png")));
+
+    // The icon is drawn where its label is: the icon's opaque pixels show in the picture.
+    const auto* icon = about.findChild<QLabel*>("aboutIcon");
+    ASSERT_NE(icon, nullptr);
+    const QImage drawn = PartOf(image, &about, icon);
+    const QImage expected = icon->pixmap().toImage().convertToFormat(QImage::Format_ARGB32);
+    const QRect placed = QStyle::alignedRect(Qt::LeftToRight, icon->alignment(), expected.size(),
+                                             icon->contentsRect());
+    int opaque = 0;
+    int same = 0;
+    for (int y = 0; y < expected.height(); ++y) {
+        for (int x = 0; x < expected.width(); ++x) {
+            const QRgb want = expected.pixel(x, y);
+            if (qAlpha(want) == 255 && drawn.rect().contains(placed.topLeft() + QPoint(x, y))) {
+                ++opaque;
+                same += drawn.pixel(placed.topLeft() + QPoint(x, y)) == want ? 1 : 0;
+            }
+        }
+    }
+    ASSERT_GT(opaque, 100);
+    EXPECT_GT(same, opaque * 9 / 10);
 }
 
 }  // namespace

@@ -11,6 +11,7 @@
 #include <QTimer>
 
 #include "CTemplateDialog.h"
+#include "GuiWait.h"
 #include "ResourceIds.h"
 
 namespace tandrel {
@@ -66,7 +67,7 @@ TEST(TemplateBuilder, LabelMnemonicsLeadToTheNextControl) {
     TemplateBuilder(tmpl).Build(&dialog);
     dialog.show();
     QApplication::setActiveWindow(&dialog);
-    QApplication::processEvents();
+    ASSERT_TRUE(WaitFor([&dialog] { return dialog.isActiveWindow(); }));
 
     auto* from = dialog.findChild<QLabel*>("fromLabel");
     auto* fromEdit = qobject_cast<QLineEdit*>(FindControl(&dialog, 1001));

@@ -2,97 +2,21 @@
 
 #include <gtest/gtest.h>
 
-#include <QApplication>
 #include <QFontInfo>
 #include <QFontMetrics>
 #include <QImage>
 #include <QScrollBar>
 #include <QTest>
 #include <QWidget>
+#include <QWindow>
 #include <string>
 #include <thread>
 
-#include "LineColors.h"
+#include "GuiWait.h"
+#include "InkTones.h"
 
 namespace tandrel {
 namespace {
-
-// What a pixel of anti-aliased text on white looks like: the hue survives the blending.
-enum class Tone { kWhite, kBlack, kGrey, kRed, kOrange, kOther };
-
-Tone ToneOf(QRgb p) {
-    const int r = qRed(p), g = qGreen(p), b = qBlue(p);
-    if (r > 245 && g > 245 && b > 245) {
-        return Tone::kWhite;
-    }
-    if (std::abs(r - g) < 10 && std::abs(g - b) < 10) {
-        return r < 110 ? Tone::kBlack : (r > 150 ? Tone::kGrey : Tone::kOther);
-    }
-    if (r > 200 && g - b > 25) {
-        return Tone::kOrange;
-    }
-    if (r > 200 && std::abs(g - b) < 12 && r - g > 60) {
-        return Tone::kRed;
-    }
-    return Tone::kOther;
-}
-
-// Counts of each tone in the pixel columns [x0, x1) of text row `row`.
-struct Tones {
-    int black = 0, grey = 0, red = 0, orange = 0;
-    int darkest = 255;  // the darkest neutral pixel: text drawn black reaches near 0
-};
-
-Tones CountTones(const QImage& img, int row, int cyLine, int x0, int x1) {
-    Tones t;
-    for (int y = row * cyLine; y < (row + 1) * cyLine && y < img.height(); ++y) {
-        for (int x = std::max(0, x0); x < x1 && x < img.width(); ++x) {
-            const QRgb p = img.pixel(x, y);
-            if (std::abs(qRed(p) - qGreen(p)) < 10 && std::abs(qGreen(p) - qBlue(p)) < 10) {
-                t.darkest = std::min(t.darkest, qRed(p));
-            }
-            switch (ToneOf(p)) {
-                case Tone::kBlack:
-                    ++t.black;
-                    break;
-                case Tone::kGrey:
-                    ++t.grey;
-                    break;
-                case Tone::kRed:
-                    ++t.red;
-                    break;
-                case Tone::kOrange:
-                    ++t.orange;
-                    break;
-                default:
-                    break;
-            }
-        }
-    }
-    return t;
-}
-
-// The first column at or right of `from` in pixel row `y` that is not white; -1 if none.
-int FirstInk(const QImage& img, int y, int from = 0) {
-    for (int x = from; x < img.width(); ++x) {
-        if (ToneOf(img.pixel(x, y)) != Tone::kWhite) {
-            return x;
-        }
-    }
-    return -1;
-}
-
-// The first column with ink in text row `row`, over all its pixel rows; -1 if none.
-int FirstInkInRow(const QImage& img, int row, int cyLine, int from = 0) {
-    int first = -1;
-    for (int y = row * cyLine; y < (row + 1) * cyLine && y < img.height(); ++y) {
-        const int x = FirstInk(img, y, from);
-        if (x >= 0 && (first < 0 || x < first)) {
-            first = x;
-        }
-    }
-    return first;
-}
 
 class CColorViewTest : public ::testing::Test {
   protected:
@@ -101,10 +25,11 @@ class CColorViewTest : public ::testing::Test {
         parent.show();
         view = new CColorView(&parent);
         view->Create(QRect(7, 7, 500, 240), 1000);
-        QApplication::processEvents();
+        ASSERT_TRUE(WaitFor([this] { return parent.windowHandle()->isExposed(); }));
     }
+    // The viewport as it looks once the updates posted so far have been handled.
     QImage Grab() {
-        QApplication::processEvents();
+        EXPECT_TRUE(WaitForPostedEvents());
         return view->viewport()->grab().toImage();
     }
     int Width(const char* text) {
@@ -134,7 +59,7 @@ TEST_F(CColorViewTest, BarsHaveTheirRangesAndAPageOfOne) {
     for (int i = 0; i < rows + 5; ++i) {
         view->AddLine("-" + std::to_string(i));
     }
-    QApplication::processEvents();
+    ASSERT_TRUE(WaitForPostedEvents());
     QScrollBar* v = view->verticalScrollBar();
     EXPECT_EQ(v->minimum(), 0);
     EXPECT_EQ(v->maximum(), 5);
@@ -231,7 +156,7 @@ TEST_F(CColorViewTest, LinesFromAnotherThreadReachTheBarsAndTheScreen) {
         }
     });
     worker.join();
-    QApplication::processEvents();
+    ASSERT_TRUE(WaitForPostedEvents());
     QScrollBar* bar = view->verticalScrollBar();
     EXPECT_TRUE(bar->isEnabled());
     EXPECT_EQ(bar->maximum(), 30);
@@ -244,7 +169,7 @@ TEST_F(CColorViewTest, KeysAndBarAgreeOnTheTopLine) {
     for (int i = 0; i < 100; ++i) {
         view->AddLine(" Copy: " + std::to_string(i));
     }
-    QApplication::processEvents();
+    ASSERT_TRUE(WaitForPostedEvents());
     QTest::keyClick(view, Qt::Key_Home, Qt::ControlModifier);
     EXPECT_EQ(view->Lines().State().topLine, 0);
     EXPECT_EQ(view->verticalScrollBar()->value(), 0);
@@ -258,7 +183,7 @@ TEST_F(CColorViewTest, KeysAndBarAgreeOnTheTopLine) {
     EXPECT_EQ(view->Lines().State().horzPos, 1023);
     // A view scrolled back is not pulled down by new lines.
     view->AddLine(" Copy: new");
-    QApplication::processEvents();
+    ASSERT_TRUE(WaitForPostedEvents());
     EXPECT_EQ(view->verticalScrollBar()->value(), page - 1);
     QTest::keyClick(view, Qt::Key_End, Qt::ControlModifier);
     EXPECT_EQ(view->verticalScrollBar()->value(), 101 - page);
