@@ -91,7 +91,7 @@ void CJobQueue::FlushLog() {
     }
 }
 
-DirCheckResult CJobQueue::CheckDirectory(const std::string& path) const {
+DirCheckResult CJobQueue::CheckDirectory(const std::string& path, FileSystem& fs) {
     if (path.empty()) {
         return kDirNameEmpty;
     }
@@ -99,11 +99,11 @@ DirCheckResult CJobQueue::CheckDirectory(const std::string& path) const {
     // is fine, so the directory it resolves to is the one looked at. It must exist and be
     // listable: a run can do nothing with one it cannot read.
     std::string dir;
-    if (!m_pFileSystem->CanonicalPath(path, &dir).ok()) {
+    if (!fs.CanonicalPath(path, &dir).ok()) {
         return kDirNotFound;
     }
     std::vector<DirEntry> entries;
-    return m_pFileSystem->ListDirectory(dir, &entries).ok() ? kDirExists : kDirNotFound;
+    return fs.ListDirectory(dir, &entries).ok() ? kDirExists : kDirNotFound;
 }
 
 std::string CJobQueue::DirectoryErrorText(DirCheckResult result, int fieldId) {

@@ -46,8 +46,9 @@ class CJobQueue {
     // whether the post reached a running worker.
     bool StartRun(ExtraFileAction action, const std::string& recycleDir);
 
-    // The file system the log file and the directory checks go through (DefaultFileSystem()
-    // unless a test sets another, which must outlive the queue or the next SetFileSystem).
+    // The file system the log file goes through, and the one callers hand CheckDirectory
+    // (DefaultFileSystem() unless a test sets another, which must outlive the queue or the next
+    // SetFileSystem).
     void SetFileSystem(FileSystem& fs) { m_pFileSystem = &fs; }
     FileSystem& GetFileSystem() const { return *m_pFileSystem; }
 
@@ -61,9 +62,10 @@ class CJobQueue {
     void FlushLog();
 
     // Directory checks used before a job is queued: 0 the directory exists, 1 the name is
-    // empty, 2 not found (missing, not a directory, or not readable). A name that is a link to
-    // a directory is fine. User-interface thread.
-    DirCheckResult CheckDirectory(const std::string& path) const;
+    // empty, 2 not found (missing, not a directory, or not readable), looked at through `fs`.
+    // A name that is a link to a directory is fine. Any thread.
+    static DirCheckResult CheckDirectory(const std::string& path,
+                                         FileSystem& fs = DefaultFileSystem());
     // The text a failed check shows, "!" dropped: e.g. "Error: Directory name of 'To' not
     // found...". `fieldId` is the string id of the field's name (3008, 3009, 3010).
     static std::string DirectoryErrorText(DirCheckResult result, int fieldId);

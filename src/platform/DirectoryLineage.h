@@ -44,12 +44,12 @@ class DirectoryLineage {
 
   private:
     struct Node {
-        UniqueFd fd;           // O_PATH descriptor of the directory
+        UniqueFd fd;  // O_PATH descriptor of the directory
         FileId id;
-        uint64_t mount = 0;    // id of the mount it was reached through (0: not known)
-        int from = -1;         // the node this one was reached from
-        bool up = false;       // reached by ".." (else: the same directory in another mount)
-        std::string name;      // with `up` across a mount root: the name of the mount point
+        uint64_t mount = 0;  // id of the mount it was reached through (0: not known)
+        int from = -1;       // the node this one was reached from
+        bool up = false;     // reached by ".." (else: the same directory in another mount)
+        std::string name;    // with `up` across a mount root: the name of the mount point
     };
 
     // Adds `fd` as a new node unless that directory was already reached through that mount.

@@ -58,13 +58,12 @@ struct DirectoryPlace {
     std::vector<std::string> missing;
 };
 
-// The engine's only way to the disk. Every path is a full path of bytes; a directory path may
-// end with '/'. No call follows a link at the last component of a path it is given; the engine
-// makes sure it never builds a path through a link inside a tree it works on.
-//
-// The checks made before a run (is a directory usable, do two trees overlap) and the run log go
-// through it as well: a root may be a link the user chose, so the calls made for them say when
-// they follow links.
+// The engine's only way to the disk: the walk, the checks made before a run (is a directory
+// usable, do two trees overlap) and the run log. Every path is a full path of bytes; a
+// directory path may end with '/'. No call of the walk follows a link at the last component of
+// a path it is given; the engine makes sure it never builds a path through a link inside a tree
+// it works on. The calls for the roots and the log file (CanonicalPath, LocateDirectory,
+// PathBelow, OpenLogFile) do follow links, since a root or log name the user gave may be one.
 //
 // Every call is safe to make from any thread. An implementation may keep state between calls
 // (the POSIX one keeps the batch of copies waiting for their real times, see CommitCopies),

@@ -15,10 +15,10 @@ namespace tandrel {
 class MountTable {
   public:
     struct Mount {
-        uint64_t id = 0;            // the mount's id (statx reports it as stx_mnt_id)
-        std::string device;         // "major:minor" of the file system it shows
-        std::string root;           // the directory of that file system shown at the mount point
-        std::string mount_point;    // where it is shown, as an absolute path
+        uint64_t id = 0;          // the mount's id (statx reports it as stx_mnt_id)
+        std::string device;       // "major:minor" of the file system it shows
+        std::string root;         // the directory of that file system shown at the mount point
+        std::string mount_point;  // where it is shown, as an absolute path
     };
 
     // Reads /proc/self/mountinfo. False (with an empty table) when it cannot be read.

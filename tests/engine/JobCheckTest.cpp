@@ -19,16 +19,14 @@ TEST(JobChecks, ADirectoryCheckThatCannotLookIsNotFound) {
     t.MakeDir("src1");
     t.MakeLink("alias1", "src1");
     FailingFileSystem fs;
-    CJobQueue q;
-    q.SetFileSystem(fs);
-    EXPECT_EQ(q.CheckDirectory(t.Path("alias1")), kDirExists);
+    EXPECT_EQ(CJobQueue::CheckDirectory(t.Path("alias1"), fs), kDirExists);
     EXPECT_EQ(fs.CallCount(Op::kCanonicalPath), 1);
 
     fs.FailOn(Op::kListDirectory, "src1", Status::Code::kPermission, "Permission denied", 1);
-    EXPECT_EQ(q.CheckDirectory(t.Path("src1")), kDirNotFound);
+    EXPECT_EQ(CJobQueue::CheckDirectory(t.Path("src1"), fs), kDirNotFound);
     fs.FailOn(Op::kCanonicalPath, "alias1", Status::Code::kIoError, "Input/output error", 1);
-    EXPECT_EQ(q.CheckDirectory(t.Path("alias1")), kDirNotFound);
-    EXPECT_EQ(q.CheckDirectory(t.Path("alias1")), kDirExists);
+    EXPECT_EQ(CJobQueue::CheckDirectory(t.Path("alias1"), fs), kDirNotFound);
+    EXPECT_EQ(CJobQueue::CheckDirectory(t.Path("alias1"), fs), kDirExists);
 }
 
 TEST(JobChecks, ARootWhosePlaceCannotBeToldIsSkipped) {

@@ -68,14 +68,13 @@ TEST(DirectoryCheck, TellsEmptyFromMissingAndAcceptsTrailingSlash) {
     t.WriteFile("file", "x");
     t.MakeDir("dir");
     t.MakeLink("link", "dir");
-    const CJobQueue q;
-    EXPECT_EQ(q.CheckDirectory(""), 1);
-    EXPECT_EQ(q.CheckDirectory(t.Path("dir")), 0);
-    EXPECT_EQ(q.CheckDirectory(t.Path("dir/")), 0);
-    EXPECT_EQ(q.CheckDirectory(t.Path("link")), 0);  // a root may be a link
-    EXPECT_EQ(q.CheckDirectory("/"), 0);
-    EXPECT_EQ(q.CheckDirectory(t.Path("missing")), 2);
-    EXPECT_EQ(q.CheckDirectory(t.Path("file")), 2);
+    EXPECT_EQ(CJobQueue::CheckDirectory(""), 1);
+    EXPECT_EQ(CJobQueue::CheckDirectory(t.Path("dir")), 0);
+    EXPECT_EQ(CJobQueue::CheckDirectory(t.Path("dir/")), 0);
+    EXPECT_EQ(CJobQueue::CheckDirectory(t.Path("link")), 0);  // a root may be a link
+    EXPECT_EQ(CJobQueue::CheckDirectory("/"), 0);
+    EXPECT_EQ(CJobQueue::CheckDirectory(t.Path("missing")), 2);
+    EXPECT_EQ(CJobQueue::CheckDirectory(t.Path("file")), 2);
     EXPECT_EQ(CJobQueue::DirectoryErrorText(kDirNameEmpty, IDS_FIELD_FROM),
               "Error: Directory name of 'From' is empty...");
     EXPECT_EQ(CJobQueue::DirectoryErrorText(kDirNotFound, IDS_FIELD_RECYCLE),

@@ -64,8 +64,8 @@ TEST_F(LogFaults, ALogNameThatIsNotARegularFileIsRefusedWithoutWaiting) {
     t.MakeFifo("fifo");
     t.MakeDir("dir");
     t.MakeLink("fifolink", "fifo");
-    for (const std::string& name : {t.Path("fifo"), t.Path("fifolink"), t.Path("dir"),
-                                    std::string("/dev/null")}) {
+    for (const std::string& name :
+         {t.Path("fifo"), t.Path("fifolink"), t.Path("dir"), std::string("/dev/null")}) {
         EngineRig rig;
         // On a thread of its own, so that a run stuck opening the pipe can be freed (by opening
         // its reading end) and reported instead of hanging the test.
@@ -75,7 +75,8 @@ TEST_F(LogFaults, ALogNameThatIsNotARegularFileIsRefusedWithoutWaiting) {
             RunWithLog(&rig, DefaultFileSystem(), name);
             done.set_value();
         });
-        const bool inTime = finished.wait_for(std::chrono::seconds(30)) == std::future_status::ready;
+        const bool inTime =
+            finished.wait_for(std::chrono::seconds(30)) == std::future_status::ready;
         const int reader = inTime ? -1 : open(t.Path("fifo").c_str(), O_RDONLY | O_NONBLOCK);
         run.join();
         if (reader >= 0) {

@@ -147,8 +147,7 @@ TEST(LogFileOpen, TakesOnlyARegularFileAndEmptiesIt) {
         EXPECT_FALSE(s.ok()) << name;
         EXPECT_EQ(log, nullptr);
     }
-    EXPECT_EQ(fs.OpenLogFile(t.Path("no/such/dir/log.txt"), &log).code(),
-              Status::Code::kNotFound);
+    EXPECT_EQ(fs.OpenLogFile(t.Path("no/such/dir/log.txt"), &log).code(), Status::Code::kNotFound);
 
     ASSERT_TRUE(fs.OpenLogFile(t.Path("link.txt"), &log).ok());
     EXPECT_EQ(t.ReadFile("old.txt"), "");
