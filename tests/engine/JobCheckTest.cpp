@@ -61,5 +61,29 @@ TEST(JobChecks, ARootWhosePlaceCannotBeToldIsSkipped) {
     EXPECT_EQ(fine.recorder.ActionLines().size(), 2u);  // copy f, and the move that fails
 }
 
+TEST(JobChecks, ARootLinkThatCannotBeResolvedIsNeitherCountedNorRead) {
+    TempTree t;
+    t.MakeDir("real1");
+    t.WriteFile("real1/f", "f");
+    t.MakeDir("dst1");
+    t.MakeLink("link1", "real1");
+    FailingFileSystem fs;
+    EngineRig resolved(fs);
+    resolved.Run(t.Path("link1"), t.Path("dst1"), kActionKeep);
+    ASSERT_FALSE(resolved.recorder.events.empty());
+    EXPECT_EQ(resolved.recorder.events.front().value, 1);  // the range: one file to copy
+    EXPECT_EQ(resolved.recorder.ActionLines().size(), 1u);
+
+    // Without its resolution the root is the link itself, which is never listed.
+    fs.FailOn(Op::kCanonicalPath, "link1", Status::Code::kIoError, "Input/output error");
+    t.WriteFile("real1/g", "g");
+    EngineRig rig(fs);
+    rig.Run(t.Path("link1"), t.Path("dst1"), kActionDelete);
+    ASSERT_FALSE(rig.recorder.events.empty());
+    EXPECT_EQ(rig.recorder.events.front().value, 1);  // only dst1/f is counted
+    EXPECT_EQ(rig.recorder.ActionLines(), std::vector<std::string>{"!Read: " + t.Path("link1/")});
+    EXPECT_EQ(t.List("dst1"), std::set<std::string>{"f"});
+}
+
 }  // namespace
 }  // namespace tandrel
