@@ -17,7 +17,7 @@ std::string WithTrailingSlash(std::string path) {
 
 CJobQueue::CJobQueue() = default;
 
-// The log file, if open, writes out what it still holds as it goes.
+// Destroying the log file, if open, writes out what it still holds.
 CJobQueue::~CJobQueue() = default;
 
 void CJobQueue::AddJob(const std::string& source, const std::string& dest, int flag) {
