@@ -36,7 +36,8 @@ int CmdMirror(const std::vector<std::string>& args) {
             return kExitUsage;
         }
     }
-    const Status overlap = CheckJobPaths(source, dest, options.action, options.recycle);
+    const Status overlap =
+        CheckJobPaths(source, dest, options.action, options.recycle, theJobQueue.GetFileSystem());
     if (!overlap.ok()) {
         PrintError(overlap.reason());
         return kExitUsage;

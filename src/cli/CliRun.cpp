@@ -97,7 +97,7 @@ void PrintError(const std::string& message) {
 }
 
 bool CheckDirectoryArg(const std::string& path, int fieldId) {
-    const DirCheckResult result = CJobQueue::CheckDirectory(path);
+    const DirCheckResult result = CJobQueue::CheckDirectory(path, theJobQueue.GetFileSystem());
     if (result != 0) {
         PrintError(CJobQueue::DirectoryErrorText(result, fieldId));
         return false;

@@ -162,7 +162,10 @@ int CBackup::CountFiles(const std::deque<std::string>& roots) {
             std::string listed = dir;
             if (first) {
                 // A root given as a link is the user's choice; below it nothing is followed.
-                listed = CanonicalPath(dir);
+                std::string canonical;
+                if (m_fs.CanonicalPath(dir, &canonical).ok()) {
+                    listed = std::move(canonical);
+                }
                 first = false;
             }
             if (!m_fs.ListDirectory(listed, &entries).ok()) {

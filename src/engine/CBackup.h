@@ -58,8 +58,8 @@ class CBackup {
     // One job: brings destination root `dest` up to date with source root `source` and applies
     // `action` to the extra destination entries, writing one run line per file operation.
     // Both roots end with '/'. `recycle` is used only when action is kActionMove. A job whose
-    // trees overlap gets one "!Skip" line; a root that cannot be listed one "!Read" line; in
-    // both cases nothing else happens.
+    // trees overlap (or whose recycle directory cannot be placed) gets one "!Skip" line; a root
+    // that cannot be listed one "!Read" line; in both cases nothing else happens.
     void MirrorTree(const std::string& source, const std::string& dest, ExtraFileAction action,
                     const std::string& recycle);
 
@@ -82,6 +82,8 @@ class CBackup {
     bool List(Side side, const std::string& prefix, std::vector<DirEntry>* entries);
     void AddEntries(Side side, const std::string& prefix, const std::vector<DirEntry>& entries,
                     bool blocked);
+    // Sets up the per-job roots below. False when the recycle directory's place in the
+    // destination cannot be worked out (the job is then skipped).
     bool ResolveRoots(const std::string& source, const std::string& dest, ExtraFileAction action,
                       const std::string& recycle);
     void MirrorFiles(ExtraFileAction action);

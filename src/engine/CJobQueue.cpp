@@ -1,7 +1,5 @@
 #include "CJobQueue.h"
 
-#include <sys/stat.h>
-
 #include "CBackup.h"
 #include "ResourceIds.h"
 #include "StringTable.h"
@@ -19,11 +17,8 @@ std::string WithTrailingSlash(std::string path) {
 
 CJobQueue::CJobQueue() = default;
 
-CJobQueue::~CJobQueue() {
-    if (m_logFile.is_open()) {
-        m_logFile.close();
-    }
-}
+// Destroying the log file, if open, writes out what it still holds.
+CJobQueue::~CJobQueue() = default;
 
 void CJobQueue::AddJob(const std::string& source, const std::string& dest, int flag) {
     std::lock_guard<std::mutex> lock(m_mutex);
@@ -76,58 +71,39 @@ void CJobQueue::WriteLine(std::string_view line) {
     if (!m_bLogEnabled) {
         return;
     }
-    if (!m_logFile.is_open()) {
+    if (!m_logFile) {
         // Opened once per process and emptied then; later runs append to the same file.
-        m_logFile.open(m_strLogFileName, std::ios::out | std::ios::trunc | std::ios::binary);
-        if (!m_logFile.is_open() || m_logFile.fail()) {
-            m_logFile.close();
-            m_logFile.clear();
+        if (!m_pFileSystem->OpenLogFile(m_strLogFileName, &m_logFile).ok()) {
+            m_logFile.reset();
             m_bLogEnabled = false;
             return;
         }
     }
-    m_logFile.write(line.data(), static_cast<std::streamsize>(line.size()));
-    m_logFile.put('\n');
-    if (m_logFile.fail()) {
+    if (!m_logFile->Append(line).ok()) {
         // A full disk or a vanished file: stop logging rather than pretend the lines are kept.
         m_bLogEnabled = false;
     }
 }
 
 void CJobQueue::FlushLog() {
-    if (m_logFile.is_open() && m_logFile.flush().fail()) {
+    if (m_logFile && !m_logFile->Flush().ok()) {
         m_bLogEnabled = false;
     }
 }
 
-DirCheckResult CJobQueue::CheckDirectory(const std::string& path) {
+DirCheckResult CJobQueue::CheckDirectory(const std::string& path, FileSystem& fs) {
     if (path.empty()) {
         return kDirNameEmpty;
     }
-    std::string dir = path;
-    if (dir.size() > 1 && dir.back() == '/') {
-        dir.pop_back();
-    }
-    // The directory must exist and be listable: a run can do nothing with one it cannot read.
-    struct stat st;
-    if (stat(dir.c_str(), &st) != 0 || !S_ISDIR(st.st_mode)) {
+    // ListDirectory never follows a link; a root given as a link is the user's own choice and
+    // is fine, so the directory it resolves to is the one looked at. It must exist and be
+    // listable: a run can do nothing with one it cannot read.
+    std::string dir;
+    if (!fs.CanonicalPath(path, &dir).ok()) {
         return kDirNotFound;
     }
     std::vector<DirEntry> entries;
-    if (!DefaultFileSystem().ListDirectory(dir, &entries).ok()) {
-        // ListDirectory refuses a link at the end of the path; a root given as a link is the
-        // user's own choice and is fine, so try the directory it resolves to.
-        char* real = realpath(dir.c_str(), nullptr);
-        if (real == nullptr) {
-            return kDirNotFound;
-        }
-        const bool ok = DefaultFileSystem().ListDirectory(real, &entries).ok();
-        free(real);
-        if (!ok) {
-            return kDirNotFound;
-        }
-    }
-    return kDirExists;
+    return fs.ListDirectory(dir, &entries).ok() ? kDirExists : kDirNotFound;
 }
 
 std::string CJobQueue::DirectoryErrorText(DirCheckResult result, int fieldId) {

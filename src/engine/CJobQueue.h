@@ -2,10 +2,11 @@
 
 #include <atomic>
 #include <deque>
-#include <fstream>
+#include <memory>
 #include <mutex>
 #include <string>
 
+#include "FileSystem.h"
 #include "RunConstants.h"
 #include "RunSinks.h"
 
@@ -21,7 +22,8 @@ class CPageBatch;
 // Threads: the user-interface thread adds jobs and starts a run while m_bRunning is clear;
 // the worker takes the jobs out while it handles UM_RUN_JOBS. The job lists are guarded by a
 // mutex all the same, so that a stop request or a test on another thread cannot tear them.
-// The log members are set by the user-interface thread only while no run is going.
+// The log members and the file system are set by the user-interface thread only while no run is
+// going.
 class CJobQueue {
   public:
     CJobQueue();
@@ -44,15 +46,26 @@ class CJobQueue {
     // whether the post reached a running worker.
     bool StartRun(ExtraFileAction action, const std::string& recycleDir);
 
+    // The file system the log file goes through, and the one callers hand CheckDirectory
+    // (DefaultFileSystem() unless a test sets another, which must outlive the queue or the next
+    // SetFileSystem).
+    void SetFileSystem(FileSystem& fs) { m_pFileSystem = &fs; }
+    FileSystem& GetFileSystem() const { return *m_pFileSystem; }
+
     // Hands `line` to the Status page and, when logging is enabled, appends it to the log
-    // file (opened, and emptied, at the first line that needs it). Worker thread.
+    // file (opened, and emptied, at the first line that needs it). A log file that cannot be
+    // opened (not a regular file, say) or written switches logging off; the line still
+    // reaches the Status page. Worker thread.
     void WriteLine(std::string_view line);
-    // Writes the log file's buffer out. Called by the worker at the end of each job.
+    // Writes the log file's buffer out; a failure switches logging off. Called by the worker at
+    // the end of each job.
     void FlushLog();
 
     // Directory checks used before a job is queued: 0 the directory exists, 1 the name is
-    // empty, 2 not found (missing, not a directory, or not readable).
-    static DirCheckResult CheckDirectory(const std::string& path);
+    // empty, 2 not found (missing, not a directory, or not readable), looked at through `fs`.
+    // A name that is a link to a directory is fine. Any thread.
+    static DirCheckResult CheckDirectory(const std::string& path,
+                                         FileSystem& fs = DefaultFileSystem());
     // The text a failed check shows, "!" dropped: e.g. "Error: Directory name of 'To' not
     // found...". `fieldId` is the string id of the field's name (3008, 3009, 3010).
     static std::string DirectoryErrorText(DirCheckResult result, int fieldId);
@@ -72,8 +85,8 @@ class CJobQueue {
     std::deque<std::string> m_listSource;
     std::deque<std::string> m_listDest;
     std::deque<int> m_listFlag;
-    std::ofstream m_logFile;
-    bool m_bLogOpened = false;
+    FileSystem* m_pFileSystem = &DefaultFileSystem();
+    std::unique_ptr<LogFile> m_logFile;
 };
 
 // Appends '/' to a non-empty path that does not end with one.

@@ -2,26 +2,22 @@
 
 #include <string>
 
+#include "FileSystem.h"
 #include "RunConstants.h"
 #include "Status.h"
 
 namespace tandrel {
 
 // Refuses a job whose trees would overlap: an empty root; a destination that is, lies inside or
-// contains the source; with Move, a recycle directory that is or lies inside the source, or is
-// or contains the destination. A recycle directory inside the destination is allowed.
-// Paths are compared as the directories they name (links in the roots resolved, so two
-// spellings of one directory are the same), also where a root does not exist yet.
-// Returns ok, or an error whose reason reads like the program's other error texts.
+// contains the source; with Move, a recycle directory that is, lies inside or contains the
+// source, or is or contains the destination. A recycle directory inside the destination is
+// allowed (the walk leaves it out).
+// Directories are compared by what they are, not by how they are spelt: by identity (device and
+// inode) through fs.LocateDirectory, so that two spellings, a link the user gave, or a bind
+// mount showing one directory in two places are all seen through. A root that does not exist
+// yet is judged by its deepest existing level and the names below it.
+// Returns ok, or an error whose reason reads like the program's other error texts. Any thread.
 Status CheckJobPaths(const std::string& source, const std::string& dest, ExtraFileAction action,
-                     const std::string& recycle);
-
-// The directory `path` names with links resolved, as an absolute path without a trailing '/'.
-// Levels that do not exist are appended to the deepest existing one as they stand ("." and
-// ".." folded). Empty for an empty path.
-std::string CanonicalPath(const std::string& path);
-
-// True when `inner` is `outer` or lies below it, both as CanonicalPath gives them.
-bool IsSameOrInside(const std::string& inner, const std::string& outer);
+                     const std::string& recycle, FileSystem& fs = DefaultFileSystem());
 
 }  // namespace tandrel

@@ -37,9 +37,10 @@ bool CBackup::ResolveRoots(const std::string& source, const std::string& dest,
     auto resolve = [this](const std::string& shown) {
         Root root{shown, shown};
         EntryInfo info;
+        std::string canonical;
         if (!shown.empty() && m_fs.Stat(StripSlash(shown), &info).ok() &&
-            info.kind == EntryKind::kLink) {
-            root.op = WithTrailingSlash(CanonicalPath(shown));
+            info.kind == EntryKind::kLink && m_fs.CanonicalPath(shown, &canonical).ok()) {
+            root.op = WithTrailingSlash(canonical);
         }
         return root;
     };
@@ -58,13 +59,16 @@ bool CBackup::ResolveRoots(const std::string& source, const std::string& dest,
     m_listDstDirs.SetCaseInsensitive(m_destVolume.case_insensitive);
     m_rules.Reset(m_destVolume);
 
+    // The recycle directory inside the destination is found by identity, however either is
+    // reached (a link, a bind mount), under the names the walk will meet it by.
     m_recycleRel.clear();
     if (!m_rcy.shown.empty()) {
-        const std::string r = CanonicalPath(m_rcy.shown);
-        const std::string d = CanonicalPath(m_dst.shown);
-        if (r.size() > d.size() + 1 && r.compare(0, d.size(), d) == 0 &&
-            (d == "/" || r[d.size()] == '/')) {
-            m_recycleRel = r.substr(d == "/" ? 1 : d.size() + 1) + "/";
+        std::string rel;
+        if (!m_fs.PathBelow(m_dst.shown, m_rcy.shown, &rel).ok()) {
+            return false;  // the walk could not tell it from an extra directory
+        }
+        if (!rel.empty()) {
+            m_recycleRel = rel + "/";
         }
     }
     return true;
@@ -77,11 +81,11 @@ void CBackup::MirrorTree(const std::string& source, const std::string& dest, Ext
     m_listDstFiles.Clear();
     m_listDstDirs.Clear();
 
-    if (!CheckJobPaths(source, dest, action, recycle).ok()) {
+    if (!CheckJobPaths(source, dest, action, recycle, m_fs).ok() ||
+        !ResolveRoots(source, dest, action, recycle)) {
         WriteActionLine(false, IDS_VERB_SKIP, source, &dest);
         return;
     }
-    ResolveRoots(source, dest, action, recycle);
 
     // Both roots must be listable before anything is done: a source that cannot be read would
     // look empty and make every destination entry extra, and a missing destination root is

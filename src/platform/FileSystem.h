@@ -4,10 +4,12 @@
 
 #include <atomic>
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <string_view>
 #include <vector>
 
+#include "LogFile.h"
 #include "Status.h"
 
 namespace tandrel {
@@ -46,12 +48,27 @@ struct VolumeInfo {
     int64_t time_granularity_ns = 1;
 };
 
-// The engine's only way to the disk. Every path is a full path of bytes; a directory path may
-// end with '/'. No call follows a link at the last component of a path it is given; the engine
-// makes sure it never builds a path through a link inside a tree it works on.
+// Where a directory lies, told by identity rather than by spelling (FileSystem::LocateDirectory).
+struct DirectoryPlace {
+    // The deepest level of the path that exists.
+    FileId id;
+    // Every directory that level lies inside, through any mount, each once; not `id` itself.
+    std::vector<FileId> ancestors;
+    // The levels below it that do not exist (yet), as written, "." and ".." folded.
+    std::vector<std::string> missing;
+};
+
+// The engine's only way to the disk: the walk, the checks made before a run (is a directory
+// usable, do two trees overlap) and the run log. Every path is a full path of bytes; a
+// directory path may end with '/'. No call of the walk follows a link at the last component of
+// a path it is given; the engine makes sure it never builds a path through a link inside a tree
+// it works on. The calls for the roots and the log file (CanonicalPath, LocateDirectory,
+// PathBelow, OpenLogFile) do follow links, since a root or log name the user gave may be one.
 //
-// Every call is safe to make from any thread; the implementation keeps no state between calls.
-// A failed call returns a Status that names the path concerned and the reason.
+// Every call is safe to make from any thread. An implementation may keep state between calls
+// (the POSIX one keeps the batch of copies waiting for their real times, see CommitCopies),
+// guarded so that this stays true. A failed call returns a Status that names the path
+// concerned and the reason.
 class FileSystem {
   public:
     virtual ~FileSystem() = default;
@@ -110,6 +127,33 @@ class FileSystem {
     // Removes a temporary left behind by a copy that was killed. `path` must name an entry
     // for which IsStaleTempName is true; anything else is refused with kInvalid.
     virtual Status RemoveStaleTemp(const std::string& path) = 0;
+
+    // The directory `path` names with every link resolved (a root given as a link is the
+    // user's own choice), as an absolute path without a trailing '/'. Levels that do not exist
+    // are appended to the deepest existing one as written ("." and ".." folded); a relative
+    // path starts at the current directory. Fails only when not even that can be worked out.
+    virtual Status CanonicalPath(const std::string& path, std::string* canonical) = 0;
+
+    // Tells where the directory `path` lies by identity: links in it followed, the deepest
+    // level that exists, every directory that level lies inside, however it is reached (a
+    // bind mount shows a directory in a second place; its parents in every place count), and
+    // the levels below it that do not exist yet. Fails when the directories above the level
+    // cannot be looked up.
+    virtual Status LocateDirectory(const std::string& path, DirectoryPlace* place) = 0;
+
+    // When the directory `inner` lies strictly inside the directory `outer`, decided as
+    // LocateDirectory decides it, sets `rel` to the path of `inner` below `outer` by the names
+    // a walk down from `outer` meets ("bin", "a/b"; levels of `inner` that do not exist yet
+    // included as written); otherwise, the same directory included, sets it empty. Links in
+    // both are followed.
+    virtual Status PathBelow(const std::string& outer, const std::string& inner,
+                             std::string* rel) = 0;
+
+    // Opens the log file `path` for a run and empties it. Only a regular file, or a name where
+    // nothing is yet (a new file is made), is taken; anything else (a pipe, a device, a
+    // directory) is refused without being waited for or changed. A link to a regular file is
+    // followed. On success `*log` is the open file.
+    virtual Status OpenLogFile(const std::string& path, std::unique_ptr<LogFile>* log) = 0;
 };
 
 // The process-wide POSIX implementation.

@@ -35,6 +35,12 @@ class PosixFileSystem : public FileSystem {
     Status GetVolumeInfo(const std::string& dir, VolumeInfo* info) override;
     Status RemoveStaleTemp(const std::string& path) override;
     Status CommitCopies(bool abandon) override;
+    // In PosixIdentity.cpp.
+    Status CanonicalPath(const std::string& path, std::string* canonical) override;
+    Status LocateDirectory(const std::string& path, DirectoryPlace* place) override;
+    Status PathBelow(const std::string& outer, const std::string& inner, std::string* rel) override;
+    // In PosixLogFile.cpp.
+    Status OpenLogFile(const std::string& path, std::unique_ptr<LogFile>* log) override;
 
     // What MoveFile does when src and dst lie on different file systems: a copy flushed to
     // the disk before anything else happens, then DeleteFile of src (a virtual call). Only files

@@ -6,6 +6,8 @@
 #include <cerrno>
 #include <utility>
 
+#include "FailingLogFile.h"
+
 namespace tandrel {
 namespace {
 
@@ -285,6 +287,37 @@ Status FailingFileSystem::RemoveStaleTemp(const std::string& path) {
     const std::string real = Resolve(path);
     Status s = Enter(Op::kRemoveStaleTemp, real);
     return s.ok() ? base_.RemoveStaleTemp(real) : s;
+}
+
+Status FailingFileSystem::CanonicalPath(const std::string& path, std::string* canonical) {
+    Status s = Enter(Op::kCanonicalPath, path);
+    return s.ok() ? base_.CanonicalPath(path, canonical) : s;
+}
+
+Status FailingFileSystem::LocateDirectory(const std::string& path, DirectoryPlace* place) {
+    Status s = Enter(Op::kLocateDirectory, path);
+    return s.ok() ? base_.LocateDirectory(path, place) : s;
+}
+
+Status FailingFileSystem::PathBelow(const std::string& outer, const std::string& inner,
+                                    std::string* rel) {
+    Status s = Enter(Op::kPathBelow, outer, inner);
+    return s.ok() ? base_.PathBelow(outer, inner, rel) : s;
+}
+
+Status FailingFileSystem::OpenLogFile(const std::string& path, std::unique_ptr<LogFile>* log) {
+    Status s = Enter(Op::kOpenLogFile, path);
+    if (!s.ok()) {
+        return s;
+    }
+    std::unique_ptr<LogFile> real;
+    s = base_.OpenLogFile(path, &real);
+    if (!s.ok()) {
+        return s;
+    }
+    *log = std::make_unique<FailingLogFile>(std::move(real),
+                                            [this, path] { return Enter(Op::kLogWrite, path); });
+    return Status::Ok();
 }
 
 }  // namespace tandrel

@@ -50,9 +50,15 @@ class FailingFileSystem : public FileSystem {
         kGetVolumeInfo,
         kRemoveStaleTemp,
         kCommitCopies,
+        kCanonicalPath,
+        kLocateDirectory,
+        kPathBelow,  // path: the outer directory, path2: the inner one
+        kOpenLogFile,
+        kLogWrite,  // Append and Flush of a log file it opened; path: the log file's
     };
 
-    // One call as it arrived: `path2` is the destination for CopyFile and MoveFile, else empty.
+    // One call as it arrived: `path2` is the destination for CopyFile and MoveFile, the inner
+    // directory for PathBelow, else empty.
     struct Call {
         Op op;
         std::string path;
@@ -103,6 +109,11 @@ class FailingFileSystem : public FileSystem {
     // With a simulated volume, the copies' times are cut down again once the wrapped file
     // system has given them their real ones.
     Status CommitCopies(bool abandon) override;
+    Status CanonicalPath(const std::string& path, std::string* canonical) override;
+    Status LocateDirectory(const std::string& path, DirectoryPlace* place) override;
+    Status PathBelow(const std::string& outer, const std::string& inner, std::string* rel) override;
+    // The file it opens fails its writes by the kLogWrite rules.
+    Status OpenLogFile(const std::string& path, std::unique_ptr<LogFile>* log) override;
 
   private:
     struct Rule {
