@@ -43,6 +43,11 @@ Status PosixPath::DirectoryOpenError(int err, const std::string& dir) {
     return Status::FromErrno(err, dir);
 }
 
+Status PosixPath::NotAComponent(const std::string& dir, const std::string& name) {
+    return Status::Error(Status::Code::kInvalid, Join(dir, name),
+                         "is not a single name inside its directory");
+}
+
 bool PosixPath::SameEntry(const std::string& a, const std::string& b) {
     auto [dir_a, name_a] = Split(a);
     auto [dir_b, name_b] = Split(b);
