@@ -15,7 +15,12 @@ constexpr int kHeaderDashes = 100;
 }  // namespace
 
 CBackup::CBackup(CJobQueue& queue, FileSystem& fs)
-    : m_queue(queue), m_fs(fs), m_clock([] { return time(nullptr); }) {}
+    : m_queue(queue),
+      m_fs(fs),
+      m_clock([] { return time(nullptr); }),
+      m_srcTree(fs),
+      m_dstTree(fs),
+      m_rcyTree(fs) {}
 
 CBackup::~CBackup() {
     Stop();

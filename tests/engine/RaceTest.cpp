@@ -174,8 +174,8 @@ INSTANTIATE_TEST_SUITE_P(DeleteAndMove, RaceExtra, ::testing::Values(kActionDele
 // go on. Each run has its own destination, so that every run has files to overwrite and extra
 // files to delete in the directory being swapped.
 TEST_F(Race, ADirectorySwappedBackAndForthDuringRunsNeverLeadsOutside) {
-    constexpr int kFiles = 40;
-    constexpr int kRuns = 12;
+    constexpr int kFiles = 30;
+    constexpr int kRuns = 6;
     t.MakeDir("s/sub");
     for (int i = 0; i < kFiles; ++i) {
         t.WriteFile("s/sub/f" + std::to_string(i), "new", kNew);
