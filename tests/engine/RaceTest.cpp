@@ -3,6 +3,7 @@
 // with a "!" line. The swaps happen at chosen moments through the file-system wrapper, and
 // once more at random moments from a second thread.
 
+#include <dirent.h>
 #include <stdio.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -213,6 +214,48 @@ TEST_F(Race, ADirectorySwappedBackAndForthDuringRunsNeverLeadsOutside) {
         stop.store(true);
         swapper.join();
         ASSERT_EQ(Outside(), before) << "run " << run;
+    }
+}
+
+int OpenDescriptors() {
+    int n = 0;
+    if (DIR* d = opendir("/proc/self/fd")) {
+        while (readdir(d) != nullptr) {
+            ++n;
+        }
+        closedir(d);
+    }
+    return n;
+}
+
+// The walk holds a few directories open per tree, however wide and deep the tree is, and the
+// copies waiting for their real times hold at most one per directory up to a small bound.
+TEST_F(Race, OpenDescriptorsStayFewWhateverTheTree) {
+    std::string deep;
+    for (int level = 0; level < 40; ++level) {
+        deep += "l" + std::to_string(level) + "/";
+        t.MakeDir("s/" + deep);
+        t.WriteFile("s/" + deep + "f", "f");  // a time of today: the copy waits in the batch
+    }
+    for (int i = 0; i < 150; ++i) {
+        const std::string wide = "w" + std::to_string(i) + "/sub/";
+        t.MakeDir("s/" + wide);
+        t.WriteFile("s/" + wide + "f", "f");
+        t.MakeDir("d/x" + std::to_string(i) + "/sub");
+        t.WriteFile("d/x" + std::to_string(i) + "/sub/extra", "x");
+    }
+    FailingFileSystem fs;
+    const int before = OpenDescriptors();
+    int most = before;
+    fs.SetHook([&](const FailingFileSystem::Call&) { most = std::max(most, OpenDescriptors()); });
+    EngineRig rig(fs);
+    rig.Run(S(), D(), kActionMove, t.Path("r"));
+    EXPECT_LE(most - before, 64 + 12) << "the batch holds at most 64 directories";
+    EXPECT_EQ(OpenDescriptors(), before);
+    EXPECT_EQ(t.ReadFile("d/" + deep + "f"), "f");
+    EXPECT_EQ(t.ReadFile("r/x149/sub/extra"), "x");
+    for (const std::string& line : rig.recorder.ActionLines()) {
+        EXPECT_EQ(line[0], ' ') << line;
     }
 }
 
