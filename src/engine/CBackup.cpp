@@ -153,30 +153,30 @@ void CBackup::OnRunJobs() {
 
 int CBackup::CountFiles(const std::deque<std::string>& roots) {
     int count = 0;
+    // Directories relative to the root, ending with '/'. Counted through open directories,
+    // like the walk, so that a directory swapped for a link meanwhile is not looked into.
     std::deque<std::string> work;
     std::vector<DirEntry> entries;
+    TreeCursor tree(m_fs);
     for (const std::string& root : roots) {
+        // A root given as a link is the user's choice; below it nothing is followed.
+        if (!tree.OpenRoot(CanonicalPath(StripSlash(root))).ok()) {
+            continue;
+        }
         work.clear();
-        work.push_back(StripSlash(root));
-        bool first = true;
+        work.emplace_back();
         while (!work.empty() && !Cancelled()) {
-            std::string dir = std::move(work.front());
+            const std::string rel = std::move(work.front());
             work.pop_front();
-            entries.clear();
-            std::string listed = dir;
-            if (first) {
-                // A root given as a link is the user's choice; below it nothing is followed.
-                listed = CanonicalPath(dir);
-                first = false;
-            }
-            if (!m_fs.ListDirectory(listed, &entries).ok()) {
+            const DirHandle* dir = tree.Open(rel);
+            if (dir == nullptr || !m_fs.ListDirectoryAt(*dir, &entries).ok()) {
                 continue;
             }
             for (const DirEntry& e : entries) {
                 if (e.kind != EntryKind::kDirectory) {
                     ++count;
                 } else if (!StartsWithDot(e.name)) {
-                    work.push_back(listed + (listed == "/" ? "" : "/") + e.name);
+                    work.push_back(rel + e.name + "/");
                 }
             }
         }
