@@ -75,8 +75,8 @@ const DirHandle* TreeCursor::Open(const std::string& rel, Status* error) {
         const size_t slash = rel.find('/', pos);
         const size_t end = slash == std::string::npos ? rel.size() : slash;
         DirHandle next;
-        Status s = m_fs.OpenSubdirectory(opened == 0 ? *base : last, rel.substr(pos, end - pos),
-                                         &next);
+        Status s =
+            m_fs.OpenSubdirectory(opened == 0 ? *base : last, rel.substr(pos, end - pos), &next);
         if (!s.ok()) {
             if (error != nullptr) {
                 *error = s;

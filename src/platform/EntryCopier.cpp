@@ -120,8 +120,8 @@ Status EntryCopier::CopyRegular(const DirHandle& src_dir, const std::string& src
     const int dir_fd = dst_dir.fd();
     // O_NONBLOCK: should the entry have turned into a pipe since lstat, the open returns at
     // once and the fstat below refuses it.
-    UniqueFd in(openat(src_dir.fd(), src_name.c_str(),
-                       O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC));
+    UniqueFd in(
+        openat(src_dir.fd(), src_name.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC));
     if (!in.valid()) {
         if (errno == ELOOP) {
             return Status::Error(Status::Code::kBusy, src, "turned into a link while being copied");

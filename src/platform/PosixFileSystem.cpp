@@ -205,9 +205,8 @@ Status PosixFileSystem::ListDirectory(const std::string& dir, std::vector<DirEnt
 }
 
 Status PosixFileSystem::Stat(const std::string& path, EntryInfo* info) {
-    return OnParent(path, [&](const DirHandle& d, const std::string& name) {
-        return StatAt(d, name, info);
-    });
+    return OnParent(
+        path, [&](const DirHandle& d, const std::string& name) { return StatAt(d, name, info); });
 }
 
 Status PosixFileSystem::CopyFile(const std::string& src, const std::string& dst,
@@ -266,9 +265,8 @@ Status PosixFileSystem::MoveByCopy(const std::string& src, const std::string& ds
 }
 
 Status PosixFileSystem::DeleteFile(const std::string& path) {
-    return OnParent(path, [&](const DirHandle& d, const std::string& name) {
-        return DeleteFileAt(d, name);
-    });
+    return OnParent(
+        path, [&](const DirHandle& d, const std::string& name) { return DeleteFileAt(d, name); });
 }
 
 Status PosixFileSystem::CreateDirectory(const std::string& path) {

@@ -104,8 +104,9 @@ Status PosixFileSystem::MoveByCopyAt(const DirHandle& src_dir, const std::string
     s = DeleteFileAt(src_dir, src_name);
     if (!s.ok() && !s.IsNotFound()) {
         return Status::Error(s.code(), src,
-                             "copied to " + dst_dir.PathOf(dst_name) + " but could not be removed (" +
-                                 s.reason() + "); it now exists in both places");
+                             "copied to " + dst_dir.PathOf(dst_name) +
+                                 " but could not be removed (" + s.reason() +
+                                 "); it now exists in both places");
     }
     return Status::Ok();
 }

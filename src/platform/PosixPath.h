@@ -31,8 +31,7 @@ class PosixPath {
     // True when `name` is one path component a *At call may act on: not empty, no '/', not
     // "." or "..".
     static bool IsComponent(const std::string& name) {
-        return !name.empty() && name.find('/') == std::string::npos && name != "." &&
-               name != "..";
+        return !name.empty() && name.find('/') == std::string::npos && name != "." && name != "..";
     }
     // The error for a *At call given something other than one component.
     static Status NotAComponent(const std::string& dir, const std::string& name);

@@ -89,8 +89,8 @@ Status StampBatch::FlushPending(std::vector<Pending> pending) {
             std::snprintf(proc, sizeof proc, "/proc/self/fd/%d", dir_fd);
             UniqueFd again(open(proc, O_RDONLY | O_DIRECTORY | O_CLOEXEC));
             if (!again.valid()) {
-                again = UniqueFd(openat(dir_fd, p.name.c_str(),
-                                        O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC));
+                again = UniqueFd(
+                    openat(dir_fd, p.name.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC));
             }
             ok = again.valid() && syncfs(again.get()) == 0;
         }

@@ -72,9 +72,9 @@ class StampBatch {
     std::mutex m_mutex;
     std::vector<Pending> m_pending;
     uint64_t m_bytes = 0;
-    size_t m_dirs = 0;   // distinct directory descriptors held by m_pending
-    FileId m_lastDir;    // the directory of m_pending.back()
-    Status m_error;      // a failure of FlushFull (or of Add) not yet reported
+    size_t m_dirs = 0;  // distinct directory descriptors held by m_pending
+    FileId m_lastDir;   // the directory of m_pending.back()
+    Status m_error;     // a failure of FlushFull (or of Add) not yet reported
 };
 
 }  // namespace tandrel

@@ -44,8 +44,8 @@ class Race : public ::testing::Test {
         std::map<std::string, std::string> state;
         for (const std::string& rel : t.List("outside")) {
             if (rel.back() != '/') {
-                state[rel] = t.ReadFile("outside/" + rel) + "@" +
-                             std::to_string(t.Mtime("outside/" + rel));
+                state[rel] =
+                    t.ReadFile("outside/" + rel) + "@" + std::to_string(t.Mtime("outside/" + rel));
             } else {
                 state[rel] = "dir";
             }
@@ -67,14 +67,15 @@ class Race : public ::testing::Test {
     // Swaps `rel` for a link the first time a call of `op` names a path containing `trigger`.
     void SwapOnFirst(FailingFileSystem& fs, Op op, const std::string& trigger,
                      const std::string& rel) {
-        fs.SetHook([this, op, trigger, rel, done = false](const FailingFileSystem::Call& c) mutable {
-            if (!done && c.op == op &&
-                (c.path.find(trigger) != std::string::npos ||
-                 c.path2.find(trigger) != std::string::npos)) {
-                done = true;
-                SwapForLink(rel);
-            }
-        });
+        fs.SetHook(
+            [this, op, trigger, rel, done = false](const FailingFileSystem::Call& c) mutable {
+                if (!done && c.op == op &&
+                    (c.path.find(trigger) != std::string::npos ||
+                     c.path2.find(trigger) != std::string::npos)) {
+                    done = true;
+                    SwapForLink(rel);
+                }
+            });
     }
 
     bool HasLine(const EngineRig& rig, const std::string& line) {
@@ -163,8 +164,8 @@ TEST_P(RaceExtra, ADirectorySwappedBeforeItsExtraEntriesAreHandledIsLeftAlone) {
     // What was listed in the real a/ is either dealt with there or reported as not done.
     const bool xDone = !t.Exists("d/.real-a/x");
     const std::string verb = GetParam() == kActionMove ? "Move" : "Delete";
-    const std::string xLine = verb + ": " + D("a/x") +
-                              (GetParam() == kActionMove ? " => " + t.Path("r/a/x") : "");
+    const std::string xLine =
+        verb + ": " + D("a/x") + (GetParam() == kActionMove ? " => " + t.Path("r/a/x") : "");
     EXPECT_TRUE(HasLine(rig, (xDone ? " " : "!") + xLine));
     EXPECT_TRUE(HasLine(rig, "!Read: " + D("a/gone/")) || !t.Exists("d/.real-a/gone/y"));
 }

@@ -201,7 +201,7 @@ TEST_F(Safety, TemporariesOfKilledMovesAreClearedFromTheRecycleDirectory) {
     EngineRig rig;
     rig.Run(S(), D(), kActionMove, t.Path("r"));
     EXPECT_EQ(t.List("r"), (std::set<std::string>{"a/", "a/" + live, "a/x", "untouched/",
-                                                   "untouched/" + stale, "y"}));
+                                                  "untouched/" + stale, "y"}));
     EXPECT_EQ(rig.recorder.ActionLines(),
               (std::vector<std::string>{" Move: " + D("y") + " => " + t.Path("r/y"),
                                         " Move: " + D("a/x") + " => " + t.Path("r/a/x")}));

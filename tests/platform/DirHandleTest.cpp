@@ -101,8 +101,7 @@ TEST_F(DirHandleTest, OnlySingleNamesAreAccepted) {
     for (const std::string bad : {"sub/f", "..", ".", "", "../top"}) {
         EXPECT_EQ(fs_.DeleteFileAt(d, bad).code(), Status::Code::kInvalid) << bad;
         EXPECT_EQ(fs_.OpenSubdirectory(d, bad, &sub).code(), Status::Code::kInvalid) << bad;
-        EXPECT_EQ(fs_.CopyFileAt(d, bad, d, "copy", nullptr).code(), Status::Code::kInvalid)
-            << bad;
+        EXPECT_EQ(fs_.CopyFileAt(d, bad, d, "copy", nullptr).code(), Status::Code::kInvalid) << bad;
         EXPECT_EQ(fs_.MoveFileAt(d, "sub", d, bad, nullptr).code(), Status::Code::kInvalid) << bad;
     }
     EXPECT_EQ(fs_.StatAt(d, "../top", &info).code(), Status::Code::kInvalid);

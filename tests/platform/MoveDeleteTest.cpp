@@ -102,7 +102,8 @@ TEST_F(MoveDeleteTest, MovesAcrossFileSystemsByCopyThenDelete) {
 class UndeletableFileSystem : public PosixFileSystem {
   public:
     Status DeleteFileAt(const DirHandle& dir, const std::string& name) override {
-        return Status::Error(Status::Code::kPermission, dir.PathOf(name), "Operation not permitted");
+        return Status::Error(Status::Code::kPermission, dir.PathOf(name),
+                             "Operation not permitted");
     }
 };
 

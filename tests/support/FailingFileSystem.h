@@ -24,10 +24,10 @@ namespace tandrel {
 // in the source or the destination path). The calls on open directories count as the path
 // calls of the same operation (ListDirectoryAt as kListDirectory, CopyFileAt as kCopyFile, and
 // so on) and their path is the directory's path joined with the name, so one rule covers both
-// forms; OpenDirectory and OpenSubdirectory are kOpenDirectory. A matching call does not reach the wrapped file
-// system; it returns an error with the rule's code and reason, naming the matched path. Rules
-// are checked in the order they were added; `times` limits how often a rule fires (then it
-// stays in place but no longer matches).
+// forms; OpenDirectory and OpenSubdirectory are kOpenDirectory. A matching call does not reach the
+// wrapped file system; it returns an error with the rule's code and reason, naming the matched
+// path. Rules are checked in the order they were added; `times` limits how often a rule fires (then
+// it stays in place but no longer matches).
 //
 // Besides failures it can pretend that the destination lives on a different kind of volume
 // (SimulateVolume): GetVolumeInfo then answers with that description, CopyFile stores
@@ -53,7 +53,7 @@ class FailingFileSystem : public FileSystem {
         kGetVolumeInfo,
         kRemoveStaleTemp,
         kCommitCopies,
-        kOpenDirectory,     // OpenDirectory and OpenSubdirectory
+        kOpenDirectory,  // OpenDirectory and OpenSubdirectory
         kSetDirectoryMode,
     };
 
