@@ -35,9 +35,6 @@ class PosixPath {
     }
     // The error for a *At call given something other than one component.
     static Status NotAComponent(const std::string& dir, const std::string& name);
-    // True when two stripped paths name the same directory entry (the same name in the same
-    // directory), however they are spelt. Distinguishes one entry from two hard links.
-    static bool SameEntry(const std::string& a, const std::string& b);
 };
 
 }  // namespace tandrel
