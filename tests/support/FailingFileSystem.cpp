@@ -359,33 +359,7 @@ Status FailingFileSystem::CopyFileAt(const DirHandle& src_dir, const std::string
 }
 
 Status FailingFileSystem::AfterCopy(const DirHandle& dir, const std::string& name) {
-    int64_t step = 1;
-    {
-        std::lock_guard<std::mutex> lock(mutex_);
-        if (volume_) {
-            step = volume_->time_granularity_ns;
-        }
-    }
-    if (step <= 1) {
-        return Status::Ok();
-    }
-    {
-        std::lock_guard<std::mutex> lock(mutex_);
-        copied_.push_back(dir.PathOf(name));
-    }
-    EntryInfo info;
-    Status s = base_.StatAt(dir, name, &info);
-    if (!s.ok()) {
-        return s;
-    }
-    const int64_t kept = FloorTo(info.mtime_ns, step);
-    timespec times[2] = {{0, UTIME_OMIT}, {0, 0}};
-    times[1].tv_sec = static_cast<time_t>(FloorTo(kept, kNsPerSecond) / kNsPerSecond);
-    times[1].tv_nsec = static_cast<long>(kept - FloorTo(kept, kNsPerSecond));
-    if (utimensat(dir.fd(), name.c_str(), times, AT_SYMLINK_NOFOLLOW) != 0) {
-        return Status::FromErrno(errno, dir.PathOf(name));
-    }
-    return Status::Ok();
+    return AfterCopyPath(dir.PathOf(name));
 }
 
 Status FailingFileSystem::MoveFileAt(const DirHandle& src_dir, const std::string& src_name,

@@ -146,7 +146,6 @@ class FailingFileSystem : public FileSystem {
     // After a copy on a simulated volume with coarse times: cuts the copy's time and notes it
     // for CommitCopies.
     Status AfterCopy(const DirHandle& dir, const std::string& name);
-    // The same after a copy by path.
     Status AfterCopyPath(const std::string& real_dst);
 
     FileSystem& base_;
