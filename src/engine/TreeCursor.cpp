@@ -17,18 +17,12 @@ Status TreeCursor::OpenRoot(const std::string& path) {
 }
 
 void TreeCursor::Close() {
-    m_current = Held{};
-    m_parent = Held{};
+    m_held.clear();
     m_root.Reset();
 }
 
 void TreeCursor::Forget(const std::string& rel) {
-    if (m_current.dir.valid() && IsAtOrAbove(rel, m_current.rel)) {
-        m_current = Held{};
-    }
-    if (m_parent.dir.valid() && IsAtOrAbove(rel, m_parent.rel)) {
-        m_parent = Held{};
-    }
+    std::erase_if(m_held, [&](const Held& held) { return IsAtOrAbove(rel, held.rel); });
 }
 
 std::pair<std::string, std::string> TreeCursor::SplitRel(const std::string& rel) {
@@ -53,20 +47,23 @@ const DirHandle* TreeCursor::Open(const std::string& rel, Status* error) {
     if (rel.empty()) {
         return &m_root;
     }
-    if (m_current.dir.valid() && m_current.rel == rel) {
-        return &m_current.dir;
+    // The deepest directory held that lies on the way, if not the one asked for.
+    Held* best = nullptr;
+    for (Held& held : m_held) {
+        if (held.rel == rel) {
+            held.used = ++m_uses;
+            return &held.dir;
+        }
+        if (IsAtOrAbove(held.rel, rel) && (best == nullptr || held.rel.size() > best->rel.size())) {
+            best = &held;
+        }
     }
-    if (m_parent.dir.valid() && m_parent.rel == rel) {
-        return &m_parent.dir;
-    }
-    // Start from the deepest directory held that lies on the way.
     const DirHandle* base = &m_root;
     size_t pos = 0;
-    for (Held* held : {&m_parent, &m_current}) {
-        if (held->dir.valid() && held->rel.size() > pos && IsAtOrAbove(held->rel, rel)) {
-            base = &held->dir;
-            pos = held->rel.size();
-        }
+    if (best != nullptr) {
+        best->used = ++m_uses;
+        base = &best->dir;
+        pos = best->rel.size();
     }
     DirHandle last;
     DirHandle beforeLast;
@@ -89,15 +86,25 @@ const DirHandle* TreeCursor::Open(const std::string& rel, Status* error) {
         pos = end + 1;
     }
     if (opened > 1) {
-        m_parent = Held{SplitRel(rel).first, std::move(beforeLast)};
-    } else if (base == &m_current.dir) {
-        m_parent = std::move(m_current);
-    } else if (base == &m_root) {
-        m_parent = Held{};
+        Keep(SplitRel(rel).first, std::move(beforeLast));
     }
-    // Otherwise the base was m_parent, which is the parent of `rel` already.
-    m_current = Held{rel, std::move(last)};
-    return &m_current.dir;
+    return Keep(rel, std::move(last));
+}
+
+const DirHandle* TreeCursor::Keep(std::string rel, DirHandle dir) {
+    Held* slot = nullptr;
+    if (m_held.size() < kHeld) {
+        slot = &m_held.emplace_back();
+    } else {
+        slot = &m_held.front();
+        for (Held& held : m_held) {
+            if (held.used < slot->used) {
+                slot = &held;
+            }
+        }
+    }
+    *slot = Held{std::move(rel), std::move(dir), ++m_uses};
+    return &slot->dir;
 }
 
 }  // namespace tandrel

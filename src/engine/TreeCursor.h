@@ -1,7 +1,10 @@
 #pragma once
 
+#include <cstddef>
+#include <cstdint>
 #include <string>
 #include <utility>
+#include <vector>
 
 #include "DirHandle.h"
 #include "FileSystem.h"
@@ -13,15 +16,16 @@ namespace tandrel {
 // swapped for a link after the walk listed its parent therefore fails to open instead of
 // leading outside the tree.
 //
-// It keeps at most three directories open (the root, the directory opened last and that
-// directory's parent), whatever the size or depth of the tree: a walk goes directory by
-// directory, so the next directory is usually the one it is in, a child of it, or a sibling.
+// It keeps at most kHeld directories open besides the root, whatever the size or depth of the
+// tree: the ones used last, each directory opened together with its parent. A walk goes
+// directory by directory, so the next one is usually the one it is in, or a child or sibling
+// of one used lately, and opens from there with one call.
 //
 // Worker thread only. A pointer returned by Open stays valid until the next call that changes
 // the cursor (Open, OpenRoot, Forget, Close).
 class TreeCursor {
   public:
-    explicit TreeCursor(FileSystem& fs) : m_fs(fs) {}
+    explicit TreeCursor(FileSystem& fs) : m_fs(fs) { m_held.reserve(kHeld); }
     TreeCursor(const TreeCursor&) = delete;
     TreeCursor& operator=(const TreeCursor&) = delete;
 
@@ -41,16 +45,23 @@ class TreeCursor {
     // "a/b/" -> {"a/", "b"}; "a/f" -> {"a/", "f"}; "f" -> {"", "f"}.
     static std::pair<std::string, std::string> SplitRel(const std::string& rel);
 
+    static constexpr size_t kHeld = 4;
+
   private:
     struct Held {
         std::string rel;
         DirHandle dir;
+        uint64_t used = 0;  // when it was last asked for
     };
+
+    // Keeps `dir` as the directory `rel`, in place of the one used longest ago when all places
+    // are taken.
+    const DirHandle* Keep(std::string rel, DirHandle dir);
 
     FileSystem& m_fs;
     DirHandle m_root;
-    Held m_current;
-    Held m_parent;  // the parent of m_current when that is not the root
+    std::vector<Held> m_held;  // never more than kHeld, so never reallocated
+    uint64_t m_uses = 0;
 };
 
 }  // namespace tandrel

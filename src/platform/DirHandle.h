@@ -1,5 +1,7 @@
 #pragma once
 
+#include <sys/stat.h>
+
 #include <string>
 #include <string_view>
 #include <utility>
@@ -18,8 +20,7 @@ namespace tandrel {
 class DirHandle {
   public:
     DirHandle() = default;
-    DirHandle(UniqueFd fd, std::string path, FileId id)
-        : fd_(std::move(fd)), path_(std::move(path)), id_(id) {}
+    DirHandle(UniqueFd fd, std::string path) : fd_(std::move(fd)), path_(std::move(path)) {}
     DirHandle(DirHandle&&) noexcept = default;
     DirHandle& operator=(DirHandle&&) noexcept = default;
     DirHandle(const DirHandle&) = delete;
@@ -29,8 +30,17 @@ class DirHandle {
     int fd() const { return fd_.get(); }
     // The path it was opened as, without a trailing '/' ("/" for the root of the system).
     const std::string& path() const { return path_; }
-    // Device and inode of the directory, taken when it was opened.
-    const FileId& id() const { return id_; }
+    // Device and inode of the directory, looked up the first time they are asked for.
+    FileId id() const {
+        if (!id_known_ && fd_.valid()) {
+            struct stat st {};
+            if (fstat(fd_.get(), &st) == 0) {
+                id_ = FileId{static_cast<uint64_t>(st.st_dev), static_cast<uint64_t>(st.st_ino)};
+                id_known_ = true;
+            }
+        }
+        return id_;
+    }
     // path() + '/' + name, for messages.
     std::string PathOf(std::string_view name) const {
         std::string out = path_;
@@ -44,12 +54,14 @@ class DirHandle {
         fd_.Reset();
         path_.clear();
         id_ = FileId{};
+        id_known_ = false;
     }
 
   private:
     UniqueFd fd_;
     std::string path_;
-    FileId id_;
+    mutable FileId id_;
+    mutable bool id_known_ = false;
 };
 
 }  // namespace tandrel

@@ -95,12 +95,7 @@ Status OpenParent(const std::string& p, DirHandle* dir, std::string* name) {
     if (!fd.valid()) {
         return Status::FromErrno(errno, p);
     }
-    struct stat st {};
-    if (fstat(fd.get(), &st) != 0) {
-        return Status::FromErrno(errno, parent);
-    }
-    *dir = DirHandle(std::move(fd), parent,
-                     FileId{static_cast<uint64_t>(st.st_dev), static_cast<uint64_t>(st.st_ino)});
+    *dir = DirHandle(std::move(fd), parent);
     *name = last;
     return Status::Ok();
 }
@@ -175,17 +170,6 @@ Status ReadEntries(UniqueFd fd, const std::string& shown, std::vector<DirEntry>*
     std::sort(found.begin(), found.end(),
               [](const DirEntry& a, const DirEntry& b) { return a.name < b.name; });
     *entries = std::move(found);
-    return Status::Ok();
-}
-
-// A handle for the directory open as `fd`.
-Status MakeHandle(UniqueFd fd, std::string path, DirHandle* dir) {
-    struct stat st {};
-    if (fstat(fd.get(), &st) != 0) {
-        return Status::FromErrno(errno, path);
-    }
-    *dir = DirHandle(std::move(fd), std::move(path),
-                     FileId{static_cast<uint64_t>(st.st_dev), static_cast<uint64_t>(st.st_ino)});
     return Status::Ok();
 }
 
@@ -306,7 +290,8 @@ Status PosixFileSystem::OpenDirectory(const std::string& path, DirHandle* dir) {
     if (!fd.valid()) {
         return Status::FromErrno(errno, path);
     }
-    return MakeHandle(std::move(fd), p, dir);
+    *dir = DirHandle(std::move(fd), p);
+    return Status::Ok();
 }
 
 Status PosixFileSystem::OpenSubdirectory(const DirHandle& parent, const std::string& name,
@@ -331,7 +316,8 @@ Status PosixFileSystem::OpenSubdirectory(const DirHandle& parent, const std::str
         }
         return Status::FromErrno(err, parent.PathOf(name));
     }
-    return MakeHandle(std::move(fd), parent.PathOf(name), dir);
+    *dir = DirHandle(std::move(fd), parent.PathOf(name));
+    return Status::Ok();
 }
 
 Status PosixFileSystem::ListDirectoryAt(const DirHandle& dir, std::vector<DirEntry>* entries) {

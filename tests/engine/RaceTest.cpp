@@ -106,8 +106,42 @@ TEST_F(Race, ADestinationDirectorySwappedBeforeCopyingIsNotWrittenThrough) {
     rig.Run(S(), D(), kActionDelete);
 
     EXPECT_EQ(Outside(), before);
-    EXPECT_TRUE(HasLine(rig, "!Read: " + D("a/b/")) ||
-                HasLine(rig, "!Copy: " + S("a/b/g") + " => " + D("a/b/g")));
+    // Either the walk still held the real a/ open and copied into it, or it reports that it
+    // could not get there.
+    if (t.ReadFile("d/.real-a/b/g") == "new g") {
+        EXPECT_TRUE(HasLine(rig, " Copy: " + S("a/b/g") + " => " + D("a/b/g")));
+    } else {
+        EXPECT_TRUE(HasLine(rig, "!Read: " + D("a/b/")) ||
+                    HasLine(rig, "!Copy: " + S("a/b/g") + " => " + D("a/b/g")));
+    }
+}
+
+// As above, with enough directories between a/ and a/b/ that the walk no longer holds a/ open
+// when it gets to a/b/: it must open a/ again, meet the link and say so.
+TEST_F(Race, ADirectorySwappedBeforeTheWalkOpensItAgainGivesReadLines) {
+    t.MakeDir("s/a/b");
+    t.MakeDir("d/a/b");
+    t.WriteFile("s/a/b/g", "new g", kNew);
+    t.WriteFile("d/a/b/g", "old g", kOld);
+    std::string last;
+    for (size_t i = 0; i <= TreeCursor::kHeld; ++i) {
+        last = "c" + std::to_string(i);
+        t.MakeDir("s/" + last);
+        t.MakeDir("d/" + last);
+        t.WriteFile("s/" + last + "/f", "f", kNew);
+    }
+    t.MakeDir("outside/b");
+    t.WriteFile("outside/b/g", "precious", kOld);
+    const auto before = Outside();
+
+    FailingFileSystem fs;
+    SwapOnFirst(fs, Op::kCopyFile, "/d/" + last + "/f", "d/a");
+    EngineRig rig(fs);
+    rig.Run(S(), D(), kActionDelete);
+
+    EXPECT_EQ(Outside(), before);
+    EXPECT_TRUE(HasLine(rig, "!Read: " + D("a/b/")));
+    EXPECT_EQ(t.ReadFile("d/.real-a/b/g"), "old g");
 }
 
 // The source's a/ becomes a link to a directory whose files must not reach the destination.
@@ -131,7 +165,11 @@ TEST_F(Race, ASourceDirectorySwappedBeforeCopyingIsNotReadThrough) {
         }
     }
     EXPECT_FALSE(t.Exists("d/a/b/h"));
-    EXPECT_TRUE(HasLine(rig, "!Read: " + S("a/b/")));
+    // Either the walk still held the real a/ open and copied from it, or it reports that it
+    // could not get there.
+    EXPECT_TRUE(HasLine(rig, "!Read: " + S("a/b/")) ||
+                (t.ReadFile("d/a/b/g") == "g" &&
+                 HasLine(rig, " Copy: " + S("a/b/g") + " => " + D("a/b/g"))));
 }
 
 // With Delete and Move, a/ becomes a link after the walk has listed it and before it deals
@@ -251,7 +289,8 @@ TEST_F(Race, OpenDescriptorsStayFewWhateverTheTree) {
     fs.SetHook([&](const FailingFileSystem::Call&) { most = std::max(most, OpenDescriptors()); });
     EngineRig rig(fs);
     rig.Run(S(), D(), kActionMove, t.Path("r"));
-    EXPECT_LE(most - before, 64 + 12) << "the batch holds at most 64 directories";
+    // The batch: 64 directories; each tree: its root and four more; a few for a moment.
+    EXPECT_LE(most - before, 64 + 3 * (1 + 4) + 4);
     EXPECT_EQ(OpenDescriptors(), before);
     EXPECT_EQ(t.ReadFile("d/" + deep + "f"), "f");
     EXPECT_EQ(t.ReadFile("r/x149/sub/extra"), "x");
