@@ -65,30 +65,25 @@ const DirHandle* TreeCursor::Open(const std::string& rel, Status* error) {
         base = &best->dir;
         pos = best->rel.size();
     }
-    DirHandle last;
-    DirHandle beforeLast;
-    int opened = 0;
+    // Every level opened on the way is kept: the next directory of a breadth-first walk is
+    // most often a cousin of this one, reached again from one of these levels.
+    const DirHandle* from = base;
     while (pos < rel.size()) {
         const size_t slash = rel.find('/', pos);
         const size_t end = slash == std::string::npos ? rel.size() : slash;
         DirHandle next;
-        Status s =
-            m_fs.OpenSubdirectory(opened == 0 ? *base : last, rel.substr(pos, end - pos), &next);
+        Status s = m_fs.OpenSubdirectory(*from, rel.substr(pos, end - pos), &next);
         if (!s.ok()) {
             if (error != nullptr) {
                 *error = s;
             }
             return nullptr;
         }
-        beforeLast = std::move(last);
-        last = std::move(next);
-        ++opened;
+        // The directory kept last is never the one given up here: it was used most lately.
+        from = Keep(rel.substr(0, end + 1), std::move(next));
         pos = end + 1;
     }
-    if (opened > 1) {
-        Keep(SplitRel(rel).first, std::move(beforeLast));
-    }
-    return Keep(rel, std::move(last));
+    return from;
 }
 
 const DirHandle* TreeCursor::Keep(std::string rel, DirHandle dir) {

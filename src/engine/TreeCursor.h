@@ -17,9 +17,9 @@ namespace tandrel {
 // leading outside the tree.
 //
 // It keeps at most kHeld directories open besides the root, whatever the size or depth of the
-// tree: the ones used last, each directory opened together with its parent. A walk goes
-// directory by directory, so the next one is usually the one it is in, or a child or sibling
-// of one used lately, and opens from there with one call.
+// tree: the ones used last, with the levels opened on the way to them. A walk goes directory
+// by directory, so the next one is usually the one it is in, or a near relative of one used
+// lately, and opens from there with a call or two.
 //
 // Worker thread only. A pointer returned by Open stays valid until the next call that changes
 // the cursor (Open, OpenRoot, Forget, Close).
@@ -45,7 +45,7 @@ class TreeCursor {
     // "a/b/" -> {"a/", "b"}; "a/f" -> {"a/", "f"}; "f" -> {"", "f"}.
     static std::pair<std::string, std::string> SplitRel(const std::string& rel);
 
-    static constexpr size_t kHeld = 4;
+    static constexpr size_t kHeld = 8;
 
   private:
     struct Held {
