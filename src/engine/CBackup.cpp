@@ -16,7 +16,12 @@ constexpr int kHeaderDashes = 100;
 }  // namespace
 
 CBackup::CBackup(CJobQueue& queue, FileSystem& fs)
-    : m_queue(queue), m_fs(fs), m_clock([] { return time(nullptr); }) {}
+    : m_queue(queue),
+      m_fs(fs),
+      m_clock([] { return time(nullptr); }),
+      m_srcTree(fs),
+      m_dstTree(fs),
+      m_rcyTree(fs) {}
 
 CBackup::~CBackup() {
     Stop();
@@ -149,33 +154,32 @@ void CBackup::OnRunJobs() {
 
 int CBackup::CountFiles(const std::deque<std::string>& roots) {
     int count = 0;
+    // Directories relative to the root, ending with '/'. Counted through open directories,
+    // like the walk, so that a directory swapped for a link meanwhile is not looked into.
     std::deque<std::string> work;
     std::vector<DirEntry> entries;
+    TreeCursor tree(m_fs);
     for (const std::string& root : roots) {
+        // A root given as a link is the user's choice; below it nothing is followed.
+        std::string canonical;
+        if (!m_fs.CanonicalPath(StripSlash(root), &canonical).ok() ||
+            !tree.OpenRoot(canonical).ok()) {
+            continue;
+        }
         work.clear();
-        work.push_back(StripSlash(root));
-        bool first = true;
+        work.emplace_back();
         while (!work.empty() && !Cancelled()) {
-            std::string dir = std::move(work.front());
+            const std::string rel = std::move(work.front());
             work.pop_front();
-            entries.clear();
-            std::string listed = dir;
-            if (first) {
-                // A root given as a link is the user's choice; below it nothing is followed.
-                std::string canonical;
-                if (m_fs.CanonicalPath(dir, &canonical).ok()) {
-                    listed = std::move(canonical);
-                }
-                first = false;
-            }
-            if (!m_fs.ListDirectory(listed, &entries).ok()) {
+            const DirHandle* dir = tree.Open(rel);
+            if (dir == nullptr || !m_fs.ListDirectoryAt(*dir, &entries).ok()) {
                 continue;
             }
             for (const DirEntry& e : entries) {
                 if (e.kind != EntryKind::kDirectory) {
                     ++count;
                 } else if (!StartsWithDot(e.name)) {
-                    work.push_back(listed + (listed == "/" ? "" : "/") + e.name);
+                    work.push_back(rel + e.name + "/");
                 }
             }
         }

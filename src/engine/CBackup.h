@@ -8,12 +8,14 @@
 #include <mutex>
 #include <string>
 #include <thread>
+#include <unordered_set>
 #include <vector>
 
 #include "DestIndex.h"
 #include "DestRules.h"
 #include "FileSystem.h"
 #include "RunConstants.h"
+#include "TreeCursor.h"
 
 namespace tandrel {
 
@@ -78,21 +80,33 @@ class CBackup {
     };
 
     enum class Side { kSource, kDest };
-    // Lists root + prefix; false (with nothing added) when it cannot be listed.
-    bool List(Side side, const std::string& prefix, std::vector<DirEntry>* entries);
+    // Lists root + prefix through the side's open directories; false (with nothing added) when
+    // it cannot be opened or listed. *dir is then the directory listed.
+    bool List(Side side, const std::string& prefix, std::vector<DirEntry>* entries,
+              const DirHandle** dir = nullptr);
+    // `dir` is the directory listed (for removing stale temporaries found in it).
     void AddEntries(Side side, const std::string& prefix, const std::vector<DirEntry>& entries,
-                    bool blocked);
+                    bool blocked, const DirHandle* dir);
     // Sets up the per-job roots below. False when the recycle directory's place in the
     // destination cannot be worked out (the job is then skipped).
     bool ResolveRoots(const std::string& source, const std::string& dest, ExtraFileAction action,
                       const std::string& recycle);
     void MirrorFiles(ExtraFileAction action);
     void EnterDirectory(const Pending& dir);
+    // Creates the destination directory `rel` for the source directory `srcDir`; false when
+    // something already stands there.
+    bool CreateDestDirectory(const std::string& rel, const DirHandle& parent,
+                             const DirHandle& srcDir);
     void CopyOne(const Pending& file);
-    bool IsNewer(const std::string& src, const std::string& dst);
-    bool MakeRecyclePath(const std::string& rel);
+    bool IsNewer(const std::string& rel);
+    // The recycle directory's level for the relative directory `rel`, with every missing level
+    // created; nullptr when there is no recycle directory or a level is not a real directory.
+    const DirHandle* RecycleLevel(const std::string& rel);
     void ExtraEntries(ExtraFileAction action);
-    Status RetryIfLocked(const std::string& path, const std::function<Status()>& op);
+    // Gives the directories this job created the source's exact permission bits, deepest first.
+    void FinishNewDirectories();
+    Status RetryIfLocked(const DirHandle& dir, const std::string& name,
+                         const std::function<Status()>& op);
     void Step();
     void WriteActionLine(bool ok, int verbId, const std::string& a, const std::string* b);
     bool Cancelled() const { return m_cancel.load(std::memory_order_relaxed); }
@@ -126,6 +140,19 @@ class CBackup {
     // What the job learns from the destination itself: its case rule, its time step, and the
     // entries it wrote or entered that must never be taken for extra.
     DestRules m_rules{m_fs};
+
+    // Per job: the open directories of each tree (see TreeCursor), the directories created
+    // whose permission bits are still to be set, and the recycle levels already cleared of
+    // stale temporaries.
+    struct NewDirectory {
+        std::string rel;
+        mode_t mode;  // the source's bits, set when the job is done
+    };
+    TreeCursor m_srcTree;
+    TreeCursor m_dstTree;
+    TreeCursor m_rcyTree;
+    std::vector<NewDirectory> m_newDirs;
+    std::unordered_set<std::string> m_cleanedRecycle;
 
     std::atomic<bool> m_cancel{false};
     std::thread m_thread;

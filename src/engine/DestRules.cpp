@@ -48,7 +48,7 @@ void DestRules::Reset(const VolumeInfo& told) {
     m_kept.clear();
 }
 
-bool DestRules::LearnCase(const std::string& dir, const std::vector<DirEntry>& entries) {
+bool DestRules::LearnCase(const DirHandle& dir, const std::vector<DirEntry>& entries) {
     if (m_caseBlind) {
         return false;
     }
@@ -59,7 +59,7 @@ bool DestRules::LearnCase(const std::string& dir, const std::vector<DirEntry>& e
         return false;  // nothing to probe with here; a later directory may do
     }
     EntryInfo info;
-    if (!m_fs.Stat(StripSlash(dir), &info).ok() || m_probedDevices.count(info.id.dev) != 0) {
+    if (!m_fs.StatAt(dir, std::string(), &info).ok() || m_probedDevices.count(info.id.dev) != 0) {
         return false;
     }
     const int answer = ProbeCase(dir, entries);
@@ -71,8 +71,7 @@ bool DestRules::LearnCase(const std::string& dir, const std::vector<DirEntry>& e
     return m_caseBlind;
 }
 
-int DestRules::ProbeCase(const std::string& dir, const std::vector<DirEntry>& entries) {
-    const std::string prefix = dir.empty() || dir.back() == '/' ? dir : dir + "/";
+int DestRules::ProbeCase(const DirHandle& dir, const std::vector<DirEntry>& entries) {
     constexpr int kMaxTries = 3;
     int tries = 0;
     for (const DirEntry& e : entries) {
@@ -92,11 +91,11 @@ int DestRules::ProbeCase(const std::string& dir, const std::vector<DirEntry>& en
             break;
         }
         EntryInfo listed;
-        if (!m_fs.Stat(prefix + e.name, &listed).ok()) {
+        if (!m_fs.StatAt(dir, e.name, &listed).ok()) {
             continue;  // gone since the listing, or unreadable: try another name
         }
         EntryInfo other;
-        const Status s = m_fs.Stat(prefix + variant, &other);
+        const Status s = m_fs.StatAt(dir, variant, &other);
         if (s.ok()) {
             return 1;  // a spelling the directory does not list leads to an entry
         }
@@ -132,19 +131,19 @@ int64_t DestRules::TimeStep(int64_t sourceNs, int64_t destNs) {
     return std::max(m_toldStep, std::min(m_cutStep, m_wholeStep));
 }
 
-void DestRules::Keep(const std::string& path) {
+void DestRules::Keep(const DirHandle& dir, const std::string& name) {
     EntryInfo info;
-    if (m_fs.Stat(path, &info).ok()) {
+    if (m_fs.StatAt(dir, name, &info).ok()) {
         m_kept.insert(info.id);
     }
 }
 
-bool DestRules::IsKept(const std::string& path) {
+bool DestRules::IsKept(const DirHandle& dir, const std::string& name) {
     if (m_kept.empty()) {
         return false;
     }
     EntryInfo info;
-    return m_fs.Stat(path, &info).ok() && m_kept.count(info.id) != 0;
+    return m_fs.StatAt(dir, name, &info).ok() && m_kept.count(info.id) != 0;
 }
 
 }  // namespace tandrel

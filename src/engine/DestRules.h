@@ -36,22 +36,22 @@ class DestRules {
     // Starts a job on a destination whose file system described itself as `told`.
     void Reset(const VolumeInfo& told);
 
-    // Learns, from the listing `entries` of the destination directory `dir` (a full path), the
-    // case rule of the volume `dir` lies on, unless it is already known. True when names are
-    // now to be matched ignoring ASCII case and were not before.
-    bool LearnCase(const std::string& dir, const std::vector<DirEntry>& entries);
+    // Learns, from the listing `entries` of the open destination directory `dir`, the case rule
+    // of the volume `dir` lies on, unless it is already known. True when names are now to be
+    // matched ignoring ASCII case and were not before.
+    bool LearnCase(const DirHandle& dir, const std::vector<DirEntry>& entries);
     bool CaseBlind() const { return m_caseBlind; }
 
     // The step at which to compare a source time with the time of its destination counterpart,
     // in nanoseconds, taking the pair into account first.
     int64_t TimeStep(int64_t sourceNs, int64_t destNs);
 
-    // Keeps the identity of the entry at `path` (just written or entered by the walk), so that
-    // no entry of the same identity is taken for extra.
-    void Keep(const std::string& path);
+    // Keeps the identity of the entry `name` in `dir` (just written or entered by the walk), so
+    // that no entry of the same identity is taken for extra.
+    void Keep(const DirHandle& dir, const std::string& name);
     void Keep(const FileId& id) { m_kept.insert(id); }
-    // True when the entry at `path` is one of those kept.
-    bool IsKept(const std::string& path);
+    // True when the entry `name` in `dir` is one of those kept.
+    bool IsKept(const DirHandle& dir, const std::string& name);
 
   private:
     struct IdHash {
@@ -59,7 +59,7 @@ class DestRules {
     };
     // Looks up one name of `entries` in `dir` with its case changed: 1 found (the volume
     // ignores case), 0 not found (it tells case apart), -1 no answer.
-    int ProbeCase(const std::string& dir, const std::vector<DirEntry>& entries);
+    int ProbeCase(const DirHandle& dir, const std::vector<DirEntry>& entries);
 
     FileSystem& m_fs;
     bool m_caseBlind = false;

@@ -1,5 +1,8 @@
 // The mirroring walk of CBackup: one job, breadth-first over the source tree, then the extra
-// destination entries.
+// destination entries. Every operation acts through open directories (TreeCursor): a
+// directory that turns into a link during the run cannot lead the walk out of the trees.
+
+#include <sys/stat.h>
 
 #include <algorithm>
 
@@ -28,6 +31,18 @@ bool EqualFolded(std::string_view a, std::string_view b) {
     });
 }
 
+// While the walk fills a new directory its owner may need to write into it and pass through it
+// even when the source's owner bits forbid that; group and others never get more than the
+// source gives them.
+mode_t FillingMode(mode_t source) {
+    return (source & 0077) | S_IRWXU;
+}
+
+// What the directory keeps once filled: the source's permission bits, set-group-id and sticky.
+mode_t FinalMode(mode_t source) {
+    return source & 03777;
+}
+
 }  // namespace
 
 bool CBackup::ResolveRoots(const std::string& source, const std::string& dest,
@@ -37,10 +52,13 @@ bool CBackup::ResolveRoots(const std::string& source, const std::string& dest,
     auto resolve = [this](const std::string& shown) {
         Root root{shown, shown};
         EntryInfo info;
-        std::string canonical;
         if (!shown.empty() && m_fs.Stat(StripSlash(shown), &info).ok() &&
-            info.kind == EntryKind::kLink && m_fs.CanonicalPath(shown, &canonical).ok()) {
-            root.op = WithTrailingSlash(canonical);
+            info.kind == EntryKind::kLink) {
+            // A link that cannot be resolved leaves the root unusable: the job then reads and
+            // writes nothing there, as the overlap checks could not vouch for where it leads.
+            std::string canonical;
+            root.op = m_fs.CanonicalPath(shown, &canonical).ok() ? WithTrailingSlash(canonical)
+                                                                 : std::string();
         }
         return root;
     };
@@ -80,6 +98,8 @@ void CBackup::MirrorTree(const std::string& source, const std::string& dest, Ext
     m_listSrcDirs.clear();
     m_listDstFiles.Clear();
     m_listDstDirs.Clear();
+    m_newDirs.clear();
+    m_cleanedRecycle.clear();
 
     if (!CheckJobPaths(source, dest, action, recycle, m_fs).ok() ||
         !ResolveRoots(source, dest, action, recycle)) {
@@ -91,33 +111,53 @@ void CBackup::MirrorTree(const std::string& source, const std::string& dest, Ext
     // look empty and make every destination entry extra, and a missing destination root is
     // never created (it may be a backup disk that is not mounted).
     std::vector<DirEntry> srcEntries;
-    if (!List(Side::kSource, std::string(), &srcEntries)) {
+    const DirHandle* srcRoot = nullptr;
+    if (!m_srcTree.OpenRoot(StripSlash(m_src.op)).ok() ||
+        !List(Side::kSource, std::string(), &srcEntries, &srcRoot)) {
         WriteActionLine(false, IDS_VERB_READ, m_src.shown, nullptr);
+        m_srcTree.Close();
         return;
     }
     std::vector<DirEntry> dstEntries;
-    if (!List(Side::kDest, std::string(), &dstEntries)) {
+    const DirHandle* dstRoot = nullptr;
+    if (!m_dstTree.OpenRoot(StripSlash(m_dst.op)).ok() ||
+        !List(Side::kDest, std::string(), &dstEntries, &dstRoot)) {
         WriteActionLine(false, IDS_VERB_READ, m_dst.shown, nullptr);
+        m_srcTree.Close();
+        m_dstTree.Close();
         return;
     }
-    AddEntries(Side::kSource, std::string(), srcEntries, false);
-    AddEntries(Side::kDest, std::string(), dstEntries, false);
+    AddEntries(Side::kSource, std::string(), srcEntries, false, srcRoot);
+    AddEntries(Side::kDest, std::string(), dstEntries, false, dstRoot);
 
     MirrorFiles(action);
     if (action != kActionKeep && !Cancelled()) {
         ExtraEntries(action);
     }
+    FinishNewDirectories();
+    // No descriptor outlives the job.
+    m_srcTree.Close();
+    m_dstTree.Close();
+    m_rcyTree.Close();
 }
 
-bool CBackup::List(Side side, const std::string& prefix, std::vector<DirEntry>* entries) {
-    const Root& root = side == Side::kSource ? m_src : m_dst;
+bool CBackup::List(Side side, const std::string& prefix, std::vector<DirEntry>* entries,
+                   const DirHandle** dir) {
     entries->clear();
-    return m_fs.ListDirectory(StripSlash(root.op + prefix), entries).ok();
+    TreeCursor& tree = side == Side::kSource ? m_srcTree : m_dstTree;
+    const DirHandle* handle = tree.Open(prefix);
+    if (handle == nullptr || !m_fs.ListDirectoryAt(*handle, entries).ok()) {
+        return false;
+    }
+    if (dir != nullptr) {
+        *dir = handle;
+    }
+    return true;
 }
 
 void CBackup::AddEntries(Side side, const std::string& prefix, const std::vector<DirEntry>& entries,
-                         bool blocked) {
-    if (side == Side::kDest && m_rules.LearnCase(m_dst.op + prefix, entries)) {
+                         bool blocked, const DirHandle* dir) {
+    if (side == Side::kDest && dir != nullptr && m_rules.LearnCase(*dir, entries)) {
         // The volume matches names ignoring case although its type did not say so.
         m_destVolume.case_insensitive = true;
         m_listDstFiles.SetCaseInsensitive(true);
@@ -126,8 +166,8 @@ void CBackup::AddEntries(Side side, const std::string& prefix, const std::vector
     for (const DirEntry& e : entries) {
         if (StartsWithDot(e.name)) {
             // Invisible to the walk. A temporary left by a copy that was killed is cleared away.
-            if (side == Side::kDest && IsStaleTempName(e.name)) {
-                m_fs.RemoveStaleTemp(m_dst.op + prefix + e.name);
+            if (side == Side::kDest && dir != nullptr && IsStaleTempName(e.name)) {
+                m_fs.RemoveStaleTempAt(*dir, e.name);
             }
             continue;
         }
@@ -168,8 +208,7 @@ void CBackup::MirrorFiles(ExtraFileAction action) {
                     ++m_nSteps;  // the matched destination file is accounted for
                 }
                 // A pipe, socket or device is never copied, and says so every run.
-                copy = file.kind == EntryKind::kOther ||
-                       IsNewer(m_src.op + file.rel, m_dst.op + file.rel);
+                copy = file.kind == EntryKind::kOther || IsNewer(file.rel);
             }
             if (copy) {
                 CopyOne(file);
@@ -191,7 +230,8 @@ void CBackup::EnterDirectory(const Pending& dir) {
     const bool matched = m_listDstDirs.RemoveMatch(dir.rel);
 
     std::vector<DirEntry> srcEntries;
-    if (!List(Side::kSource, dir.rel, &srcEntries)) {
+    const DirHandle* srcDir = nullptr;
+    if (!List(Side::kSource, dir.rel, &srcEntries, &srcDir)) {
         // What cannot be read is reported, and its destination counterpart left alone: it was
         // taken off the extra list above and is neither copied into nor deleted.
         WriteActionLine(false, IDS_VERB_READ, m_src.shown + dir.rel, nullptr);
@@ -206,12 +246,15 @@ void CBackup::EnterDirectory(const Pending& dir) {
     if (!blocked) {
         bool listDest = matched;
         if (!matched) {
-            const std::string target = StripSlash(m_dst.op + dir.rel);
-            if (!m_fs.CreateDirectory(target).ok()) {
+            const DirHandle* parent = m_dstTree.Open(TreeCursor::SplitRel(dir.rel).first);
+            if (parent == nullptr) {
+                blocked = true;  // its parent is gone or no longer a directory
+            } else if (!CreateDestDirectory(dir.rel, *parent, *srcDir)) {
                 // Something is already there. Only a real directory can take the files; a file
                 // or a link (perhaps to a directory elsewhere) must not be written into.
                 EntryInfo info;
-                if (m_fs.Stat(target, &info).ok() && info.kind == EntryKind::kDirectory) {
+                if (m_fs.StatAt(*parent, TreeCursor::SplitRel(dir.rel).second, &info).ok() &&
+                    info.kind == EntryKind::kDirectory) {
                     listDest = true;
                     m_rules.Keep(info.id);  // perhaps listed under another spelling
                 } else {
@@ -221,48 +264,91 @@ void CBackup::EnterDirectory(const Pending& dir) {
         }
         if (listDest) {
             std::vector<DirEntry> dstEntries;
-            if (!List(Side::kDest, dir.rel, &dstEntries)) {
+            const DirHandle* dstDir = nullptr;
+            if (!List(Side::kDest, dir.rel, &dstEntries, &dstDir)) {
                 // Without the destination's listing every file would look missing and newer
                 // destination files would be overwritten: leave this subtree alone.
                 WriteActionLine(false, IDS_VERB_READ, m_dst.shown + dir.rel, nullptr);
                 return;
             }
-            AddEntries(Side::kDest, dir.rel, dstEntries, false);
+            AddEntries(Side::kDest, dir.rel, dstEntries, false, dstDir);
         }
     }
-    AddEntries(Side::kSource, dir.rel, srcEntries, blocked);
+    AddEntries(Side::kSource, dir.rel, srcEntries, blocked, nullptr);
+}
+
+bool CBackup::CreateDestDirectory(const std::string& rel, const DirHandle& parent,
+                                  const DirHandle& srcDir) {
+    EntryInfo source;
+    const mode_t sourceMode = m_fs.StatAt(srcDir, std::string(), &source).ok() ? source.mode : 0700;
+    const std::string name = TreeCursor::SplitRel(rel).second;
+    if (!m_fs.CreateDirectoryAt(parent, name, FillingMode(sourceMode)).ok()) {
+        return false;
+    }
+    // The process's umask may have taken bits away that the source gives; and the owner's may
+    // have been widened for filling. Either way the exact bits are set once the job is done.
+    EntryInfo made;
+    if (!m_fs.StatAt(parent, name, &made).ok() || made.mode != FinalMode(sourceMode)) {
+        m_newDirs.push_back(NewDirectory{rel, FinalMode(sourceMode)});
+    }
+    return true;
+}
+
+void CBackup::FinishNewDirectories() {
+    // Created parents first, so the back of the list is the deepest: a parent whose bits shut
+    // its owner out is set only after everything below it.
+    while (!m_newDirs.empty()) {
+        const NewDirectory& dir = m_newDirs.back();
+        if (const DirHandle* handle = m_dstTree.Open(dir.rel)) {
+            m_fs.SetDirectoryMode(*handle, dir.mode);
+        }
+        m_newDirs.pop_back();
+    }
 }
 
 void CBackup::CopyOne(const Pending& file) {
     bool ok = false;
     if (!file.blocked && file.kind != EntryKind::kOther) {
-        const std::string dst = m_dst.op + file.rel;
-        ok = RetryIfLocked(dst, [&] {
-                 return m_fs.CopyFile(m_src.op + file.rel, dst, &m_cancel);
-             }).ok();
+        const auto [parent, name] = TreeCursor::SplitRel(file.rel);
+        const DirHandle* src = m_srcTree.Open(parent);
+        const DirHandle* dst = m_dstTree.Open(parent);
+        if (src != nullptr && dst != nullptr) {
+            ok = RetryIfLocked(*dst, name, [&] {
+                     return m_fs.CopyFileAt(*src, name, *dst, name, &m_cancel);
+                 }).ok();
+        }
     }
     if (ok && !m_listDstFiles.Empty()) {
         // An unmatched destination entry may be this very file under another spelling.
-        m_rules.Keep(m_dst.op + file.rel);
+        const auto [parent, name] = TreeCursor::SplitRel(file.rel);
+        if (const DirHandle* dst = m_dstTree.Open(parent)) {
+            m_rules.Keep(*dst, name);
+        }
     }
     const std::string shownDst = m_dst.shown + file.rel;
     WriteActionLine(ok, IDS_VERB_COPY, m_src.shown + file.rel, &shownDst);
 }
 
-Status CBackup::RetryIfLocked(const std::string& path, const std::function<Status()>& op) {
+Status CBackup::RetryIfLocked(const DirHandle& dir, const std::string& name,
+                              const std::function<Status()>& op) {
     Status s = op();
     // Some file systems (SMB shares, FAT) refuse to replace or delete a file marked read-only;
     // clear the mark and try once more.
-    if (s.code() == Status::Code::kPermission && !Cancelled() && m_fs.MakeReplaceable(path).ok()) {
+    if (s.code() == Status::Code::kPermission && !Cancelled() &&
+        m_fs.MakeReplaceableAt(dir, name).ok()) {
         s = op();
     }
     return s;
 }
 
-bool CBackup::IsNewer(const std::string& src, const std::string& dst) {
+bool CBackup::IsNewer(const std::string& rel) {
+    const auto [parent, name] = TreeCursor::SplitRel(rel);
+    const DirHandle* src = m_srcTree.Open(parent);
+    const DirHandle* dst = m_dstTree.Open(parent);
     EntryInfo s;
     EntryInfo d;
-    if (!m_fs.Stat(src, &s).ok() || !m_fs.Stat(dst, &d).ok()) {
+    if (src == nullptr || dst == nullptr || !m_fs.StatAt(*src, name, &s).ok() ||
+        !m_fs.StatAt(*dst, name, &d).ok()) {
         return false;
     }
     // Compare at the precision the destination keeps: a file system that stores times in
@@ -271,23 +357,49 @@ bool CBackup::IsNewer(const std::string& src, const std::string& dst) {
     return FloorDiv(s.mtime_ns, step) > FloorDiv(d.mtime_ns, step);
 }
 
-bool CBackup::MakeRecyclePath(const std::string& rel) {
-    EntryInfo info;
-    if (m_rcy.op.empty() || !m_fs.Stat(StripSlash(m_rcy.op), &info).ok() ||
-        info.kind != EntryKind::kDirectory) {
-        return false;
+const DirHandle* CBackup::RecycleLevel(const std::string& rel) {
+    if (m_rcy.op.empty()) {
+        return nullptr;
     }
-    for (size_t slash = rel.find('/'); slash != std::string::npos;
-         slash = rel.find('/', slash + 1)) {
-        const std::string level = m_rcy.op + rel.substr(0, slash);
-        if (!m_fs.CreateDirectory(level).ok()) {
-            // An existing level is fine only as a real directory: never move through a link.
-            if (!m_fs.Stat(level, &info).ok() || info.kind != EntryKind::kDirectory) {
-                return false;
+    if (!m_rcyTree.HasRoot()) {
+        // Looked for again at each move until it can be opened: it may be a disk mounted late.
+        EntryInfo info;
+        if (!m_fs.Stat(StripSlash(m_rcy.op), &info).ok() || info.kind != EntryKind::kDirectory ||
+            !m_rcyTree.OpenRoot(StripSlash(m_rcy.op)).ok()) {
+            return nullptr;
+        }
+    }
+    const DirHandle* level = m_rcyTree.Open(rel);
+    if (level == nullptr) {
+        // Create the missing levels one by one. An existing level is fine only as a real
+        // directory: the open below never goes through a link.
+        for (size_t slash = rel.find('/'); slash != std::string::npos;
+             slash = rel.find('/', slash + 1)) {
+            const auto [parentRel, name] = TreeCursor::SplitRel(rel.substr(0, slash + 1));
+            const DirHandle* parent = m_rcyTree.Open(parentRel);
+            if (parent == nullptr) {
+                return nullptr;
+            }
+            m_fs.CreateDirectoryAt(*parent, name, 0777);
+        }
+        level = m_rcyTree.Open(rel);
+        if (level == nullptr) {
+            return nullptr;
+        }
+    }
+    // The temporaries of moves from another file system that were killed halfway lie in the
+    // level they were going to; clear them the first time this job moves something there.
+    if (m_cleanedRecycle.insert(rel).second) {
+        std::vector<DirEntry> entries;
+        if (m_fs.ListDirectoryAt(*level, &entries).ok()) {
+            for (const DirEntry& e : entries) {
+                if (IsStaleTempName(e.name)) {
+                    m_fs.RemoveStaleTempAt(*level, e.name);
+                }
             }
         }
     }
-    return true;
+    return level;
 }
 
 void CBackup::ExtraEntries(ExtraFileAction action) {
@@ -299,24 +411,26 @@ void CBackup::ExtraEntries(ExtraFileAction action) {
                 return;
             }
             const DestIndex::Entry x = m_listDstFiles.PopFront();
-            const std::string path = m_dst.op + x.rel;
-            if (m_rules.IsKept(path)) {
+            const auto [parent, name] = TreeCursor::SplitRel(x.rel);
+            const DirHandle* dir = m_dstTree.Open(parent);
+            if (dir != nullptr && m_rules.IsKept(*dir, name)) {
                 Step();
                 continue;  // the same file as one just written, listed under another spelling
             }
             bool ok = false;
             if (move) {
                 // Without a recycle directory nothing is moved anywhere.
-                if (MakeRecyclePath(x.rel)) {
-                    const std::string target = m_rcy.op + x.rel;
-                    ok = RetryIfLocked(path, [&] {
-                             return m_fs.MoveFile(path, target, &m_cancel);
+                const DirHandle* level = dir != nullptr ? RecycleLevel(parent) : nullptr;
+                if (level != nullptr) {
+                    ok = RetryIfLocked(*dir, name, [&] {
+                             return m_fs.MoveFileAt(*dir, name, *level, name, &m_cancel);
                          }).ok();
                 }
                 const std::string shownTarget = m_rcy.shown + x.rel;
                 WriteActionLine(ok, IDS_VERB_MOVE, m_dst.shown + x.rel, &shownTarget);
             } else {
-                ok = RetryIfLocked(path, [&] { return m_fs.DeleteFile(path); }).ok();
+                ok = dir != nullptr &&
+                     RetryIfLocked(*dir, name, [&] { return m_fs.DeleteFileAt(*dir, name); }).ok();
                 WriteActionLine(ok, IDS_VERB_DELETE, m_dst.shown + x.rel, nullptr);
             }
             Step();
@@ -326,12 +440,15 @@ void CBackup::ExtraEntries(ExtraFileAction action) {
                 return;
             }
             DestIndex::Entry dir = m_listDstDirs.PopFront();
-            if (m_rules.IsKept(StripSlash(m_dst.op + dir.rel))) {
+            const auto [dirParent, dirName] = TreeCursor::SplitRel(dir.rel);
+            const DirHandle* dirParentHandle = m_dstTree.Open(dirParent);
+            if (dirParentHandle != nullptr && m_rules.IsKept(*dirParentHandle, dirName)) {
                 continue;  // a directory the walk entered under another spelling
             }
             std::vector<DirEntry> entries;
-            if (List(Side::kDest, dir.rel, &entries)) {
-                AddEntries(Side::kDest, dir.rel, entries, false);
+            const DirHandle* handle = nullptr;
+            if (List(Side::kDest, dir.rel, &entries, &handle)) {
+                AddEntries(Side::kDest, dir.rel, entries, false, handle);
             } else {
                 WriteActionLine(false, IDS_VERB_READ, m_dst.shown + dir.rel, nullptr);
             }
@@ -342,7 +459,12 @@ void CBackup::ExtraEntries(ExtraFileAction action) {
     // Children were queued after their parents, so the back of the list goes first. A
     // directory that still holds something stays.
     while (!toRemove.empty()) {
-        m_fs.RemoveDirectory(StripSlash(m_dst.op + toRemove.back()));
+        const std::string& rel = toRemove.back();
+        const auto [parent, name] = TreeCursor::SplitRel(rel);
+        m_dstTree.Forget(rel);
+        if (const DirHandle* dir = m_dstTree.Open(parent)) {
+            m_fs.RemoveDirectoryAt(*dir, name);
+        }
         toRemove.pop_back();
     }
 }

@@ -31,6 +31,9 @@ struct CopyOptions {
     Durability durability = Durability::kBatched;
     size_t batch_files = 1000;
     uint64_t batch_bytes = uint64_t{256} << 20;
+    // The batch keeps one descriptor open for each directory its copies lie in (they are
+    // stamped through it, never through a path); it is flushed early once it holds this many.
+    size_t batch_dirs = 64;
     // Called on the copying thread after each chunk (at most chunk_bytes) with the bytes
     // copied so far.
     std::function<void(uint64_t copied)> on_chunk;

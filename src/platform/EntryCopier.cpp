@@ -15,10 +15,6 @@
 namespace tandrel {
 namespace {
 
-Status EmptyPath() {
-    return Status::Error(Status::Code::kInvalid, "", "empty path");
-}
-
 bool IsCancelled(const std::atomic<bool>* cancel) {
     return cancel != nullptr && cancel->load(std::memory_order_relaxed);
 }
@@ -56,11 +52,13 @@ int CreateTemp(std::string* name, Create create) {
     return err;
 }
 
-// Reads the target text of the link `path`, whatever its length.
-Status ReadLinkText(const std::string& path, size_t hint, std::string* target) {
+// Reads the target text of the link `name` in `dir_fd`, whatever its length; `path` names it
+// in errors.
+Status ReadLinkText(int dir_fd, const std::string& name, const std::string& path, size_t hint,
+                    std::string* target) {
     std::string buf(std::max<size_t>(hint + 1, 256), '\0');
     for (;;) {
-        ssize_t n = readlink(path.c_str(), buf.data(), buf.size());
+        ssize_t n = readlinkat(dir_fd, name.c_str(), buf.data(), buf.size());
         if (n < 0) {
             return Status::FromErrno(errno, path);
         }
@@ -75,15 +73,19 @@ Status ReadLinkText(const std::string& path, size_t hint, std::string* target) {
 
 }  // namespace
 
-Status EntryCopier::Copy(const std::string& src, const std::string& dst,
+Status EntryCopier::Copy(const DirHandle& src_dir, const std::string& src_name,
+                         const DirHandle& dst_dir, const std::string& dst_name,
                          const std::atomic<bool>* cancel) const {
-    const std::string from = PosixPath::Strip(src);
-    const std::string to = PosixPath::Strip(dst);
-    if (from.empty() || to.empty()) {
-        return EmptyPath();
+    if (!PosixPath::IsComponent(src_name)) {
+        return PosixPath::NotAComponent(src_dir.path(), src_name);
     }
+    if (!PosixPath::IsComponent(dst_name)) {
+        return PosixPath::NotAComponent(dst_dir.path(), dst_name);
+    }
+    const std::string src = src_dir.PathOf(src_name);
+    const std::string dst = dst_dir.PathOf(dst_name);
     struct stat st {};
-    if (lstat(from.c_str(), &st) != 0) {
+    if (fstatat(src_dir.fd(), src_name.c_str(), &st, AT_SYMLINK_NOFOLLOW) != 0) {
         return Status::FromErrno(errno, src);
     }
     if (S_ISDIR(st.st_mode)) {
@@ -98,29 +100,28 @@ Status EntryCopier::Copy(const std::string& src, const std::string& dst,
     if (IsCancelled(cancel)) {
         return Status::Cancelled(dst);
     }
-    const auto [dir, name] = PosixPath::Split(to);
-    UniqueFd dir_fd(open(dir.c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC));
-    if (!dir_fd.valid()) {
-        return Status::FromErrno(errno, dir);
-    }
     struct stat old {};
-    if (fstatat(dir_fd.get(), name.c_str(), &old, AT_SYMLINK_NOFOLLOW) == 0 &&
+    if (fstatat(dst_dir.fd(), dst_name.c_str(), &old, AT_SYMLINK_NOFOLLOW) == 0 &&
         S_ISDIR(old.st_mode)) {
         return Status::Error(Status::Code::kIsDirectory, dst,
                              "is a directory; not replaced by a file");
     }
     if (S_ISLNK(st.st_mode)) {
-        return CopyLink(src, dst, st, dir_fd.get(), name);
+        return CopyLink(src_dir, src_name, st, dst_dir, dst_name);
     }
-    return CopyRegular(src, dst, dir_fd.get(), name, cancel);
+    return CopyRegular(src_dir, src_name, dst_dir, dst_name, cancel);
 }
 
-Status EntryCopier::CopyRegular(const std::string& src, const std::string& dst, int dir_fd,
-                                const std::string& name, const std::atomic<bool>* cancel) const {
+Status EntryCopier::CopyRegular(const DirHandle& src_dir, const std::string& src_name,
+                                const DirHandle& dst_dir, const std::string& dst_name,
+                                const std::atomic<bool>* cancel) const {
+    const std::string src = src_dir.PathOf(src_name);
+    const std::string dst = dst_dir.PathOf(dst_name);
+    const int dir_fd = dst_dir.fd();
     // O_NONBLOCK: should the entry have turned into a pipe since lstat, the open returns at
     // once and the fstat below refuses it.
     UniqueFd in(
-        open(PosixPath::Strip(src).c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC));
+        openat(src_dir.fd(), src_name.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC));
     if (!in.valid()) {
         if (errno == ELOOP) {
             return Status::Error(Status::Code::kBusy, src, "turned into a link while being copied");
@@ -187,25 +188,28 @@ Status EntryCopier::CopyRegular(const std::string& src, const std::string& dst, 
     if ((err = out.Close()) != 0) {
         return Status::FromErrno(err, dst);
     }
-    if (renameat(dir_fd, temp.c_str(), dir_fd, name.c_str()) != 0) {
+    if (renameat(dir_fd, temp.c_str(), dir_fd, dst_name.c_str()) != 0) {
         return Status::FromErrno(errno, dst);
     }
     guard.Commit();
     if (batched) {
-        StampBatch::Pending pending{PosixPath::Strip(dst), made.st_dev, made.st_ino, st.st_atim,
-                                    st.st_mtim};
-        if (batch_->Add(std::move(pending), static_cast<uint64_t>(st.st_size), options_.batch_files,
-                        options_.batch_bytes)) {
+        StampBatch::Limits limits{options_.batch_files, options_.batch_bytes, options_.batch_dirs};
+        if (batch_->Add(dst_dir, dst_name, made.st_dev, made.st_ino, st.st_atim, st.st_mtim,
+                        static_cast<uint64_t>(st.st_size), limits)) {
             batch_->FlushFull();
         }
     }
     return Status::Ok();
 }
 
-Status EntryCopier::CopyLink(const std::string& src, const std::string& dst, const struct stat& st,
-                             int dir_fd, const std::string& name) const {
+Status EntryCopier::CopyLink(const DirHandle& src_dir, const std::string& src_name,
+                             const struct stat& st, const DirHandle& dst_dir,
+                             const std::string& dst_name) const {
+    const std::string dst = dst_dir.PathOf(dst_name);
+    const int dir_fd = dst_dir.fd();
     std::string target;
-    Status s = ReadLinkText(PosixPath::Strip(src), static_cast<size_t>(st.st_size), &target);
+    Status s = ReadLinkText(src_dir.fd(), src_name, src_dir.PathOf(src_name),
+                            static_cast<size_t>(st.st_size), &target);
     if (!s.ok()) {
         return s;
     }
@@ -222,7 +226,7 @@ Status EntryCopier::CopyLink(const std::string& src, const std::string& dst, con
     if (utimensat(dir_fd, temp.c_str(), times, AT_SYMLINK_NOFOLLOW) != 0) {
         return Status::FromErrno(errno, dst);
     }
-    if (renameat(dir_fd, temp.c_str(), dir_fd, name.c_str()) != 0) {
+    if (renameat(dir_fd, temp.c_str(), dir_fd, dst_name.c_str()) != 0) {
         return Status::FromErrno(errno, dst);
     }
     guard.Commit();

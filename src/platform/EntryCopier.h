@@ -6,6 +6,7 @@
 #include <string>
 
 #include "CopyOptions.h"
+#include "DirHandle.h"
 #include "StampBatch.h"
 #include "Status.h"
 
@@ -22,17 +23,18 @@ class EntryCopier {
     explicit EntryCopier(const CopyOptions& options, StampBatch* batch = nullptr)
         : options_(options), batch_(batch) {}
 
-    // FileSystem::CopyFile.
-    Status Copy(const std::string& src, const std::string& dst,
-                const std::atomic<bool>* cancel) const;
+    // FileSystem::CopyFileAt: `src_name` in `src_dir` to `dst_name` in `dst_dir`, each a single
+    // name acted on through its directory's descriptor.
+    Status Copy(const DirHandle& src_dir, const std::string& src_name, const DirHandle& dst_dir,
+                const std::string& dst_name, const std::atomic<bool>* cancel) const;
 
   private:
-    // `dir_fd` is dst's directory, `name` the last component of dst.
-    Status CopyRegular(const std::string& src, const std::string& dst, int dir_fd,
-                       const std::string& name, const std::atomic<bool>* cancel) const;
+    Status CopyRegular(const DirHandle& src_dir, const std::string& src_name,
+                       const DirHandle& dst_dir, const std::string& dst_name,
+                       const std::atomic<bool>* cancel) const;
     // `st` is the source link's lstat.
-    Status CopyLink(const std::string& src, const std::string& dst, const struct stat& st,
-                    int dir_fd, const std::string& name) const;
+    Status CopyLink(const DirHandle& src_dir, const std::string& src_name, const struct stat& st,
+                    const DirHandle& dst_dir, const std::string& dst_name) const;
 
     const CopyOptions& options_;
     StampBatch* batch_;

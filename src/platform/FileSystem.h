@@ -14,6 +14,8 @@
 
 namespace tandrel {
 
+class DirHandle;
+
 // What a directory entry is. Links are never followed: a link is a kind of its own, whatever
 // it points at.
 enum class EntryKind { kFile, kDirectory, kLink, kOther };
@@ -154,6 +156,47 @@ class FileSystem {
     // directory) is refused without being waited for or changed. A link to a regular file is
     // followed. On success `*log` is the open file.
     virtual Status OpenLogFile(const std::string& path, std::unique_ptr<LogFile>* log) = 0;
+
+    // Working through open directories. A walk opens the root of a tree once and every
+    // directory below it from its parent's descriptor, and acts on entries by name relative to
+    // the descriptor of their directory: a directory renamed or swapped for a link meanwhile
+    // can then never lead outside the tree. `name` is always one component (no '/'), never
+    // "." or ".."; messages name dir.PathOf(name). Each call does what its path form above
+    // does, and the path forms remain for callers that hold no handle.
+
+    // Opens the directory `path` as the root of a walk. Links on the way, a link at the end
+    // included, are followed: a root given as a link is the user's choice. Fails when nothing
+    // or no directory is there, or it cannot be opened.
+    virtual Status OpenDirectory(const std::string& path, DirHandle* dir) = 0;
+    // Opens the directory `name` in `parent`, never following a link: a link there fails with
+    // kNotDirectory. A directory that cannot be read still opens (for the *At calls below) when
+    // it can be passed through; listing it then fails.
+    virtual Status OpenSubdirectory(const DirHandle& parent, const std::string& name,
+                                    DirHandle* dir) = 0;
+    // ListDirectory of the directory `dir` itself.
+    virtual Status ListDirectoryAt(const DirHandle& dir, std::vector<DirEntry>* entries) = 0;
+    // Stat of `name` in `dir`; an empty name looks up `dir` itself.
+    virtual Status StatAt(const DirHandle& dir, const std::string& name, EntryInfo* info) = 0;
+    // CopyFile from `src_name` in `src_dir` to `dst_name` in `dst_dir`; the temporary lives in
+    // dst_dir.
+    virtual Status CopyFileAt(const DirHandle& src_dir, const std::string& src_name,
+                              const DirHandle& dst_dir, const std::string& dst_name,
+                              const std::atomic<bool>* cancel) = 0;
+    // MoveFile between two open directories; across file systems the copy goes into dst_dir
+    // and src_name is then removed from src_dir.
+    virtual Status MoveFileAt(const DirHandle& src_dir, const std::string& src_name,
+                              const DirHandle& dst_dir, const std::string& dst_name,
+                              const std::atomic<bool>* cancel) = 0;
+    virtual Status DeleteFileAt(const DirHandle& dir, const std::string& name) = 0;
+    // Creates the directory `name` in `dir` with permission bits `mode` (the process's umask
+    // applies, as with mkdir). Fails with kExists when anything is already there.
+    virtual Status CreateDirectoryAt(const DirHandle& dir, const std::string& name,
+                                     mode_t mode) = 0;
+    virtual Status RemoveDirectoryAt(const DirHandle& dir, const std::string& name) = 0;
+    // Sets the permission bits of the open directory `dir` itself to `mode` exactly (no umask).
+    virtual Status SetDirectoryMode(const DirHandle& dir, mode_t mode) = 0;
+    virtual Status MakeReplaceableAt(const DirHandle& dir, const std::string& name) = 0;
+    virtual Status RemoveStaleTempAt(const DirHandle& dir, const std::string& name) = 0;
 };
 
 // The process-wide POSIX implementation.

@@ -13,6 +13,7 @@
 #include <cstring>
 #include <utility>
 
+#include "DirHandle.h"
 #include "EntryCopier.h"
 #include "PosixPath.h"
 #include "UniqueFd.h"
@@ -80,21 +81,55 @@ VolumeInfo VolumeInfoForType(uint32_t f_type) {
     }
 }
 
-}  // namespace
+// Opens the directory holding the last component of the stripped path `p` (links on the way
+// are followed, as a path always was) and gives that component. "/" gives the root with an
+// empty name.
+Status OpenParent(const std::string& p, DirHandle* dir, std::string* name) {
+    auto [parent, last] = PosixPath::Split(p);
+    // Readable where it can be, so that copies waiting in the batch can flush their volume
+    // through it; passable only where it cannot.
+    UniqueFd fd(open(parent.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    if (!fd.valid() && errno == EACCES) {
+        fd = UniqueFd(open(parent.c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC));
+    }
+    if (!fd.valid()) {
+        return Status::FromErrno(errno, p);
+    }
+    *dir = DirHandle(std::move(fd), parent);
+    *name = last;
+    return Status::Ok();
+}
 
-Status PosixFileSystem::ListDirectory(const std::string& dir, std::vector<DirEntry>* entries) {
-    entries->clear();
-    const std::string path = PosixPath::Strip(dir);
-    if (path.empty()) {
+// `s` naming the path as the caller gave it, where it names the stripped form.
+Status AsGiven(Status s, const std::string& stripped, const std::string& given) {
+    if (s.ok() || s.path() != stripped || stripped == given) {
+        return s;
+    }
+    return Status::Error(s.code(), given, s.reason());
+}
+
+// Runs `op` (a *At call) on the directory and name of `path`, naming `path` as given in errors.
+template <typename Op>
+Status OnParent(const std::string& path, Op op) {
+    const std::string p = PosixPath::Strip(path);
+    if (p.empty()) {
         return EmptyPath();
     }
-    UniqueFd fd(open(path.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
-    if (!fd.valid()) {
-        return PosixPath::DirectoryOpenError(errno, dir);
+    DirHandle dir;
+    std::string name;
+    Status s = OpenParent(p, &dir, &name);
+    if (s.ok()) {
+        s = op(dir, name);
     }
+    return AsGiven(std::move(s), p, path);
+}
+
+// The entries of the directory open as `fd`, read through a stream of its own; `shown` names
+// it in errors.
+Status ReadEntries(UniqueFd fd, const std::string& shown, std::vector<DirEntry>* entries) {
     DIR* stream = fdopendir(fd.get());
     if (stream == nullptr) {
-        return Status::FromErrno(errno, dir);
+        return Status::FromErrno(errno, shown);
     }
     fd.Release();  // closedir closes it
     std::vector<DirEntry> found;
@@ -104,7 +139,7 @@ Status PosixFileSystem::ListDirectory(const std::string& dir, std::vector<DirEnt
         dirent* ent = readdir(stream);
         if (ent == nullptr) {
             if (errno != 0) {
-                result = Status::FromErrno(errno, dir);
+                result = Status::FromErrno(errno, shown);
             }
             break;
         }
@@ -119,7 +154,7 @@ Status PosixFileSystem::ListDirectory(const std::string& dir, std::vector<DirEnt
                 if (errno == ENOENT) {
                     continue;  // removed since the directory was read: not there any more
                 }
-                result = Status::FromErrno(errno, PosixPath::Join(path, name));
+                result = Status::FromErrno(errno, PosixPath::Join(shown, name));
                 break;
             }
             kind = KindOf(st.st_mode);
@@ -138,26 +173,41 @@ Status PosixFileSystem::ListDirectory(const std::string& dir, std::vector<DirEnt
     return Status::Ok();
 }
 
-Status PosixFileSystem::Stat(const std::string& path, EntryInfo* info) {
-    const std::string p = PosixPath::Strip(path);
-    if (p.empty()) {
+}  // namespace
+
+Status PosixFileSystem::ListDirectory(const std::string& dir, std::vector<DirEntry>* entries) {
+    entries->clear();
+    const std::string path = PosixPath::Strip(dir);
+    if (path.empty()) {
         return EmptyPath();
     }
-    struct stat st {};
-    if (lstat(p.c_str(), &st) != 0) {
-        return Status::FromErrno(errno, path);
+    UniqueFd fd(open(path.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
+    if (!fd.valid()) {
+        return PosixPath::DirectoryOpenError(errno, dir);
     }
-    info->kind = KindOf(st.st_mode);
-    info->mtime_ns = PosixPath::ToNs(st.st_mtim);
-    info->mode = st.st_mode & 07777;
-    info->size = static_cast<uint64_t>(st.st_size);
-    info->id = FileId{static_cast<uint64_t>(st.st_dev), static_cast<uint64_t>(st.st_ino)};
-    return Status::Ok();
+    return AsGiven(ReadEntries(std::move(fd), path, entries), path, dir);
+}
+
+Status PosixFileSystem::Stat(const std::string& path, EntryInfo* info) {
+    return OnParent(
+        path, [&](const DirHandle& d, const std::string& name) { return StatAt(d, name, info); });
 }
 
 Status PosixFileSystem::CopyFile(const std::string& src, const std::string& dst,
                                  const std::atomic<bool>* cancel) {
-    return EntryCopier(options_, &batch_).Copy(src, dst, cancel);
+    const std::string from = PosixPath::Strip(src);
+    if (from.empty()) {
+        return EmptyPath();
+    }
+    DirHandle src_dir;
+    std::string src_name;
+    Status s = OpenParent(from, &src_dir, &src_name);
+    if (!s.ok()) {
+        return AsGiven(std::move(s), from, src);
+    }
+    return OnParent(dst, [&](const DirHandle& d, const std::string& name) {
+        return AsGiven(CopyFileAt(src_dir, src_name, d, name, cancel), from, src);
+    });
 }
 
 Status PosixFileSystem::CommitCopies(bool abandon) {
@@ -167,177 +217,134 @@ Status PosixFileSystem::CommitCopies(bool abandon) {
 Status PosixFileSystem::MoveFile(const std::string& src, const std::string& dst,
                                  const std::atomic<bool>* cancel) {
     const std::string from = PosixPath::Strip(src);
-    const std::string to = PosixPath::Strip(dst);
-    if (from.empty() || to.empty()) {
+    if (from.empty()) {
         return EmptyPath();
     }
-    struct stat from_st {};
-    if (lstat(from.c_str(), &from_st) != 0) {
-        return Status::FromErrno(errno, src);
+    DirHandle src_dir;
+    std::string src_name;
+    Status s = OpenParent(from, &src_dir, &src_name);
+    if (!s.ok()) {
+        return AsGiven(std::move(s), from, src);
     }
-    if (S_ISDIR(from_st.st_mode)) {
-        return Status::Error(Status::Code::kIsDirectory, src,
-                             "is a directory; only files and links are moved");
-    }
-    struct stat to_st {};
-    if (lstat(to.c_str(), &to_st) == 0) {
-        if (S_ISDIR(to_st.st_mode)) {
-            return Status::Error(Status::Code::kIsDirectory, dst,
-                                 "is a directory; not replaced by a file");
-        }
-        if (to_st.st_dev == from_st.st_dev && to_st.st_ino == from_st.st_ino) {
-            // rename() between two names of one file does nothing and reports success,
-            // which would leave src in place. The same entry reached by two spellings has
-            // nothing to move; two hard links become one by removing src.
-            if (PosixPath::SameEntry(from, to)) {
-                return Status::Ok();
-            }
-            return unlink(from.c_str()) == 0 ? Status::Ok() : Status::FromErrno(errno, src);
-        }
-    }
-    if (rename(from.c_str(), to.c_str()) == 0) {
-        return Status::Ok();
-    }
-    const int err = errno;
-    if (err == EXDEV) {
-        return MoveByCopy(src, dst, cancel);
-    }
-    struct stat again {};
-    if (err == ENOENT && lstat(from.c_str(), &again) != 0) {
-        return Status::FromErrno(err, src);
-    }
-    return Status::FromErrno(err, dst);
+    return OnParent(dst, [&](const DirHandle& d, const std::string& name) {
+        return AsGiven(MoveFileAt(src_dir, src_name, d, name, cancel), from, src);
+    });
 }
 
 Status PosixFileSystem::MoveByCopy(const std::string& src, const std::string& dst,
                                    const std::atomic<bool>* cancel) {
-    EntryInfo info;
-    Status s = Stat(src, &info);
+    const std::string from = PosixPath::Strip(src);
+    if (from.empty()) {
+        return EmptyPath();
+    }
+    DirHandle src_dir;
+    std::string src_name;
+    Status s = OpenParent(from, &src_dir, &src_name);
     if (!s.ok()) {
-        return s;
+        return AsGiven(std::move(s), from, src);
     }
-    if (info.kind == EntryKind::kDirectory) {
-        return Status::Error(Status::Code::kIsDirectory, src,
-                             "is a directory; only files and links are moved");
-    }
-    if (info.kind == EntryKind::kOther) {
-        return Status::Error(Status::Code::kUnsupported, src,
-                             "is a pipe, socket or device and cannot be moved to another "
-                             "file system");
-    }
-    // The source goes only once its copy is safe on the disk, so this copy never waits in
-    // the batch.
-    s = EntryCopier(options_).Copy(src, dst, cancel);
-    if (!s.ok()) {
-        return s;
-    }
-    s = DeleteFile(src);
-    if (!s.ok() && !s.IsNotFound()) {
-        return Status::Error(s.code(), src,
-                             "copied to " + dst + " but could not be removed (" + s.reason() +
-                                 "); it now exists in both places");
-    }
-    return Status::Ok();
+    return OnParent(dst, [&](const DirHandle& d, const std::string& name) {
+        return AsGiven(MoveByCopyAt(src_dir, src_name, d, name, cancel), from, src);
+    });
 }
 
 Status PosixFileSystem::DeleteFile(const std::string& path) {
-    const std::string p = PosixPath::Strip(path);
-    if (p.empty()) {
-        return EmptyPath();
-    }
-    struct stat st {};
-    if (lstat(p.c_str(), &st) != 0) {
-        return Status::FromErrno(errno, path);
-    }
-    if (S_ISDIR(st.st_mode)) {
-        return Status::Error(Status::Code::kIsDirectory, path,
-                             "is a directory; not deleted as a file");
-    }
-    if (unlink(p.c_str()) != 0) {
-        return Status::FromErrno(errno, path);
-    }
-    return Status::Ok();
+    return OnParent(
+        path, [&](const DirHandle& d, const std::string& name) { return DeleteFileAt(d, name); });
 }
 
 Status PosixFileSystem::CreateDirectory(const std::string& path) {
-    const std::string p = PosixPath::Strip(path);
-    if (p.empty()) {
-        return EmptyPath();
-    }
-    // mkdir fails with EEXIST for anything at the name, a dangling link included, and never
-    // creates through a link.
-    if (mkdir(p.c_str(), 0777) != 0) {
-        return Status::FromErrno(errno, path);
-    }
-    return Status::Ok();
+    return OnParent(path, [&](const DirHandle& d, const std::string& name) {
+        return CreateDirectoryAt(d, name, 0777);
+    });
 }
 
 Status PosixFileSystem::RemoveDirectory(const std::string& path) {
-    const std::string p = PosixPath::Strip(path);
-    if (p.empty()) {
-        return EmptyPath();
-    }
-    struct stat st {};
-    if (lstat(p.c_str(), &st) != 0) {
-        return Status::FromErrno(errno, path);
-    }
-    if (S_ISLNK(st.st_mode)) {
-        return Status::Error(Status::Code::kNotDirectory, path,
-                             "is a symbolic link; not removed as a directory");
-    }
-    if (!S_ISDIR(st.st_mode)) {
-        return Status::Error(Status::Code::kNotDirectory, path, "is not a directory");
-    }
-    if (rmdir(p.c_str()) != 0) {
-        return Status::FromErrno(errno, path);
-    }
-    return Status::Ok();
+    return OnParent(path, [&](const DirHandle& d, const std::string& name) {
+        return RemoveDirectoryAt(d, name);
+    });
 }
 
 Status PosixFileSystem::MakeReplaceable(const std::string& path) {
+    Status s = OnParent(path, [&](const DirHandle& d, const std::string& name) {
+        return MakeReplaceableAt(d, name);
+    });
+    return s.IsNotFound() ? Status::Ok() : s;  // nothing there: nothing to do
+}
+
+Status PosixFileSystem::RemoveStaleTemp(const std::string& path) {
+    return OnParent(path, [&](const DirHandle& d, const std::string& name) {
+        return RemoveStaleTempAt(d, name);
+    });
+}
+
+Status PosixFileSystem::OpenDirectory(const std::string& path, DirHandle* dir) {
     const std::string p = PosixPath::Strip(path);
     if (p.empty()) {
         return EmptyPath();
     }
-    struct stat st {};
-    if (lstat(p.c_str(), &st) != 0) {
-        return errno == ENOENT ? Status::Ok() : Status::FromErrno(errno, path);
+    UniqueFd fd(open(p.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    if (!fd.valid() && errno == EACCES) {
+        fd = UniqueFd(open(p.c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC));
     }
-    if (!S_ISREG(st.st_mode) || (st.st_mode & S_IWUSR) != 0) {
-        return Status::Ok();
+    if (!fd.valid()) {
+        return Status::FromErrno(errno, path);
     }
-    const mode_t mode = (st.st_mode & 07777) | S_IWUSR;
-    // AT_SYMLINK_NOFOLLOW so that a file swapped for a link meanwhile never gets its target
-    // changed; the C library refuses links with EOPNOTSUPP.
-    if (fchmodat(AT_FDCWD, p.c_str(), mode, AT_SYMLINK_NOFOLLOW) == 0) {
-        return Status::Ok();
-    }
-    const int err = errno;
-    if (err == EOPNOTSUPP || err == ENOTSUP) {
-        if (lstat(p.c_str(), &st) == 0 && S_ISLNK(st.st_mode)) {
-            return Status::Ok();
-        }
-    }
-    return Status::FromErrno(err, path);
+    *dir = DirHandle(std::move(fd), p);
+    return Status::Ok();
 }
 
-Status PosixFileSystem::RemoveStaleTemp(const std::string& path) {
-    const std::string p = PosixPath::Strip(path);
-    if (!IsStaleTempName(PosixPath::Split(p).second)) {
-        return Status::Error(Status::Code::kInvalid, path,
-                             "is not a temporary left by an interrupted copy; not removed");
+Status PosixFileSystem::OpenSubdirectory(const DirHandle& parent, const std::string& name,
+                                         DirHandle* dir) {
+    if (!PosixPath::IsComponent(name)) {
+        return PosixPath::NotAComponent(parent.path(), name);
+    }
+    constexpr int kFlags = O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC;
+    UniqueFd fd(openat(parent.fd(), name.c_str(), O_RDONLY | kFlags));
+    if (!fd.valid() && errno == EACCES) {
+        // Not readable, but perhaps passable: good enough to act on the entries inside.
+        fd = UniqueFd(openat(parent.fd(), name.c_str(), O_PATH | kFlags));
+    }
+    if (!fd.valid()) {
+        const int err = errno;
+        struct stat st {};
+        if ((err == ELOOP || err == ENOTDIR) &&
+            fstatat(parent.fd(), name.c_str(), &st, AT_SYMLINK_NOFOLLOW) == 0 &&
+            S_ISLNK(st.st_mode)) {
+            return Status::Error(Status::Code::kNotDirectory, parent.PathOf(name),
+                                 "is a symbolic link; links are not followed");
+        }
+        return Status::FromErrno(err, parent.PathOf(name));
+    }
+    *dir = DirHandle(std::move(fd), parent.PathOf(name));
+    return Status::Ok();
+}
+
+Status PosixFileSystem::ListDirectoryAt(const DirHandle& dir, std::vector<DirEntry>* entries) {
+    entries->clear();
+    // A stream of its own, so that the handle's position never matters and the handle can be
+    // listed again.
+    UniqueFd fd(openat(dir.fd(), ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    if (!fd.valid()) {
+        return Status::FromErrno(errno, dir.path());
+    }
+    return ReadEntries(std::move(fd), dir.path(), entries);
+}
+
+Status PosixFileSystem::StatAt(const DirHandle& dir, const std::string& name, EntryInfo* info) {
+    if (!name.empty() && !PosixPath::IsComponent(name)) {
+        return PosixPath::NotAComponent(dir.path(), name);
     }
     struct stat st {};
-    if (lstat(p.c_str(), &st) != 0) {
-        return Status::FromErrno(errno, path);
+    const int flags = AT_SYMLINK_NOFOLLOW | (name.empty() ? AT_EMPTY_PATH : 0);
+    if (fstatat(dir.fd(), name.c_str(), &st, flags) != 0) {
+        return Status::FromErrno(errno, name.empty() ? dir.path() : dir.PathOf(name));
     }
-    if (S_ISDIR(st.st_mode)) {
-        return Status::Error(Status::Code::kIsDirectory, path,
-                             "is a directory, not a temporary of a copy; not removed");
-    }
-    if (unlink(p.c_str()) != 0) {
-        return Status::FromErrno(errno, path);
-    }
+    info->kind = KindOf(st.st_mode);
+    info->mtime_ns = PosixPath::ToNs(st.st_mtim);
+    info->mode = st.st_mode & 07777;
+    info->size = static_cast<uint64_t>(st.st_size);
+    info->id = FileId{static_cast<uint64_t>(st.st_dev), static_cast<uint64_t>(st.st_ino)};
     return Status::Ok();
 }
 

@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "CopyOptions.h"
+#include "DirHandle.h"
 #include "FileSystem.h"
 #include "StampBatch.h"
 
@@ -12,7 +13,8 @@ namespace tandrel {
 
 // FileSystem over the Linux system calls. Paths are passed to the kernel as they are, bytes
 // and all; a trailing '/' is dropped first, since the kernel would otherwise resolve a link
-// at the end of "dir/" and the layer promises never to do that.
+// at the end of "dir/" and the layer promises never to do that. Every path form opens the
+// directory holding its last component and does the work of its *At form through it.
 //
 // Its one state between calls is the batch of copies waiting for their real times (see
 // CopyOptions::Durability), guarded by its own lock, so one object serves every thread;
@@ -42,13 +44,34 @@ class PosixFileSystem : public FileSystem {
     // In PosixLogFile.cpp.
     Status OpenLogFile(const std::string& path, std::unique_ptr<LogFile>* log) override;
 
+    Status OpenDirectory(const std::string& path, DirHandle* dir) override;
+    Status OpenSubdirectory(const DirHandle& parent, const std::string& name,
+                            DirHandle* dir) override;
+    Status ListDirectoryAt(const DirHandle& dir, std::vector<DirEntry>* entries) override;
+    Status StatAt(const DirHandle& dir, const std::string& name, EntryInfo* info) override;
+    Status CopyFileAt(const DirHandle& src_dir, const std::string& src_name,
+                      const DirHandle& dst_dir, const std::string& dst_name,
+                      const std::atomic<bool>* cancel) override;
+    Status MoveFileAt(const DirHandle& src_dir, const std::string& src_name,
+                      const DirHandle& dst_dir, const std::string& dst_name,
+                      const std::atomic<bool>* cancel) override;
+    Status DeleteFileAt(const DirHandle& dir, const std::string& name) override;
+    Status CreateDirectoryAt(const DirHandle& dir, const std::string& name, mode_t mode) override;
+    Status RemoveDirectoryAt(const DirHandle& dir, const std::string& name) override;
+    Status SetDirectoryMode(const DirHandle& dir, mode_t mode) override;
+    Status MakeReplaceableAt(const DirHandle& dir, const std::string& name) override;
+    Status RemoveStaleTempAt(const DirHandle& dir, const std::string& name) override;
+
     // What MoveFile does when src and dst lie on different file systems: a copy flushed to
-    // the disk before anything else happens, then DeleteFile of src (a virtual call). Only files
-    // and links can travel this way; anything else fails with kUnsupported. When the copy succeeds
-    // but src cannot be removed, the error names src and says that the entry now exists in both
-    // places. Public so that this path can be exercised on a single file system.
+    // the disk before anything else happens, then DeleteFileAt of src (a virtual call). Only
+    // files and links can travel this way; anything else fails with kUnsupported. When the copy
+    // succeeds but src cannot be removed, the error names src and says that the entry now
+    // exists in both places. Public so that this path can be exercised on a single file system.
     Status MoveByCopy(const std::string& src, const std::string& dst,
                       const std::atomic<bool>* cancel);
+    Status MoveByCopyAt(const DirHandle& src_dir, const std::string& src_name,
+                        const DirHandle& dst_dir, const std::string& dst_name,
+                        const std::atomic<bool>* cancel);
 
   private:
     const CopyOptions options_;

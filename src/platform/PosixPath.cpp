@@ -43,16 +43,9 @@ Status PosixPath::DirectoryOpenError(int err, const std::string& dir) {
     return Status::FromErrno(err, dir);
 }
 
-bool PosixPath::SameEntry(const std::string& a, const std::string& b) {
-    auto [dir_a, name_a] = Split(a);
-    auto [dir_b, name_b] = Split(b);
-    if (name_a != name_b) {
-        return false;
-    }
-    struct stat st_a {};
-    struct stat st_b {};
-    return stat(dir_a.c_str(), &st_a) == 0 && stat(dir_b.c_str(), &st_b) == 0 &&
-           st_a.st_dev == st_b.st_dev && st_a.st_ino == st_b.st_ino;
+Status PosixPath::NotAComponent(const std::string& dir, const std::string& name) {
+    return Status::Error(Status::Code::kInvalid, Join(dir, name),
+                         "is not a single name inside its directory");
 }
 
 }  // namespace tandrel

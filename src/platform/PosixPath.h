@@ -28,9 +28,13 @@ class PosixPath {
     // The error for a directory that could not be opened with O_NOFOLLOW (error `err`):
     // a link there is reported as "not a directory" rather than as a link loop.
     static Status DirectoryOpenError(int err, const std::string& dir);
-    // True when two stripped paths name the same directory entry (the same name in the same
-    // directory), however they are spelt. Distinguishes one entry from two hard links.
-    static bool SameEntry(const std::string& a, const std::string& b);
+    // True when `name` is one path component a *At call may act on: not empty, no '/', not
+    // "." or "..".
+    static bool IsComponent(const std::string& name) {
+        return !name.empty() && name.find('/') == std::string::npos && name != "." && name != "..";
+    }
+    // The error for a *At call given something other than one component.
+    static Status NotAComponent(const std::string& dir, const std::string& name);
 };
 
 }  // namespace tandrel

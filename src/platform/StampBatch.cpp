@@ -5,18 +5,33 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstdio>
 #include <map>
-
-#include "PosixPath.h"
-#include "UniqueFd.h"
 
 namespace tandrel {
 
-bool StampBatch::Add(Pending pending, uint64_t bytes, size_t maxFiles, uint64_t maxBytes) {
+bool StampBatch::Add(const DirHandle& dir, const std::string& name, dev_t dev, ino_t ino,
+                     timespec atime, timespec mtime, uint64_t bytes, const Limits& limits) {
     std::lock_guard<std::mutex> lock(m_mutex);
-    m_pending.push_back(std::move(pending));
-    m_bytes += bytes;
-    return m_pending.size() >= maxFiles || m_bytes >= maxBytes;
+    Pending pending{nullptr, name, dir.PathOf(name), dev, ino, atime, mtime};
+    if (!m_pending.empty() && m_pending.back().dir && m_lastDir == dir.id()) {
+        // Copies come directory by directory: the one before shares this descriptor.
+        pending.dir = m_pending.back().dir;
+    } else {
+        UniqueFd copy(fcntl(dir.fd(), F_DUPFD_CLOEXEC, 0));
+        if (copy.valid()) {
+            pending.dir = std::make_shared<const UniqueFd>(std::move(copy));
+            m_lastDir = dir.id();
+            ++m_dirs;
+        } else if (m_error.ok()) {
+            m_error = Status::FromErrno(errno, dir.path());
+        }
+    }
+    if (pending.dir) {
+        m_pending.push_back(std::move(pending));
+        m_bytes += bytes;
+    }
+    return m_pending.size() >= limits.files || m_bytes >= limits.bytes || m_dirs >= limits.dirs;
 }
 
 Status StampBatch::Flush(bool abandon) {
@@ -26,6 +41,7 @@ Status StampBatch::Flush(bool abandon) {
         std::lock_guard<std::mutex> lock(m_mutex);
         pending.swap(m_pending);
         m_bytes = 0;
+        m_dirs = 0;
         std::swap(earlier, m_error);
     }
     if (abandon) {
@@ -41,6 +57,7 @@ void StampBatch::FlushFull() {
         std::lock_guard<std::mutex> lock(m_mutex);
         pending.swap(m_pending);
         m_bytes = 0;
+        m_dirs = 0;
     }
     Status s = FlushPending(std::move(pending));
     if (!s.ok()) {
@@ -55,18 +72,30 @@ Status StampBatch::FlushPending(std::vector<Pending> pending) {
     if (pending.empty()) {
         return Status::Ok();
     }
-    // One flush per volume, through the directory of one of its copies.
+    // One flush per volume, through the directory of one of its copies. A directory open only
+    // to pass through (O_PATH) takes no syncfs; it is opened again for reading through its
+    // entry in /proc/self/fd, which names that very directory without any path, or else the
+    // copy itself is opened.
     std::map<dev_t, bool> synced;
     Status first;
     for (const Pending& p : pending) {
         if (synced.count(p.dev) != 0) {
             continue;
         }
-        const std::string dir = PosixPath::Split(p.path).first;
-        UniqueFd fd(open(dir.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
-        const bool ok = fd.valid() && syncfs(fd.get()) == 0;
+        const int dir_fd = p.dir->get();
+        bool ok = syncfs(dir_fd) == 0;
+        if (!ok && errno == EBADF) {
+            char proc[64];
+            std::snprintf(proc, sizeof proc, "/proc/self/fd/%d", dir_fd);
+            UniqueFd again(open(proc, O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+            if (!again.valid()) {
+                again = UniqueFd(
+                    openat(dir_fd, p.name.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC));
+            }
+            ok = again.valid() && syncfs(again.get()) == 0;
+        }
         if (!ok && first.ok()) {
-            first = Status::FromErrno(errno, dir);
+            first = Status::FromErrno(errno, p.path);
         }
         synced[p.dev] = ok;
     }
@@ -74,12 +103,14 @@ Status StampBatch::FlushPending(std::vector<Pending> pending) {
         if (!synced[p.dev]) {
             continue;
         }
+        const int dir_fd = p.dir->get();
         struct stat st {};
-        if (lstat(p.path.c_str(), &st) != 0 || st.st_dev != p.dev || st.st_ino != p.ino) {
+        if (fstatat(dir_fd, p.name.c_str(), &st, AT_SYMLINK_NOFOLLOW) != 0 || st.st_dev != p.dev ||
+            st.st_ino != p.ino) {
             continue;  // replaced or removed since: not ours to stamp
         }
         const timespec times[2] = {p.atime, p.mtime};
-        if (utimensat(AT_FDCWD, p.path.c_str(), times, AT_SYMLINK_NOFOLLOW) != 0 && first.ok()) {
+        if (utimensat(dir_fd, p.name.c_str(), times, AT_SYMLINK_NOFOLLOW) != 0 && first.ok()) {
             first = Status::FromErrno(errno, p.path);
         }
     }

@@ -178,6 +178,35 @@ TEST_F(Safety, TemporariesOfDeadProcessesAreClearedOthersAreKept) {
     EXPECT_TRUE(rig.recorder.ActionLines().empty());
 }
 
+TEST_F(Safety, TemporariesOfKilledMovesAreClearedFromTheRecycleDirectory) {
+    const pid_t child = fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+        _exit(0);
+    }
+    ASSERT_EQ(waitpid(child, nullptr, 0), child);
+    const std::string stale = ".tandrel-" + std::to_string(child) + "-00000000000000c3.tmp";
+    const std::string live = ".tandrel-" + std::to_string(getpid()) + "-00000000000000d4.tmp";
+    t.MakeDir("s/a");
+    t.MakeDir("d/a");
+    t.WriteFile("d/a/x", "x");
+    t.WriteFile("d/y", "y");
+    t.MakeDir("r/a");
+    t.MakeDir("r/untouched");
+    t.WriteFile("r/" + stale, "62 MiB of a move that was killed");
+    t.WriteFile("r/a/" + stale, "partial");
+    t.WriteFile("r/a/" + live, "in flight");
+    t.WriteFile("r/untouched/" + stale, "no move goes here this run");
+
+    EngineRig rig;
+    rig.Run(S(), D(), kActionMove, t.Path("r"));
+    EXPECT_EQ(t.List("r"), (std::set<std::string>{"a/", "a/" + live, "a/x", "untouched/",
+                                                  "untouched/" + stale, "y"}));
+    EXPECT_EQ(rig.recorder.ActionLines(),
+              (std::vector<std::string>{" Move: " + D("y") + " => " + t.Path("r/y"),
+                                        " Move: " + D("a/x") + " => " + t.Path("r/a/x")}));
+}
+
 TEST_F(Safety, OverlappingTreesAreSkippedWithOneLine) {
     t.MakeDir("s/inner");
     t.WriteFile("s/f", "f");

@@ -101,8 +101,9 @@ TEST_F(MoveDeleteTest, MovesAcrossFileSystemsByCopyThenDelete) {
 // copy is made but the source stays.
 class UndeletableFileSystem : public PosixFileSystem {
   public:
-    Status DeleteFile(const std::string& path) override {
-        return Status::Error(Status::Code::kPermission, path, "Operation not permitted");
+    Status DeleteFileAt(const DirHandle& dir, const std::string& name) override {
+        return Status::Error(Status::Code::kPermission, dir.PathOf(name),
+                             "Operation not permitted");
     }
 };
 

@@ -98,7 +98,7 @@ TEST_F(FailingFileSystemTest, FatVolumeCutsTimesAndFindsNamesIgnoringCase) {
     ASSERT_TRUE(fs_.CopyFile(tree_.Path("new"), tree_.Path("dst/sub/old.txt"), nullptr).ok());
     EXPECT_EQ(tree_.List("Dst"), (std::set<std::string>{"Sub/", "Sub/Old.TXT"}));
     EXPECT_EQ(tree_.ReadFile("Dst/Sub/Old.TXT"), "new");
-    ASSERT_TRUE(fs_.CommitCopies(false).ok());
+    ASSERT_TRUE(fs_.CommitCopies(false).ok()) << fs_.CommitCopies(false).ToString();
     EXPECT_EQ(tree_.Mtime("Dst/Sub/Old.TXT"), 1000000002000000000);
 
     EntryInfo entry;

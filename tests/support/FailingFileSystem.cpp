@@ -1,5 +1,7 @@
 #include "FailingFileSystem.h"
 
+#include "DirHandle.h"
+
 #include <fcntl.h>
 #include <sys/stat.h>
 
@@ -178,6 +180,10 @@ Status FailingFileSystem::CopyFile(const std::string& src, const std::string& ds
         return s;
     }
     s = base_.CopyFile(real_src, real_dst, cancel);
+    return s.ok() ? AfterCopyPath(real_dst) : s;
+}
+
+Status FailingFileSystem::AfterCopyPath(const std::string& real_dst) {
     int64_t step = 1;
     {
         std::lock_guard<std::mutex> lock(mutex_);
@@ -185,8 +191,8 @@ Status FailingFileSystem::CopyFile(const std::string& src, const std::string& ds
             step = volume_->time_granularity_ns;
         }
     }
-    if (!s.ok() || step <= 1) {
-        return s;
+    if (step <= 1) {
+        return Status::Ok();
     }
     // Store the time the way the simulated volume would: cut down to its step.
     {
@@ -318,6 +324,121 @@ Status FailingFileSystem::OpenLogFile(const std::string& path, std::unique_ptr<L
     *log = std::make_unique<FailingLogFile>(std::move(real),
                                             [this, path] { return Enter(Op::kLogWrite, path); });
     return Status::Ok();
+}
+
+}  // namespace tandrel
+
+namespace tandrel {
+
+std::string FailingFileSystem::ResolveAt(const DirHandle& dir, const std::string& name) {
+    {
+        std::lock_guard<std::mutex> lock(mutex_);
+        if (!volume_ || !volume_->case_insensitive) {
+            return name;
+        }
+    }
+    EntryInfo info;
+    std::vector<DirEntry> entries;
+    if (name.empty() || base_.StatAt(dir, name, &info).ok() ||
+        !base_.ListDirectoryAt(dir, &entries).ok()) {
+        return name;
+    }
+    for (const DirEntry& entry : entries) {
+        if (EqualIgnoringAsciiCase(entry.name, name)) {
+            return entry.name;
+        }
+    }
+    return name;
+}
+
+Status FailingFileSystem::OpenDirectory(const std::string& path, DirHandle* dir) {
+    const std::string real = Resolve(path);
+    Status s = Enter(Op::kOpenDirectory, real);
+    return s.ok() ? base_.OpenDirectory(real, dir) : s;
+}
+
+Status FailingFileSystem::OpenSubdirectory(const DirHandle& parent, const std::string& name,
+                                           DirHandle* dir) {
+    const std::string real = ResolveAt(parent, name);
+    Status s = Enter(Op::kOpenDirectory, parent.PathOf(real));
+    return s.ok() ? base_.OpenSubdirectory(parent, real, dir) : s;
+}
+
+Status FailingFileSystem::ListDirectoryAt(const DirHandle& dir, std::vector<DirEntry>* entries) {
+    Status s = Enter(Op::kListDirectory, dir.path());
+    if (!s.ok()) {
+        entries->clear();
+        return s;
+    }
+    return base_.ListDirectoryAt(dir, entries);
+}
+
+Status FailingFileSystem::StatAt(const DirHandle& dir, const std::string& name, EntryInfo* info) {
+    const std::string real = ResolveAt(dir, name);
+    Status s = Enter(Op::kStat, real.empty() ? dir.path() : dir.PathOf(real));
+    return s.ok() ? base_.StatAt(dir, real, info) : s;
+}
+
+Status FailingFileSystem::CopyFileAt(const DirHandle& src_dir, const std::string& src_name,
+                                     const DirHandle& dst_dir, const std::string& dst_name,
+                                     const std::atomic<bool>* cancel) {
+    const std::string real_src = ResolveAt(src_dir, src_name);
+    const std::string real_dst = ResolveAt(dst_dir, dst_name);
+    Status s = Enter(Op::kCopyFile, src_dir.PathOf(real_src), dst_dir.PathOf(real_dst));
+    if (!s.ok()) {
+        return s;
+    }
+    s = base_.CopyFileAt(src_dir, real_src, dst_dir, real_dst, cancel);
+    return s.ok() ? AfterCopy(dst_dir, real_dst) : s;
+}
+
+Status FailingFileSystem::AfterCopy(const DirHandle& dir, const std::string& name) {
+    return AfterCopyPath(dir.PathOf(name));
+}
+
+Status FailingFileSystem::MoveFileAt(const DirHandle& src_dir, const std::string& src_name,
+                                     const DirHandle& dst_dir, const std::string& dst_name,
+                                     const std::atomic<bool>* cancel) {
+    const std::string real_src = ResolveAt(src_dir, src_name);
+    const std::string real_dst = ResolveAt(dst_dir, dst_name);
+    Status s = Enter(Op::kMoveFile, src_dir.PathOf(real_src), dst_dir.PathOf(real_dst));
+    return s.ok() ? base_.MoveFileAt(src_dir, real_src, dst_dir, real_dst, cancel) : s;
+}
+
+Status FailingFileSystem::DeleteFileAt(const DirHandle& dir, const std::string& name) {
+    const std::string real = ResolveAt(dir, name);
+    Status s = Enter(Op::kDeleteFile, dir.PathOf(real));
+    return s.ok() ? base_.DeleteFileAt(dir, real) : s;
+}
+
+Status FailingFileSystem::CreateDirectoryAt(const DirHandle& dir, const std::string& name,
+                                            mode_t mode) {
+    const std::string real = ResolveAt(dir, name);
+    Status s = Enter(Op::kCreateDirectory, dir.PathOf(real));
+    return s.ok() ? base_.CreateDirectoryAt(dir, real, mode) : s;
+}
+
+Status FailingFileSystem::RemoveDirectoryAt(const DirHandle& dir, const std::string& name) {
+    const std::string real = ResolveAt(dir, name);
+    Status s = Enter(Op::kRemoveDirectory, dir.PathOf(real));
+    return s.ok() ? base_.RemoveDirectoryAt(dir, real) : s;
+}
+
+Status FailingFileSystem::SetDirectoryMode(const DirHandle& dir, mode_t mode) {
+    Status s = Enter(Op::kSetDirectoryMode, dir.path());
+    return s.ok() ? base_.SetDirectoryMode(dir, mode) : s;
+}
+
+Status FailingFileSystem::MakeReplaceableAt(const DirHandle& dir, const std::string& name) {
+    const std::string real = ResolveAt(dir, name);
+    Status s = Enter(Op::kMakeReplaceable, dir.PathOf(real));
+    return s.ok() ? base_.MakeReplaceableAt(dir, real) : s;
+}
+
+Status FailingFileSystem::RemoveStaleTempAt(const DirHandle& dir, const std::string& name) {
+    const std::string real = ResolveAt(dir, name);
+    Status s = Enter(Op::kRemoveStaleTemp, dir.PathOf(real));
+    return s.ok() ? base_.RemoveStaleTempAt(dir, real) : s;
 }
 
 }  // namespace tandrel

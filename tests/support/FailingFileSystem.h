@@ -21,10 +21,13 @@ namespace tandrel {
 //   fs.FailOn(FailingFileSystem::Op::kListDirectory, "/locked/");
 //
 // A rule matches when its substring occurs in the path of the call (for CopyFile and MoveFile:
-// in the source or the destination path). A matching call does not reach the wrapped file
-// system; it returns an error with the rule's code and reason, naming the matched path. Rules
-// are checked in the order they were added; `times` limits how often a rule fires (then it
-// stays in place but no longer matches).
+// in the source or the destination path). The calls on open directories count as the path
+// calls of the same operation (ListDirectoryAt as kListDirectory, CopyFileAt as kCopyFile, and
+// so on) and their path is the directory's path joined with the name, so one rule covers both
+// forms; OpenDirectory and OpenSubdirectory are kOpenDirectory. A matching call does not reach the
+// wrapped file system; it returns an error with the rule's code and reason, naming the matched
+// path. Rules are checked in the order they were added; `times` limits how often a rule fires (then
+// it stays in place but no longer matches).
 //
 // Besides failures it can pretend that the destination lives on a different kind of volume
 // (SimulateVolume): GetVolumeInfo then answers with that description, CopyFile stores
@@ -54,7 +57,9 @@ class FailingFileSystem : public FileSystem {
         kLocateDirectory,
         kPathBelow,  // path: the outer directory, path2: the inner one
         kOpenLogFile,
-        kLogWrite,  // Append and Flush of a log file it opened; path: the log file's
+        kLogWrite,       // Append and Flush of a log file it opened; path: the log file
+        kOpenDirectory,  // OpenDirectory and OpenSubdirectory
+        kSetDirectoryMode,
     };
 
     // One call as it arrived: `path2` is the destination for CopyFile and MoveFile, the inner
@@ -115,6 +120,24 @@ class FailingFileSystem : public FileSystem {
     // The file it opens fails its writes by the kLogWrite rules.
     Status OpenLogFile(const std::string& path, std::unique_ptr<LogFile>* log) override;
 
+    Status OpenDirectory(const std::string& path, DirHandle* dir) override;
+    Status OpenSubdirectory(const DirHandle& parent, const std::string& name,
+                            DirHandle* dir) override;
+    Status ListDirectoryAt(const DirHandle& dir, std::vector<DirEntry>* entries) override;
+    Status StatAt(const DirHandle& dir, const std::string& name, EntryInfo* info) override;
+    Status CopyFileAt(const DirHandle& src_dir, const std::string& src_name,
+                      const DirHandle& dst_dir, const std::string& dst_name,
+                      const std::atomic<bool>* cancel) override;
+    Status MoveFileAt(const DirHandle& src_dir, const std::string& src_name,
+                      const DirHandle& dst_dir, const std::string& dst_name,
+                      const std::atomic<bool>* cancel) override;
+    Status DeleteFileAt(const DirHandle& dir, const std::string& name) override;
+    Status CreateDirectoryAt(const DirHandle& dir, const std::string& name, mode_t mode) override;
+    Status RemoveDirectoryAt(const DirHandle& dir, const std::string& name) override;
+    Status SetDirectoryMode(const DirHandle& dir, mode_t mode) override;
+    Status MakeReplaceableAt(const DirHandle& dir, const std::string& name) override;
+    Status RemoveStaleTempAt(const DirHandle& dir, const std::string& name) override;
+
   private:
     struct Rule {
         Op op;
@@ -129,8 +152,14 @@ class FailingFileSystem : public FileSystem {
     // With a case-insensitive simulated volume: `path` with each component that does not exist
     // exactly replaced by an existing one equal to it ignoring ASCII case. Otherwise `path`.
     std::string Resolve(const std::string& path);
+    // The same for one name in an open directory.
+    std::string ResolveAt(const DirHandle& dir, const std::string& name);
     // Cuts the last-write time of `path` down to `step` nanoseconds.
     Status CutTime(const std::string& path, int64_t step);
+    // After a copy on a simulated volume with coarse times: cuts the copy's time and notes it
+    // for CommitCopies.
+    Status AfterCopy(const DirHandle& dir, const std::string& name);
+    Status AfterCopyPath(const std::string& real_dst);
 
     FileSystem& base_;
     mutable std::mutex mutex_;

@@ -1,0 +1,227 @@
+// The *At forms of PosixFileSystem that change entries: copy, move, delete, create, remove.
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdio>
+
+#include "EntryCopier.h"
+#include "PosixFileSystem.h"
+#include "PosixPath.h"
+
+namespace tandrel {
+namespace {
+
+// `name` in `dir`, looked up without following a link; false (errno set) when it cannot be.
+bool LookUp(const DirHandle& dir, const std::string& name, struct stat* st) {
+    return fstatat(dir.fd(), name.c_str(), st, AT_SYMLINK_NOFOLLOW) == 0;
+}
+
+}  // namespace
+
+Status PosixFileSystem::CopyFileAt(const DirHandle& src_dir, const std::string& src_name,
+                                   const DirHandle& dst_dir, const std::string& dst_name,
+                                   const std::atomic<bool>* cancel) {
+    return EntryCopier(options_, &batch_).Copy(src_dir, src_name, dst_dir, dst_name, cancel);
+}
+
+Status PosixFileSystem::MoveFileAt(const DirHandle& src_dir, const std::string& src_name,
+                                   const DirHandle& dst_dir, const std::string& dst_name,
+                                   const std::atomic<bool>* cancel) {
+    if (!PosixPath::IsComponent(src_name)) {
+        return PosixPath::NotAComponent(src_dir.path(), src_name);
+    }
+    if (!PosixPath::IsComponent(dst_name)) {
+        return PosixPath::NotAComponent(dst_dir.path(), dst_name);
+    }
+    const std::string src = src_dir.PathOf(src_name);
+    const std::string dst = dst_dir.PathOf(dst_name);
+    struct stat from_st {};
+    if (!LookUp(src_dir, src_name, &from_st)) {
+        return Status::FromErrno(errno, src);
+    }
+    if (S_ISDIR(from_st.st_mode)) {
+        return Status::Error(Status::Code::kIsDirectory, src,
+                             "is a directory; only files and links are moved");
+    }
+    struct stat to_st {};
+    if (LookUp(dst_dir, dst_name, &to_st)) {
+        if (S_ISDIR(to_st.st_mode)) {
+            return Status::Error(Status::Code::kIsDirectory, dst,
+                                 "is a directory; not replaced by a file");
+        }
+        if (to_st.st_dev == from_st.st_dev && to_st.st_ino == from_st.st_ino) {
+            // rename() between two names of one file does nothing and reports success,
+            // which would leave src in place. The same entry reached through two handles of
+            // one directory has nothing to move; two hard links become one by removing src.
+            if (src_dir.id() == dst_dir.id() && src_name == dst_name) {
+                return Status::Ok();
+            }
+            return unlinkat(src_dir.fd(), src_name.c_str(), 0) == 0 ? Status::Ok()
+                                                                    : Status::FromErrno(errno, src);
+        }
+    }
+    if (renameat(src_dir.fd(), src_name.c_str(), dst_dir.fd(), dst_name.c_str()) == 0) {
+        return Status::Ok();
+    }
+    const int err = errno;
+    if (err == EXDEV) {
+        return MoveByCopyAt(src_dir, src_name, dst_dir, dst_name, cancel);
+    }
+    struct stat again {};
+    if (err == ENOENT && !LookUp(src_dir, src_name, &again)) {
+        return Status::FromErrno(err, src);
+    }
+    return Status::FromErrno(err, dst);
+}
+
+Status PosixFileSystem::MoveByCopyAt(const DirHandle& src_dir, const std::string& src_name,
+                                     const DirHandle& dst_dir, const std::string& dst_name,
+                                     const std::atomic<bool>* cancel) {
+    EntryInfo info;
+    Status s = StatAt(src_dir, src_name, &info);
+    if (!s.ok()) {
+        return s;
+    }
+    const std::string src = src_dir.PathOf(src_name);
+    if (src_name.empty() || info.kind == EntryKind::kDirectory) {
+        return Status::Error(Status::Code::kIsDirectory, src,
+                             "is a directory; only files and links are moved");
+    }
+    if (info.kind == EntryKind::kOther) {
+        return Status::Error(Status::Code::kUnsupported, src,
+                             "is a pipe, socket or device and cannot be moved to another "
+                             "file system");
+    }
+    // The source goes only once its copy is safe on the disk, so this copy never waits in
+    // the batch.
+    s = EntryCopier(options_).Copy(src_dir, src_name, dst_dir, dst_name, cancel);
+    if (!s.ok()) {
+        return s;
+    }
+    s = DeleteFileAt(src_dir, src_name);
+    if (!s.ok() && !s.IsNotFound()) {
+        return Status::Error(s.code(), src,
+                             "copied to " + dst_dir.PathOf(dst_name) +
+                                 " but could not be removed (" + s.reason() +
+                                 "); it now exists in both places");
+    }
+    return Status::Ok();
+}
+
+Status PosixFileSystem::DeleteFileAt(const DirHandle& dir, const std::string& name) {
+    if (!PosixPath::IsComponent(name)) {
+        return PosixPath::NotAComponent(dir.path(), name);
+    }
+    struct stat st {};
+    if (!LookUp(dir, name, &st)) {
+        return Status::FromErrno(errno, dir.PathOf(name));
+    }
+    if (S_ISDIR(st.st_mode)) {
+        return Status::Error(Status::Code::kIsDirectory, dir.PathOf(name),
+                             "is a directory; not deleted as a file");
+    }
+    if (unlinkat(dir.fd(), name.c_str(), 0) != 0) {
+        return Status::FromErrno(errno, dir.PathOf(name));
+    }
+    return Status::Ok();
+}
+
+Status PosixFileSystem::CreateDirectoryAt(const DirHandle& dir, const std::string& name,
+                                          mode_t mode) {
+    if (!PosixPath::IsComponent(name)) {
+        return PosixPath::NotAComponent(dir.path(), name);
+    }
+    // mkdirat fails with EEXIST for anything at the name, a dangling link included, and never
+    // creates through a link.
+    if (mkdirat(dir.fd(), name.c_str(), mode & 07777) != 0) {
+        return Status::FromErrno(errno, dir.PathOf(name));
+    }
+    return Status::Ok();
+}
+
+Status PosixFileSystem::RemoveDirectoryAt(const DirHandle& dir, const std::string& name) {
+    if (!PosixPath::IsComponent(name)) {
+        return PosixPath::NotAComponent(dir.path(), name);
+    }
+    struct stat st {};
+    if (!LookUp(dir, name, &st)) {
+        return Status::FromErrno(errno, dir.PathOf(name));
+    }
+    if (S_ISLNK(st.st_mode)) {
+        return Status::Error(Status::Code::kNotDirectory, dir.PathOf(name),
+                             "is a symbolic link; not removed as a directory");
+    }
+    if (!S_ISDIR(st.st_mode)) {
+        return Status::Error(Status::Code::kNotDirectory, dir.PathOf(name), "is not a directory");
+    }
+    if (unlinkat(dir.fd(), name.c_str(), AT_REMOVEDIR) != 0) {
+        return Status::FromErrno(errno, dir.PathOf(name));
+    }
+    return Status::Ok();
+}
+
+Status PosixFileSystem::SetDirectoryMode(const DirHandle& dir, mode_t mode) {
+    if (fchmod(dir.fd(), mode & 07777) == 0) {
+        return Status::Ok();
+    }
+    int err = errno;
+    if (err == EBADF) {
+        // A handle opened only to pass through (O_PATH) takes no fchmod; its entry in
+        // /proc/self/fd names the same directory without going through any path.
+        char proc[64];
+        std::snprintf(proc, sizeof proc, "/proc/self/fd/%d", dir.fd());
+        if (fchmodat(AT_FDCWD, proc, mode & 07777, 0) == 0) {
+            return Status::Ok();
+        }
+        err = errno;
+    }
+    return Status::FromErrno(err, dir.path());
+}
+
+Status PosixFileSystem::MakeReplaceableAt(const DirHandle& dir, const std::string& name) {
+    if (!PosixPath::IsComponent(name)) {
+        return PosixPath::NotAComponent(dir.path(), name);
+    }
+    struct stat st {};
+    if (!LookUp(dir, name, &st)) {
+        return errno == ENOENT ? Status::Ok() : Status::FromErrno(errno, dir.PathOf(name));
+    }
+    if (!S_ISREG(st.st_mode) || (st.st_mode & S_IWUSR) != 0) {
+        return Status::Ok();
+    }
+    const mode_t mode = (st.st_mode & 07777) | S_IWUSR;
+    // AT_SYMLINK_NOFOLLOW so that a file swapped for a link meanwhile never gets its target
+    // changed; the C library refuses links with EOPNOTSUPP.
+    if (fchmodat(dir.fd(), name.c_str(), mode, AT_SYMLINK_NOFOLLOW) == 0) {
+        return Status::Ok();
+    }
+    const int err = errno;
+    if ((err == EOPNOTSUPP || err == ENOTSUP) && LookUp(dir, name, &st) && S_ISLNK(st.st_mode)) {
+        return Status::Ok();
+    }
+    return Status::FromErrno(err, dir.PathOf(name));
+}
+
+Status PosixFileSystem::RemoveStaleTempAt(const DirHandle& dir, const std::string& name) {
+    if (!PosixPath::IsComponent(name) || !IsStaleTempName(name)) {
+        return Status::Error(Status::Code::kInvalid, dir.PathOf(name),
+                             "is not a temporary left by an interrupted copy; not removed");
+    }
+    struct stat st {};
+    if (!LookUp(dir, name, &st)) {
+        return Status::FromErrno(errno, dir.PathOf(name));
+    }
+    if (S_ISDIR(st.st_mode)) {
+        return Status::Error(Status::Code::kIsDirectory, dir.PathOf(name),
+                             "is a directory, not a temporary of a copy; not removed");
+    }
+    if (unlinkat(dir.fd(), name.c_str(), 0) != 0) {
+        return Status::FromErrno(errno, dir.PathOf(name));
+    }
+    return Status::Ok();
+}
+
+}  // namespace tandrel

@@ -1,0 +1,170 @@
+// Working through open directories: a handle keeps acting on the directory it opened even
+// after that directory is renamed and a link put in its place, opening below a handle never
+// follows a link, and only single names are accepted.
+
+#include <stdio.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <gtest/gtest.h>
+
+#include <set>
+#include <string>
+
+#include "DirHandle.h"
+#include "PosixFileSystem.h"
+#include "TempTree.h"
+
+namespace tandrel {
+namespace {
+
+constexpr int64_t kTime = 1234567890123456789;
+constexpr int64_t kPlaceholderNs = int64_t{StampBatch::kPlaceholderSec} * 1000000000;
+
+class DirHandleTest : public ::testing::Test {
+  protected:
+    DirHandle Open(const std::string& rel) {
+        DirHandle dir;
+        EXPECT_TRUE(fs_.OpenDirectory(tree_.Path(rel), &dir).ok()) << rel;
+        return dir;
+    }
+    // Renames `rel` to `rel`.real and puts a link to outside/ in its place.
+    void SwapForLink(const std::string& rel) {
+        ASSERT_EQ(rename(tree_.Path(rel).c_str(), tree_.Path(rel + ".real").c_str()), 0);
+        ASSERT_EQ(symlink(tree_.Path("outside").c_str(), tree_.Path(rel).c_str()), 0);
+    }
+
+    TempTree tree_;
+    PosixFileSystem fs_;
+};
+
+TEST_F(DirHandleTest, AHandleKeepsActingOnItsDirectoryAfterASwapForALink) {
+    tree_.MakeDir("outside");
+    tree_.WriteFile("outside/f", "precious", kTime);
+    tree_.WriteFile("outside/old", "precious");
+    tree_.WriteFile("outside/m", "precious");
+    tree_.MakeDir("src");
+    tree_.WriteFile("src/f", "new", kTime);
+    tree_.MakeDir("dst");
+    tree_.WriteFile("dst/old", "old");
+    tree_.WriteFile("dst/m", "to move");
+    DirHandle src = Open("src");
+    DirHandle dst = Open("dst");
+    DirHandle bin = Open("");
+    SwapForLink("dst");
+
+    EXPECT_TRUE(fs_.CopyFileAt(src, "f", dst, "f", nullptr).ok());
+    EXPECT_TRUE(fs_.DeleteFileAt(dst, "old").ok());
+    EXPECT_TRUE(fs_.MoveFileAt(dst, "m", bin, "moved", nullptr).ok());
+    EXPECT_TRUE(fs_.CreateDirectoryAt(dst, "sub", 0700).ok());
+    EXPECT_TRUE(fs_.CommitCopies(false).ok());
+
+    EXPECT_EQ(tree_.List("outside"), (std::set<std::string>{"f", "m", "old"}));
+    EXPECT_EQ(tree_.ReadFile("outside/f"), "precious");
+    EXPECT_EQ(tree_.List("dst.real"), (std::set<std::string>{"f", "sub/"}));
+    EXPECT_EQ(tree_.ReadFile("dst.real/f"), "new");
+    EXPECT_EQ(tree_.Mtime("dst.real/f"), kTime);  // stamped where it is, not through the path
+    EXPECT_EQ(tree_.ReadFile("moved"), "to move");
+}
+
+TEST_F(DirHandleTest, OpeningBelowAHandleNeverFollowsALink) {
+    tree_.MakeDir("outside");
+    tree_.MakeDir("d/real");
+    tree_.MakeLink("d/ln", tree_.Path("outside"));
+    tree_.WriteFile("d/file", "x");
+    DirHandle d = Open("d");
+    DirHandle sub;
+    EXPECT_TRUE(fs_.OpenSubdirectory(d, "real", &sub).ok());
+    EXPECT_EQ(sub.path(), tree_.Path("d/real"));
+
+    Status link = fs_.OpenSubdirectory(d, "ln", &sub);
+    EXPECT_EQ(link.code(), Status::Code::kNotDirectory) << link.ToString();
+    EXPECT_EQ(link.path(), tree_.Path("d/ln"));
+    EXPECT_EQ(fs_.OpenSubdirectory(d, "file", &sub).code(), Status::Code::kNotDirectory);
+    EXPECT_TRUE(fs_.OpenSubdirectory(d, "gone", &sub).IsNotFound());
+
+    // A root given as a link is the user's choice and is followed.
+    tree_.MakeLink("rootlink", tree_.Path("d"));
+    DirHandle root = Open("rootlink");
+    EntryInfo info;
+    EXPECT_TRUE(fs_.StatAt(root, "file", &info).ok());
+    EXPECT_EQ(info.kind, EntryKind::kFile);
+}
+
+TEST_F(DirHandleTest, OnlySingleNamesAreAccepted) {
+    tree_.MakeDir("d/sub");
+    tree_.WriteFile("d/sub/f", "f");
+    tree_.WriteFile("top", "t");
+    DirHandle d = Open("d");
+    DirHandle sub;
+    EntryInfo info;
+    for (const std::string bad : {"sub/f", "..", ".", "", "../top"}) {
+        EXPECT_EQ(fs_.DeleteFileAt(d, bad).code(), Status::Code::kInvalid) << bad;
+        EXPECT_EQ(fs_.OpenSubdirectory(d, bad, &sub).code(), Status::Code::kInvalid) << bad;
+        EXPECT_EQ(fs_.CopyFileAt(d, bad, d, "copy", nullptr).code(), Status::Code::kInvalid) << bad;
+        EXPECT_EQ(fs_.MoveFileAt(d, "sub", d, bad, nullptr).code(), Status::Code::kInvalid) << bad;
+    }
+    EXPECT_EQ(fs_.StatAt(d, "../top", &info).code(), Status::Code::kInvalid);
+    EXPECT_TRUE(fs_.StatAt(d, "", &info).ok());  // the directory itself
+    EXPECT_EQ(info.kind, EntryKind::kDirectory);
+    EXPECT_EQ(tree_.List(), (std::set<std::string>{"d/", "d/sub/", "d/sub/f", "top"}));
+}
+
+TEST_F(DirHandleTest, DirectoriesAreMadeWithTheirModeAndSetExactly) {
+    tree_.MakeDir("d");
+    DirHandle d = Open("d");
+    const mode_t old = umask(022);
+    EXPECT_TRUE(fs_.CreateDirectoryAt(d, "private", 0700).ok());
+    EXPECT_TRUE(fs_.CreateDirectoryAt(d, "shared", 0775).ok());
+    umask(old);
+    EXPECT_EQ(tree_.Mode("d/private"), 0700u);
+    EXPECT_EQ(tree_.Mode("d/shared"), 0755u);  // the umask applies on creation...
+    DirHandle shared;
+    ASSERT_TRUE(fs_.OpenSubdirectory(d, "shared", &shared).ok());
+    EXPECT_TRUE(fs_.SetDirectoryMode(shared, 0775).ok());
+    EXPECT_EQ(tree_.Mode("d/shared"), 0775u);  // ...not when the bits are set afterwards
+    EXPECT_EQ(fs_.CreateDirectoryAt(d, "private", 0700).code(), Status::Code::kExists);
+
+    // A directory its owner may only pass through opens all the same, to act inside it.
+    tree_.Chmod("d/private", 0300);
+    DirHandle passable;
+    ASSERT_TRUE(fs_.OpenSubdirectory(d, "private", &passable).ok());
+    std::vector<DirEntry> entries;
+    if (geteuid() != 0) {  // permission bits do not stop root
+        EXPECT_EQ(fs_.ListDirectoryAt(passable, &entries).code(), Status::Code::kPermission);
+    }
+    EXPECT_TRUE(fs_.CreateDirectoryAt(passable, "inner", 0700).ok());
+    EXPECT_TRUE(fs_.SetDirectoryMode(passable, 0700).ok());
+    EXPECT_EQ(tree_.Mode("d/private"), 0700u);
+    EXPECT_EQ(tree_.List("d/private"), std::set<std::string>{"inner/"});
+}
+
+TEST(StampBatchBound, TheBatchIsFlushedOnceItHoldsTooManyDirectories) {
+    TempTree tree;
+    tree.WriteFile("f", "x", kTime);
+    CopyOptions options;
+    options.batch_dirs = 2;
+    PosixFileSystem fs(options);
+    DirHandle src;
+    ASSERT_TRUE(fs.OpenDirectory(tree.root(), &src).ok());
+    DirHandle dirs[3];
+    for (int i = 0; i < 3; ++i) {
+        const std::string name = "d" + std::to_string(i);
+        tree.MakeDir(name);
+        ASSERT_TRUE(fs.OpenDirectory(tree.Path(name), &dirs[i]).ok());
+    }
+    ASSERT_TRUE(fs.CopyFileAt(src, "f", dirs[0], "a", nullptr).ok());
+    ASSERT_TRUE(fs.CopyFileAt(src, "f", dirs[0], "b", nullptr).ok());  // shares d0's descriptor
+    EXPECT_EQ(tree.Mtime("d0/a"), kPlaceholderNs);
+    EXPECT_EQ(tree.Mtime("d0/b"), kPlaceholderNs);
+    ASSERT_TRUE(fs.CopyFileAt(src, "f", dirs[1], "c", nullptr).ok());  // a second directory
+    EXPECT_EQ(tree.Mtime("d0/a"), kTime);
+    EXPECT_EQ(tree.Mtime("d1/c"), kTime);
+    ASSERT_TRUE(fs.CopyFileAt(src, "f", dirs[2], "e", nullptr).ok());
+    EXPECT_EQ(tree.Mtime("d2/e"), kPlaceholderNs);
+    EXPECT_TRUE(fs.CommitCopies(false).ok());
+    EXPECT_EQ(tree.Mtime("d2/e"), kTime);
+}
+
+}  // namespace
+}  // namespace tandrel
