@@ -1,8 +1,8 @@
 #include "CBatchItemDlg.h"
 
 #include <QLineEdit>
-#include <functional>
 #include <QPushButton>
+#include <functional>
 
 #include "CFileChooser.h"
 #include "CJobQueue.h"

@@ -59,12 +59,10 @@ CBatchListCtrl::CBatchListCtrl(QTreeWidget* list, QObject* parent)
     m_pList->header()->setStretchLastSection(false);
     m_pList->header()->setSortIndicatorShown(false);
     m_pList->viewport()->installEventFilter(this);
-    connect(m_pList, &QTreeWidget::itemDoubleClicked, this,
-            [this](QTreeWidgetItem* item, int) {
-                emit DoubleClicked(m_pList->indexOfTopLevelItem(item));
-            });
-    connect(m_pList, &QTreeWidget::itemSelectionChanged, this,
-            &CBatchListCtrl::SelectionChanged);
+    connect(m_pList, &QTreeWidget::itemDoubleClicked, this, [this](QTreeWidgetItem* item, int) {
+        emit DoubleClicked(m_pList->indexOfTopLevelItem(item));
+    });
+    connect(m_pList, &QTreeWidget::itemSelectionChanged, this, &CBatchListCtrl::SelectionChanged);
 }
 
 CBatchListCtrl::~CBatchListCtrl() {

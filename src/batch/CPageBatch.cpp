@@ -110,15 +110,15 @@ bool CPageBatch::OnInitDialog() {
         return true;
     }
     m_list = std::make_unique<CBatchListCtrl>(tree);
-    m_list->SetUpColumns(
-        [this](int column, int defaultWidth) { return m_store.ReadColumnWidth(column, defaultWidth); });
+    m_list->SetUpColumns([this](int column, int defaultWidth) {
+        return m_store.ReadColumnWidth(column, defaultWidth);
+    });
     connect(m_list.get(), &CBatchListCtrl::Clicked, this, &CPageBatch::OnListClick);
     connect(m_list.get(), &CBatchListCtrl::DoubleClicked, this, [this](int) { OnEdit(); });
-    connect(m_list.get(), &CBatchListCtrl::SelectionChanged, this,
-            &CPageBatch::OnSelectionChanged);
+    connect(m_list.get(), &CBatchListCtrl::SelectionChanged, this, &CPageBatch::OnSelectionChanged);
 
-    if (auto* radio =
-            qobject_cast<QAbstractButton*>(GetDlgItem(IDC_BATCH_KEEP + static_cast<int>(m_nAction)))) {
+    if (auto* radio = qobject_cast<QAbstractButton*>(
+            GetDlgItem(IDC_BATCH_KEEP + static_cast<int>(m_nAction)))) {
         radio->setChecked(true);
     }
     const bool move = m_nAction == kActionMove;

@@ -25,8 +25,8 @@ constexpr ControlTemplate kBatchControls[] = {
      "batchRemove", 0},
     {IDC_GO, ControlKind::kPushButton, "&Go", 217, 68, 36, 14, kStyleNone, "batchGo", 0},
     {IDC_BATCH_KEEP, ControlKind::kRadio, "Keep", 217, 102, 31, 10, kStyleGroup, "batchKeep", 0},
-    {IDC_BATCH_DELETE, ControlKind::kRadio, "Delete", 217, 114, 34, 10, kStyleNone,
-     "batchDelete", 0},
+    {IDC_BATCH_DELETE, ControlKind::kRadio, "Delete", 217, 114, 34, 10, kStyleNone, "batchDelete",
+     0},
     {IDC_BATCH_MOVE, ControlKind::kRadio, "Move", 217, 125, 33, 10, kStyleNone, "batchMove", 0},
     {IDC_BATCH_RECYCLE, ControlKind::kEdit, "", 7, 125, 187, 12, kStyleNone, "batchRecycle", 0},
     {IDC_BATCH_RECYCLE_BROWSE, ControlKind::kPushButton, "...", 198, 124, 13, 13, kStyleNone,
@@ -38,8 +38,7 @@ constexpr ControlTemplate kBatchControls[] = {
 
 // The description dialog: one field and OK; Escape and the close box cancel.
 constexpr ControlTemplate kDescriptionControls[] = {
-    {IDC_DESCRIPTION_TEXT, ControlKind::kEdit, "", 7, 7, 141, 12, kStyleNone, "descriptionText",
-     0},
+    {IDC_DESCRIPTION_TEXT, ControlKind::kEdit, "", 7, 7, 141, 12, kStyleNone, "descriptionText", 0},
     {IDOK, ControlKind::kDefPushButton, "OK", 153, 7, 28, 12, kStyleNone, "ok", 0},
 };
 

@@ -2,8 +2,8 @@
 
 #include <QDir>
 #include <QFile>
-#include <QFileInfo>
 #include <QFileDialog>
+#include <QFileInfo>
 
 namespace tandrel {
 

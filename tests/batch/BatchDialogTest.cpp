@@ -111,8 +111,10 @@ TEST_F(BatchItemDialog, RelativeDirectoryIsKeptAsTheDirectoryItNamesNow) {
     Press(&dlg, IDC_ITEM_OK);
     QDir::setCurrent(QString::fromStdString(here));
     EXPECT_EQ(dlg.result(), QDialog::Accepted);
-    EXPECT_EQ(item.strFrom, QDir(QString::fromStdString(tree_.root())).canonicalPath().toStdString() + "/src");
-    EXPECT_EQ(item.strTo, QDir(QString::fromStdString(tree_.root())).canonicalPath().toStdString() + "/./dst");
+    EXPECT_EQ(item.strFrom,
+              QDir(QString::fromStdString(tree_.root())).canonicalPath().toStdString() + "/src");
+    EXPECT_EQ(item.strTo,
+              QDir(QString::fromStdString(tree_.root())).canonicalPath().toStdString() + "/./dst");
 }
 
 // Edit shows the entry's texts; browsing fills only the field it belongs to, starting at the

@@ -211,7 +211,8 @@ TEST_F(BatchPageTest, AddingDuringARunLeavesGoDisabled) {
 TEST_F(BatchPageTest, WidthsSurviveARestartColumnOrderDoesNot) {
     Start();
     ShowBatch();
-    page_->AddItem("a", "/a", "/b", kBatchUnchecked);
+    page_->AddItem("b", "/a", "/b", kBatchUnchecked);
+    page_->AddItem("a", "/c", "/d", kBatchChecked);
     Tree()->header()->resizeSection(0, 150);
     Tree()->header()->resizeSection(1, 500);
     Tree()->header()->resizeSection(2, 40);
@@ -220,6 +221,7 @@ TEST_F(BatchPageTest, WidthsSurviveARestartColumnOrderDoesNot) {
     // A header click does not sort.
     QTest::mouseClick(Tree()->header()->viewport(), Qt::LeftButton, {},
                       QPoint(Tree()->header()->sectionViewportPosition(0) + 5, 5));
+    EXPECT_EQ(Row(0).strDescription, "b");
     Close();
 
     Start();
@@ -230,8 +232,10 @@ TEST_F(BatchPageTest, WidthsSurviveARestartColumnOrderDoesNot) {
     for (int c = 0; c < 3; ++c) {
         EXPECT_EQ(Tree()->header()->logicalIndex(c), c);
     }
-    ASSERT_EQ(page_->GetRowCount(), 1);
+    ASSERT_EQ(page_->GetRowCount(), 2);
+    EXPECT_EQ(Row(0).strDescription, "b");
     EXPECT_EQ(Row(0).nCheck, kBatchUnchecked);
+    EXPECT_EQ(Row(1).nCheck, kBatchChecked);
 }
 
 // An entry added while the page was never shown is kept, shown when the page first is, and
