@@ -10,6 +10,7 @@
 #include <QLabel>
 #include <QProgressBar>
 #include <QStyle>
+#include <QTreeWidget>
 #include <QWindow>
 #include <algorithm>
 #include <cstdlib>
