@@ -60,19 +60,6 @@ TEST_F(BatchItemDialog, LayoutHeadingAndDefaultButton) {
     EXPECT_EQ(FindControl(&dlg, IDOK), nullptr);
 }
 
-TEST_F(BatchItemDialog, EmptyFieldsReportFromAndStayOpen) {
-    BatchItem item;
-    item.strDescription = "kept";
-    CBatchItemDlg dlg(&item, true);
-    EXPECT_TRUE(EditOf(&dlg, IDC_ITEM_DESCRIPTION)->text().isEmpty());
-    CMessageBox::SetNextAnswer(CMessageBox::Answer::kOk);
-    Press(&dlg, IDC_ITEM_OK);
-    EXPECT_EQ(CMessageBox::Count(), 1);
-    EXPECT_EQ(CMessageBox::LastText(), "Error: Directory name of 'From' is empty...");
-    EXPECT_EQ(dlg.result(), 0);
-    EXPECT_EQ(item.strDescription, "kept");
-}
-
 TEST_F(BatchItemDialog, MissingDestinationReportsTo) {
     BatchItem item;
     CBatchItemDlg dlg(&item, true);
