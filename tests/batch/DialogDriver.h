@@ -6,7 +6,6 @@
 #include <QPushButton>
 #include <QTimer>
 #include <functional>
-#include <memory>
 
 #include "GuiWait.h"
 #include "TemplateBuilder.h"
@@ -17,16 +16,17 @@ namespace tandrel {
 // press buttons). Gives up after kWaitMs, so a dialog that never comes cannot hang a test; the
 // test then sees what it expected did not happen.
 inline void OnNextDialog(const std::function<void(QDialog*)>& act) {
-    auto timer = std::make_shared<QTimer>();
-    auto waited = std::make_shared<int>(0);
+    // Owned by the application, so that one still waiting when the program ends goes with it.
+    auto* timer = new QTimer(qApp);
     timer->setInterval(10);
-    QObject::connect(timer.get(), &QTimer::timeout, [timer, waited, act] {
+    QObject::connect(timer, &QTimer::timeout, timer, [timer, act, waited = 0]() mutable {
         auto* dialog = qobject_cast<QDialog*>(QApplication::activeModalWidget());
-        *waited += 10;
-        if (dialog == nullptr && *waited < kWaitMs) {
+        waited += 10;
+        if (dialog == nullptr && waited < kWaitMs) {
             return;
         }
         timer->stop();
+        timer->deleteLater();
         if (dialog != nullptr) {
             act(dialog);
         }
