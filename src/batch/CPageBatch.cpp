@@ -4,6 +4,8 @@
 #include <QLineEdit>
 #include <QRadioButton>
 #include <QTreeWidget>
+#include <cstddef>
+#include <vector>
 
 #include "BatchItemRows.h"
 #include "CBatchItemDlg.h"
@@ -17,7 +19,7 @@
 namespace tandrel {
 
 CPageBatch::CPageBatch(SettingsStore& store, CJobQueue& queue, QWidget* parent)
-    : CSheetPage(IDD_PAGE_BATCH, parent), m_store(store), m_queue(queue) {
+    : CSheetPage(IDD_PAGE_BATCH, parent), m_settings(store), m_store(store), m_queue(queue) {
     setObjectName("pageBatch");
     m_bLoaded = m_store.Load(&m_items).ok();
     m_nStored = m_items.size();
@@ -35,17 +37,27 @@ void CPageBatch::SaveList() {
             widths[static_cast<size_t>(c)] = m_list->ColumnWidth(c);
         }
         status = m_store.Save(*this, widths);
-    } else if (HasWindow() && m_list) {
-        // The stored list could not be read: saving over it would lose it, so what this
-        // session made goes after it.
-        for (int r = 0; r < GetRowCount() && status.ok(); ++r) {
-            BatchItem item;
-            GetRow(r, &item);
-            status = m_store.Append(item);
-        }
     } else {
-        for (size_t i = m_nStored; i < m_items.size() && status.ok(); ++i) {
-            status = m_store.Append(m_items[i]);
+        // Rows of a page that was shown over a list that could not be read, or entries added
+        // to a page that never was: they go after the stored list (saving over a list that
+        // could not be read would lose it), all of them or none.
+        std::vector<BatchItem> added;
+        if (HasWindow() && m_list) {
+            for (int r = 0; r < GetRowCount(); ++r) {
+                GetRow(r, &added.emplace_back());
+            }
+        } else {
+            added.assign(m_items.begin() + static_cast<std::ptrdiff_t>(m_nStored), m_items.end());
+        }
+        if (!added.empty()) {
+            status = m_settings.Write([&] {
+                for (const BatchItem& item : added) {
+                    if (Status s = m_store.Append(item); !s.ok()) {
+                        return s;
+                    }
+                }
+                return Status::Ok();
+            });
         }
     }
     if (!status.ok()) {

@@ -80,6 +80,7 @@ class CPageBatch : public CSheetPage, public IBatchRows {
     // Writes the list back; see the class comment.
     void SaveList();
 
+    SettingsStore& m_settings;
     BatchListStore m_store;
     CJobQueue& m_queue;
     std::deque<BatchItem> m_items;
