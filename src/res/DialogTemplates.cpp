@@ -16,11 +16,63 @@ constexpr ControlTemplate kAboutControls[] = {
     {IDOK, ControlKind::kDefPushButton, "OK", 178, 7, 32, 14, kStyleNone, "ok", 0},
 };
 
+// Batch page: the list, its buttons, the run's extra-file action and the recycle directory.
+constexpr ControlTemplate kBatchControls[] = {
+    {IDC_BATCH_ADD, ControlKind::kPushButton, "&Add", 217, 7, 36, 14, kStyleNone, "batchAdd", 0},
+    {IDC_BATCH_EDIT, ControlKind::kPushButton, "&Edit", 217, 24, 36, 14, kStyleNone, "batchEdit",
+     0},
+    {IDC_BATCH_REMOVE, ControlKind::kPushButton, "&Remove", 217, 42, 36, 14, kStyleNone,
+     "batchRemove", 0},
+    {IDC_GO, ControlKind::kPushButton, "&Go", 217, 68, 36, 14, kStyleNone, "batchGo", 0},
+    {IDC_BATCH_KEEP, ControlKind::kRadio, "Keep", 217, 102, 31, 10, kStyleGroup, "batchKeep", 0},
+    {IDC_BATCH_DELETE, ControlKind::kRadio, "Delete", 217, 114, 34, 10, kStyleNone, "batchDelete",
+     0},
+    {IDC_BATCH_MOVE, ControlKind::kRadio, "Move", 217, 125, 33, 10, kStyleNone, "batchMove", 0},
+    {IDC_BATCH_RECYCLE, ControlKind::kEdit, "", 7, 125, 187, 12, kStyleNone, "batchRecycle", 0},
+    {IDC_BATCH_RECYCLE_BROWSE, ControlKind::kPushButton, "...", 198, 124, 13, 13, kStyleNone,
+     "batchRecycleBrowse", 0},
+    {IDC_BATCH_LIST, ControlKind::kListView, "List1", 7, 7, 204, 113, kStyleNone, "batchList", 0},
+    {IDC_STATIC, ControlKind::kLine, "", 217, 63, 36, 1, kStyleNone, "batchLine1", 0},
+    {IDC_STATIC, ControlKind::kLine, "", 217, 86, 36, 1, kStyleNone, "batchLine2", 0},
+};
+
+// The description dialog: one field and OK; Escape and the close box cancel.
+constexpr ControlTemplate kDescriptionControls[] = {
+    {IDC_DESCRIPTION_TEXT, ControlKind::kEdit, "", 7, 7, 141, 12, kStyleNone, "descriptionText", 0},
+    {IDOK, ControlKind::kDefPushButton, "OK", 153, 7, 28, 12, kStyleNone, "ok", 0},
+};
+
+// The batch item dialog: a description and the two directories of one batch entry.
+constexpr ControlTemplate kBatchItemControls[] = {
+    {IDC_ITEM_DESCRIPTION, ControlKind::kEdit, "", 48, 22, 149, 14, kStyleNone, "itemDescription",
+     0},
+    {IDC_ITEM_FROM, ControlKind::kEdit, "", 48, 46, 135, 12, kStyleNone, "itemFrom", 0},
+    {IDC_ITEM_FROM_BROWSE, ControlKind::kPushButton, "...", 187, 46, 10, 11, kStyleNone,
+     "itemFromBrowse", 0},
+    {IDC_ITEM_TO, ControlKind::kEdit, "", 48, 61, 135, 12, kStyleNone, "itemTo", 0},
+    {IDC_ITEM_TO_BROWSE, ControlKind::kPushButton, "...", 187, 61, 10, 11, kStyleNone,
+     "itemToBrowse", 0},
+    {IDC_ITEM_OK, ControlKind::kDefPushButton, "OK", 26, 79, 50, 14, kStyleNone, "itemOk", 0},
+    {IDCANCEL, ControlKind::kPushButton, "Cancel", 114, 79, 50, 14, kStyleNone, "cancel", 0},
+    {IDC_STATIC, ControlKind::kStatic, "From", 7, 48, 37, 8, kStyleRight, "itemFromLabel", 0},
+    {IDC_STATIC, ControlKind::kStatic, "To", 7, 63, 37, 8, kStyleRight, "itemToLabel", 0},
+    {IDC_STATIC, ControlKind::kStatic, "Description", 7, 22, 37, 8, kStyleRight,
+     "itemDescriptionLabel", 0},
+    {IDC_STATIC, ControlKind::kStatic, "Please enter the batch job", 7, 7, 190, 12, kStyleCenter,
+     "itemHeading", 0},
+};
+
 // The Status page holds only the colour log view, which the page places itself.
 constexpr DialogTemplate kTemplates[] = {
     {IDD_ABOUTBOX, "About Tandrel", 217, 55, "MS Sans Serif", 8, kAboutControls,
      static_cast<int>(std::size(kAboutControls))},
     {IDD_PAGE_STATUS, "Status", 260, 144, "Arial", 9, nullptr, 0},
+    {IDD_PAGE_BATCH, "Batch", 260, 144, "Arial", 9, kBatchControls,
+     static_cast<int>(std::size(kBatchControls))},
+    {IDD_DESCRIPTION, "Please enter a description", 188, 26, "System", 11, kDescriptionControls,
+     static_cast<int>(std::size(kDescriptionControls))},
+    {IDD_BATCH_ITEM, "Tandrel", 204, 100, "", 0, kBatchItemControls,
+     static_cast<int>(std::size(kBatchItemControls))},
 };
 
 }  // namespace

@@ -49,10 +49,40 @@ const char* const kIconTandrel[] = {"32 32 7 1",
                                     "...bbbbbbbbbbbbbbbbbbbbbbbbbb...",
                                     "................................"};
 
+// Bitmap 147, 32 x 16: the two 16 x 16 check-box images of the batch list, the empty box and the
+// checked one. Pure red is the transparent colour. An 11 x 11 box with a grey frame at columns
+// 3 to 13 and rows 2 to 12; the check mark's short stroke runs down to its lowest point at
+// (7, 10), its long stroke up to (11, 4).
+const char* const kCheckBoxes[] = {"32 16 4 1",
+                                   "r c #FF0000",
+                                   "g c #808080",
+                                   "w c #FFFFFF",
+                                   "b c #000000",
+                                   "rrrrrrrrrrrrrrrrrrrrrrrrrrrrrrrr",
+                                   "rrrrrrrrrrrrrrrrrrrrrrrrrrrrrrrr",
+                                   "rrrgggggggggggrrrrrgggggggggggrr",
+                                   "rrrgwwwwwwwwwgrrrrrgwwwwwwwwwgrr",
+                                   "rrrgwwwwwwwwwgrrrrrgwwwwwwwbwgrr",
+                                   "rrrgwwwwwwwwwgrrrrrgwwwwwwbbwgrr",
+                                   "rrrgwwwwwwwwwgrrrrrgwbwwwbbbwgrr",
+                                   "rrrgwwwwwwwwwgrrrrrgwbbwbbbwwgrr",
+                                   "rrrgwwwwwwwwwgrrrrrgwbbbbbwwwgrr",
+                                   "rrrgwwwwwwwwwgrrrrrgwwbbbwwwwgrr",
+                                   "rrrgwwwwwwwwwgrrrrrgwwwbwwwwwgrr",
+                                   "rrrgwwwwwwwwwgrrrrrgwwwwwwwwwgrr",
+                                   "rrrgggggggggggrrrrrgggggggggggrr",
+                                   "rrrrrrrrrrrrrrrrrrrrrrrrrrrrrrrr",
+                                   "rrrrrrrrrrrrrrrrrrrrrrrrrrrrrrrr",
+                                   "rrrrrrrrrrrrrrrrrrrrrrrrrrrrrrrr"};
+
 }  // namespace
 
 const char* const* IconXpm(int id) {
     return id == IDI_TANDREL ? kIconTandrel : nullptr;
+}
+
+const char* const* BitmapXpm(int id) {
+    return id == IDB_CHECKBOXES ? kCheckBoxes : nullptr;
 }
 
 }  // namespace tandrel

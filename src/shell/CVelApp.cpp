@@ -5,6 +5,7 @@
 #include "CBackup.h"
 #include "CJobQueue.h"
 #include "CMessageBox.h"
+#include "CPageBatch.h"
 #include "CPageLog.h"
 #include "CVelSheet.h"
 
@@ -40,8 +41,11 @@ bool CVelApp::InitInstance(const std::function<void(CVelSheet&)>& onShown) {
     // The pages in tab order; their constructors read their settings from GetProfile().
     auto pageLog = std::make_unique<CPageLog>();
     sheet->AddPage(pageLog.get());
+    auto pageBatch = std::make_unique<CPageBatch>(m_store, theJobQueue);
+    sheet->AddPage(pageBatch.get());
 
     theJobQueue.m_pPageLog = pageLog.get();
+    theJobQueue.m_pPageBatch = pageBatch.get();
     theJobQueue.m_pSheet = sheet.get();
 
     QTimer::singleShot(0, sheet.get(), [this, &sheet, &onShown] {
@@ -69,7 +73,9 @@ bool CVelApp::InitInstance(const std::function<void(CVelSheet&)>& onShown) {
     theJobQueue.m_pThread = nullptr;
     theJobQueue.m_bRunning = false;
 
-    // Pages in reverse order while the sheet still exists, then the sheet.
+    // Pages in reverse order while the sheet still exists, then the sheet. The Batch page
+    // writes its list back as it goes.
+    pageBatch.reset();
     pageLog.reset();
     sheet.reset();
     m_worker.reset();

@@ -1,7 +1,9 @@
 #include "CFileChooser.h"
 
+#include <QDir>
 #include <QFile>
 #include <QFileDialog>
+#include <QFileInfo>
 
 namespace tandrel {
 
@@ -13,6 +15,7 @@ struct Record {
     bool fileAnswered = false;
     std::optional<std::string> nextFile;
     QString lastTitle;
+    std::string lastStart;
 };
 
 Record& State() {
@@ -29,15 +32,20 @@ std::optional<std::string> ToBytes(const QString& chosen) {
 
 }  // namespace
 
-std::optional<std::string> CFileChooser::BrowseForFolder(QWidget* parent, const QString& title) {
+std::optional<std::string> CFileChooser::BrowseForFolder(QWidget* parent, const QString& title,
+                                                         const std::string& start) {
     Record& r = State();
     r.lastTitle = title;
+    r.lastStart = start;
     if (r.folderAnswered) {
         r.folderAnswered = false;
         return std::move(r.nextFolder);
     }
+    const QString startDir = QFile::decodeName(start.c_str());
+    const QString openAt =
+        !start.empty() && QFileInfo(startDir).isDir() ? startDir : QDir::homePath();
     return ToBytes(
-        QFileDialog::getExistingDirectory(parent, title, QString(), QFileDialog::ShowDirsOnly));
+        QFileDialog::getExistingDirectory(parent, title, openAt, QFileDialog::ShowDirsOnly));
 }
 
 std::optional<std::string> CFileChooser::SaveFileName(QWidget* parent, const QString& title,
@@ -65,6 +73,9 @@ void CFileChooser::SetNextFile(std::optional<std::string> answer) {
 
 QString CFileChooser::LastTitle() {
     return State().lastTitle;
+}
+std::string CFileChooser::LastStart() {
+    return State().lastStart;
 }
 void CFileChooser::Reset() {
     State() = Record{};

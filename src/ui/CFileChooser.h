@@ -16,8 +16,10 @@ namespace tandrel {
 // Window thread only.
 class CFileChooser {
   public:
-    // A directory chosen by the user, or nothing when they cancelled.
-    static std::optional<std::string> BrowseForFolder(QWidget* parent, const QString& title);
+    // A directory chosen by the user, or nothing when they cancelled. Only directories can be
+    // chosen. The chooser opens at `start` when that names a directory, else in the user's home.
+    static std::optional<std::string> BrowseForFolder(QWidget* parent, const QString& title,
+                                                      const std::string& start = {});
     // A file name to write, chosen by the user (starting at `initial`), or nothing.
     static std::optional<std::string> SaveFileName(QWidget* parent, const QString& title,
                                                    const std::string& initial,
@@ -26,6 +28,8 @@ class CFileChooser {
     static void SetNextFolder(std::optional<std::string> answer);
     static void SetNextFile(std::optional<std::string> answer);
     static QString LastTitle();
+    // Where the last folder browser was asked to start ("" for the default).
+    static std::string LastStart();
     static void Reset();
 };
 

@@ -10,18 +10,26 @@
 #include <QLabel>
 #include <QProgressBar>
 #include <QStyle>
+#include <QTreeWidget>
 #include <QWindow>
 #include <algorithm>
 #include <cstdlib>
 #include <string>
 #include <vector>
 
+#include "AppImages.h"
 #include "CAboutDlg.h"
+#include "CBatchItemDlg.h"
+#include "CBatchListCtrl.h"
 #include "CJobQueue.h"
+#include "CPageBatch.h"
 #include "CPageLog.h"
 #include "CVelSheet.h"
 #include "GuiWait.h"
 #include "InkTones.h"
+#include "ResourceIds.h"
+#include "SettingsStore.h"
+#include "TempTree.h"
 
 namespace tandrel {
 namespace {
@@ -205,6 +213,71 @@ TEST(Snapshot, FullLogFollowingTheEnd) {
                                sheet.Progress()->palette().color(QPalette::Highlight))
                   .count,
               0);
+}
+
+// The Batch page with three rows, the middle one unchecked and selected: each row's box is
+// drawn pixel for pixel as the check-box bitmap has it, where a click toggles it.
+TEST(Snapshot, BatchPage) {
+    TempTree home;
+    SettingsStore store(home.Path("settings.db"));
+    CJobQueue queue;
+    CVelSheet sheet("Tandrel", 0, 30, nullptr, 0, queue);
+    CPageLog log;
+    CPageBatch batch(store, queue);
+    sheet.AddPage(&log);
+    sheet.AddPage(&batch);
+    sheet.Create();
+    sheet.SetActivePage(1);
+    batch.AddItem("Photos", "/home/ada/photos", "/media/backup/photos", kBatchChecked);
+    batch.AddItem("Mail", "/home/ada/mail", "/media/backup/mail", kBatchUnchecked);
+    batch.AddItem("Projects", "/home/ada/projects", "/media/backup/projects", kBatchChecked);
+    batch.List()->Widget()->setCurrentItem(batch.List()->Widget()->topLevelItem(1));
+    ASSERT_TRUE(WaitForPostedEvents());
+    const QImage image = sheet.grab().toImage();
+    EXPECT_TRUE(image.save(SnapshotPath("sheet-batch.png")));
+
+    const QWidget* viewport = batch.List()->Widget()->viewport();
+    const QImage list = PartOf(image, &sheet, viewport);
+    for (int row = 0; row < 3; ++row) {
+        SCOPED_TRACE(row);
+        const QImage want = LoadBitmapImage(IDB_CHECKBOXES, row == 1 ? 0 : 1, 16, qRgb(255, 0, 0))
+                                .toImage()
+                                .convertToFormat(QImage::Format_ARGB32);
+        const QRect box = batch.List()->StateImageRect(row);
+        ASSERT_EQ(box.size(), QSize(16, 16));
+        int opaque = 0;
+        int same = 0;
+        for (int y = 0; y < 16; ++y) {
+            for (int x = 0; x < 16; ++x) {
+                if (qAlpha(want.pixel(x, y)) == 255) {
+                    ++opaque;
+                    same += list.pixel(box.topLeft() + QPoint(x, y)) == want.pixel(x, y) ? 1 : 0;
+                }
+            }
+        }
+        EXPECT_EQ(opaque, 121);  // the 11 x 11 box
+        EXPECT_EQ(same, opaque);
+        // The grey frame's corners and, for a checked row, the check mark's ends.
+        EXPECT_EQ(QColor(list.pixel(box.topLeft() + QPoint(3, 2))), QColor(128, 128, 128));
+        EXPECT_EQ(QColor(list.pixel(box.topLeft() + QPoint(13, 12))), QColor(128, 128, 128));
+        const QColor bottom(list.pixel(box.topLeft() + QPoint(7, 10)));
+        const QColor top(list.pixel(box.topLeft() + QPoint(11, 4)));
+        EXPECT_EQ(bottom, row == 1 ? QColor(Qt::white) : QColor(Qt::black));
+        EXPECT_EQ(top, row == 1 ? QColor(Qt::white) : QColor(Qt::black));
+    }
+}
+
+TEST(Snapshot, BatchItemDialog) {
+    BatchItem item;
+    item.strDescription = "Photos";
+    item.strFrom = "/home/ada/photos";
+    item.strTo = "/media/backup/photos";
+    CBatchItemDlg dialog(&item, false);
+    dialog.show();
+    ASSERT_TRUE(WaitFor([&dialog] { return dialog.windowHandle()->isExposed(); }));
+    const QImage image = dialog.grab().toImage();
+    EXPECT_TRUE(image.save(SnapshotPath("batch-item-dialog.png")));
+    EXPECT_EQ(image.size(), dialog.size());
 }
 
 TEST(Snapshot, AboutBox) {

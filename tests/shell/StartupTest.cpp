@@ -9,6 +9,7 @@
 
 #include "CJobQueue.h"
 #include "CMessageBox.h"
+#include "CPageBatch.h"
 #include "CSheetPage.h"
 #include "CVelSheet.h"
 #include "TempTree.h"
@@ -20,19 +21,26 @@ TEST(Startup, EmptyStoreShowsTheStatusPageFirstAndClosingEndsIt) {
     TempTree home;
     CVelApp app(home.Path("settings.db"));
     QString active;
+    QString second;
     int pages = 0;
     bool wired = false;
     const bool result = app.InitInstance([&](CVelSheet& sheet) {
         active = sheet.GetActivePage()->Caption();
         pages = sheet.GetPageCount();
+        second = pages > 1 ? sheet.GetPage(1)->Caption() : QString();
         wired = theJobQueue.m_pSheet == &sheet && theJobQueue.m_pPageLog != nullptr &&
-                theJobQueue.m_pThread != nullptr;
+                theJobQueue.m_pThread != nullptr && theJobQueue.m_pPageBatch != nullptr &&
+                theJobQueue.m_pPageBatch == dynamic_cast<CPageBatch*>(sheet.GetPage(1));
         sheet.close();
     });
     EXPECT_FALSE(result);
     EXPECT_EQ(active, "Status");
-    EXPECT_GE(pages, 1);
+    EXPECT_GE(pages, 2);
+    EXPECT_EQ(second, "Batch");
     EXPECT_TRUE(wired);
+    EXPECT_EQ(theJobQueue.m_pPageBatch, nullptr);
+    // The Batch page was never shown and nothing was added: nothing was written.
+    EXPECT_FALSE(home.Exists("settings.db"));
     EXPECT_EQ(theJobQueue.m_pSheet, nullptr);
     EXPECT_EQ(theJobQueue.m_pPageLog, nullptr);
     EXPECT_EQ(theJobQueue.m_pThread, nullptr);
@@ -64,6 +72,32 @@ TEST(Startup, ClosingDuringARunLeavesNoPartialFile) {
         EXPECT_EQ(name.find(".tandrel-"), std::string::npos) << name;
         EXPECT_EQ(dst.ReadFile(name), src.ReadFile(name)) << name;
     }
+}
+
+// An entry handed to the Batch page through the job queue before the page was ever shown is
+// there at the next start.
+TEST(Startup, EntryAddedToTheHiddenBatchPageSurvivesARestart) {
+    TempTree home;
+    {
+        CVelApp app(home.Path("settings.db"));
+        app.InitInstance([&](CVelSheet& sheet) {
+            theJobQueue.m_pPageBatch->AddItem("quick", "/from", "/to", kBatchChecked);
+            sheet.close();
+        });
+    }
+    int rows = -1;
+    BatchItem row;
+    CVelApp app(home.Path("settings.db"));
+    app.InitInstance([&](CVelSheet& sheet) {
+        sheet.SetActivePage(1);
+        rows = theJobQueue.m_pPageBatch->GetRowCount();
+        theJobQueue.m_pPageBatch->GetRow(0, &row);
+        sheet.close();
+    });
+    EXPECT_EQ(rows, 1);
+    EXPECT_EQ(row.strDescription, "quick");
+    EXPECT_EQ(row.strFrom, "/from");
+    EXPECT_EQ(row.strTo, "/to");
 }
 
 TEST(Startup, DamagedSettingsFileIsReportedOnceTheWindowIsUp) {

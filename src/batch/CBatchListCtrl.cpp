@@ -1,0 +1,218 @@
+#include "CBatchListCtrl.h"
+
+#include <QFontMetrics>
+#include <QHeaderView>
+#include <QMouseEvent>
+#include <QStyle>
+#include <QStyleOptionViewItem>
+#include <QTreeWidget>
+
+#include "AppImages.h"
+#include "FieldText.h"
+#include "ResourceIds.h"
+#include "StringTable.h"
+
+namespace tandrel {
+
+namespace {
+
+// Each column keeps its bytes here; the shown text is their decoding.
+constexpr int kBytesRole = Qt::UserRole;
+constexpr int kCheckRole = Qt::UserRole + 1;
+constexpr QRgb kTransparent = qRgb(255, 0, 0);
+
+// The same image in every mode, so that a selected row's box is not tinted.
+QIcon StateIcon(int index) {
+    const QPixmap image =
+        LoadBitmapImage(IDB_CHECKBOXES, index, CBatchListCtrl::kStateImageSize, kTransparent);
+    QIcon icon;
+    icon.addPixmap(image, QIcon::Normal);
+    icon.addPixmap(image, QIcon::Selected);
+    icon.addPixmap(image, QIcon::Active);
+    icon.addPixmap(image, QIcon::Disabled);
+    return icon;
+}
+
+void SetText(QTreeWidgetItem* row, int column, const std::string& bytes) {
+    row->setData(column, kBytesRole,
+                 QByteArray(bytes.data(), static_cast<qsizetype>(bytes.size())));
+    row->setText(column, ShownText(bytes));
+}
+
+std::string Text(const QTreeWidgetItem* row, int column) {
+    return row->data(column, kBytesRole).toByteArray().toStdString();
+}
+
+}  // namespace
+
+CBatchListCtrl::CBatchListCtrl(QTreeWidget* list, QObject* parent)
+    : QObject(parent), m_pList(list), m_unchecked(StateIcon(0)), m_checked(StateIcon(1)) {
+    m_pList->setSelectionMode(QAbstractItemView::SingleSelection);
+    m_pList->setSelectionBehavior(QAbstractItemView::SelectRows);
+    m_pList->setAllColumnsShowFocus(true);
+    m_pList->setSortingEnabled(false);
+    m_pList->setRootIsDecorated(false);
+    m_pList->setItemsExpandable(false);
+    m_pList->setIconSize(QSize(kStateImageSize, kStateImageSize));
+    m_pList->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    m_pList->header()->setSectionsMovable(true);
+    m_pList->header()->setStretchLastSection(false);
+    m_pList->header()->setSortIndicatorShown(false);
+    m_pList->viewport()->installEventFilter(this);
+    connect(m_pList, &QTreeWidget::itemDoubleClicked, this, [this](QTreeWidgetItem* item, int) {
+        emit DoubleClicked(m_pList->indexOfTopLevelItem(item));
+    });
+    connect(m_pList, &QTreeWidget::itemSelectionChanged, this, &CBatchListCtrl::SelectionChanged);
+}
+
+CBatchListCtrl::~CBatchListCtrl() {
+    m_pList->viewport()->removeEventFilter(this);
+}
+
+void CBatchListCtrl::SetUpColumns(const std::function<int(int, int)>& width) {
+    QStringList headers;
+    for (int c = 0; c < 3; ++c) {
+        headers << QString::fromUtf8(LoadString(IDS_COLUMN_DESCRIPTION + c));
+    }
+    m_pList->setColumnCount(3);
+    m_pList->setHeaderLabels(headers);
+    const QFontMetrics metrics(m_pList->font());
+    for (int c = 0; c < 3; ++c) {
+        m_pList->headerItem()->setTextAlignment(c, Qt::AlignLeft | Qt::AlignVCenter);
+        m_pList->header()->resizeSection(c, width(c, metrics.horizontalAdvance(headers[c]) + 20));
+    }
+}
+
+int CBatchListCtrl::ColumnWidth(int column) const {
+    return m_pList->header()->sectionSize(column);
+}
+
+int CBatchListCtrl::GetItemCount() const {
+    return m_pList->topLevelItemCount();
+}
+
+QTreeWidgetItem* CBatchListCtrl::Row(int row) const {
+    return m_pList->topLevelItem(row);
+}
+
+void CBatchListCtrl::Fill(QTreeWidgetItem* row, const BatchItem& item) {
+    SetText(row, 0, item.strDescription);
+    SetText(row, 1, item.strFrom);
+    SetText(row, 2, item.strTo);
+    row->setData(0, kCheckRole, static_cast<int>(item.nCheck));
+    row->setIcon(0, item.nCheck == kBatchChecked     ? m_checked
+                    : item.nCheck == kBatchUnchecked ? m_unchecked
+                                                     : QIcon());
+}
+
+int CBatchListCtrl::InsertItem(const BatchItem& item) {
+    auto* row = new QTreeWidgetItem();
+    row->setFlags(Qt::ItemIsSelectable | Qt::ItemIsEnabled | Qt::ItemNeverHasChildren);
+    Fill(row, item);
+    m_pList->addTopLevelItem(row);
+    return m_pList->indexOfTopLevelItem(row);
+}
+
+void CBatchListCtrl::SetItem(int row, const BatchItem& item) {
+    if (QTreeWidgetItem* r = Row(row)) {
+        Fill(r, item);
+    }
+}
+
+void CBatchListCtrl::GetItem(int row, BatchItem* item) const {
+    const QTreeWidgetItem* r = Row(row);
+    if (r == nullptr) {
+        return;
+    }
+    item->nCheck = static_cast<BatchCheckState>(r->data(0, kCheckRole).toInt());
+    item->strDescription = Text(r, 0);
+    item->strFrom = Text(r, 1);
+    item->strTo = Text(r, 2);
+}
+
+void CBatchListCtrl::DeleteItem(int row) {
+    delete m_pList->takeTopLevelItem(row);
+}
+
+int CBatchListCtrl::GetSelectedItem() const {
+    const QList<QTreeWidgetItem*> selected = m_pList->selectedItems();
+    return selected.isEmpty() ? -1 : m_pList->indexOfTopLevelItem(selected.front());
+}
+
+void CBatchListCtrl::ClearSelection() {
+    m_pList->clearSelection();
+}
+
+bool CBatchListCtrl::GetCheck(int row) const {
+    const QTreeWidgetItem* r = Row(row);
+    return r != nullptr && r->data(0, kCheckRole).toInt() == kBatchChecked;
+}
+
+void CBatchListCtrl::SetCheck(int row, bool checked) {
+    if (QTreeWidgetItem* r = Row(row)) {
+        r->setData(0, kCheckRole, static_cast<int>(checked ? kBatchChecked : kBatchUnchecked));
+        r->setIcon(0, checked ? m_checked : m_unchecked);
+    }
+}
+
+QRect CBatchListCtrl::StateImageRect(int row) const {
+    const QTreeWidgetItem* r = Row(row);
+    if (r == nullptr) {
+        return QRect();
+    }
+    // Lay the cell out the way the list's item delegate does, and ask the style where the
+    // image goes.
+    QStyleOptionViewItem option;
+    option.initFrom(m_pList);
+    option.widget = m_pList;
+    option.rect = m_pList->visualItemRect(r);
+    option.rect.setLeft(m_pList->header()->sectionViewportPosition(0));
+    option.rect.setWidth(m_pList->header()->sectionSize(0));
+    option.features = QStyleOptionViewItem::HasDecoration | QStyleOptionViewItem::HasDisplay;
+    option.decorationSize = m_pList->iconSize();
+    option.decorationPosition = QStyleOptionViewItem::Left;
+    option.decorationAlignment = Qt::AlignCenter;
+    option.displayAlignment = Qt::AlignLeft | Qt::AlignVCenter;
+    option.font = m_pList->font();
+    option.fontMetrics = QFontMetrics(option.font);
+    option.icon = r->icon(0);
+    option.text = r->text(0);
+    option.index = m_pList->model()->index(row, 0);
+    return m_pList->style()->subElementRect(QStyle::SE_ItemViewItemDecoration, &option, m_pList);
+}
+
+int CBatchListCtrl::HitTestStateImage(const QPoint& pos) const {
+    const QModelIndex index = m_pList->indexAt(pos);
+    if (!index.isValid()) {
+        return -1;
+    }
+    const int row = index.row();
+    const QTreeWidgetItem* r = Row(row);
+    if (r == nullptr || r->icon(0).isNull()) {
+        return -1;
+    }
+    return StateImageRect(row).contains(pos) ? row : -1;
+}
+
+bool CBatchListCtrl::eventFilter(QObject* watched, QEvent* event) {
+    if (watched == m_pList->viewport()) {
+        if (event->type() == QEvent::MouseButtonDblClick) {
+            m_bSecondClick = true;
+        } else if (event->type() == QEvent::MouseButtonRelease) {
+            const auto* mouse = static_cast<QMouseEvent*>(event);
+            if (mouse->button() == Qt::LeftButton) {
+                if (m_bSecondClick) {
+                    m_bSecondClick = false;
+                } else {
+                    const QPoint pos = mouse->position().toPoint();
+                    const QModelIndex index = m_pList->indexAt(pos);
+                    emit Clicked(index.isValid() ? index.row() : -1,
+                                 index.isValid() ? index.column() : -1, pos);
+                }
+            }
+        }
+    }
+    return QObject::eventFilter(watched, event);
+}
+
+}  // namespace tandrel

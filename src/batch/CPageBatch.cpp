@@ -1,0 +1,311 @@
+#include "CPageBatch.h"
+
+#include <QAbstractButton>
+#include <QLineEdit>
+#include <QRadioButton>
+#include <QTreeWidget>
+#include <cstddef>
+#include <vector>
+
+#include "BatchItemRows.h"
+#include "CBatchItemDlg.h"
+#include "CBatchListCtrl.h"
+#include "CFileChooser.h"
+#include "CMessageBox.h"
+#include "FieldText.h"
+#include "ResourceIds.h"
+#include "StringTable.h"
+
+namespace tandrel {
+
+CPageBatch::CPageBatch(SettingsStore& store, CJobQueue& queue, QWidget* parent)
+    : CSheetPage(IDD_PAGE_BATCH, parent), m_settings(store), m_store(store), m_queue(queue) {
+    setObjectName("pageBatch");
+    m_bLoaded = m_store.Load(&m_items).ok();
+    m_nStored = m_items.size();
+}
+
+CPageBatch::~CPageBatch() {
+    SaveList();
+}
+
+void CPageBatch::SaveList() {
+    Status status;
+    if (HasWindow() && m_list && m_bLoaded) {
+        BatchListStore::ColumnWidths widths{};
+        for (int c = 0; c < BatchListStore::kColumnCount; ++c) {
+            widths[static_cast<size_t>(c)] = m_list->ColumnWidth(c);
+        }
+        status = m_store.Save(*this, widths);
+    } else {
+        // Rows of a page that was shown over a list that could not be read, or entries added
+        // to a page that never was: they go after the stored list (saving over a list that
+        // could not be read would lose it), all of them or none.
+        std::vector<BatchItem> added;
+        if (HasWindow() && m_list) {
+            for (int r = 0; r < GetRowCount(); ++r) {
+                GetRow(r, &added.emplace_back());
+            }
+        } else {
+            added.assign(m_items.begin() + static_cast<std::ptrdiff_t>(m_nStored), m_items.end());
+        }
+        if (!added.empty()) {
+            status = m_settings.Write([&] {
+                for (const BatchItem& item : added) {
+                    if (Status s = m_store.Append(item); !s.ok()) {
+                        return s;
+                    }
+                }
+                return Status::Ok();
+            });
+        }
+    }
+    if (!status.ok()) {
+        CMessageBox::Show(nullptr,
+                          QStringLiteral("The batch list could not be saved (%1). The list "
+                                         "saved before stays as it was.")
+                              .arg(ShownText(status.ToString())),
+                          CMessageBox::Icon::kWarning, CMessageBox::Buttons::kOk);
+    }
+}
+
+void CPageBatch::UpdateRunState(int running) {
+    EnableControl(IDC_GO, running == 0);
+}
+
+void CPageBatch::AddItem(const std::string& description, const std::string& from,
+                         const std::string& to, int check) {
+    BatchItem item;
+    item.strDescription = description;
+    item.strFrom = from;
+    item.strTo = to;
+    item.nCheck = static_cast<BatchCheckState>(check);
+    if (HasWindow()) {
+        InsertRow(item);
+    } else {
+        m_items.push_back(std::move(item));
+    }
+}
+
+void CPageBatch::InsertRow(const BatchItem& item) {
+    if (!HasWindow() || !m_list) {
+        return;
+    }
+    m_list->InsertItem(item);
+    if (!m_queue.m_bRunning) {
+        EnableControl(IDC_GO, true);
+    }
+}
+
+void CPageBatch::SetRow(int row, const BatchItem& item) {
+    if (HasWindow() && m_list) {
+        m_list->SetItem(row, item);
+    }
+}
+
+int CPageBatch::GetRowCount() const {
+    return m_list ? m_list->GetItemCount() : 0;
+}
+
+bool CPageBatch::GetRow(int row, BatchItem* item) const {
+    if (!m_list) {
+        return false;
+    }
+    m_list->GetItem(row, item);
+    return item->nCheck == kBatchChecked;
+}
+
+bool CPageBatch::OnInitDialog() {
+    CSheetPage::OnInitDialog();
+    auto* tree = qobject_cast<QTreeWidget*>(GetDlgItem(IDC_BATCH_LIST));
+    if (tree == nullptr) {
+        return true;
+    }
+    m_list = std::make_unique<CBatchListCtrl>(tree);
+    m_list->SetUpColumns([this](int column, int defaultWidth) {
+        return m_store.ReadColumnWidth(column, defaultWidth);
+    });
+    connect(m_list.get(), &CBatchListCtrl::Clicked, this, &CPageBatch::OnListClick);
+    connect(m_list.get(), &CBatchListCtrl::DoubleClicked, this, [this](int) { OnEdit(); });
+    connect(m_list.get(), &CBatchListCtrl::SelectionChanged, this, &CPageBatch::OnSelectionChanged);
+
+    if (auto* radio = qobject_cast<QAbstractButton*>(
+            GetDlgItem(IDC_BATCH_KEEP + static_cast<int>(m_nAction)))) {
+        radio->setChecked(true);
+    }
+    const bool move = m_nAction == kActionMove;
+    EnableControl(IDC_BATCH_RECYCLE, move);
+    EnableControl(IDC_BATCH_RECYCLE_BROWSE, move);
+    for (int action = kActionKeep; action <= kActionMove; ++action) {
+        if (auto* radio = qobject_cast<QRadioButton*>(GetDlgItem(IDC_BATCH_KEEP + action))) {
+            connect(radio, &QRadioButton::toggled, this, [this, action](bool on) {
+                if (on) {
+                    OnAction(static_cast<ExtraFileAction>(action));
+                }
+            });
+        }
+    }
+    const std::pair<int, void (CPageBatch::*)()> buttons[] = {
+        {IDC_BATCH_RECYCLE_BROWSE, &CPageBatch::OnBrowseRecycle},
+        {IDC_BATCH_ADD, &CPageBatch::OnAdd},
+        {IDC_GO, &CPageBatch::OnGo},
+        {IDC_BATCH_EDIT, &CPageBatch::OnEdit},
+        {IDC_BATCH_REMOVE, &CPageBatch::OnRemove},
+    };
+    for (const auto& [id, handler] : buttons) {
+        if (auto* button = qobject_cast<QAbstractButton*>(GetDlgItem(id))) {
+            connect(button, &QAbstractButton::clicked, this, handler);
+        }
+    }
+
+    while (!m_items.empty()) {
+        InsertRow(m_items.front());
+        m_items.pop_front();
+    }
+    m_nStored = 0;
+    if (GetRowCount() == 0) {
+        EnableControl(IDC_GO, false);
+    }
+    EnableControl(IDC_BATCH_EDIT, false);
+    EnableControl(IDC_BATCH_REMOVE, false);
+    return true;
+}
+
+void CPageBatch::DoDataExchange(bool save) {
+    if (!save) {
+        UpdateRunState(m_queue.m_bRunning ? 1 : 0);
+    }
+}
+
+void CPageBatch::OnAction(ExtraFileAction action) {
+    m_nAction = action;
+    // The field keeps its text while it is disabled.
+    EnableControl(IDC_BATCH_RECYCLE, action == kActionMove);
+    EnableControl(IDC_BATCH_RECYCLE_BROWSE, action == kActionMove);
+}
+
+std::string CPageBatch::RecycleField() const {
+    const auto* edit = qobject_cast<QLineEdit*>(GetDlgItem(IDC_BATCH_RECYCLE));
+    return edit != nullptr ? FieldBytes(edit->text(), m_strRecycle) : m_strRecycle;
+}
+
+void CPageBatch::OnBrowseRecycle() {
+    const std::optional<std::string> chosen =
+        CFileChooser::BrowseForFolder(this, QString::fromUtf8(LoadString(IDS_TITLE_RECYCLE)),
+                                      AbsoluteFromHere(TrimBlanks(RecycleField())));
+    if (!chosen) {
+        return;
+    }
+    m_strRecycle = *chosen;
+    if (auto* edit = qobject_cast<QLineEdit*>(GetDlgItem(IDC_BATCH_RECYCLE))) {
+        edit->setText(ShownText(m_strRecycle));
+    }
+}
+
+void CPageBatch::OnAdd() {
+    BatchItem item;
+    item.nCheck = kBatchChecked;
+    CBatchItemDlg dialog(&item, true, window());
+    if (dialog.DoModal() == QDialog::Accepted) {
+        InsertRow(item);
+    }
+}
+
+void CPageBatch::OnGo() {
+    UpdateRunState(1);
+    // Move takes the directory the field shows, typed or chosen, and only once it exists.
+    std::string recycle;
+    if (m_nAction == kActionMove) {
+        recycle = AbsoluteFromHere(TrimBlanks(RecycleField()));
+        const DirCheckResult result = CJobQueue::CheckDirectory(recycle, m_queue.GetFileSystem());
+        if (result != kDirExists) {
+            ShowDirectoryError(this, result, IDS_FIELD_RECYCLE);
+            UpdateRunState(m_queue.m_bRunning ? 1 : 0);
+            return;
+        }
+    }
+    // Each checked row is queued as it is, from the last row up; a row the engine cannot run
+    // (an empty directory, say) becomes a failed line of the run.
+    for (int row = GetRowCount() - 1; row >= 0; --row) {
+        BatchItem item;
+        if (GetRow(row, &item)) {
+            m_queue.AddJob(item.strFrom, item.strTo, 0);
+        }
+    }
+    if (!m_queue.StartRun(m_nAction, recycle)) {
+        // No worker took the run: drop what was queued so it is not run twice later.
+        std::string source;
+        std::string dest;
+        int flag = 0;
+        while (m_queue.GetNextJob(&source, &dest, &flag) == kJobTaken) {
+        }
+        m_queue.m_bRunning = false;
+        UpdateRunState(0);
+    }
+}
+
+void CPageBatch::OnEdit() {
+    if (m_nSelected == -1 || m_nSelected >= GetRowCount()) {
+        return;
+    }
+    const int row = m_nSelected;
+    BatchItem item;
+    item.nCheck = kBatchChecked;
+    GetRow(row, &item);
+    CBatchItemDlg dialog(&item, false, window());
+    if (dialog.DoModal() == QDialog::Accepted) {
+        SetRow(row, item);
+    }
+}
+
+void CPageBatch::OnRemove() {
+    if (!m_list) {
+        return;
+    }
+    const int row = m_list->GetSelectedItem();
+    if (row < 0) {
+        return;
+    }
+    if (CMessageBox::Show(this, QString::fromUtf8(LoadString(IDS_CONFIRM_REMOVE)),
+                          CMessageBox::Icon::kWarning,
+                          CMessageBox::Buttons::kOkCancel) != CMessageBox::Answer::kOk) {
+        return;
+    }
+    if (GetRowCount() == 1) {
+        EnableControl(IDC_GO, false);
+    }
+    // Nothing stays selected, so that Edit can never open a row the user did not choose.
+    m_list->ClearSelection();
+    m_list->DeleteItem(row);
+    m_list->ClearSelection();
+    m_nSelected = -1;
+    EnableEditButtons();
+}
+
+void CPageBatch::OnListClick(int row, int column, QPoint pos) {
+    if (row == -1 || column != 0 || !m_list) {
+        return;
+    }
+    if (m_list->HitTestStateImage(pos) != row) {
+        return;
+    }
+    m_list->SetCheck(row, !m_list->GetCheck(row));
+}
+
+void CPageBatch::OnSelectionChanged() {
+    m_nSelected = m_list ? m_list->GetSelectedItem() : -1;
+    EnableEditButtons();
+}
+
+void CPageBatch::EnableEditButtons() {
+    EnableControl(IDC_BATCH_EDIT, m_nSelected != -1);
+    EnableControl(IDC_BATCH_REMOVE, m_nSelected != -1);
+}
+
+void CPageBatch::EnableControl(int id, bool enable) {
+    if (QWidget* control = GetDlgItem(id)) {
+        control->setEnabled(enable);
+    }
+}
+
+}  // namespace tandrel

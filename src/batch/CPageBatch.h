@@ -1,0 +1,96 @@
+#pragma once
+
+#include <deque>
+#include <memory>
+#include <string>
+
+#include "BatchItem.h"
+#include "BatchListStore.h"
+#include "CJobQueue.h"
+#include "CSheetPage.h"
+#include "IBatchRows.h"
+
+namespace tandrel {
+
+class CBatchListCtrl;
+
+// The Batch page, the second tab: a list of named jobs with check boxes. "&Go" queues every
+// checked row, from the last row up, and starts one run with the extra-file action of the
+// radio buttons Keep, Delete and Move and, for Move, the recycle directory in the field below
+// the list. "&Add", "&Edit" (or a double click) and "&Remove" change the list; a click on a
+// row's box toggles it, a click anywhere else on the row only selects it.
+//
+// The list is read from the settings store when the page is constructed and written back when
+// it is destroyed: all rows and the column widths when the page was shown, otherwise only the
+// entries added to it while it was hidden (nothing when there were none). A save that fails is
+// reported once in a box and leaves the stored list as it was.
+//
+// "&Go" is disabled while a run is going (from its press until the sheet reports the end, or
+// until the page is next shown after the end) and when the list is empty after set-up or after
+// removing the last row. "&Edit" and "&Remove" are enabled only while a row is selected.
+//
+// Window thread only. `store` and `queue` must outlive the page.
+class CPageBatch : public CSheetPage, public IBatchRows {
+    Q_OBJECT
+
+  public:
+    explicit CPageBatch(SettingsStore& store, CJobQueue& queue = theJobQueue,
+                        QWidget* parent = nullptr);
+    ~CPageBatch() override;
+
+    void UpdateRunState(int running) override;
+
+    // Adds an entry at the bottom of the list. Before the page was first shown the entry
+    // waits and becomes a row then; either way it is saved at shutdown.
+    void AddItem(const std::string& description, const std::string& from, const std::string& to,
+                 int check);
+    // Appends a row for `item` (nothing before the page has its window).
+    void InsertRow(const BatchItem& item);
+    // Replaces row `row` (nothing before the page has its window).
+    void SetRow(int row, const BatchItem& item);
+
+    // IBatchRows: the rows of the list (none before the page has its window).
+    int GetRowCount() const override;
+    bool GetRow(int row, BatchItem* item) const override;
+
+    // The selected row, or -1.
+    int SelectedRow() const { return m_nSelected; }
+    // Entries waiting for the page's window.
+    const std::deque<BatchItem>& StagedItems() const { return m_items; }
+    // The list control, once the page has its window.
+    CBatchListCtrl* List() const { return m_list.get(); }
+
+  protected:
+    bool OnInitDialog() override;
+    void DoDataExchange(bool save) override;
+
+  private:
+    void OnAction(ExtraFileAction action);
+    void OnBrowseRecycle();
+    void OnAdd();
+    void OnGo();
+    void OnEdit();
+    void OnRemove();
+    void OnListClick(int row, int column, QPoint pos);
+    void OnSelectionChanged();
+    void EnableEditButtons();
+    void EnableControl(int id, bool enable);
+    // What the recycle field holds, as bytes.
+    std::string RecycleField() const;
+    // Writes the list back; see the class comment.
+    void SaveList();
+
+    SettingsStore& m_settings;
+    BatchListStore m_store;
+    CJobQueue& m_queue;
+    std::deque<BatchItem> m_items;
+    // How many of m_items came from the store; the rest were added while the page was hidden.
+    size_t m_nStored = 0;
+    bool m_bLoaded = false;
+    ExtraFileAction m_nAction = kActionKeep;
+    std::string m_strRecycle;
+    int m_nSelected = -1;
+    std::unique_ptr<CBatchListCtrl> m_list;
+};
+
+}  // namespace tandrel

@@ -1,0 +1,307 @@
+// The Batch page driven as a user would: buttons, clicks on rows, the item dialog and the boxes
+// answered through their seams, and program restarts over the same settings store.
+#include <gtest/gtest.h>
+
+#include <QFontMetrics>
+#include <QRadioButton>
+
+#include "BatchItemRows.h"
+#include "PageDriver.h"
+
+namespace tandrel {
+namespace {
+
+std::string Dir(TempTree& tree, const std::string& rel) {
+    tree.MakeDir(rel);
+    return tree.Path(rel);
+}
+
+TEST_F(BatchPageTest, FirstStartWithNothingStored) {
+    Start();
+    EXPECT_EQ(page_->Caption(), "Batch");
+    EXPECT_FALSE(page_->HasWindow());
+    ShowBatch();
+    ASSERT_TRUE(page_->HasWindow());
+    EXPECT_EQ(page_->GetRowCount(), 0);
+    EXPECT_FALSE(Enabled(IDC_GO));
+    EXPECT_FALSE(Enabled(IDC_BATCH_EDIT));
+    EXPECT_FALSE(Enabled(IDC_BATCH_REMOVE));
+    EXPECT_TRUE(Button(IDC_BATCH_KEEP)->isChecked());
+    EXPECT_FALSE(Enabled(IDC_BATCH_RECYCLE));
+    EXPECT_FALSE(Enabled(IDC_BATCH_RECYCLE_BROWSE));
+    const QFontMetrics metrics(Tree()->font());
+    const char* headers[] = {"Description", "Source Directory", "Destination Directory"};
+    for (int c = 0; c < 3; ++c) {
+        EXPECT_EQ(Tree()->headerItem()->text(c), headers[c]);
+        EXPECT_EQ(page_->List()->ColumnWidth(c),
+                  std::min(200, metrics.horizontalAdvance(headers[c]) + 20));
+    }
+}
+
+TEST_F(BatchPageTest, AddWithOkCancelAndEmptyFields) {
+    const std::string src = Dir(tree_, "src");
+    const std::string dst = Dir(tree_, "dst");
+    Start();
+    ShowBatch();
+    AddThroughDialog("first", src, dst, false);
+    EXPECT_EQ(page_->GetRowCount(), 0);
+    EXPECT_FALSE(Enabled(IDC_GO));
+
+    // All fields empty: the "From" box, and the dialog is still there to be cancelled.
+    bool stillOpen = false;
+    OnNextDialog([&](QDialog* d) {
+        CMessageBox::SetNextAnswer(CMessageBox::Answer::kOk);
+        Press(d, IDC_ITEM_OK);
+        stillOpen = d->isVisible();
+        Press(d, IDCANCEL);
+    });
+    Button(IDC_BATCH_ADD)->click();
+    EXPECT_TRUE(stillOpen);
+    EXPECT_EQ(CMessageBox::LastText(), "Error: Directory name of 'From' is empty...");
+    EXPECT_EQ(page_->GetRowCount(), 0);
+
+    AddThroughDialog("first", " " + src + " ", dst);
+    AddThroughDialog("second", src, dst);
+    ASSERT_EQ(page_->GetRowCount(), 2);
+    EXPECT_TRUE(Enabled(IDC_GO));
+    EXPECT_EQ(Row(1).strDescription, "second");
+    EXPECT_EQ(Row(0).strFrom, src);
+    EXPECT_TRUE(page_->List()->GetCheck(1));
+}
+
+TEST_F(BatchPageTest, EditAndDoubleClickOpenTheSelectedRow) {
+    const std::string src = Dir(tree_, "src");
+    const std::string dst = Dir(tree_, "dst");
+    const std::string other = Dir(tree_, "other");
+    Start();
+    ShowBatch();
+    page_->AddItem("one", src, dst, kBatchChecked);
+    page_->AddItem("two", dst, src, kBatchUnchecked);
+    EXPECT_FALSE(Enabled(IDC_BATCH_EDIT));
+    Button(IDC_BATCH_EDIT)->click();  // nothing selected: nothing opens
+    ClickText(1);
+    EXPECT_EQ(page_->SelectedRow(), 1);
+    EXPECT_TRUE(Enabled(IDC_BATCH_EDIT));
+    EXPECT_TRUE(Enabled(IDC_BATCH_REMOVE));
+
+    // Edit: the row's texts; browsing and then Cancel change nothing.
+    QString shown;
+    OnNextDialog([&](QDialog* d) {
+        shown = EditOf(d, IDC_ITEM_DESCRIPTION)->text() + "|" + EditOf(d, IDC_ITEM_FROM)->text() +
+                "|" + EditOf(d, IDC_ITEM_TO)->text();
+        CFileChooser::SetNextFolder(other);
+        Press(d, IDC_ITEM_FROM_BROWSE);
+        Press(d, IDCANCEL);
+    });
+    Button(IDC_BATCH_EDIT)->click();
+    EXPECT_EQ(shown.toStdString(), "two|" + dst + "|" + src);
+    EXPECT_EQ(Row(1).strFrom, dst);
+
+    // A double click on the first row edits that row; OK keeps its check state.
+    OnNextDialog([&](QDialog* d) {
+        shown = EditOf(d, IDC_ITEM_DESCRIPTION)->text();
+        EditOf(d, IDC_ITEM_TO)->setText(QString::fromStdString(other));
+        Press(d, IDC_ITEM_OK);
+    });
+    const QRect box = page_->List()->StateImageRect(0);
+    const QPoint text(box.right() + 12, box.center().y());
+    QTest::mouseClick(Viewport(), Qt::LeftButton, {}, text);
+    QTest::mouseDClick(Viewport(), Qt::LeftButton, {}, text);
+    EXPECT_EQ(shown, "one");
+    EXPECT_EQ(Row(0).strTo, other);
+    EXPECT_EQ(Row(0).nCheck, kBatchChecked);
+    EXPECT_EQ(Row(1).nCheck, kBatchUnchecked);
+}
+
+TEST_F(BatchPageTest, OnlyAClickOnTheBoxToggles) {
+    Start();
+    ShowBatch();
+    page_->AddItem("a", "/a", "/b", kBatchChecked);
+    page_->AddItem("b", "/c", "/d", kBatchUnchecked);
+    ClickBox(0);
+    EXPECT_FALSE(page_->List()->GetCheck(0));
+    ClickBox(1);
+    EXPECT_TRUE(page_->List()->GetCheck(1));
+    ClickBox(0);
+    EXPECT_TRUE(page_->List()->GetCheck(0));
+
+    ClickText(0);
+    EXPECT_EQ(page_->SelectedRow(), 0);
+    EXPECT_TRUE(page_->List()->GetCheck(0));
+    ClickColumn(1, 1);
+    EXPECT_EQ(page_->SelectedRow(), 1);
+    EXPECT_TRUE(page_->List()->GetCheck(1));
+    ClickColumn(1, 2);
+    EXPECT_TRUE(page_->List()->GetCheck(1));
+
+    // The keyboard selects but never toggles.
+    QTest::keyClick(Tree(), Qt::Key_Space);
+    QTest::keyClick(Tree(), Qt::Key_Up);
+    EXPECT_TRUE(page_->List()->GetCheck(0));
+    EXPECT_TRUE(page_->List()->GetCheck(1));
+}
+
+// Remove asks first; afterwards nothing is selected, so Edit cannot open a neighbour.
+TEST_F(BatchPageTest, RemoveAsksAndLeavesNothingSelected) {
+    Start();
+    ShowBatch();
+    page_->AddItem("a", "/a", "/b", kBatchChecked);
+    page_->AddItem("b", "/c", "/d", kBatchChecked);
+    ClickText(0);
+    CMessageBox::SetNextAnswer(CMessageBox::Answer::kCancel);
+    Button(IDC_BATCH_REMOVE)->click();
+    EXPECT_EQ(CMessageBox::LastText(), "Delete this batch item?");
+    EXPECT_EQ(page_->GetRowCount(), 2);
+
+    CMessageBox::SetNextAnswer(CMessageBox::Answer::kOk);
+    Button(IDC_BATCH_REMOVE)->click();
+    ASSERT_EQ(page_->GetRowCount(), 1);
+    EXPECT_EQ(Row(0).strDescription, "b");
+    EXPECT_EQ(page_->SelectedRow(), -1);
+    EXPECT_EQ(page_->List()->GetSelectedItem(), -1);
+    EXPECT_FALSE(Enabled(IDC_BATCH_EDIT));
+    EXPECT_FALSE(Enabled(IDC_BATCH_REMOVE));
+    EXPECT_TRUE(Enabled(IDC_GO));
+
+    ClickText(0);
+    CMessageBox::SetNextAnswer(CMessageBox::Answer::kOk);
+    Button(IDC_BATCH_REMOVE)->click();
+    EXPECT_EQ(page_->GetRowCount(), 0);
+    EXPECT_FALSE(Enabled(IDC_GO));
+}
+
+TEST_F(BatchPageTest, MoveEnablesTheRecycleFieldKeepAndDeleteKeepItsText) {
+    Start();
+    ShowBatch();
+    auto* field = qobject_cast<QLineEdit*>(page_->GetDlgItem(IDC_BATCH_RECYCLE));
+    Button(IDC_BATCH_MOVE)->click();
+    EXPECT_TRUE(Enabled(IDC_BATCH_RECYCLE));
+    EXPECT_TRUE(Enabled(IDC_BATCH_RECYCLE_BROWSE));
+    CFileChooser::SetNextFolder(std::string("/srv/recycle"));
+    Button(IDC_BATCH_RECYCLE_BROWSE)->click();
+    EXPECT_EQ(CFileChooser::LastTitle(), "Select recycle bin directory:");
+    EXPECT_EQ(field->text(), "/srv/recycle");
+    Button(IDC_BATCH_DELETE)->click();
+    EXPECT_FALSE(Enabled(IDC_BATCH_RECYCLE));
+    EXPECT_FALSE(Enabled(IDC_BATCH_RECYCLE_BROWSE));
+    EXPECT_EQ(field->text(), "/srv/recycle");
+    Button(IDC_BATCH_KEEP)->click();
+    EXPECT_FALSE(Enabled(IDC_BATCH_RECYCLE));
+}
+
+// While a run is going, adding rows (from the page or the Quick page) and showing the page
+// again never enable "&Go"; the end of the run does.
+TEST_F(BatchPageTest, AddingDuringARunLeavesGoDisabled) {
+    const std::string src = Dir(tree_, "src");
+    Start();
+    ShowBatch();
+    queue_.m_bRunning = true;
+    sheet_->SetActivePage(0);
+    sheet_->SetActivePage(1);
+    EXPECT_FALSE(Enabled(IDC_GO));
+    AddThroughDialog("x", src, src);
+    page_->AddItem("y", src, src, kBatchChecked);
+    EXPECT_EQ(page_->GetRowCount(), 2);
+    EXPECT_FALSE(Enabled(IDC_GO));
+    sheet_->PostJobsDone();
+    ASSERT_TRUE(WaitFor([&] { return Enabled(IDC_GO); }));
+    EXPECT_FALSE(queue_.m_bRunning);
+}
+
+TEST_F(BatchPageTest, WidthsSurviveARestartColumnOrderDoesNot) {
+    Start();
+    ShowBatch();
+    page_->AddItem("b", "/a", "/b", kBatchUnchecked);
+    page_->AddItem("a", "/c", "/d", kBatchChecked);
+    Tree()->header()->resizeSection(0, 150);
+    Tree()->header()->resizeSection(1, 500);
+    Tree()->header()->resizeSection(2, 40);
+    Tree()->header()->moveSection(2, 0);
+    ASSERT_EQ(Tree()->header()->logicalIndex(0), 2);
+    // A header click does not sort.
+    QTest::mouseClick(Tree()->header()->viewport(), Qt::LeftButton, {},
+                      QPoint(Tree()->header()->sectionViewportPosition(0) + 5, 5));
+    EXPECT_EQ(Row(0).strDescription, "b");
+    Close();
+
+    Start();
+    ShowBatch();
+    EXPECT_EQ(page_->List()->ColumnWidth(0), 150);
+    EXPECT_EQ(page_->List()->ColumnWidth(1), 200);
+    EXPECT_EQ(page_->List()->ColumnWidth(2), 40);
+    for (int c = 0; c < 3; ++c) {
+        EXPECT_EQ(Tree()->header()->logicalIndex(c), c);
+    }
+    ASSERT_EQ(page_->GetRowCount(), 2);
+    EXPECT_EQ(Row(0).strDescription, "b");
+    EXPECT_EQ(Row(0).nCheck, kBatchUnchecked);
+    EXPECT_EQ(Row(1).nCheck, kBatchChecked);
+}
+
+// An entry added while the page was never shown is kept, shown when the page first is, and
+// saved at shutdown even if the page never was.
+TEST_F(BatchPageTest, EntriesAddedToAHiddenPageAreKept) {
+    Start();
+    ShowBatch();
+    page_->AddItem("stored", "/a", "/b", kBatchChecked);
+    Close();
+
+    Start();
+    page_->AddItem("quick", "/q", "/r", kBatchChecked);
+    EXPECT_EQ(page_->GetRowCount(), 0);
+    ShowBatch();
+    ASSERT_EQ(page_->GetRowCount(), 2);
+    EXPECT_EQ(Row(1).strDescription, "quick");
+    Close();
+
+    Start();
+    page_->AddItem("never shown", "/s", "/t", kBatchChecked);
+    Close();
+
+    Start();
+    ShowBatch();
+    ASSERT_EQ(page_->GetRowCount(), 3);
+    EXPECT_EQ(Row(0).strDescription, "stored");
+    EXPECT_EQ(Row(1).strDescription, "quick");
+    EXPECT_EQ(Row(2).strDescription, "never shown");
+}
+
+TEST_F(BatchPageTest, AHiddenPageWithNothingAddedWritesNothing) {
+    Start();
+    Close();
+    EXPECT_FALSE(tree_.Exists(kStoreRel));
+}
+
+// A save that cannot be written (the store held by another process throughout) is reported
+// once, and the list stored before is still there.
+TEST_F(BatchPageTest, FailedSaveIsReportedOnceAndKeepsTheStoredList) {
+    {
+        SettingsStore store;
+        BatchListStore list(store);
+        BatchItem item;
+        item.strDescription = "old";
+        ASSERT_TRUE(list.Append(item).ok());
+    }
+    Start();
+    ShowBatch();
+    page_->AddItem("new", "/a", "/b", kBatchChecked);
+    CMessageBox::SetNextAnswer(CMessageBox::Answer::kOk);
+    SettingsStore other;
+    const Status held = other.Write([&] {
+        Close();
+        return Status::Ok();
+    });
+    EXPECT_TRUE(held.ok()) << held.ToString();
+    EXPECT_EQ(CMessageBox::Count(), 1);
+    EXPECT_NE(CMessageBox::LastText().indexOf("could not be saved"), -1);
+
+    SettingsStore store;
+    BatchListStore list(store);
+    std::deque<BatchItem> items;
+    ASSERT_TRUE(list.Load(&items).ok());
+    ASSERT_EQ(items.size(), 1u);
+    EXPECT_EQ(items[0].strDescription, "old");
+}
+
+}  // namespace
+}  // namespace tandrel
