@@ -124,6 +124,25 @@ Status OnParent(const std::string& path, Op op) {
     return AsGiven(std::move(s), p, path);
 }
 
+// Runs `op` (a two-directory *At call) on the directories and names of `src` and `dst`, naming
+// each path as given in errors.
+template <typename Op>
+Status OnParents(const std::string& src, const std::string& dst, Op op) {
+    const std::string from = PosixPath::Strip(src);
+    if (from.empty()) {
+        return EmptyPath();
+    }
+    DirHandle src_dir;
+    std::string src_name;
+    Status s = OpenParent(from, &src_dir, &src_name);
+    if (!s.ok()) {
+        return AsGiven(std::move(s), from, src);
+    }
+    return OnParent(dst, [&](const DirHandle& d, const std::string& name) {
+        return AsGiven(op(src_dir, src_name, d, name), from, src);
+    });
+}
+
 // The entries of the directory open as `fd`, read through a stream of its own; `shown` names
 // it in errors.
 Status ReadEntries(UniqueFd fd, const std::string& shown, std::vector<DirEntry>* entries) {
@@ -195,19 +214,9 @@ Status PosixFileSystem::Stat(const std::string& path, EntryInfo* info) {
 
 Status PosixFileSystem::CopyFile(const std::string& src, const std::string& dst,
                                  const std::atomic<bool>* cancel) {
-    const std::string from = PosixPath::Strip(src);
-    if (from.empty()) {
-        return EmptyPath();
-    }
-    DirHandle src_dir;
-    std::string src_name;
-    Status s = OpenParent(from, &src_dir, &src_name);
-    if (!s.ok()) {
-        return AsGiven(std::move(s), from, src);
-    }
-    return OnParent(dst, [&](const DirHandle& d, const std::string& name) {
-        return AsGiven(CopyFileAt(src_dir, src_name, d, name, cancel), from, src);
-    });
+    return OnParents(src, dst,
+                     [&](const DirHandle& sd, const std::string& sn, const DirHandle& dd,
+                         const std::string& dn) { return CopyFileAt(sd, sn, dd, dn, cancel); });
 }
 
 Status PosixFileSystem::CommitCopies(bool abandon) {
@@ -216,19 +225,9 @@ Status PosixFileSystem::CommitCopies(bool abandon) {
 
 Status PosixFileSystem::MoveFile(const std::string& src, const std::string& dst,
                                  const std::atomic<bool>* cancel) {
-    const std::string from = PosixPath::Strip(src);
-    if (from.empty()) {
-        return EmptyPath();
-    }
-    DirHandle src_dir;
-    std::string src_name;
-    Status s = OpenParent(from, &src_dir, &src_name);
-    if (!s.ok()) {
-        return AsGiven(std::move(s), from, src);
-    }
-    return OnParent(dst, [&](const DirHandle& d, const std::string& name) {
-        return AsGiven(MoveFileAt(src_dir, src_name, d, name, cancel), from, src);
-    });
+    return OnParents(src, dst,
+                     [&](const DirHandle& sd, const std::string& sn, const DirHandle& dd,
+                         const std::string& dn) { return MoveFileAt(sd, sn, dd, dn, cancel); });
 }
 
 Status PosixFileSystem::MoveByCopy(const std::string& src, const std::string& dst,
