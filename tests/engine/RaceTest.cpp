@@ -1,20 +1,22 @@
 // A directory swapped for a link to somewhere outside the trees while a run is going must lead
 // nowhere: nothing outside is read, written or deleted, and what could not be done says so
 // with a "!" line. The swaps happen at chosen moments through the file-system wrapper, and
-// once more at random moments from a second thread.
+// once more at random moments from a second process.
 
 #include <dirent.h>
+#include <sched.h>
 #include <stdio.h>
+#include <sys/mman.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <gtest/gtest.h>
 
 #include <algorithm>
 #include <atomic>
-#include <chrono>
 #include <map>
-#include <thread>
+#include <new>
 
 #include "FailingFileSystem.h"
 #include "RunRecorder.h"
@@ -234,24 +236,35 @@ TEST_F(Race, ADirectorySwappedBackAndForthDuringRunsNeverLeadsOutside) {
         const std::string sub = t.Path(dest + "/sub");
         const std::string hidden = t.Path(dest + "/.hidden");
         const std::string outside = t.Path("outside");
-        std::atomic<bool> stop{false};
-        std::thread swapper([&] {
-            while (!stop.load()) {
+        // The swapper is a process of its own, stopped through a flag in shared memory once the
+        // run is over; it always finishes a swap before it looks at the flag.
+        auto* stop = static_cast<std::atomic<int>*>(mmap(nullptr, sizeof(std::atomic<int>),
+                                                         PROT_READ | PROT_WRITE,
+                                                         MAP_SHARED | MAP_ANONYMOUS, -1, 0));
+        ASSERT_NE(stop, MAP_FAILED);
+        new (stop) std::atomic<int>(0);
+        const pid_t swapper = fork();
+        ASSERT_GE(swapper, 0);
+        if (swapper == 0) {
+            while (stop->load() == 0) {
                 if (rename(sub.c_str(), hidden.c_str()) == 0) {
                     symlink(outside.c_str(), sub.c_str());
-                    std::this_thread::yield();
+                    sched_yield();
                     // Put the real directory back unless the run has removed the link and made
                     // a directory of its own there.
                     unlink(sub.c_str());
                     rename(hidden.c_str(), sub.c_str());
                 }
-                std::this_thread::yield();
+                sched_yield();
             }
-        });
+            _exit(0);
+        }
         EngineRig rig;
         rig.Run(S(), t.Path(dest), kActionDelete);
-        stop.store(true);
-        swapper.join();
+        stop->store(1);
+        int status = 0;
+        ASSERT_EQ(waitpid(swapper, &status, 0), swapper);
+        munmap(stop, sizeof(std::atomic<int>));
         ASSERT_EQ(Outside(), before) << "run " << run;
     }
 }
