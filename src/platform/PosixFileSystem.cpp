@@ -232,19 +232,9 @@ Status PosixFileSystem::MoveFile(const std::string& src, const std::string& dst,
 
 Status PosixFileSystem::MoveByCopy(const std::string& src, const std::string& dst,
                                    const std::atomic<bool>* cancel) {
-    const std::string from = PosixPath::Strip(src);
-    if (from.empty()) {
-        return EmptyPath();
-    }
-    DirHandle src_dir;
-    std::string src_name;
-    Status s = OpenParent(from, &src_dir, &src_name);
-    if (!s.ok()) {
-        return AsGiven(std::move(s), from, src);
-    }
-    return OnParent(dst, [&](const DirHandle& d, const std::string& name) {
-        return AsGiven(MoveByCopyAt(src_dir, src_name, d, name, cancel), from, src);
-    });
+    return OnParents(src, dst,
+                     [&](const DirHandle& sd, const std::string& sn, const DirHandle& dd,
+                         const std::string& dn) { return MoveByCopyAt(sd, sn, dd, dn, cancel); });
 }
 
 Status PosixFileSystem::DeleteFile(const std::string& path) {
