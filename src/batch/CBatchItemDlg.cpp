@@ -48,8 +48,8 @@ CBatchItemDlg::CBatchItemDlg(BatchItem* item, bool newEntry, QWidget* parent)
     }
     DoDataExchange(false);
     OnClick(this, IDC_ITEM_OK, [this] { OnOK(); });
-    OnClick(this, IDC_ITEM_FROM_BROWSE, [this] { OnBrowseFrom(); });
-    OnClick(this, IDC_ITEM_TO_BROWSE, [this] { OnBrowseTo(); });
+    OnClick(this, IDC_FROM_BROWSE, [this] { OnBrowseFrom(); });
+    OnClick(this, IDC_TO_BROWSE, [this] { OnBrowseTo(); });
     if (QLineEdit* first = Edit(this, IDC_ITEM_DESCRIPTION)) {
         first->setFocus();
     }
@@ -59,8 +59,8 @@ CBatchItemDlg::~CBatchItemDlg() = default;
 
 void CBatchItemDlg::DoDataExchange(bool save) {
     Exchange(Edit(this, IDC_ITEM_DESCRIPTION), &m_strDescription, save);
-    Exchange(Edit(this, IDC_ITEM_TO), &m_strTo, save);
-    Exchange(Edit(this, IDC_ITEM_FROM), &m_strFrom, save);
+    Exchange(Edit(this, IDC_TO), &m_strTo, save);
+    Exchange(Edit(this, IDC_FROM), &m_strFrom, save);
 }
 
 void CBatchItemDlg::OnOK() {
@@ -89,11 +89,11 @@ void CBatchItemDlg::OnOK() {
 }
 
 void CBatchItemDlg::OnBrowseFrom() {
-    Browse(IDS_TITLE_SOURCE, IDC_ITEM_FROM, &m_strFrom);
+    Browse(IDS_TITLE_SOURCE, IDC_FROM, &m_strFrom);
 }
 
 void CBatchItemDlg::OnBrowseTo() {
-    Browse(IDS_TITLE_DEST, IDC_ITEM_TO, &m_strTo);
+    Browse(IDS_TITLE_DEST, IDC_TO, &m_strTo);
 }
 
 void CBatchItemDlg::Browse(int titleId, int editId, std::string* member) {

@@ -129,15 +129,15 @@ bool CPageBatch::OnInitDialog() {
     connect(m_list.get(), &CBatchListCtrl::DoubleClicked, this, [this](int) { OnEdit(); });
     connect(m_list.get(), &CBatchListCtrl::SelectionChanged, this, &CPageBatch::OnSelectionChanged);
 
-    if (auto* radio = qobject_cast<QAbstractButton*>(
-            GetDlgItem(IDC_BATCH_KEEP + static_cast<int>(m_nAction)))) {
+    if (auto* radio =
+            qobject_cast<QAbstractButton*>(GetDlgItem(IDC_KEEP + static_cast<int>(m_nAction)))) {
         radio->setChecked(true);
     }
     const bool move = m_nAction == kActionMove;
-    EnableControl(IDC_BATCH_RECYCLE, move);
-    EnableControl(IDC_BATCH_RECYCLE_BROWSE, move);
+    EnableControl(IDC_RECYCLE, move);
+    EnableControl(IDC_RECYCLE_BROWSE, move);
     for (int action = kActionKeep; action <= kActionMove; ++action) {
-        if (auto* radio = qobject_cast<QRadioButton*>(GetDlgItem(IDC_BATCH_KEEP + action))) {
+        if (auto* radio = qobject_cast<QRadioButton*>(GetDlgItem(IDC_KEEP + action))) {
             connect(radio, &QRadioButton::toggled, this, [this, action](bool on) {
                 if (on) {
                     OnAction(static_cast<ExtraFileAction>(action));
@@ -146,7 +146,7 @@ bool CPageBatch::OnInitDialog() {
         }
     }
     const std::pair<int, void (CPageBatch::*)()> buttons[] = {
-        {IDC_BATCH_RECYCLE_BROWSE, &CPageBatch::OnBrowseRecycle},
+        {IDC_RECYCLE_BROWSE, &CPageBatch::OnBrowseRecycle},
         {IDC_BATCH_ADD, &CPageBatch::OnAdd},
         {IDC_GO, &CPageBatch::OnGo},
         {IDC_BATCH_EDIT, &CPageBatch::OnEdit},
@@ -180,12 +180,12 @@ void CPageBatch::DoDataExchange(bool save) {
 void CPageBatch::OnAction(ExtraFileAction action) {
     m_nAction = action;
     // The field keeps its text while it is disabled.
-    EnableControl(IDC_BATCH_RECYCLE, action == kActionMove);
-    EnableControl(IDC_BATCH_RECYCLE_BROWSE, action == kActionMove);
+    EnableControl(IDC_RECYCLE, action == kActionMove);
+    EnableControl(IDC_RECYCLE_BROWSE, action == kActionMove);
 }
 
 std::string CPageBatch::RecycleField() const {
-    const auto* edit = qobject_cast<QLineEdit*>(GetDlgItem(IDC_BATCH_RECYCLE));
+    const auto* edit = qobject_cast<QLineEdit*>(GetDlgItem(IDC_RECYCLE));
     return edit != nullptr ? FieldBytes(edit->text(), m_strRecycle) : m_strRecycle;
 }
 
@@ -197,7 +197,7 @@ void CPageBatch::OnBrowseRecycle() {
         return;
     }
     m_strRecycle = *chosen;
-    if (auto* edit = qobject_cast<QLineEdit*>(GetDlgItem(IDC_BATCH_RECYCLE))) {
+    if (auto* edit = qobject_cast<QLineEdit*>(GetDlgItem(IDC_RECYCLE))) {
         edit->setText(ShownText(m_strRecycle));
     }
 }

@@ -17,11 +17,12 @@ enum class ControlKind {
 
 // Style bits of a control entry (combine with |).
 inline constexpr unsigned kStyleNone = 0;
-inline constexpr unsigned kStyleRight = 1u << 0;     // text aligned right
-inline constexpr unsigned kStyleCenter = 1u << 1;    // text centred
-inline constexpr unsigned kStyleNoPrefix = 1u << 2;  // "&" is shown, not taken as a mnemonic
-inline constexpr unsigned kStyleDisabled = 1u << 3;  // created disabled
-inline constexpr unsigned kStyleGroup = 1u << 4;     // starts a new group of radio buttons
+inline constexpr unsigned kStyleRight = 1u << 0;        // text aligned right
+inline constexpr unsigned kStyleCenter = 1u << 1;       // text centred
+inline constexpr unsigned kStyleNoPrefix = 1u << 2;     // "&" is shown, not taken as a mnemonic
+inline constexpr unsigned kStyleDisabled = 1u << 3;     // created disabled
+inline constexpr unsigned kStyleGroup = 1u << 4;        // starts a new group of radio buttons
+inline constexpr unsigned kStyleCenterImage = 1u << 5;  // text centred vertically
 
 // One control of a dialog template. Positions are dialog units of the template's font: a
 // horizontal unit is a quarter of the font's average character width, a vertical unit an eighth

@@ -49,22 +49,37 @@ inline constexpr int IDC_PROGRESS = 101;     // the main window's progress bar
 inline constexpr int IDC_COLORVIEW = 1000;   // the colour log view of the Status page
 inline constexpr int IDC_GO = 1028;          // the start buttons of the Batch and Quick pages
 
+// Fields and buttons that the job dialogs and pages share: the same id means the same thing.
+inline constexpr int IDC_FROM = 1002;            // the source directory
+inline constexpr int IDC_FROM_BROWSE = 1003;     // its "..."
+inline constexpr int IDC_TO = 1004;              // the destination directory
+inline constexpr int IDC_TO_BROWSE = 1005;       // its "..."
+inline constexpr int IDC_RECYCLE = 1006;         // the recycle directory
+inline constexpr int IDC_RECYCLE_BROWSE = 1008;  // its "..."
+inline constexpr int IDC_KEEP = 2000;            // radio buttons: the run's extra-file
+inline constexpr int IDC_DELETE = 2001;          // action is the checked one's id
+inline constexpr int IDC_MOVE = 2002;            // minus 2000
+
 // Batch page (template 136).
-inline constexpr int IDC_BATCH_LIST = 1024;            // the list of entries
-inline constexpr int IDC_BATCH_ADD = 1025;             // "&Add"
-inline constexpr int IDC_BATCH_REMOVE = 1026;          // "&Remove"
-inline constexpr int IDC_BATCH_EDIT = 1027;            // "&Edit"
-inline constexpr int IDC_BATCH_RECYCLE = 1006;         // the recycle directory
-inline constexpr int IDC_BATCH_RECYCLE_BROWSE = 1008;  // its "..."
-inline constexpr int IDC_BATCH_KEEP = 2000;            // radio buttons: the run's extra-file
-inline constexpr int IDC_BATCH_DELETE = 2001;          // action is the checked one's id
-inline constexpr int IDC_BATCH_MOVE = 2002;            // minus 2000
+inline constexpr int IDC_BATCH_LIST = 1024;    // the list of entries
+inline constexpr int IDC_BATCH_ADD = 1025;     // "&Add"
+inline constexpr int IDC_BATCH_REMOVE = 1026;  // "&Remove"
+inline constexpr int IDC_BATCH_EDIT = 1027;    // "&Edit"
+
+// Quick page (template 137).
+inline constexpr int IDC_ADD_TO_BATCH = 1036;  // "&Add to batch list"
+
+// Option page (template 138).
+inline constexpr int IDC_DEFAULT_RECYCLE = 1029;         // disabled, never used
+inline constexpr int IDC_DEFAULT_RECYCLE_BROWSE = 1030;  // disabled, never used
+inline constexpr int IDC_LOG_BROWSE = 1031;              // "..." of the log file name
+inline constexpr int IDC_LOG_ENABLE = 1037;              // "&Log File"
+inline constexpr int IDC_LOG_FILE = 1045;                // the log file name
+
+// About page (template 149).
+inline constexpr int IDC_LINK = 1046;  // "Visit Halvory's Homepage"
 
 // Batch item dialog (template 143) and description dialog (template 142).
-inline constexpr int IDC_ITEM_FROM = 1002;
-inline constexpr int IDC_ITEM_FROM_BROWSE = 1003;
-inline constexpr int IDC_ITEM_TO = 1004;
-inline constexpr int IDC_ITEM_TO_BROWSE = 1005;
 inline constexpr int IDC_ITEM_DESCRIPTION = 1043;
 inline constexpr int IDC_ITEM_OK = 1044;  // the item dialog's OK: the default button, not IDOK
 inline constexpr int IDC_DESCRIPTION_TEXT = 1038;

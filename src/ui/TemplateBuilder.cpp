@@ -26,13 +26,14 @@ int MulDiv(int a, int b, int c) {
 }
 
 Qt::Alignment TextAlignment(unsigned style) {
+    const Qt::Alignment vertical = (style & kStyleCenterImage) ? Qt::AlignVCenter : Qt::AlignTop;
     if (style & kStyleRight) {
-        return Qt::AlignRight | Qt::AlignTop;
+        return Qt::AlignRight | vertical;
     }
     if (style & kStyleCenter) {
-        return Qt::AlignHCenter | Qt::AlignTop;
+        return Qt::AlignHCenter | vertical;
     }
-    return Qt::AlignLeft | Qt::AlignTop;
+    return Qt::AlignLeft | vertical;
 }
 
 // Whether a control of this kind takes the focus, so that a label's mnemonic can lead to it.

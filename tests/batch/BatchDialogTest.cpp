@@ -38,8 +38,8 @@ class BatchItemDialog : public ::testing::Test {
     static void Fill(CBatchItemDlg& dlg, const QString& desc, const QString& from,
                      const QString& to) {
         EditOf(&dlg, IDC_ITEM_DESCRIPTION)->setText(desc);
-        EditOf(&dlg, IDC_ITEM_FROM)->setText(from);
-        EditOf(&dlg, IDC_ITEM_TO)->setText(to);
+        EditOf(&dlg, IDC_FROM)->setText(from);
+        EditOf(&dlg, IDC_TO)->setText(to);
     }
 
     TempTree tree_;
@@ -86,7 +86,7 @@ TEST_F(BatchItemDialog, BlanksAroundDirectoriesAreTrimmedDescriptionIsNot) {
     EXPECT_EQ(item.strFrom, src_);
     EXPECT_EQ(item.strTo, dst_);
     EXPECT_EQ(item.nCheck, kBatchUnchecked);
-    EXPECT_EQ(EditOf(&dlg, IDC_ITEM_FROM)->text(), from);
+    EXPECT_EQ(EditOf(&dlg, IDC_FROM)->text(), from);
 }
 
 TEST_F(BatchItemDialog, RelativeDirectoryIsKeptAsTheDirectoryItNamesNow) {
@@ -114,21 +114,21 @@ TEST_F(BatchItemDialog, BrowseThenCancelLeavesTheItem) {
     const BatchItem before = item;
     CBatchItemDlg dlg(&item, false);
     EXPECT_EQ(EditOf(&dlg, IDC_ITEM_DESCRIPTION)->text(), "photos");
-    EXPECT_EQ(EditOf(&dlg, IDC_ITEM_FROM)->text().toStdString(), src_);
-    EXPECT_EQ(EditOf(&dlg, IDC_ITEM_TO)->text().toStdString(), dst_);
+    EXPECT_EQ(EditOf(&dlg, IDC_FROM)->text().toStdString(), src_);
+    EXPECT_EQ(EditOf(&dlg, IDC_TO)->text().toStdString(), dst_);
 
     const std::string other = Dir(tree_, "other");
     CFileChooser::SetNextFolder(other);
-    Press(&dlg, IDC_ITEM_TO_BROWSE);
+    Press(&dlg, IDC_TO_BROWSE);
     EXPECT_EQ(CFileChooser::LastTitle(), "Select destination directory:");
     EXPECT_EQ(CFileChooser::LastStart(), dst_);
-    EXPECT_EQ(EditOf(&dlg, IDC_ITEM_TO)->text().toStdString(), other);
-    EXPECT_EQ(EditOf(&dlg, IDC_ITEM_FROM)->text().toStdString(), src_);
+    EXPECT_EQ(EditOf(&dlg, IDC_TO)->text().toStdString(), other);
+    EXPECT_EQ(EditOf(&dlg, IDC_FROM)->text().toStdString(), src_);
 
     CFileChooser::SetNextFolder(std::nullopt);  // the browser cancelled: nothing changes
-    Press(&dlg, IDC_ITEM_FROM_BROWSE);
+    Press(&dlg, IDC_FROM_BROWSE);
     EXPECT_EQ(CFileChooser::LastTitle(), "Select source directory:");
-    EXPECT_EQ(EditOf(&dlg, IDC_ITEM_FROM)->text().toStdString(), src_);
+    EXPECT_EQ(EditOf(&dlg, IDC_FROM)->text().toStdString(), src_);
 
     Press(&dlg, IDCANCEL);
     EXPECT_EQ(dlg.result(), QDialog::Rejected);
@@ -143,8 +143,8 @@ TEST_F(BatchItemDialog, ChosenNameWithRawBytesSurvives) {
     BatchItem item;
     CBatchItemDlg dlg(&item, true);
     CFileChooser::SetNextFolder(odd);
-    Press(&dlg, IDC_ITEM_FROM_BROWSE);
-    EditOf(&dlg, IDC_ITEM_TO)->setText(QString::fromStdString(dst_));
+    Press(&dlg, IDC_FROM_BROWSE);
+    EditOf(&dlg, IDC_TO)->setText(QString::fromStdString(dst_));
     Press(&dlg, IDC_ITEM_OK);
     EXPECT_EQ(dlg.result(), QDialog::Accepted);
     EXPECT_EQ(item.strFrom, odd);

@@ -95,8 +95,8 @@ TEST_F(BatchRunTest, MoveChecksAndUsesTheTypedRecycleDirectory) {
     tree_.WriteFile("dst/extra.txt", "extra");
     StartWithWorker();
     page_->AddItem("job", tree_.Path("src"), tree_.Path("dst"), kBatchChecked);
-    Button(IDC_BATCH_MOVE)->click();
-    auto* field = qobject_cast<QLineEdit*>(page_->GetDlgItem(IDC_BATCH_RECYCLE));
+    Button(IDC_MOVE)->click();
+    auto* field = qobject_cast<QLineEdit*>(page_->GetDlgItem(IDC_RECYCLE));
     field->setText(QString::fromStdString(tree_.Path("missing")));
     CMessageBox::SetNextAnswer(CMessageBox::Answer::kOk);
     Button(IDC_GO)->click();
@@ -120,7 +120,7 @@ TEST_F(BatchRunTest, KeepIgnoresTheRecycleField) {
     tree_.WriteFile("src/a.txt", "a");
     StartWithWorker();
     page_->AddItem("job", tree_.Path("src"), tree_.Path("dst"), kBatchChecked);
-    qobject_cast<QLineEdit*>(page_->GetDlgItem(IDC_BATCH_RECYCLE))->setText("/no/such/dir");
+    qobject_cast<QLineEdit*>(page_->GetDlgItem(IDC_RECYCLE))->setText("/no/such/dir");
     Go();
     EXPECT_EQ(CMessageBox::Count(), 0);
     EXPECT_EQ(tree_.ReadFile("dst/a.txt"), "a");

@@ -26,9 +26,9 @@ TEST_F(BatchPageTest, FirstStartWithNothingStored) {
     EXPECT_FALSE(Enabled(IDC_GO));
     EXPECT_FALSE(Enabled(IDC_BATCH_EDIT));
     EXPECT_FALSE(Enabled(IDC_BATCH_REMOVE));
-    EXPECT_TRUE(Button(IDC_BATCH_KEEP)->isChecked());
-    EXPECT_FALSE(Enabled(IDC_BATCH_RECYCLE));
-    EXPECT_FALSE(Enabled(IDC_BATCH_RECYCLE_BROWSE));
+    EXPECT_TRUE(Button(IDC_KEEP)->isChecked());
+    EXPECT_FALSE(Enabled(IDC_RECYCLE));
+    EXPECT_FALSE(Enabled(IDC_RECYCLE_BROWSE));
     const QFontMetrics metrics(Tree()->font());
     const char* headers[] = {"Description", "Source Directory", "Destination Directory"};
     for (int c = 0; c < 3; ++c) {
@@ -87,10 +87,10 @@ TEST_F(BatchPageTest, EditAndDoubleClickOpenTheSelectedRow) {
     // Edit: the row's texts; browsing and then Cancel change nothing.
     QString shown;
     OnNextDialog([&](QDialog* d) {
-        shown = EditOf(d, IDC_ITEM_DESCRIPTION)->text() + "|" + EditOf(d, IDC_ITEM_FROM)->text() +
-                "|" + EditOf(d, IDC_ITEM_TO)->text();
+        shown = EditOf(d, IDC_ITEM_DESCRIPTION)->text() + "|" + EditOf(d, IDC_FROM)->text() + "|" +
+                EditOf(d, IDC_TO)->text();
         CFileChooser::SetNextFolder(other);
-        Press(d, IDC_ITEM_FROM_BROWSE);
+        Press(d, IDC_FROM_BROWSE);
         Press(d, IDCANCEL);
     });
     Button(IDC_BATCH_EDIT)->click();
@@ -100,7 +100,7 @@ TEST_F(BatchPageTest, EditAndDoubleClickOpenTheSelectedRow) {
     // A double click on the first row edits that row; OK keeps its check state.
     OnNextDialog([&](QDialog* d) {
         shown = EditOf(d, IDC_ITEM_DESCRIPTION)->text();
-        EditOf(d, IDC_ITEM_TO)->setText(QString::fromStdString(other));
+        EditOf(d, IDC_TO)->setText(QString::fromStdString(other));
         Press(d, IDC_ITEM_OK);
     });
     const QRect box = page_->List()->StateImageRect(0);
@@ -173,20 +173,20 @@ TEST_F(BatchPageTest, RemoveAsksAndLeavesNothingSelected) {
 TEST_F(BatchPageTest, MoveEnablesTheRecycleFieldKeepAndDeleteKeepItsText) {
     Start();
     ShowBatch();
-    auto* field = qobject_cast<QLineEdit*>(page_->GetDlgItem(IDC_BATCH_RECYCLE));
-    Button(IDC_BATCH_MOVE)->click();
-    EXPECT_TRUE(Enabled(IDC_BATCH_RECYCLE));
-    EXPECT_TRUE(Enabled(IDC_BATCH_RECYCLE_BROWSE));
+    auto* field = qobject_cast<QLineEdit*>(page_->GetDlgItem(IDC_RECYCLE));
+    Button(IDC_MOVE)->click();
+    EXPECT_TRUE(Enabled(IDC_RECYCLE));
+    EXPECT_TRUE(Enabled(IDC_RECYCLE_BROWSE));
     CFileChooser::SetNextFolder(std::string("/srv/recycle"));
-    Button(IDC_BATCH_RECYCLE_BROWSE)->click();
+    Button(IDC_RECYCLE_BROWSE)->click();
     EXPECT_EQ(CFileChooser::LastTitle(), "Select recycle bin directory:");
     EXPECT_EQ(field->text(), "/srv/recycle");
-    Button(IDC_BATCH_DELETE)->click();
-    EXPECT_FALSE(Enabled(IDC_BATCH_RECYCLE));
-    EXPECT_FALSE(Enabled(IDC_BATCH_RECYCLE_BROWSE));
+    Button(IDC_DELETE)->click();
+    EXPECT_FALSE(Enabled(IDC_RECYCLE));
+    EXPECT_FALSE(Enabled(IDC_RECYCLE_BROWSE));
     EXPECT_EQ(field->text(), "/srv/recycle");
-    Button(IDC_BATCH_KEEP)->click();
-    EXPECT_FALSE(Enabled(IDC_BATCH_RECYCLE));
+    Button(IDC_KEEP)->click();
+    EXPECT_FALSE(Enabled(IDC_RECYCLE));
 }
 
 // While a run is going, adding rows (from the page or the Quick page) and showing the page

@@ -80,8 +80,8 @@ class BatchPageTest : public StoreFixture {
                           bool ok = true) {
         OnNextDialog([=](QDialog* d) {
             EditOf(d, IDC_ITEM_DESCRIPTION)->setText(QString::fromStdString(desc));
-            EditOf(d, IDC_ITEM_FROM)->setText(QString::fromStdString(from));
-            EditOf(d, IDC_ITEM_TO)->setText(QString::fromStdString(to));
+            EditOf(d, IDC_FROM)->setText(QString::fromStdString(from));
+            EditOf(d, IDC_TO)->setText(QString::fromStdString(to));
             Press(d, ok ? IDC_ITEM_OK : IDCANCEL);
         });
         Button(IDC_BATCH_ADD)->click();
