@@ -7,6 +7,7 @@
 #include "CMessageBox.h"
 #include "CPageBatch.h"
 #include "CPageLog.h"
+#include "CSignalCloser.h"
 #include "CVelSheet.h"
 
 namespace tandrel {
@@ -57,7 +58,10 @@ bool CVelApp::InitInstance(const std::function<void(CVelSheet&)>& onShown) {
             onShown(*sheet);
         }
     });
+    // A logout or a kill closes the window the way its close box does, so nothing is lost.
+    auto closer = std::make_unique<CSignalCloser>(sheet.get());
     sheet->DoModal();
+    closer.reset();
 
     // A run still going is cancelled and waited for before anything it reaches goes away.
     m_worker->Stop();

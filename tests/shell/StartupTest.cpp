@@ -5,6 +5,7 @@
 #include <QApplication>
 #include <QTabWidget>
 #include <QTimer>
+#include <csignal>
 #include <string>
 
 #include "CJobQueue.h"
@@ -98,6 +99,34 @@ TEST(Startup, EntryAddedToTheHiddenBatchPageSurvivesARestart) {
     EXPECT_EQ(row.strDescription, "quick");
     EXPECT_EQ(row.strFrom, "/from");
     EXPECT_EQ(row.strTo, "/to");
+}
+
+// A logout (SIGHUP), a kill (SIGTERM) or Ctrl+C (SIGINT) closes a box left open and then the
+// window, as the close box would: the program carries on to its normal end and the batch list
+// is saved.
+TEST(Startup, TerminationSignalsCloseTheWindowAndSave) {
+    TempTree home;
+    int added = 0;
+    for (const int signo : {SIGTERM, SIGHUP, SIGINT}) {
+        CMessageBox::Reset();
+        CVelApp app(home.Path("settings.db"));
+        app.InitInstance([&](CVelSheet& sheet) {
+            theJobQueue.m_pPageBatch->AddItem("entry " + std::to_string(++added), "/from", "/to",
+                                              kBatchChecked);
+            QTimer::singleShot(0, &sheet, [signo] { raise(signo); });
+            // A real box with a loop of its own: only the signal can end it.
+            CMessageBox::Show(&sheet, QStringLiteral("waiting"));
+        });
+        EXPECT_EQ(CMessageBox::Count(), 1) << signo;
+    }
+    int rows = -1;
+    CVelApp app(home.Path("settings.db"));
+    app.InitInstance([&](CVelSheet& sheet) {
+        sheet.SetActivePage(1);
+        rows = theJobQueue.m_pPageBatch->GetRowCount();
+        sheet.close();
+    });
+    EXPECT_EQ(rows, 3);
 }
 
 TEST(Startup, DamagedSettingsFileIsReportedOnceTheWindowIsUp) {
