@@ -6,6 +6,7 @@
 #include "BatchItem.h"
 #include "BatchListStore.h"
 #include "CJobQueue.h"
+#include "CliHandOff.h"
 #include "CliRun.h"
 #include "NameText.h"
 #include "ResourceIds.h"
@@ -123,15 +124,17 @@ int CmdAdd(const std::vector<std::string>& args) {
         }
     }
     SettingsStore store;
-    if (!OpenStore(&store)) {
-        return kExitFailures;
-    }
-    const Status added = BatchListStore(store).Append(item);
-    if (!added.ok()) {
-        PrintError("cannot add to the batch list: " + added.ToString());
-        return kExitFailures;
-    }
-    return kExitOk;
+    return AddThroughWindowOrStore(store.path(), item, [&store, &item] {
+        if (!OpenStore(&store)) {
+            return kExitFailures;
+        }
+        const Status added = BatchListStore(store).Append(item);
+        if (!added.ok()) {
+            PrintError("cannot add to the batch list: " + added.ToString());
+            return kExitFailures;
+        }
+        return kExitOk;
+    });
 }
 
 int CmdBatch(const std::vector<std::string>& args) {
