@@ -56,6 +56,18 @@ class CliOutput : public ILineSink, public IRunMonitor {
         m_progressShown = true;
     }
 
+    void JobRefused(JobRefusal why, std::string_view line) override {
+        ClearProgress();
+        // The run line without its mark, and what would let the job run.
+        std::string text(line.substr(line.empty() ? 0 : 1));
+        if (why == JobRefusal::kEmptySource) {
+            text += "; --allow-empty-source runs it";
+        } else if (why == JobRefusal::kTooManyDeletes) {
+            text += "; --max-delete sets the limit";
+        }
+        PrintError(text);
+    }
+
     void PostJobsDone() override {
         ClearProgress();
         std::lock_guard<std::mutex> lock(m_mutex);
@@ -88,6 +100,16 @@ class CliOutput : public ILineSink, public IRunMonitor {
     std::condition_variable m_cv;
     bool m_done = false;
 };
+
+// A count of 0 or more in decimal digits only.
+bool ParseCount(const std::string& text, int64_t* count) {
+    if (text.empty() || text.size() > 18 ||
+        text.find_first_not_of("0123456789") != std::string::npos) {
+        return false;
+    }
+    *count = std::stoll(text);
+    return true;
+}
 
 }  // namespace
 
@@ -132,6 +154,14 @@ bool ParseRunOptions(const std::vector<std::string>& args, RunOptions* options,
             if (!setAction(kActionDelete, a)) {
                 return false;
             }
+        } else if (a == "--allow-empty-source") {
+            options->allowEmptySource = true;
+        } else if (a == "--max-delete") {
+            if (i + 1 >= args.size() || !ParseCount(args[i + 1], &options->maxDelete)) {
+                *error = "--max-delete needs a number of entries (0 or more)";
+                return false;
+            }
+            ++i;
         } else if (a == "--move" || a == "--log") {
             if (i + 1 >= args.size()) {
                 *error = a + " needs a " + (a == "--move" ? "RECYCLE directory" : "FILE");
@@ -162,6 +192,8 @@ int RunQueuedJobs(CJobQueue& queue, const RunOptions& options) {
     queue.m_pSheet = &output;
     queue.m_strLogFileName = options.logFile;
     queue.m_bLogEnabled = !options.logFile.empty();
+    queue.m_bAllowEmptySource = options.allowEmptySource;
+    queue.m_nMaxDelete = options.maxDelete;
 
     struct sigaction action {};
     action.sa_handler = OnInterrupt;

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstdint>
 #include <string>
 #include <vector>
 
@@ -16,11 +17,14 @@ inline constexpr int kExitInterrupted = 130;
 
 struct RunOptions {
     ExtraFileAction action = kActionKeep;
-    std::string recycle;  // with kActionMove
-    std::string logFile;  // empty: no log file
+    std::string recycle;            // with kActionMove
+    std::string logFile;            // empty: no log file
+    bool allowEmptySource = false;  // --allow-empty-source
+    int64_t maxDelete = -1;         // --max-delete N; negative: no limit
 };
 
-// Takes the run options (--keep | --delete | --move RECYCLE, --log FILE) out of `args`; the
+// Takes the run options (--keep | --delete | --move RECYCLE, --log FILE, --allow-empty-source,
+// --max-delete N) out of `args`; the
 // other arguments go to `positional` in order. "--" ends the options, so that paths beginning
 // with a dash can be given. False with a message in `error` on bad usage.
 bool ParseRunOptions(const std::vector<std::string>& args, RunOptions* options,

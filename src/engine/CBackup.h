@@ -103,6 +103,18 @@ class CBackup {
     // created; nullptr when there is no recycle directory or a level is not a real directory.
     const DirHandle* RecycleLevel(const std::string& rel);
     void ExtraEntries(ExtraFileAction action);
+    // The gates of a job (RunGates.cpp). Each refusal writes one "!Skip" line with the reason
+    // and tells the monitor.
+    void RefuseJob(JobRefusal why, const std::string& reason);
+    // With Delete, whether a source root listing `srcEntries` may go on against a destination
+    // root listing `dstEntries`: a source that holds nothing empties no backup.
+    bool PassesEmptySourceGate(ExtraFileAction action, const std::vector<DirEntry>& srcEntries,
+                               const std::vector<DirEntry>& dstEntries);
+    // With Delete and a limit, counts what phase 2 would delete (the extra files and links, the
+    // extra directories and everything in them that takes part) and refuses the deletes when
+    // that is more than the limit.
+    bool PassesDeleteLimit(ExtraFileAction action);
+    int64_t CountExtraEntries();
     // Gives the directories this job created the source's exact permission bits, deepest first.
     void FinishNewDirectories();
     Status RetryIfLocked(const DirHandle& dir, const std::string& name,

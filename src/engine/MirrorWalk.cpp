@@ -127,11 +127,16 @@ void CBackup::MirrorTree(const std::string& source, const std::string& dest, Ext
         m_dstTree.Close();
         return;
     }
+    if (!PassesEmptySourceGate(action, srcEntries, dstEntries)) {
+        m_srcTree.Close();
+        m_dstTree.Close();
+        return;
+    }
     AddEntries(Side::kSource, std::string(), srcEntries, false, srcRoot);
     AddEntries(Side::kDest, std::string(), dstEntries, false, dstRoot);
 
     MirrorFiles(action);
-    if (action != kActionKeep && !Cancelled()) {
+    if (action != kActionKeep && !Cancelled() && PassesDeleteLimit(action)) {
         ExtraEntries(action);
     }
     FinishNewDirectories();

@@ -13,7 +13,8 @@ extern char** environ;
 namespace tandrel {
 
 CliResult RunCli(const std::vector<std::string>& args, const std::vector<std::string>& env,
-                 bool interruptAfterFirstLine) {
+                 bool interruptAfterFirstLine, const std::string& cwd,
+                 const std::function<void(const CliResult&)>& onOutput) {
     CliResult result;
     int outPipe[2];
     int errPipe[2];
@@ -42,6 +43,9 @@ CliResult RunCli(const std::vector<std::string>& args, const std::vector<std::st
     if (pid == 0) {
         dup2(outPipe[1], STDOUT_FILENO);
         dup2(errPipe[1], STDERR_FILENO);
+        if (!cwd.empty() && chdir(cwd.c_str()) != 0) {
+            _exit(126);
+        }
         execve(argv[0], argv.data(), envp.data());
         _exit(127);
     }
@@ -68,6 +72,9 @@ CliResult RunCli(const std::vector<std::string>& args, const std::vector<std::st
                 continue;
             }
             (i == 0 ? result.out : result.err).append(buf, static_cast<size_t>(n));
+            if (onOutput) {
+                onOutput(result);
+            }
         }
         if (interruptAfterFirstLine && !interrupted && result.out.find('\n') != std::string::npos) {
             kill(pid, SIGINT);

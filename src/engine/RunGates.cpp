@@ -1,0 +1,111 @@
+// The gates of a job in CBackup: what a job must pass before it may delete anything.
+
+#include <algorithm>
+
+#include "CBackup.h"
+#include "CJobQueue.h"
+#include "NameText.h"
+#include "PathText.h"
+#include "ResourceIds.h"
+#include "StringTable.h"
+
+namespace tandrel {
+
+namespace {
+
+// Any value other than Keep and Move deletes.
+bool Deletes(ExtraFileAction action) {
+    return action != kActionKeep && action != kActionMove;
+}
+
+bool HoldsAnything(const std::vector<DirEntry>& entries) {
+    return std::any_of(entries.begin(), entries.end(),
+                       [](const DirEntry& e) { return !StartsWithDot(e.name); });
+}
+
+}  // namespace
+
+void CBackup::RefuseJob(JobRefusal why, const std::string& reason) {
+    // The form of the refusal of overlapping trees, with the reason after it.
+    std::string line = "!";
+    line += LoadString(IDS_VERB_SKIP);
+    line += ": " + ShownName(m_src.shown) + " => " + ShownName(m_dst.shown) + " (" + reason + ")";
+    m_queue.WriteLine(line);
+    if (m_queue.m_pSheet != nullptr) {
+        m_queue.m_pSheet->JobRefused(why, line);
+    }
+}
+
+bool CBackup::PassesEmptySourceGate(ExtraFileAction action,
+                                    const std::vector<DirEntry>& srcEntries,
+                                    const std::vector<DirEntry>& dstEntries) {
+    // An unmounted disk leaves an empty mount point behind: mirrored with Delete it would
+    // empty the backup. Keep deletes nothing and Move keeps everything in the recycle
+    // directory, so only Delete is held back.
+    if (!Deletes(action) || m_queue.m_bAllowEmptySource || HoldsAnything(srcEntries) ||
+        !HoldsAnything(dstEntries)) {
+        return true;
+    }
+    RefuseJob(JobRefusal::kEmptySource, "the source holds nothing; nothing is deleted");
+    return false;
+}
+
+bool CBackup::PassesDeleteLimit(ExtraFileAction action) {
+    const int64_t limit = m_queue.m_nMaxDelete;
+    if (!Deletes(action) || limit < 0) {
+        return true;
+    }
+    const int64_t count = CountExtraEntries();
+    if (count <= limit) {
+        return true;
+    }
+    RefuseJob(JobRefusal::kTooManyDeletes, std::to_string(count) +
+                                               " entries would be deleted, more than the limit of " +
+                                               std::to_string(limit));
+    return false;
+}
+
+int64_t CBackup::CountExtraEntries() {
+    // Counted as phase 2 would meet them: the entries it would skip as written by this job
+    // under another spelling are not counted, a directory counts once besides its contents,
+    // and names beginning with "." take no part.
+    auto kept = [this](const std::string& rel) {
+        const auto [parent, name] = TreeCursor::SplitRel(rel);
+        const DirHandle* dir = m_dstTree.Open(parent);
+        return dir != nullptr && m_rules.IsKept(*dir, name);
+    };
+    int64_t count = 0;
+    for (const DestIndex::Entry& e : m_listDstFiles.Entries()) {
+        if (!kept(e.rel)) {
+            ++count;
+        }
+    }
+    std::deque<std::string> dirs;
+    for (const DestIndex::Entry& e : m_listDstDirs.Entries()) {
+        if (!kept(e.rel)) {
+            dirs.push_back(e.rel);
+        }
+    }
+    std::vector<DirEntry> entries;
+    while (!dirs.empty() && !Cancelled()) {
+        const std::string rel = std::move(dirs.front());
+        dirs.pop_front();
+        ++count;
+        if (!List(Side::kDest, rel, &entries)) {
+            continue;  // phase 2 reports it and deletes nothing in it
+        }
+        for (const DirEntry& e : entries) {
+            if (StartsWithDot(e.name)) {
+                continue;
+            }
+            if (e.kind == EntryKind::kDirectory) {
+                dirs.push_back(rel + e.name + "/");
+            } else {
+                ++count;
+            }
+        }
+    }
+    return count;
+}
+
+}  // namespace tandrel
