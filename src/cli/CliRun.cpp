@@ -64,8 +64,15 @@ class CliOutput : public ILineSink, public IRunMonitor {
             text += "; --allow-empty-source runs it";
         } else if (why == JobRefusal::kTooManyDeletes) {
             text += "; --max-delete sets the limit";
+        } else if (why == JobRefusal::kBusy) {
+            m_busy = true;
         }
         PrintError(text);
+    }
+
+    void JobWaits(std::string_view line) override {
+        ClearProgress();
+        PrintError(std::string(line.substr(line.empty() ? 0 : 1)));
     }
 
     void PostJobsDone() override {
@@ -81,6 +88,7 @@ class CliOutput : public ILineSink, public IRunMonitor {
     }
 
     bool failed() const { return m_failed; }
+    bool busy() const { return m_busy; }
 
   private:
     void ClearProgress() {
@@ -94,6 +102,7 @@ class CliOutput : public ILineSink, public IRunMonitor {
     const bool m_showProgress;
     bool m_progressShown = false;
     bool m_failed = false;
+    bool m_busy = false;
     int m_upper = 0;
     time_t m_lastShown = 0;
     std::mutex m_mutex;
@@ -154,6 +163,8 @@ bool ParseRunOptions(const std::vector<std::string>& args, RunOptions* options,
             if (!setAction(kActionDelete, a)) {
                 return false;
             }
+        } else if (a == "--no-wait") {
+            options->noWait = true;
         } else if (a == "--allow-empty-source") {
             options->allowEmptySource = true;
         } else if (a == "--max-delete") {
@@ -194,6 +205,7 @@ int RunQueuedJobs(CJobQueue& queue, const RunOptions& options) {
     queue.m_bLogEnabled = !options.logFile.empty();
     queue.m_bAllowEmptySource = options.allowEmptySource;
     queue.m_nMaxDelete = options.maxDelete;
+    queue.m_bWaitForOtherRuns = !options.noWait;
 
     struct sigaction action {};
     action.sa_handler = OnInterrupt;
@@ -239,6 +251,9 @@ int RunQueuedJobs(CJobQueue& queue, const RunOptions& options) {
     }
     if (output.failed() && status == kExitOk) {
         status = kExitFailures;
+    }
+    if (output.busy()) {
+        status = kExitUsage;
     }
     if (g_interrupted) {
         status = kExitInterrupted;

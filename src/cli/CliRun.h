@@ -21,10 +21,11 @@ struct RunOptions {
     std::string logFile;            // empty: no log file
     bool allowEmptySource = false;  // --allow-empty-source
     int64_t maxDelete = -1;         // --max-delete N; negative: no limit
+    bool noWait = false;            // --no-wait: refuse a job another run holds
 };
 
 // Takes the run options (--keep | --delete | --move RECYCLE, --log FILE, --allow-empty-source,
-// --max-delete N) out of `args`; the
+// --max-delete N, --no-wait) out of `args`; the
 // other arguments go to `positional` in order. "--" ends the options, so that paths beginning
 // with a dash can be given. False with a message in `error` on bad usage.
 bool ParseRunOptions(const std::vector<std::string>& args, RunOptions* options,
@@ -32,7 +33,8 @@ bool ParseRunOptions(const std::vector<std::string>& args, RunOptions* options,
 
 // Runs the jobs queued in `queue` as one run with `options`, on a worker thread: every run line
 // goes to standard output, progress to stderr when it is a terminal. Ctrl-C stops the run.
-// Returns the exit status (kExitOk, kExitFailures or kExitInterrupted).
+// Returns the exit status (kExitOk, kExitFailures or kExitInterrupted; kExitUsage when a job
+// was refused because another run held its directories and the run was not to wait).
 int RunQueuedJobs(CJobQueue& queue, const RunOptions& options);
 
 // Prints "tandrel-cli: <message>" on stderr.

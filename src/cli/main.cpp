@@ -30,7 +30,9 @@ const char kUsage[] =
     "                             refused otherwise, so that an unmounted disk never\n"
     "                             empties its backup),\n"
     "           --max-delete N    refuses the deletes of a job that would delete more\n"
-    "                             than N entries (files, links and directories).\n"
+    "                             than N entries (files, links and directories),\n"
+    "           --no-wait         refuses a job whose DEST or RECYCLE another run is\n"
+    "                             using, instead of waiting for that run to end.\n"
     "         Use -- before paths that begin with '-'.\n"
     "\n"
     "list     Prints the batch list, one entry a line: \"[x] DESCRIPTION: SOURCE => DEST\"\n"
@@ -45,8 +47,8 @@ const char kUsage[] =
     "when it is a terminal. Control characters in names are shown escaped (\\n, \\t,\n"
     "\\r, \\ooo, and \\\\ for a backslash that would otherwise read as an escape).\n"
     "\n"
-    "Exit status: 0 no failures, 1 a line with '!', 2 bad usage or a refused job,\n"
-    "130 stopped with Ctrl-C.\n";
+    "Exit status: 0 no failures, 1 a line with '!', 2 bad usage or a refused job\n"
+    "(also a job refused with --no-wait), 130 stopped with Ctrl-C.\n";
 
 }  // namespace
 

@@ -135,6 +135,7 @@ void CBackup::OnRunJobs() {
         if (!m_fs.CommitCopies(Cancelled()).ok()) {
             WriteActionLine(false, IDS_VERB_SYNC, dest, nullptr);
         }
+        m_locks.clear();  // the next run on these directories may start
         m_queue.WriteLine(separator);
         m_queue.FlushLog();
     }

@@ -15,6 +15,7 @@
 #include "DestRules.h"
 #include "FileSystem.h"
 #include "RunConstants.h"
+#include "RunLock.h"
 #include "TreeCursor.h"
 
 namespace tandrel {
@@ -115,6 +116,12 @@ class CBackup {
     // that is more than the limit.
     bool PassesDeleteLimit(ExtraFileAction action);
     int64_t CountExtraEntries();
+    // Takes the run locks of the job's destination and (with Move) recycle directory, in the
+    // order of their identities so that two runs can never hold one each and wait for the
+    // other. While another run holds one, the job waits (saying so once) or, when the run does
+    // not wait, is refused. False when the job must not go on (refused, or the run was
+    // stopped while waiting); the locks are released at the end of the job.
+    bool TakeRunLocks(ExtraFileAction action);
     // Gives the directories this job created the source's exact permission bits, deepest first.
     void FinishNewDirectories();
     Status RetryIfLocked(const DirHandle& dir, const std::string& name,
@@ -165,6 +172,7 @@ class CBackup {
     TreeCursor m_rcyTree;
     std::vector<NewDirectory> m_newDirs;
     std::unordered_set<std::string> m_cleanedRecycle;
+    std::vector<RunLock> m_locks;
 
     std::atomic<bool> m_cancel{false};
     std::thread m_thread;

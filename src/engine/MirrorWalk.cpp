@@ -106,6 +106,9 @@ void CBackup::MirrorTree(const std::string& source, const std::string& dest, Ext
         WriteActionLine(false, IDS_VERB_SKIP, source, &dest);
         return;
     }
+    if (!TakeRunLocks(action)) {
+        return;
+    }
 
     // Both roots must be listable before anything is done: a source that cannot be read would
     // look empty and make every destination entry extra, and a missing destination root is

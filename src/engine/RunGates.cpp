@@ -1,6 +1,9 @@
 // The gates of a job in CBackup: what a job must pass before it may delete anything.
 
 #include <algorithm>
+#include <chrono>
+#include <thread>
+#include <tuple>
 
 #include "CBackup.h"
 #include "CJobQueue.h"
@@ -36,8 +39,7 @@ void CBackup::RefuseJob(JobRefusal why, const std::string& reason) {
     }
 }
 
-bool CBackup::PassesEmptySourceGate(ExtraFileAction action,
-                                    const std::vector<DirEntry>& srcEntries,
+bool CBackup::PassesEmptySourceGate(ExtraFileAction action, const std::vector<DirEntry>& srcEntries,
                                     const std::vector<DirEntry>& dstEntries) {
     // An unmounted disk leaves an empty mount point behind: mirrored with Delete it would
     // empty the backup. Keep deletes nothing and Move keeps everything in the recycle
@@ -59,9 +61,9 @@ bool CBackup::PassesDeleteLimit(ExtraFileAction action) {
     if (count <= limit) {
         return true;
     }
-    RefuseJob(JobRefusal::kTooManyDeletes, std::to_string(count) +
-                                               " entries would be deleted, more than the limit of " +
-                                               std::to_string(limit));
+    RefuseJob(JobRefusal::kTooManyDeletes,
+              std::to_string(count) + " entries would be deleted, more than the limit of " +
+                  std::to_string(limit));
     return false;
 }
 
@@ -106,6 +108,69 @@ int64_t CBackup::CountExtraEntries() {
         }
     }
     return count;
+}
+
+bool CBackup::TakeRunLocks(ExtraFileAction action) {
+    struct Wanted {
+        FileId id;
+        std::string shown;
+    };
+    std::vector<Wanted> wanted;
+    auto want = [&](const Root& root) {
+        EntryInfo info;
+        // A directory that is not there cannot be changed by this job either (the walk reports
+        // it), so it needs no lock.
+        if (!root.op.empty() && m_fs.Stat(StripSlash(root.op), &info).ok() &&
+            info.kind == EntryKind::kDirectory) {
+            wanted.push_back(Wanted{info.id, root.shown});
+        }
+    };
+    want(m_dst);
+    if (action == kActionMove) {
+        want(m_rcy);
+    }
+    std::sort(wanted.begin(), wanted.end(), [](const Wanted& a, const Wanted& b) {
+        return std::tie(a.id.dev, a.id.ino) < std::tie(b.id.dev, b.id.ino);
+    });
+    m_locks.clear();
+    m_locks.resize(wanted.size());
+    for (size_t i = 0; i < wanted.size(); ++i) {
+        bool told = false;
+        for (;;) {
+            const Status s = m_locks[i].TryLock(wanted[i].id);
+            if (s.ok()) {
+                break;
+            }
+            if (s.code() != Status::Code::kBusy) {
+                // Without its lock the job could meet another run in the same tree.
+                m_locks.clear();
+                RefuseJob(JobRefusal::kBusy,
+                          "runs cannot be kept apart: " + ShownName(s.ToString()));
+                return false;
+            }
+            if (!m_queue.m_bWaitForOtherRuns) {
+                m_locks.clear();
+                RefuseJob(JobRefusal::kBusy, "another run is using " + ShownName(wanted[i].shown));
+                return false;
+            }
+            if (!told) {
+                told = true;
+                const std::string line =
+                    " Wait: " + ShownName(wanted[i].shown) + " (another run is using it)";
+                m_queue.WriteLine(line);
+                if (m_queue.m_pSheet != nullptr) {
+                    m_queue.m_pSheet->JobWaits(line);
+                }
+            }
+            if (Cancelled()) {
+                m_locks.clear();
+                return false;
+            }
+            // The other run may take hours; a look ten times a second costs nothing.
+            std::this_thread::sleep_for(std::chrono::milliseconds(100));
+        }
+    }
+    return true;
 }
 
 }  // namespace tandrel

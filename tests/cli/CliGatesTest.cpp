@@ -4,8 +4,11 @@
 #include <gtest/gtest.h>
 
 #include <cstdlib>
+#include <thread>
 
 #include "CliRunner.h"
+#include "FileSystem.h"
+#include "RunLock.h"
 #include "TempTree.h"
 
 namespace tandrel {
@@ -23,6 +26,11 @@ class CliGates : public ::testing::Test {
         hadConfig_ = old != nullptr;
         savedConfig_ = hadConfig_ ? old : "";
         setenv("XDG_CONFIG_HOME", t.Path("config").c_str(), 1);
+        const char* runtime = std::getenv("XDG_RUNTIME_DIR");
+        hadRuntime_ = runtime != nullptr;
+        savedRuntime_ = hadRuntime_ ? runtime : "";
+        t.MakeDir("runtime");
+        setenv("XDG_RUNTIME_DIR", t.Path("runtime").c_str(), 1);
     }
     ~CliGates() override {
         if (hadConfig_) {
@@ -30,6 +38,17 @@ class CliGates : public ::testing::Test {
         } else {
             unsetenv("XDG_CONFIG_HOME");
         }
+        if (hadRuntime_) {
+            setenv("XDG_RUNTIME_DIR", savedRuntime_.c_str(), 1);
+        } else {
+            unsetenv("XDG_RUNTIME_DIR");
+        }
+    }
+    // Takes the run lock of the directory `rel` as another run would.
+    void HoldLock(RunLock* lock, const std::string& rel) {
+        EntryInfo info;
+        ASSERT_TRUE(DefaultFileSystem().Stat(t.Path(rel), &info).ok());
+        ASSERT_TRUE(lock->TryLock(info.id).ok());
     }
     std::string S(const std::string& rel = "") { return t.Path("s/" + rel); }
     std::string D(const std::string& rel = "") { return t.Path("d/" + rel); }
@@ -41,6 +60,8 @@ class CliGates : public ::testing::Test {
   private:
     bool hadConfig_ = false;
     std::string savedConfig_;
+    bool hadRuntime_ = false;
+    std::string savedRuntime_;
 };
 
 TEST_F(CliGates, AnEmptySourceDoesNotEmptyTheDestination) {
@@ -78,8 +99,8 @@ TEST_F(CliGates, MaxDeleteRefusesBeforeTheFirstDelete) {
     EXPECT_EQ(over.status, 1);
     EXPECT_EQ(Dest(), updated);
     EXPECT_EQ(Lines(over.out).at(2), "!Skip: " + S() + " => " + D() +
-                                          " (3 entries would be deleted, more than the limit"
-                                          " of 2)");
+                                         " (3 entries would be deleted, more than the limit"
+                                         " of 2)");
     ASSERT_EQ(RunCli({"add", "backup", S(), D()}).status, 0);
     const CliResult batchOver = RunCli({"batch", "--delete", "--max-delete", "2"});
     EXPECT_EQ(batchOver.status, 1);
@@ -124,6 +145,35 @@ TEST_F(CliGates, AddKeepsARelativeNameAsTheDirectoryItNamesThen) {
     EXPECT_EQ(t.List("A/dst"), (std::set<std::string>{"f"}));
     EXPECT_EQ(t.List("B/dst"), (std::set<std::string>{"extra"}));
     EXPECT_EQ(t.ReadFile("B/src/f"), "B");
+}
+
+TEST_F(CliGates, ASecondRunOnOneDestinationWaitsOrIsRefused) {
+    t.WriteFile("s/new.txt", "n");
+    RunLock other;
+    HoldLock(&other, "d");
+    const CliResult refused = RunCli({"mirror", S(), D(), "--delete", "--no-wait"});
+    EXPECT_EQ(refused.status, 2);
+    EXPECT_EQ(Dest(), full_);
+    const std::string skip = "!Skip: " + S() + " => " + D() + " (another run is using " + D() + ")";
+    EXPECT_EQ(Lines(refused.out).at(1), skip);
+    EXPECT_EQ(refused.err, "tandrel-cli: " + skip.substr(1) + "\n");
+
+    // Without --no-wait it waits, says so, and runs once the other run is over. The lock is
+    // released from the output callback, after the run has said that it waits.
+    bool released = false;
+    const CliResult waited = RunCli(
+        {"mirror", S(), D(), "--delete"}, {}, false, std::string(), [&](const CliResult& sofar) {
+            if (!released && sofar.err.find("Wait:") != std::string::npos) {
+                EXPECT_EQ(Dest(), full_);
+                other.Unlock();
+                released = true;
+            }
+        });
+    EXPECT_TRUE(released);
+    EXPECT_EQ(waited.status, 0) << waited.err;
+    EXPECT_EQ(waited.err, "tandrel-cli: Wait: " + D() + " (another run is using it)\n");
+    EXPECT_EQ(Lines(waited.out).at(1), " Wait: " + D() + " (another run is using it)");
+    EXPECT_EQ(Dest(), std::set<std::string>{"new.txt"});
 }
 
 }  // namespace

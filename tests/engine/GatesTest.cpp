@@ -3,20 +3,45 @@
 
 #include <gtest/gtest.h>
 
+#include <chrono>
+#include <cstdlib>
+#include <thread>
+
+#include "RunLock.h"
+
 #include "RunRecorder.h"
 #include "TempTree.h"
 
 namespace tandrel {
 namespace {
 
-// Records the refusals the engine reports besides its run lines.
+FileId DefaultFileSystemId(const std::string& path) {
+    EntryInfo info;
+    EXPECT_TRUE(DefaultFileSystem().Stat(path, &info).ok());
+    return info.id;
+}
+
+// Records the refusals and waits the engine reports besides its run lines.
 class RefusalRecorder : public RunRecorder {
   public:
     void JobRefused(JobRefusal why, std::string_view line) override {
         std::lock_guard<std::mutex> lock(mutex);
         refusals.emplace_back(why, std::string(line));
     }
+    void JobWaits(std::string_view line) override {
+        std::lock_guard<std::mutex> lock(mutex);
+        waits.emplace_back(line);
+    }
+    size_t WaitCount() const {
+        std::lock_guard<std::mutex> lock(mutex);
+        return waits.size();
+    }
+    bool Done() const {
+        std::lock_guard<std::mutex> lock(mutex);
+        return !events.empty() && events.back().kind == 'd';
+    }
     std::vector<std::pair<JobRefusal, std::string>> refusals;
+    std::vector<std::string> waits;
 };
 
 class Gates : public ::testing::Test {
@@ -29,6 +54,25 @@ class Gates : public ::testing::Test {
         t.MakeDir("r");
         rig.queue.m_pPageLog = &recorder;
         rig.queue.m_pSheet = &recorder;
+        // The run locks of the test go to a folder of its own.
+        const char* old = std::getenv("XDG_RUNTIME_DIR");
+        hadRuntime_ = old != nullptr;
+        savedRuntime_ = hadRuntime_ ? old : "";
+        t.MakeDir("runtime");
+        setenv("XDG_RUNTIME_DIR", t.Path("runtime").c_str(), 1);
+    }
+    ~Gates() override {
+        if (hadRuntime_) {
+            setenv("XDG_RUNTIME_DIR", savedRuntime_.c_str(), 1);
+        } else {
+            unsetenv("XDG_RUNTIME_DIR");
+        }
+    }
+    // Holds the run lock of the directory `rel` the way another run would.
+    void HoldLock(const std::string& rel) {
+        EntryInfo info;
+        ASSERT_TRUE(DefaultFileSystem().Stat(t.Path(rel), &info).ok());
+        ASSERT_TRUE(other.TryLock(info.id).ok());
     }
     std::string S(const std::string& rel = "") { return t.Path("s/" + rel); }
     std::string D(const std::string& rel = "") { return t.Path("d/" + rel); }
@@ -36,6 +80,11 @@ class Gates : public ::testing::Test {
     TempTree t;
     EngineRig rig;
     RefusalRecorder recorder;
+    RunLock other;
+
+  private:
+    bool hadRuntime_ = false;
+    std::string savedRuntime_;
 };
 
 TEST_F(Gates, AnEmptySourceNeverEmptiesTheDestination) {
@@ -111,6 +160,51 @@ TEST_F(Gates, TheDeleteLimitLeavesMovesAlone) {
     rig.Run(S(), D(), kActionMove, t.Path("r"));
     EXPECT_EQ(t.List("d"), (std::set<std::string>{"new.txt"}));
     EXPECT_TRUE(recorder.refusals.empty());
+}
+
+TEST_F(Gates, AJobWaitsForTheRunThatHoldsItsDestination) {
+    t.WriteFile("s/new.txt", "n");
+    HoldLock("d");
+    rig.queue.m_pThread = &rig.backup;
+    rig.backup.Start();
+    rig.queue.AddJob(S(), D(), 0);
+    rig.queue.StartRun(kActionDelete, "");
+    // Generous bounds: they only keep a broken run from hanging the test.
+    for (int i = 0; i < 3000 && recorder.WaitCount() == 0; ++i) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+    ASSERT_EQ(recorder.WaitCount(), 1u);
+    const std::string wait = " Wait: " + D() + " (another run is using it)";
+    EXPECT_EQ(recorder.waits[0], wait);
+    EXPECT_EQ(t.List("d"), (std::set<std::string>{"a.txt", "sub/", "sub/b.txt"}));
+    other.Unlock();
+    for (int i = 0; i < 3000 && !recorder.Done(); ++i) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+    rig.backup.Stop();
+    EXPECT_EQ(t.List("d"), (std::set<std::string>{"new.txt"}));
+    const std::vector<std::string> lines = recorder.ActionLines();
+    ASSERT_FALSE(lines.empty());
+    EXPECT_EQ(lines[0], wait);
+    // The lock goes with the job.
+    EXPECT_TRUE(other.TryLock(DefaultFileSystemId(D())).ok());
+}
+
+TEST_F(Gates, AJobThatMustNotWaitIsRefused) {
+    t.WriteFile("s/new.txt", "n");
+    HoldLock("r");
+    rig.queue.m_bWaitForOtherRuns = false;
+    rig.Run(S(), D(), kActionMove, t.Path("r"));
+    EXPECT_EQ(t.List("d"), (std::set<std::string>{"a.txt", "sub/", "sub/b.txt"}));
+    EXPECT_EQ(recorder.ActionLines(),
+              std::vector<std::string>{"!Skip: " + S() + " => " + D() + " (another run is using " +
+                                       t.Path("r/") + ")"});
+    ASSERT_EQ(recorder.refusals.size(), 1u);
+    EXPECT_EQ(recorder.refusals[0].first, JobRefusal::kBusy);
+    // Free again, the same job runs.
+    other.Unlock();
+    rig.Run(S(), D(), kActionMove, t.Path("r"));
+    EXPECT_EQ(t.List("d"), (std::set<std::string>{"new.txt"}));
 }
 
 }  // namespace
