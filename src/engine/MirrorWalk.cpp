@@ -342,9 +342,20 @@ Status CBackup::RetryIfLocked(const DirHandle& dir, const std::string& name,
     Status s = op();
     // Some file systems (SMB shares, FAT) refuse to replace or delete a file marked read-only;
     // clear the mark and try once more.
-    if (s.code() == Status::Code::kPermission && !Cancelled() &&
-        m_fs.MakeReplaceableAt(dir, name).ok()) {
-        s = op();
+    if (s.code() != Status::Code::kPermission || Cancelled()) {
+        return s;
+    }
+    EntryInfo before;
+    const bool known = m_fs.StatAt(dir, name, &before).ok() && before.kind == EntryKind::kFile;
+    if (!m_fs.MakeReplaceableAt(dir, name).ok()) {
+        return s;
+    }
+    s = op();
+    EntryInfo after;
+    if (!s.ok() && known && m_fs.StatAt(dir, name, &after).ok() && after.id == before.id &&
+        after.mode != before.mode) {
+        // It did not help: the file keeps the mark it had.
+        m_fs.SetFileModeAt(dir, name, before.mode);
     }
     return s;
 }

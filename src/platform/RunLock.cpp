@@ -71,8 +71,8 @@ Status RunLock::TryLock(FileId id) {
                              "not used");
     }
     char file[80];
-    std::snprintf(file, sizeof file, "dir-%llx-%llx.lock",
-                  static_cast<unsigned long long>(id.dev), static_cast<unsigned long long>(id.ino));
+    std::snprintf(file, sizeof file, "dir-%llx-%llx.lock", static_cast<unsigned long long>(id.dev),
+                  static_cast<unsigned long long>(id.ino));
     const std::string filePath = folder + "/" + file;
     UniqueFd fd(openat(dir.get(), file, O_RDWR | O_CREAT | O_NOFOLLOW | O_CLOEXEC, 0600));
     if (!fd.valid()) {
