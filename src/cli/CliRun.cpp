@@ -8,6 +8,8 @@
 #include <mutex>
 
 #include "CBackup.h"
+#include "NameText.h"
+#include "ResourceIds.h"
 
 namespace tandrel {
 
@@ -128,12 +130,39 @@ void PrintError(const std::string& message) {
 }
 
 bool CheckDirectoryArg(const std::string& path, int fieldId) {
-    const DirCheckResult result = CJobQueue::CheckDirectory(path, theJobQueue.GetFileSystem());
-    if (result != 0) {
-        PrintError(CJobQueue::DirectoryErrorText(result, fieldId));
+    FileSystem& fs = theJobQueue.GetFileSystem();
+    if (CJobQueue::CheckDirectory(path, fs) == kDirExists) {
+        return true;
+    }
+    const char* field = fieldId == IDS_FIELD_FROM ? "source directory"
+                        : fieldId == IDS_FIELD_TO ? "destination directory"
+                                                  : "recycle directory";
+    if (path.empty()) {
+        PrintError(std::string(field) + " name is empty");
         return false;
     }
-    return true;
+    // Why, as the check met it: the name resolved as a root is, then listed.
+    std::string dir;
+    Status why = fs.CanonicalPath(path, &dir);
+    if (why.ok()) {
+        std::vector<DirEntry> entries;
+        why = fs.ListDirectory(dir, &entries);
+    }
+    std::string text = std::string(field) + " '" + ShownName(path) + "' ";
+    switch (why.code()) {
+        case Status::Code::kNotFound:
+        case Status::Code::kOk:  // gone between the two looks
+            text += "not found";
+            break;
+        case Status::Code::kNotDirectory:
+            text += "is not a directory";
+            break;
+        default:
+            text += "cannot be read: " + ShownName(why.reason());
+            break;
+    }
+    PrintError(text);
+    return false;
 }
 
 bool ParseRunOptions(const std::vector<std::string>& args, RunOptions* options,

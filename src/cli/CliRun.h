@@ -41,8 +41,9 @@ int RunQueuedJobs(CJobQueue& queue, const RunOptions& options);
 void PrintError(const std::string& message);
 
 // Checks that `path` names a directory a run can use, as the window checks a typed directory.
-// On failure prints the window's text for the field `fieldId` ("Error: Directory name of 'To'
-// not found...") and returns false.
+// On failure prints which directory (`fieldId`: the source, destination or recycle field),
+// its name shown escaped, and why ("tandrel-cli: source directory '/x' not found"), and
+// returns false.
 bool CheckDirectoryArg(const std::string& path, int fieldId);
 
 }  // namespace tandrel

@@ -2,6 +2,7 @@
 // relative name given to add, two runs on one destination, and a preview that changes nothing.
 
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include <cstdlib>
 #include <thread>
@@ -174,6 +175,25 @@ TEST_F(CliGates, ASecondRunOnOneDestinationWaitsOrIsRefused) {
     EXPECT_EQ(waited.err, "tandrel-cli: Wait: " + D() + " (another run is using it)\n");
     EXPECT_EQ(Lines(waited.out).at(1), " Wait: " + D() + " (another run is using it)");
     EXPECT_EQ(Dest(), std::set<std::string>{"new.txt"});
+}
+
+TEST_F(CliGates, DirectoryErrorsNameThePathShownEscaped) {
+    const std::string forged = t.Path("no\nCopy: x");
+    EXPECT_EQ(RunCli({"mirror", forged, D()}).err,
+              "tandrel-cli: source directory '" + t.Path("no\\nCopy: x") + "' not found\n");
+    t.MakeDir("locked");
+    t.Chmod("locked", 0);
+    if (access(t.Path("locked").c_str(), R_OK) != 0) {  // not when run with every right
+        const CliResult r = RunCli({"mirror", S(), D(), "--move", t.Path("locked")});
+        EXPECT_EQ(r.status, 2);
+        EXPECT_EQ(
+            r.err.rfind(
+                "tandrel-cli: recycle directory '" + t.Path("locked") + "' cannot be read: ", 0),
+            0u)
+            << r.err;
+    }
+    t.Chmod("locked", 0755);
+    EXPECT_EQ(Dest(), full_);
 }
 
 }  // namespace
