@@ -275,7 +275,7 @@ int RunQueuedJobs(CJobQueue& queue, const RunOptions& options) {
         status = kExitFailures;
     }
     if (logLost) {
-        PrintError("could not write the log file '" + options.logFile + "'");
+        PrintError("could not write the log file '" + ShownName(options.logFile) + "'");
         status = kExitFailures;
     }
     if (output.failed() && status == kExitOk) {

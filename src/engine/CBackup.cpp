@@ -110,6 +110,7 @@ std::string CBackup::FormatHeader(time_t start) {
 void CBackup::OnRunJobs() {
     const std::string header = FormatHeader(m_clock());
     const std::string separator(header.size(), '-');
+    PlaceLogFile();
 
     int total = CountFiles(m_queue.SourceRoots());
     if (m_queue.m_nRunAction != kActionKeep) {

@@ -122,6 +122,15 @@ class CBackup {
     // not wait, is refused. False when the job must not go on (refused, or the run was
     // stopped while waiting); the locks are released at the end of the job.
     bool TakeRunLocks(ExtraFileAction action);
+    // Finds where the log file lies, once per run before its first line: one inside a source
+    // tree (opening it would empty a source file) switches logging off.
+    void PlaceLogFile();
+    // Per job: the log file's path relative to the destination and to the recycle directory,
+    // when it lies inside them; the walk then leaves it alone there.
+    void PlaceLogFileInJob();
+    // Whether `rel` (relative to the destination, or with `inRecycle` to the recycle
+    // directory) is the log file.
+    bool IsLogFile(const std::string& rel, bool inRecycle) const;
     // Gives the directories this job created the source's exact permission bits, deepest first.
     void FinishNewDirectories();
     Status RetryIfLocked(const DirHandle& dir, const std::string& name,
@@ -173,6 +182,13 @@ class CBackup {
     std::vector<NewDirectory> m_newDirs;
     std::unordered_set<std::string> m_cleanedRecycle;
     std::vector<RunLock> m_locks;
+    // The log file of the run (its directory with every link resolved, its place and its name;
+    // empty directory when there is no log file) and, per job, its relative paths.
+    std::string m_logDir;
+    std::string m_logName;
+    DirectoryPlace m_logPlace;
+    std::string m_logRelDst;
+    std::string m_logRelRcy;
 
     std::atomic<bool> m_cancel{false};
     std::thread m_thread;

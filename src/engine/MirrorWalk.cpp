@@ -79,6 +79,7 @@ bool CBackup::ResolveRoots(const std::string& source, const std::string& dest,
 
     // The recycle directory inside the destination is found by identity, however either is
     // reached (a link, a bind mount), under the names the walk will meet it by.
+    PlaceLogFileInJob();
     m_recycleRel.clear();
     if (!m_rcy.shown.empty()) {
         std::string rel;
@@ -196,7 +197,7 @@ void CBackup::AddEntries(Side side, const std::string& prefix, const std::vector
                 continue;  // the recycle directory inside the destination is never extra
             }
             m_listDstDirs.PushBack(std::move(rel), false);
-        } else {
+        } else if (!IsLogFile(rel, false)) {  // the run's own log is never extra
             m_listDstFiles.PushBack(std::move(rel), e.kind == EntryKind::kLink);
         }
     }
@@ -316,7 +317,8 @@ void CBackup::FinishNewDirectories() {
 
 void CBackup::CopyOne(const Pending& file) {
     bool ok = false;
-    if (!file.blocked && file.kind != EntryKind::kOther) {
+    // Nothing is copied over the run's own log file.
+    if (!file.blocked && file.kind != EntryKind::kOther && !IsLogFile(file.rel, false)) {
         const auto [parent, name] = TreeCursor::SplitRel(file.rel);
         const DirHandle* src = m_srcTree.Open(parent);
         const DirHandle* dst = m_dstTree.Open(parent);
@@ -439,7 +441,8 @@ void CBackup::ExtraEntries(ExtraFileAction action) {
             bool ok = false;
             if (move) {
                 // Without a recycle directory nothing is moved anywhere.
-                const DirHandle* level = dir != nullptr ? RecycleLevel(parent) : nullptr;
+                const DirHandle* level =
+                    dir != nullptr && !IsLogFile(x.rel, true) ? RecycleLevel(parent) : nullptr;
                 if (level != nullptr) {
                     ok = RetryIfLocked(*dir, name, [&] {
                              return m_fs.MoveFileAt(*dir, name, *level, name, &m_cancel);

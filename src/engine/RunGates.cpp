@@ -7,6 +7,7 @@
 
 #include "CBackup.h"
 #include "CJobQueue.h"
+#include "JobCheck.h"
 #include "NameText.h"
 #include "PathText.h"
 #include "ResourceIds.h"
@@ -77,6 +78,7 @@ int64_t CBackup::CountExtraEntries() {
         return dir != nullptr && m_rules.IsKept(*dir, name);
     };
     int64_t count = 0;
+    // The log file never reaches the list of extra files.
     for (const DestIndex::Entry& e : m_listDstFiles.Entries()) {
         if (!kept(e.rel)) {
             ++count;
@@ -102,7 +104,7 @@ int64_t CBackup::CountExtraEntries() {
             }
             if (e.kind == EntryKind::kDirectory) {
                 dirs.push_back(rel + e.name + "/");
-            } else {
+            } else if (!IsLogFile(rel + e.name, false)) {
                 ++count;
             }
         }
@@ -171,6 +173,78 @@ bool CBackup::TakeRunLocks(ExtraFileAction action) {
         }
     }
     return true;
+}
+
+void CBackup::PlaceLogFile() {
+    m_logDir.clear();
+    m_logName.clear();
+    if (!m_queue.m_bLogEnabled || m_queue.m_strLogFileName.empty()) {
+        return;
+    }
+    // Where the lines would really go: a name given through a link is the file it leads to.
+    std::string canonical;
+    bool placed = m_fs.CanonicalPath(m_queue.m_strLogFileName, &canonical).ok();
+    const size_t slash = placed ? canonical.rfind('/') : std::string::npos;
+    if (slash != std::string::npos) {
+        m_logDir = slash == 0 ? std::string("/") : canonical.substr(0, slash);
+        m_logName = canonical.substr(slash + 1);
+        placed = !m_logName.empty() && m_fs.LocateDirectory(m_logDir, &m_logPlace).ok();
+    } else {
+        placed = false;
+    }
+    bool inSource = false;
+    for (const std::string& root : m_queue.SourceRoots()) {
+        DirectoryPlace source;
+        if (placed && m_fs.LocateDirectory(root, &source).ok() &&
+            SameOrInside(m_logPlace, source)) {
+            inSource = true;
+        }
+    }
+    // What cannot be placed might lie anywhere, a source tree included.
+    if (!placed || inSource) {
+        m_queue.m_bLogEnabled = false;
+        m_logDir.clear();
+        m_logName.clear();
+    }
+}
+
+void CBackup::PlaceLogFileInJob() {
+    m_logRelDst.clear();
+    m_logRelRcy.clear();
+    if (m_logDir.empty()) {
+        return;
+    }
+    auto below = [this](const Root& root) -> std::string {
+        DirectoryPlace place;
+        if (root.shown.empty() || !m_fs.LocateDirectory(root.shown, &place).ok()) {
+            return std::string();
+        }
+        if (place.missing.empty() && m_logPlace.missing.empty() && place.id == m_logPlace.id) {
+            return m_logName;
+        }
+        std::string rel;
+        if (m_fs.PathBelow(root.shown, m_logDir, &rel).ok() && !rel.empty()) {
+            return rel + "/" + m_logName;
+        }
+        return std::string();
+    };
+    m_logRelDst = below(m_dst);
+    m_logRelRcy = below(m_rcy);
+}
+
+bool CBackup::IsLogFile(const std::string& rel, bool inRecycle) const {
+    const std::string& log = inRecycle ? m_logRelRcy : m_logRelDst;
+    if (log.empty()) {
+        return false;
+    }
+    if (!m_destVolume.case_insensitive) {
+        return rel == log;
+    }
+    return rel.size() == log.size() &&
+           std::equal(rel.begin(), rel.end(), log.begin(), [](char a, char b) {
+               auto lower = [](char c) { return (c >= 'A' && c <= 'Z') ? char(c - 'A' + 'a') : c; };
+               return lower(a) == lower(b);
+           });
 }
 
 }  // namespace tandrel

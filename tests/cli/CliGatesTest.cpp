@@ -196,5 +196,20 @@ TEST_F(CliGates, DirectoryErrorsNameThePathShownEscaped) {
     EXPECT_EQ(Dest(), full_);
 }
 
+TEST_F(CliGates, ALogFileThatWouldEmptyASourceFileIsNotWritten) {
+    t.WriteFile("s/diary.txt", "precious");
+    const CliResult r = RunCli({"mirror", S(), D(), "--log", S("diary.txt")});
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(r.err, "tandrel-cli: could not write the log file '" + S("diary.txt") + "'\n");
+    EXPECT_EQ(t.ReadFile("s/diary.txt"), "precious");
+    EXPECT_EQ(t.ReadFile("d/diary.txt"), "precious");
+
+    // In the destination it is written and left out of the run.
+    const CliResult kept = RunCli({"mirror", S(), D(), "--delete", "--log", D("run.log")});
+    EXPECT_EQ(kept.status, 0) << kept.err;
+    EXPECT_EQ(t.ReadFile("d/run.log"), kept.out);
+    EXPECT_EQ(Dest(), (std::set<std::string>{"diary.txt", "run.log"}));
+}
+
 }  // namespace
 }  // namespace tandrel

@@ -207,5 +207,53 @@ TEST_F(Gates, AJobThatMustNotWaitIsRefused) {
     EXPECT_EQ(t.List("d"), (std::set<std::string>{"new.txt"}));
 }
 
+// A log file inside a source tree would be emptied when it is opened: logging is switched off.
+TEST_F(Gates, ALogFileInsideTheSourceSwitchesLoggingOff) {
+    t.MakeDir("s/notes");
+    t.WriteFile("s/notes/today.txt", "precious");
+    t.MakeLink("via", S("notes"));
+    for (const std::string& log : {S("notes/today.txt"), t.Path("via/today.txt")}) {
+        rig.queue.m_strLogFileName = log;
+        rig.queue.m_bLogEnabled = true;
+        rig.Run(S(), D(), kActionKeep);
+        EXPECT_FALSE(rig.queue.m_bLogEnabled) << log;
+        EXPECT_EQ(t.ReadFile("s/notes/today.txt"), "precious");
+        EXPECT_EQ(t.ReadFile("d/notes/today.txt"), "precious");
+    }
+}
+
+// One inside a destination or recycle tree is kept out of the walk: never copied over,
+// deleted or moved.
+TEST_F(Gates, ALogFileInsideTheDestinationOrRecycleDirectoryIsLeftAlone) {
+    t.WriteFile("s/run.log", "a source file of that name");
+    t.WriteFile("s/f", "f");
+    rig.queue.m_strLogFileName = D("run.log");
+    rig.queue.m_bLogEnabled = true;
+    rig.Run(S(), D(), kActionDelete);
+    rig.queue.FlushLog();
+    EXPECT_TRUE(rig.queue.m_bLogEnabled);
+    EXPECT_EQ(t.List("d"), (std::set<std::string>{"f", "run.log"}));
+    const std::vector<std::string> lines = recorder.ActionLines();
+    EXPECT_NE(
+        std::find(lines.begin(), lines.end(), "!Copy: " + S("run.log") + " => " + D("run.log")),
+        lines.end());
+    EXPECT_EQ(t.ReadFile("d/run.log").rfind(CBackup::FormatHeader(920297109) + "\n", 0), 0u);
+
+    // The recycle directory: an extra file of the log's name is not moved over it.
+    EngineRig next;
+    t.MakeDir("d2");
+    t.WriteFile("d2/run.log", "extra");
+    t.MakeDir("s2");
+    t.WriteFile("s2/f2", "f2");
+    next.queue.m_strLogFileName = t.Path("r/run.log");
+    next.queue.m_bLogEnabled = true;
+    next.Run(t.Path("s2"), t.Path("d2"), kActionMove, t.Path("r"));
+    next.queue.FlushLog();
+    EXPECT_EQ(t.ReadFile("d2/run.log"), "extra");
+    EXPECT_EQ(next.recorder.ActionLines().back(),
+              "!Move: " + t.Path("d2/run.log") + " => " + t.Path("r/run.log"));
+    EXPECT_EQ(t.ReadFile("r/run.log").rfind(CBackup::FormatHeader(920297109) + "\n", 0), 0u);
+}
+
 }  // namespace
 }  // namespace tandrel
