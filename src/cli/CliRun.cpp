@@ -8,6 +8,7 @@
 #include <mutex>
 
 #include "CBackup.h"
+#include "DryRunFileSystem.h"
 #include "NameText.h"
 #include "ResourceIds.h"
 
@@ -192,6 +193,8 @@ bool ParseRunOptions(const std::vector<std::string>& args, RunOptions* options,
             if (!setAction(kActionDelete, a)) {
                 return false;
             }
+        } else if (a == "--dry-run") {
+            options->dryRun = true;
         } else if (a == "--no-wait") {
             options->noWait = true;
         } else if (a == "--allow-empty-source") {
@@ -225,13 +228,19 @@ bool ParseRunOptions(const std::vector<std::string>& args, RunOptions* options,
 
 int RunQueuedJobs(CJobQueue& queue, const RunOptions& options) {
     CliOutput output;
-    CBackup backup(queue);
+    // A preview walks the same trees through a file system that only reads.
+    DryRunFileSystem preview(queue.GetFileSystem());
+    CBackup backup(queue,
+                   options.dryRun ? static_cast<FileSystem&>(preview) : queue.GetFileSystem());
 
     queue.m_pThread = &backup;
     queue.m_pPageLog = &output;
     queue.m_pSheet = &output;
     queue.m_strLogFileName = options.logFile;
-    queue.m_bLogEnabled = !options.logFile.empty();
+    queue.m_bLogEnabled = !options.logFile.empty() && !options.dryRun;
+    if (options.dryRun && !options.logFile.empty()) {
+        PrintError("--dry-run writes no log file");
+    }
     queue.m_bAllowEmptySource = options.allowEmptySource;
     queue.m_nMaxDelete = options.maxDelete;
     queue.m_bWaitForOtherRuns = !options.noWait;
@@ -264,7 +273,7 @@ int RunQueuedJobs(CJobQueue& queue, const RunOptions& options) {
     sigaction(SIGINT, &oldInt, nullptr);
     sigaction(SIGTERM, &oldTerm, nullptr);
 
-    const bool logLost = !options.logFile.empty() && !queue.m_bLogEnabled;
+    const bool logLost = !options.logFile.empty() && !options.dryRun && !queue.m_bLogEnabled;
     queue.FlushLog();
     queue.m_pThread = nullptr;
     queue.m_pPageLog = nullptr;

@@ -22,10 +22,11 @@ struct RunOptions {
     bool allowEmptySource = false;  // --allow-empty-source
     int64_t maxDelete = -1;         // --max-delete N; negative: no limit
     bool noWait = false;            // --no-wait: refuse a job another run holds
+    bool dryRun = false;            // --dry-run: print the lines, change nothing
 };
 
 // Takes the run options (--keep | --delete | --move RECYCLE, --log FILE, --allow-empty-source,
-// --max-delete N, --no-wait) out of `args`; the
+// --max-delete N, --no-wait, --dry-run) out of `args`; the
 // other arguments go to `positional` in order. "--" ends the options, so that paths beginning
 // with a dash can be given. False with a message in `error` on bad usage.
 bool ParseRunOptions(const std::vector<std::string>& args, RunOptions* options,

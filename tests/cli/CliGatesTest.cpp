@@ -5,6 +5,7 @@
 #include <unistd.h>
 
 #include <cstdlib>
+#include <map>
 #include <thread>
 
 #include "CliRunner.h"
@@ -209,6 +210,87 @@ TEST_F(CliGates, ALogFileThatWouldEmptyASourceFileIsNotWritten) {
     EXPECT_EQ(kept.status, 0) << kept.err;
     EXPECT_EQ(t.ReadFile("d/run.log"), kept.out);
     EXPECT_EQ(Dest(), (std::set<std::string>{"diary.txt", "run.log"}));
+}
+
+// Everything below `rel` that a run could change: names, kinds, contents, times and modes.
+std::map<std::string, std::string> Snapshot(const TempTree& t, const std::string& rel) {
+    std::map<std::string, std::string> shot;
+    shot[""] = std::to_string(t.Mtime(rel)) + " " + std::to_string(t.Mode(rel));
+    for (const std::string& entry : t.List(rel)) {
+        const char kind = entry.back();
+        const std::string path =
+            rel + "/" + (kind == '@' ? entry.substr(0, entry.size() - 1) : entry);
+        std::string state = std::to_string(t.Mtime(path));
+        if (kind == '@') {
+            state += " " + t.ReadLink(path);
+        } else {
+            state += " " + std::to_string(t.Mode(path));
+        }
+        if (kind != '/' && kind != '@') {
+            state += " " + t.ReadFile(path);
+        }
+        shot[entry] = state;
+    }
+    return shot;
+}
+
+// A preview prints the run's lines and exits as the run does, changing nothing.
+TEST_F(CliGates, ADryRunPrintsTheRunsLinesAndChangesNothing) {
+    t.WriteFile("s/new.txt", "new");
+    t.WriteFile("s/newer.txt", "newer", 9 * 1000000000LL);
+    t.WriteFile("d/newer.txt", "older", 1 * 1000000000LL, 0444);
+    t.MakeDir("s/tree/deeper");
+    t.WriteFile("s/tree/deeper/leaf", "leaf");
+    t.WriteFile("s/tree/top", "top");
+    t.WriteFile("s/clash", "a file where the destination has a directory");
+    t.MakeDir("d/clash");
+    t.WriteFile("d/clash/inside", "i");
+    t.MakeDir("d/gone/deep");
+    t.WriteFile("d/gone/deep/old", "old");
+    t.MakeLink("d/extralink", "/nowhere");
+    t.MakeDir("r");
+    const std::vector<std::vector<std::string>> runs = {
+        {"mirror", S(), D(), "--delete"},
+        {"mirror", S(), D(), "--move", t.Path("r")},
+        {"mirror", S(), D()},
+    };
+    for (const std::vector<std::string>& args : runs) {
+        const std::map<std::string, std::string> s = Snapshot(t, "s");
+        const std::map<std::string, std::string> d = Snapshot(t, "d");
+        const std::map<std::string, std::string> r = Snapshot(t, "r");
+        std::vector<std::string> preview = args;
+        preview.push_back("--dry-run");
+        const CliResult dry = RunCli(preview);
+        EXPECT_EQ(Snapshot(t, "s"), s);
+        EXPECT_EQ(Snapshot(t, "d"), d);
+        EXPECT_EQ(Snapshot(t, "r"), r);
+
+        const CliResult real = RunCli(args);
+        EXPECT_EQ(dry.status, real.status) << args[3];
+        EXPECT_EQ(dry.err, real.err);
+        std::vector<std::string> dryLines = Lines(dry.out);
+        std::vector<std::string> realLines = Lines(real.out);
+        ASSERT_GE(dryLines.size(), 2u);
+        ASSERT_EQ(dryLines.size(), realLines.size()) << dry.out << real.out;
+        // The headers carry the time each run started.
+        dryLines.front().clear();
+        realLines.front().clear();
+        EXPECT_EQ(dryLines, realLines);
+    }
+    // The real runs did their work: the first cleared the directory in the way, the second
+    // copied the file there.
+    EXPECT_EQ(t.List("d"), (std::set<std::string>{"clash", "new.txt", "newer.txt", "tree/",
+                                                  "tree/deeper/", "tree/deeper/leaf", "tree/top"}));
+}
+
+TEST_F(CliGates, ADryRunWritesNoLogFile) {
+    t.WriteFile("s/f", "f");
+    t.WriteFile("old.log", "previous run");
+    const CliResult r = RunCli({"mirror", S(), D(), "--log", t.Path("old.log"), "--dry-run"});
+    EXPECT_EQ(r.status, 0);
+    EXPECT_EQ(r.err, "tandrel-cli: --dry-run writes no log file\n");
+    EXPECT_EQ(t.ReadFile("old.log"), "previous run");
+    EXPECT_FALSE(t.Exists("d/f"));
 }
 
 }  // namespace
