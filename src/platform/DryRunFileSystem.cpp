@@ -148,8 +148,7 @@ Status DryRunFileSystem::DeleteFileAt(const DirHandle& dir, const std::string& n
     return s;
 }
 
-Status DryRunFileSystem::CreateDirectoryAt(const DirHandle& dir, const std::string& name,
-                                           mode_t) {
+Status DryRunFileSystem::CreateDirectoryAt(const DirHandle& dir, const std::string& name, mode_t) {
     EntryInfo info;
     if (Look(dir, name, &info).ok()) {
         return Status::Error(Status::Code::kExists, dir.PathOf(name), "File exists");
