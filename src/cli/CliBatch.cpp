@@ -1,9 +1,11 @@
 #include "CliBatch.h"
 
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
 #include <cstdio>
+#include <cstdlib>
 #include <deque>
 
 #include "BatchItem.h"
@@ -72,6 +74,27 @@ bool PositionalOnly(const std::vector<std::string>& args, std::vector<std::strin
     return true;
 }
 
+// The current directory as the user reached it: the shell's $PWD when that names this very
+// directory (so links the user went through stay), else the one the system gives. Empty when
+// neither can be told.
+std::string CurrentDirectory() {
+    struct stat here {};
+    struct stat shell {};
+    const char* pwd = std::getenv("PWD");
+    if (pwd != nullptr && pwd[0] == '/' && stat(".", &here) == 0 && stat(pwd, &shell) == 0 &&
+        here.st_dev == shell.st_dev && here.st_ino == shell.st_ino) {
+        return pwd;
+    }
+    std::vector<char> buffer(4096);
+    while (getcwd(buffer.data(), buffer.size()) == nullptr) {
+        if (errno != ERANGE) {
+            return std::string();
+        }
+        buffer.resize(buffer.size() * 2);
+    }
+    return buffer.data();
+}
+
 // The absolute name of `path` as written: a relative one is taken from the current directory.
 // Links in it stay as they are, and so do ".." levels (one after a link leads elsewhere than
 // one removed by hand would); "." levels and doubled slashes go, which never changes where a
@@ -81,14 +104,11 @@ bool AbsoluteName(const std::string& path, std::string* absolute) {
     if (!path.empty() && path.front() == '/') {
         joined = path;
     } else {
-        std::vector<char> buffer(4096);
-        while (getcwd(buffer.data(), buffer.size()) == nullptr) {
-            if (errno != ERANGE) {
-                return false;
-            }
-            buffer.resize(buffer.size() * 2);
+        joined = CurrentDirectory();
+        if (joined.empty()) {
+            return false;
         }
-        joined = std::string(buffer.data()) + "/" + path;
+        joined += "/" + path;
     }
     absolute->clear();
     size_t start = 0;

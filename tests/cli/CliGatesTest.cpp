@@ -134,8 +134,8 @@ TEST_F(CliGates, AddKeepsARelativeNameAsTheDirectoryItNamesThen) {
     // Through a link the user typed: the link stays in the stored name.
     const CliResult added = RunCli({"add", "job", "src", "./dst/"}, {}, false, t.Path("A"));
     ASSERT_EQ(added.status, 0) << added.err;
-    const CliResult viaLink =
-        RunCli({"add", "link", "../L//src", "../L/./dst"}, {}, false, t.Path("B"));
+    const CliResult viaLink = RunCli({"add", "link", "../L//src", "../L/./dst"},
+                                     {"PWD=" + t.Path("B")}, false, t.Path("B"));
     ASSERT_EQ(viaLink.status, 0) << viaLink.err;
     const CliResult list = RunCli({"list"});
     EXPECT_EQ(list.out, "[x] job: " + t.Path("A/src") + " => " + t.Path("A/dst") + "\n" +
@@ -147,6 +147,20 @@ TEST_F(CliGates, AddKeepsARelativeNameAsTheDirectoryItNamesThen) {
     EXPECT_EQ(t.List("A/dst"), (std::set<std::string>{"f"}));
     EXPECT_EQ(t.List("B/dst"), (std::set<std::string>{"extra"}));
     EXPECT_EQ(t.ReadFile("B/src/f"), "B");
+
+    // Entered through a link, the directory keeps the name the user went by (the shell's PWD);
+    // a PWD that names another directory is not believed.
+    t.MakeLink("LB", t.Path("B"));
+    ASSERT_EQ(
+        RunCli({"add", "pwd", "src", "dst"}, {"PWD=" + t.Path("LB")}, false, t.Path("B")).status,
+        0);
+    ASSERT_EQ(
+        RunCli({"add", "other", "src", "dst"}, {"PWD=" + t.Path("A")}, false, t.Path("B")).status,
+        0);
+    const std::vector<std::string> entries = Lines(RunCli({"list"}).out);
+    ASSERT_EQ(entries.size(), 4u);
+    EXPECT_EQ(entries[2], "[x] pwd: " + t.Path("LB/src") + " => " + t.Path("LB/dst"));
+    EXPECT_EQ(entries[3], "[x] other: " + t.Path("B/src") + " => " + t.Path("B/dst"));
 }
 
 TEST_F(CliGates, ASecondRunOnOneDestinationWaitsOrIsRefused) {

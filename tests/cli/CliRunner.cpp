@@ -30,7 +30,16 @@ CliResult RunCli(const std::vector<std::string>& args, const std::vector<std::st
     argv.push_back(nullptr);
     std::vector<std::string> envStore;
     for (char** e = environ; *e != nullptr; ++e) {
-        envStore.emplace_back(*e);
+        // An entry of `env` takes the place of the test's own of that name.
+        const std::string entry = *e;
+        const std::string name = entry.substr(0, entry.find('=') + 1);
+        bool replaced = false;
+        for (const std::string& given : env) {
+            replaced = replaced || given.rfind(name, 0) == 0;
+        }
+        if (!replaced) {
+            envStore.push_back(entry);
+        }
     }
     envStore.insert(envStore.end(), env.begin(), env.end());
     std::vector<char*> envp;
