@@ -77,9 +77,9 @@ bool CBackup::ResolveRoots(const std::string& source, const std::string& dest,
     m_listDstDirs.SetCaseInsensitive(m_destVolume.case_insensitive);
     m_rules.Reset(m_destVolume);
 
+    PlaceLogFileInJob();
     // The recycle directory inside the destination is found by identity, however either is
     // reached (a link, a bind mount), under the names the walk will meet it by.
-    PlaceLogFileInJob();
     m_recycleRel.clear();
     if (!m_rcy.shown.empty()) {
         std::string rel;

@@ -1,4 +1,5 @@
-// The gates of a job in CBackup: what a job must pass before it may delete anything.
+// The gates of a job in CBackup: what it must pass before it may change anything (a source
+// that holds something, a limit on deletes, the run locks), and where the log file lies.
 
 #include <algorithm>
 #include <chrono>
