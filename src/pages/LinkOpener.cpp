@@ -4,6 +4,7 @@
 #include <sys/types.h>
 #include <sys/wait.h>
 
+#include <fcntl.h>
 #include <QDesktopServices>
 #include <QDir>
 #include <QDirIterator>
@@ -12,7 +13,6 @@
 #include <QTextStream>
 #include <cerrno>
 #include <csignal>
-#include <fcntl.h>
 #include <thread>
 #include <vector>
 
@@ -312,8 +312,8 @@ int Spawn(const QStringList& args) {
         sigaddset(&defaults, sig);
     }
     posix_spawnattr_setsigdefault(&attr, &defaults);
-    posix_spawnattr_setflags(&attr, POSIX_SPAWN_SETSIGMASK | POSIX_SPAWN_SETSIGDEF |
-                                        POSIX_SPAWN_SETSID);
+    posix_spawnattr_setflags(&attr,
+                             POSIX_SPAWN_SETSIGMASK | POSIX_SPAWN_SETSIGDEF | POSIX_SPAWN_SETSID);
     pid_t pid = 0;
     const int rc = posix_spawnp(&pid, argv[0], &actions, &attr, argv.data(), environ);
     posix_spawnattr_destroy(&attr);

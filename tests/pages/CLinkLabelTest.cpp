@@ -202,8 +202,9 @@ TEST(CLinkLabel, ClickOpensTheTargetAndExplainsEachFailure) {
         {8, "There was not enough memory to complete the operation."},
         {0, "The operating system is out\nof memory or resources."},
         {26, "A sharing violation occurred. "},
-        {30, "The DDE transaction could not\nbe completed because other DDE transactions\n"
-             "were being processed."},
+        {30,
+         "The DDE transaction could not\nbe completed because other DDE transactions\n"
+         "were being processed."},
         {4, "Unknown Error (4) occurred."},
         {-7, "Unknown Error (-7) occurred."},
     };
@@ -245,7 +246,8 @@ TEST(CPageAbout, BindsItsLinkToTheHomePage) {
     EXPECT_TRUE(link.font().underline());
     EXPECT_TRUE(link.isVisible());
     // Centred on its template place, keeping its top.
-    const QRect place = TemplateBuilder(*FindDialogTemplate(IDD_PAGE_ABOUT)).ToPixels(7, 130, 246, 8);
+    const QRect place =
+        TemplateBuilder(*FindDialogTemplate(IDD_PAGE_ABOUT)).ToPixels(7, 130, 246, 8);
     EXPECT_EQ(link.y(), place.y());
     EXPECT_LE(std::abs(link.geometry().center().x() - place.center().x()), 1);
     EXPECT_LT(link.width(), place.width());
@@ -255,6 +257,13 @@ TEST(CPageAbout, BindsItsLinkToTheHomePage) {
         EXPECT_TRUE(w->isEnabled()) << w->objectName().toStdString();
     }
 
+    // As the user first sees it: the link in its colour, under its template place.
+    const QImage image = page.grab().toImage();
+    QDir().mkpath(TANDREL_SNAPSHOT_DIR);
+    EXPECT_TRUE(image.save(QString(TANDREL_SNAPSHOT_DIR) + "/page-about.png"));
+    QWidget& shown = page.Link();
+    EXPECT_TRUE(Shows(shown, CLinkLabel::kLinkColour));
+
     std::vector<QString> opened;
     page.Link().SetOpener([&](const QString& target) {
         opened.push_back(target);
@@ -262,10 +271,6 @@ TEST(CPageAbout, BindsItsLinkToTheHomePage) {
     });
     QTest::mouseClick(&page.Link(), Qt::LeftButton);
     EXPECT_EQ(opened, std::vector<QString>{CPageAbout::kHomePage});
-
-    const QImage image = page.grab().toImage();
-    QDir().mkpath(TANDREL_SNAPSHOT_DIR);
-    EXPECT_TRUE(image.save(QString(TANDREL_SNAPSHOT_DIR) + "/page-about.png"));
 }
 
 }  // namespace

@@ -61,15 +61,17 @@ class LinkOpenerTest : public ::testing::Test {
 
     // A desktop entry `file` (relative to the tree) running `exec`.
     void WriteEntry(const std::string& file, const std::string& exec) {
-        m_tree.WriteFile(file, "[Desktop Action new]\nExec=/bin/false\n\n[Desktop Entry]\n"
-                               "Type=Application\nName=Browser\nExec=" +
-                                   exec + "\n");
+        m_tree.WriteFile(file,
+                         "[Desktop Action new]\nExec=/bin/false\n\n[Desktop Entry]\n"
+                         "Type=Application\nName=Browser\nExec=" +
+                             exec + "\n");
     }
     // A mimeapps.list `file` whose default for text/html is `ids`.
     void WriteDefaults(const std::string& file, const std::string& ids) {
-        m_tree.WriteFile(file, "[Added Associations]\ntext/html=added.desktop;\n\n"
-                               "[Default Applications]\ntext/plain=plain.desktop\ntext/html=" +
-                                   ids + "\n");
+        m_tree.WriteFile(file,
+                         "[Added Associations]\ntext/html=added.desktop;\n\n"
+                         "[Default Applications]\ntext/plain=plain.desktop\ntext/html=" +
+                             ids + "\n");
     }
 
     // Opens `target` with a desktop that refuses it.
@@ -139,8 +141,8 @@ TEST_F(LinkOpenerTest, HandlerCommandIsCutAtItsPlaceholder) {
 TEST_F(LinkOpenerTest, TargetReachesTheHandlerAsOneArgumentAndRunsNothingElse) {
     WriteDefaults("config/mimeapps.list", "browser.desktop");
     WriteEntry("data/applications/browser.desktop", Path("bin/handler") + " %u");
-    const std::string target = "a b \"c\" 'd' ; touch " + Path("one") + " $(touch " +
-                               Path("two") + ") `touch " + Path("three") + "` | cat";
+    const std::string target = "a b \"c\" 'd' ; touch " + Path("one") + " $(touch " + Path("two") +
+                               ") `touch " + Path("three") + "` | cat";
     EXPECT_EQ(OpenWithoutDesktop(QString::fromStdString(target)), LinkOpener::kOpened);
     EXPECT_EQ(HandlerArgs(), Args{target});
     EXPECT_FALSE(m_tree.Exists("one"));
