@@ -9,6 +9,7 @@
 #include <QByteArray>
 #include <cstdlib>
 #include <optional>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -49,11 +50,7 @@ class LinkOpenerTest : public ::testing::Test {
 
     void TearDown() override {
         for (size_t i = 0; i < std::size(kXdgVars); ++i) {
-            if (m_saved[i]) {
-                qputenv(kXdgVars[i], *m_saved[i]);
-            } else {
-                qunsetenv(kXdgVars[i]);
-            }
+            m_saved[i] ? qputenv(kXdgVars[i], *m_saved[i]) : qunsetenv(kXdgVars[i]);
         }
     }
 
@@ -82,13 +79,10 @@ class LinkOpenerTest : public ::testing::Test {
     // The arguments the handler was run with, once it has run.
     std::vector<std::string> HandlerArgs() {
         EXPECT_TRUE(WaitFor([&] { return m_tree.Exists("args"); }));
-        const std::string record = m_tree.ReadFile("args");
+        std::istringstream record(m_tree.ReadFile("args"));
         std::vector<std::string> args;
-        size_t start = 0;
-        for (size_t nul = record.find('\0'); nul != std::string::npos;
-             nul = record.find('\0', start)) {
-            args.push_back(record.substr(start, nul - start));
-            start = nul + 1;
+        for (std::string arg; std::getline(record, arg, '\0');) {
+            args.push_back(arg);
         }
         ::unlink(Path("args").c_str());
         return args;
@@ -115,7 +109,7 @@ TEST_F(LinkOpenerTest, DesktopOpenComesFirstAndGetsAnAddressOrAFile) {
     EXPECT_EQ(urls[1].toLocalFile(), "/srv/page one.html");
 }
 
-TEST_F(LinkOpenerTest, HandlerCommandIsCutAtItsPlaceholder) {
+TEST_F(LinkOpenerTest, HandlerGetsItsCommandUpToThePlaceholderThenTheTargetAsOneArgument) {
     WriteDefaults("config/mimeapps.list", "browser.desktop;");
     const std::string handler = Path("bin/handler");
     const QString target = "https://www.halvory.example/tandrel/";
@@ -136,18 +130,15 @@ TEST_F(LinkOpenerTest, HandlerCommandIsCutAtItsPlaceholder) {
     WriteEntry("data/applications/browser.desktop", handler + " --new-window");
     EXPECT_EQ(OpenWithoutDesktop(target), LinkOpener::kOpened);
     EXPECT_EQ(HandlerArgs(), (Args{"--new-window", target.toStdString()}));
-}
 
-TEST_F(LinkOpenerTest, TargetReachesTheHandlerAsOneArgumentAndRunsNothingElse) {
-    WriteDefaults("config/mimeapps.list", "browser.desktop");
-    WriteEntry("data/applications/browser.desktop", Path("bin/handler") + " %u");
-    const std::string target = "a b \"c\" 'd' ; touch " + Path("one") + " $(touch " + Path("two") +
-                               ") `touch " + Path("three") + "` | cat";
-    EXPECT_EQ(OpenWithoutDesktop(QString::fromStdString(target)), LinkOpener::kOpened);
-    EXPECT_EQ(HandlerArgs(), Args{target});
-    EXPECT_FALSE(m_tree.Exists("one"));
-    EXPECT_FALSE(m_tree.Exists("two"));
-    EXPECT_FALSE(m_tree.Exists("three"));
+    // Whatever the target holds, it is one argument and no shell sees it.
+    const std::string odd = "a b \"c\" 'd' ; touch " + Path("one") + " $(touch " + Path("two") +
+                            ") `touch " + Path("three") + "` | cat";
+    EXPECT_EQ(OpenWithoutDesktop(QString::fromStdString(odd)), LinkOpener::kOpened);
+    EXPECT_EQ(HandlerArgs(), (Args{"--new-window", odd}));
+    for (const char* name : {"one", "two", "three"}) {
+        EXPECT_FALSE(m_tree.Exists(name)) << name;
+    }
 }
 
 TEST_F(LinkOpenerTest, DefaultsAreLookedUpInTheStandardOrder) {
@@ -181,10 +172,6 @@ TEST_F(LinkOpenerTest, NoUsableHandlerKeepsTheDesktopsCode) {
 
     m_tree.WriteFile("data/applications/noexec.desktop", "[Desktop Entry]\nName=No Exec\n");
     WriteDefaults("config/mimeapps.list", "noexec.desktop");
-    EXPECT_EQ(OpenWithoutDesktop("https://x.example/"), LinkOpener::kNoAssociation);
-
-    WriteEntry("data/applications/blank.desktop", "\"\" %u");
-    WriteDefaults("config/mimeapps.list", "blank.desktop");
     EXPECT_EQ(OpenWithoutDesktop("https://x.example/"), LinkOpener::kNoAssociation);
 }
 
