@@ -10,10 +10,8 @@ namespace tandrel {
 
 // Keeps two runs off one directory at the same time: an advisory lock (flock) on a lock file
 // named by the directory's identity (device and inode), so that two spellings of one directory
-// share one lock. The lock files live outside every tree, in $XDG_RUNTIME_DIR/tandrel when that
-// variable names an absolute path, in /tmp/tandrel-<uid> otherwise; the folder is created 0700
-// when missing and used only when it is a real directory (not a link) owned by this user that
-// no one else may write to. Nothing is ever written into a tree, and the lock goes with the
+// share one lock. The lock files live in the user's runtime folder (RuntimeFolder.h), outside
+// every tree, so nothing is ever written into a tree, and the lock goes with the
 // descriptor: a run that crashes leaves no stale lock behind.
 //
 // Locks of two RunLock objects conflict even within one process. Threads: any, one at a time

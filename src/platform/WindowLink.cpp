@@ -15,6 +15,8 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "RuntimeFolder.h"
+
 namespace tandrel {
 
 namespace {
@@ -22,10 +24,6 @@ namespace {
 // No message the window takes is anywhere near this; a peer that sends more is not one of ours.
 constexpr size_t kMaxMessage = 1 << 20;
 constexpr size_t kMaxFields = 8;
-
-bool OwnedPrivateDirectory(const struct stat& st) {
-    return S_ISDIR(st.st_mode) && st.st_uid == geteuid() && (st.st_mode & 0077) == 0;
-}
 
 uint64_t Fnv1a(const std::string& text) {
     uint64_t hash = 14695981039346656037ull;
@@ -37,7 +35,7 @@ uint64_t Fnv1a(const std::string& text) {
 }
 
 long long NowMs() {
-    struct timespec ts{};
+    struct timespec ts {};
     clock_gettime(CLOCK_MONOTONIC, &ts);
     return static_cast<long long>(ts.tv_sec) * 1000 + ts.tv_nsec / 1000000;
 }
@@ -54,37 +52,14 @@ Status SocketAddress(const std::string& path, struct sockaddr_un* addr) {
 
 }  // namespace
 
-Status RuntimeDirectory(std::string* dir) {
-    const char* xdg = std::getenv("XDG_RUNTIME_DIR");
-    struct stat st{};
-    if (xdg != nullptr && xdg[0] == '/' && stat(xdg, &st) == 0 && S_ISDIR(st.st_mode) &&
-        st.st_uid == geteuid()) {
-        *dir = xdg;
-        return Status::Ok();
-    }
-    const std::string fallback = "/tmp/tandrel-" + std::to_string(geteuid());
-    if (mkdir(fallback.c_str(), 0700) != 0 && errno != EEXIST) {
-        return Status::FromErrno(errno, fallback);
-    }
-    // lstat: a link planted by someone else must not lead the lock and socket elsewhere.
-    if (lstat(fallback.c_str(), &st) != 0) {
-        return Status::FromErrno(errno, fallback);
-    }
-    if (!OwnedPrivateDirectory(st)) {
-        return Status::Error(Status::Code::kPermission, fallback,
-                             "not a private directory of this user");
-    }
-    *dir = fallback;
-    return Status::Ok();
-}
-
 Status WindowLinkPathsFor(const std::string& settingsPath, WindowLinkPaths* paths) {
     std::string dir;
-    if (Status s = RuntimeDirectory(&dir); !s.ok()) {
+    UniqueFd held;
+    if (Status s = OpenRuntimeFolder(&dir, &held); !s.ok()) {
         return s;
     }
     char name[64];
-    std::snprintf(name, sizeof name, "/tandrel-window-%016llx",
+    std::snprintf(name, sizeof name, "/window-%016llx",
                   static_cast<unsigned long long>(Fnv1a(settingsPath)));
     paths->lock = dir + name + ".lock";
     paths->socket = dir + name + ".sock";
@@ -118,7 +93,7 @@ Status ListenWindowSocket(const std::string& socketPath, UniqueFd* listener) {
         return Status::FromErrno(errno, socketPath);
     }
     // The lock is ours, so a socket file there is one a previous window left behind.
-    struct stat st{};
+    struct stat st {};
     if (lstat(socketPath.c_str(), &st) == 0 && S_ISSOCK(st.st_mode)) {
         unlink(socketPath.c_str());
     }
@@ -247,7 +222,8 @@ Status SendToWindow(const std::string& socketPath, const std::vector<std::string
             return Status::Ok();
         }
         if (bad) {
-            return Status::Error(Status::Code::kCorrupt, socketPath, "the window's answer is garbled");
+            return Status::Error(Status::Code::kCorrupt, socketPath,
+                                 "the window's answer is garbled");
         }
         if (Status s = wait(POLLIN); !s.ok()) {
             return s;

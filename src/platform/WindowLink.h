@@ -11,10 +11,10 @@ namespace tandrel {
 // The link between the running window and tandrel-cli of one user and one settings file.
 //
 // The window holds an exclusive lock on a lock file for as long as it runs and listens on a
-// local socket beside it; both live in the user's runtime directory, never in the trees or the
-// settings folder, and are named after the settings file, so that windows over different
-// settings files (tests, say) do not meet. A lock dies with its process, so a crashed window
-// never leaves a stale one behind.
+// local socket beside it; both live in the user's runtime folder (RuntimeFolder.h), never in
+// the trees or the settings folder, and are named after the settings file, so that windows over
+// different settings files (tests, say) do not meet. A lock dies with its process, so a crashed
+// window never leaves a stale one behind.
 //
 // Messages are lists of byte strings, each sent as a netstring ("5:hello,"), so that paths
 // with any bytes, new lines included, cross unchanged. The client sends one message and reads
@@ -22,11 +22,6 @@ namespace tandrel {
 // checked batch entry; the window answers "ok" or "error" REASON.
 //
 // Any thread; no Qt.
-
-// The user's runtime directory: $XDG_RUNTIME_DIR when it names a directory the user owns,
-// else /tmp/tandrel-UID, made 0700 when missing and refused when it is a link, not a directory,
-// not owned by the user or open to others.
-Status RuntimeDirectory(std::string* dir);
 
 struct WindowLinkPaths {
     std::string lock;

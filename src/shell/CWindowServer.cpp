@@ -31,7 +31,7 @@ void CWindowServer::OnAccept() {
             return;  // nothing more waiting (or a peer that gave up already)
         }
         // Only this user's processes may talk to the window.
-        struct ucred cred{};
+        struct ucred cred {};
         socklen_t len = sizeof cred;
         if (getsockopt(fd, SOL_SOCKET, SO_PEERCRED, &cred, &len) != 0 || cred.uid != geteuid()) {
             close(fd);
@@ -40,8 +40,7 @@ void CWindowServer::OnAccept() {
         auto peer = std::make_unique<Peer>();
         peer->fd = UniqueFd(fd);
         peer->notifier = new QSocketNotifier(fd, QSocketNotifier::Read, this);
-        connect(peer->notifier, &QSocketNotifier::activated, this,
-                [this, fd] { OnReadable(fd); });
+        connect(peer->notifier, &QSocketNotifier::activated, this, [this, fd] { OnReadable(fd); });
         m_peers[fd] = std::move(peer);
     }
 }

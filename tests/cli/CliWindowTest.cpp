@@ -1,6 +1,6 @@
 // tandrel-cli add while a window runs over the same settings file.
-#include <poll.h>
 #include <gtest/gtest.h>
+#include <poll.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
@@ -69,7 +69,10 @@ TEST_F(CliWindowTest, AddHandsTheEntryToTheRunningWindow) {
     const CliResult r = RunCli({"add", "night\nrun", src_.root(), dst_.root()}, env_);
     window.join();
     EXPECT_EQ(r.status, 0) << r.err;
-    EXPECT_EQ(request, (std::vector<std::string>{"add", "night\nrun", src_.root(), dst_.root()}));
+    // The names as the store would keep them: absolute, without the trailing '/'.
+    const std::string src = src_.root().substr(0, src_.root().size() - 1);
+    const std::string dst = dst_.root().substr(0, dst_.root().size() - 1);
+    EXPECT_EQ(request, (std::vector<std::string>{"add", "night\nrun", src, dst}));
     EXPECT_FALSE(config_.Exists("Halvory/Tandrel/settings.db"));
 }
 
