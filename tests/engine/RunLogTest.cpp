@@ -89,8 +89,7 @@ TEST_F(LogFaults, LoggingOnAgainAfterAFailureRetriesWithTheNameThenSet) {
     EXPECT_TRUE(rig.queue.m_bLogEnabled);
     ASSERT_EQ(lines.size(), 7u + 3u + 3u);
     EXPECT_EQ(t.ReadFile("second.txt"), lines[4] + "\n" + lines[5] + "\n" + lines[6] + "\n" +
-                                            lines[10] + "\n" + lines[11] + "\n" + lines[12] +
-                                            "\n");
+                                            lines[10] + "\n" + lines[11] + "\n" + lines[12] + "\n");
 
     // A name that could not be opened is tried again, with the name set by then.
     EngineRig other;
@@ -99,8 +98,8 @@ TEST_F(LogFaults, LoggingOnAgainAfterAFailureRetriesWithTheNameThenSet) {
     ASSERT_FALSE(other.queue.m_bLogEnabled);
     RunWithLog(&other, fs, t.Path("third.txt"));
     EXPECT_TRUE(other.queue.m_bLogEnabled);
-    EXPECT_EQ(t.ReadFile("third.txt"), other.recorder.lines[2] + "\n" + other.recorder.lines[3] +
-                                           "\n");
+    EXPECT_EQ(t.ReadFile("third.txt"),
+              other.recorder.lines[2] + "\n" + other.recorder.lines[3] + "\n");
 }
 
 // Switched off and on again, the log goes on in the file it opened first, whatever name is
