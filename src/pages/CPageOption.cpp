@@ -115,8 +115,8 @@ void CPageOption::OnBrowseLog() {
         const std::string dir = m_strLogFile.substr(0, slash + 1);
         [[maybe_unused]] const int changed = chdir(dir.c_str());
     }
-    const std::optional<std::string> chosen = CFileChooser::SaveFileName(
-        this, QStringLiteral("Save As"), CurrentDirectory(), QString());
+    const std::optional<std::string> chosen =
+        CFileChooser::SaveFileName(this, QStringLiteral("Save As"), CurrentDirectory(), QString());
     if (!chosen) {
         return;
     }

@@ -8,8 +8,8 @@
 #include "CDescriptionDlg.h"
 #include "CFileChooser.h"
 #include "CMessageBox.h"
-#include "CurrentDirectory.h"
 #include "CPageBatch.h"
+#include "CurrentDirectory.h"
 #include "FieldText.h"
 #include "ResourceIds.h"
 #include "StringTable.h"
@@ -115,9 +115,9 @@ void CPageQuick::OnBrowse(int editId, int titleId) {
         return;
     }
     std::string* member = MemberOf(editId);
-    const std::optional<std::string> chosen =
-        CFileChooser::BrowseForFolder(this, QString::fromUtf8(LoadString(titleId)),
-                                      AbsoluteFromHere(TrimBlanks(FieldBytes(edit->text(), *member))));
+    const std::optional<std::string> chosen = CFileChooser::BrowseForFolder(
+        this, QString::fromUtf8(LoadString(titleId)),
+        AbsoluteFromHere(TrimBlanks(FieldBytes(edit->text(), *member))));
     if (!chosen) {
         return;
     }
@@ -209,8 +209,7 @@ void CPageQuick::OnAddToBatch() {
         return;
     }
     if (m_queue.m_pPageBatch != nullptr) {
-        m_queue.m_pPageBatch->AddItem(dialog.m_strDescription, paths.from, paths.to,
-                                      kBatchChecked);
+        m_queue.m_pPageBatch->AddItem(dialog.m_strDescription, paths.from, paths.to, kBatchChecked);
     }
 }
 

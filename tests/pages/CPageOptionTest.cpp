@@ -171,12 +171,16 @@ TEST_F(OptionTest, TheSaveChooserStartsWhereTheNameLies) {
 // Settings are written at the end only by a page that was shown, from its controls; a page
 // never shown leaves the stored values alone.
 TEST_F(OptionTest, SavedAtTheEndOnlyWhenShown) {
-    Store("kept.txt", 0);
+    Store("read.txt", 0);
     Start();
+    EXPECT_EQ(queue_.m_strLogFileName, "read.txt");
+    // Changed meanwhile by someone else: a page never shown must not write over it.
+    Store("changed.txt", 1);
     Close();
-    EXPECT_EQ(Stored("LogFileName"), "kept.txt");
-    EXPECT_EQ(StoredInt("BoolLogFile"), 0);
+    EXPECT_EQ(Stored("LogFileName"), "changed.txt");
+    EXPECT_EQ(StoredInt("BoolLogFile"), 1);
 
+    Store("read.txt", 0);
     Start();
     Show(kOption);
     Box()->click();
