@@ -102,22 +102,6 @@ TEST_F(LogFaults, LoggingOnAgainAfterAFailureRetriesWithTheNameThenSet) {
               other.recorder.lines[2] + "\n" + other.recorder.lines[3] + "\n");
 }
 
-// Switched off and on again, the log goes on in the file it opened first, whatever name is
-// set by then.
-TEST_F(LogFaults, SwitchedOffAndOnTheLogContinuesTheSameFile) {
-    EngineRig rig;
-    RunWithLog(&rig, DefaultFileSystem(), t.Path("log.txt"));
-    rig.queue.m_bLogEnabled = false;
-    t.WriteFile("s/c", "c");
-    rig.Run(t.Path("s"), t.Path("d"), kActionKeep);
-    RunWithLog(&rig, DefaultFileSystem(), t.Path("other.txt"));
-    const std::vector<std::string>& lines = rig.recorder.lines;
-    ASSERT_EQ(lines.size(), 4u + 3u + 2u);
-    EXPECT_EQ(t.ReadFile("log.txt"), lines[0] + "\n" + lines[1] + "\n" + lines[2] + "\n" +
-                                         lines[3] + "\n" + lines[7] + "\n" + lines[8] + "\n");
-    EXPECT_FALSE(t.Exists("other.txt"));
-}
-
 TEST_F(LogFaults, ALogNameThatIsNotARegularFileIsRefusedWithoutWaiting) {
     t.MakeFifo("fifo");
     t.MakeDir("dir");

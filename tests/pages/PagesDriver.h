@@ -108,10 +108,12 @@ class PagesTest : public StoreFixture {
 
     void Show(int page) { sheet_->SetActivePage(page); }
 
-    // A file where the store's folder must go: no write can succeed, whoever runs the test.
+    // From the next start on, a file stands where the store's folder must go: no write can
+    // succeed, whoever runs the test (root included).
     void BreakStore() {
-        tree_.MakeDir("config");
-        tree_.WriteFile("config/Halvory", "not a folder");
+        tree_.MakeDir("broken");
+        tree_.WriteFile("broken/Halvory", "not a folder");
+        setenv("XDG_CONFIG_HOME", tree_.Path("broken").c_str(), 1);
     }
 
     // Copies wait from now until Release.
