@@ -72,23 +72,35 @@ void CJobQueue::WriteLine(std::string_view line) {
         return;
     }
     if (!m_logFile) {
-        // Opened once per process and emptied then; later runs append to the same file.
-        if (!m_pFileSystem->OpenLogFile(m_strLogFileName, &m_logFile).ok()) {
+        // A file is emptied when this process first opens it; later runs append to it. Once
+        // open it stays open, whatever name is set later, until it fails: then the next line
+        // logged opens the name set by then, continuing it if it is a file this process
+        // opened before.
+        const LogOpenMode mode = m_logNamesOpened.count(m_strLogFileName) != 0
+                                     ? LogOpenMode::kAppend
+                                     : LogOpenMode::kEmpty;
+        if (!m_pFileSystem->OpenLogFile(m_strLogFileName, &m_logFile, mode).ok()) {
             m_logFile.reset();
             m_bLogEnabled = false;
             return;
         }
+        m_logNamesOpened.insert(m_strLogFileName);
     }
     if (!m_logFile->Append(line).ok()) {
         // A full disk or a vanished file: stop logging rather than pretend the lines are kept.
-        m_bLogEnabled = false;
+        DropLog();
     }
 }
 
 void CJobQueue::FlushLog() {
     if (m_logFile && !m_logFile->Flush().ok()) {
-        m_bLogEnabled = false;
+        DropLog();
     }
+}
+
+void CJobQueue::DropLog() {
+    m_logFile.reset();
+    m_bLogEnabled = false;
 }
 
 DirCheckResult CJobQueue::CheckDirectory(const std::string& path, FileSystem& fs) {

@@ -5,6 +5,7 @@
 #include <deque>
 #include <memory>
 #include <mutex>
+#include <set>
 #include <string>
 
 #include "FileSystem.h"
@@ -54,9 +55,12 @@ class CJobQueue {
     FileSystem& GetFileSystem() const { return *m_pFileSystem; }
 
     // Hands `line` to the Status page and, when logging is enabled, appends it to the log
-    // file (opened, and emptied, at the first line that needs it). A log file that cannot be
-    // opened (not a regular file, say) or written switches logging off; the line still
-    // reaches the Status page. Worker thread.
+    // file (opened at the first line that needs it, and emptied the first time this process
+    // opens that name). The open file stays in use, through later changes of the name and
+    // logging switched off and on, until a line cannot be written. A log file that cannot be
+    // opened (not a regular file, say) or written switches logging off and is let go; the line
+    // still reaches the Status page. Switched on again, logging opens the name set by then
+    // (continuing a file this process already opened). Worker thread.
     void WriteLine(std::string_view line);
     // Writes the log file's buffer out; a failure switches logging off. Called by the worker at
     // the end of each job.
@@ -91,12 +95,18 @@ class CJobQueue {
     bool m_bWaitForOtherRuns = true;
 
   private:
+    // Stops logging and lets the failed log file go.
+    void DropLog();
+
     mutable std::mutex m_mutex;
     std::deque<std::string> m_listSource;
     std::deque<std::string> m_listDest;
     std::deque<int> m_listFlag;
     FileSystem* m_pFileSystem = &DefaultFileSystem();
     std::unique_ptr<LogFile> m_logFile;
+    // The log names this process has opened: opened again after a failure, they are
+    // continued, not emptied.
+    std::set<std::string> m_logNamesOpened;
 };
 
 // Appends '/' to a non-empty path that does not end with one.

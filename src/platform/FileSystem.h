@@ -151,11 +151,13 @@ class FileSystem {
     virtual Status PathBelow(const std::string& outer, const std::string& inner,
                              std::string* rel) = 0;
 
-    // Opens the log file `path` for a run and empties it. Only a regular file, or a name where
-    // nothing is yet (a new file is made), is taken; anything else (a pipe, a device, a
-    // directory) is refused without being waited for or changed. A link to a regular file is
-    // followed. On success `*log` is the open file.
-    virtual Status OpenLogFile(const std::string& path, std::unique_ptr<LogFile>* log) = 0;
+    // Opens the log file `path` for a run and empties it, or with kAppend keeps what it holds
+    // and writes after it. Only a regular file, or a name where nothing is yet (a new file is
+    // made), is taken; anything else (a pipe, a device, a directory) is refused without being
+    // waited for or changed. A link to a regular file is followed. On success `*log` is the
+    // open file.
+    virtual Status OpenLogFile(const std::string& path, std::unique_ptr<LogFile>* log,
+                               LogOpenMode mode = LogOpenMode::kEmpty) = 0;
 
     // Working through open directories. A walk opens the root of a tree once and every
     // directory below it from its parent's descriptor, and acts on entries by name relative to

@@ -6,6 +6,10 @@
 
 namespace tandrel {
 
+// How FileSystem::OpenLogFile treats what a file it opens already holds: empties it, or keeps
+// it and adds after it.
+enum class LogOpenMode { kEmpty, kAppend };
+
 // A log file open for writing, handed out by FileSystem::OpenLogFile. Lines may be kept in a
 // buffer until Flush or until the object goes away (which writes out what is left, ignoring
 // any failure: call Flush first to learn of one).

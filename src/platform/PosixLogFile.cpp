@@ -54,7 +54,8 @@ Status PosixLogFile::Flush() {
     return result;
 }
 
-Status PosixFileSystem::OpenLogFile(const std::string& path, std::unique_ptr<LogFile>* out) {
+Status PosixFileSystem::OpenLogFile(const std::string& path, std::unique_ptr<LogFile>* out,
+                                    LogOpenMode mode) {
     out->reset();
     const std::string p = PosixPath::Strip(path);
     if (p.empty()) {
@@ -69,7 +70,9 @@ Status PosixFileSystem::OpenLogFile(const std::string& path, std::unique_ptr<Log
     }
     // Without O_NONBLOCK and O_TRUNC, so that whatever took the name's place meanwhile is
     // neither waited for nor emptied before it has been looked at.
-    UniqueFd fd(open(p.c_str(), O_WRONLY | O_CREAT | O_NONBLOCK | O_NOCTTY | O_CLOEXEC, 0666));
+    const int append = mode == LogOpenMode::kAppend ? O_APPEND : 0;
+    UniqueFd fd(
+        open(p.c_str(), O_WRONLY | O_CREAT | O_NONBLOCK | O_NOCTTY | O_CLOEXEC | append, 0666));
     if (!fd.valid()) {
         return Status::FromErrno(errno, path);
     }
@@ -81,7 +84,7 @@ Status PosixFileSystem::OpenLogFile(const std::string& path, std::unique_ptr<Log
     }
     const int flags = fcntl(fd.get(), F_GETFL);
     if (flags < 0 || fcntl(fd.get(), F_SETFL, flags & ~O_NONBLOCK) != 0 ||
-        ftruncate(fd.get(), 0) != 0) {
+        (mode == LogOpenMode::kEmpty && ftruncate(fd.get(), 0) != 0)) {
         return Status::FromErrno(errno, path);
     }
     *out = std::make_unique<PosixLogFile>(std::move(fd), path);

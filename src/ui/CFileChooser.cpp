@@ -53,6 +53,7 @@ std::optional<std::string> CFileChooser::SaveFileName(QWidget* parent, const QSt
                                                       const QString& filter) {
     Record& r = State();
     r.lastTitle = title;
+    r.lastStart = initial;
     if (r.fileAnswered) {
         r.fileAnswered = false;
         return std::move(r.nextFile);

@@ -28,7 +28,7 @@ class CFileChooser {
     static void SetNextFolder(std::optional<std::string> answer);
     static void SetNextFile(std::optional<std::string> answer);
     static QString LastTitle();
-    // Where the last folder browser was asked to start ("" for the default).
+    // Where the last folder browser or save chooser was asked to start ("" for the default).
     static std::string LastStart();
     static void Reset();
 };

@@ -60,6 +60,48 @@ TEST_F(LogFaults, AFailedOpenOrWriteSwitchesLoggingOffAndEveryLineStillArrives) 
     EXPECT_EQ(t.ReadFile("full.txt"), "");
 }
 
+// Switching logging on again after a failure tries the name set then: a file that failed is
+// not written to again, a name that could not be opened is tried afresh, and a file this
+// process already wrote is continued, not emptied.
+TEST_F(LogFaults, LoggingOnAgainAfterAFailureRetriesWithTheNameThenSet) {
+    FailingFileSystem fs;
+    fs.FailOn(Op::kLogWrite, "first.txt", Status::Code::kIoError, "No space left on device", 1);
+    EngineRig rig;
+    RunWithLog(&rig, fs, t.Path("first.txt"));
+    ASSERT_FALSE(rig.queue.m_bLogEnabled);
+    t.WriteFile("s/c", "c");
+    RunWithLog(&rig, fs, t.Path("second.txt"));
+    EXPECT_TRUE(rig.queue.m_bLogEnabled);
+    EXPECT_EQ(fs.CallCount(Op::kOpenLogFile), 2);
+    const std::vector<std::string>& lines = rig.recorder.lines;
+    ASSERT_EQ(lines.size(), 4u + 3u);
+    EXPECT_EQ(t.ReadFile("second.txt"), lines[4] + "\n" + lines[5] + "\n" + lines[6] + "\n");
+    EXPECT_EQ(t.ReadFile("first.txt"), "");
+
+    // The file written above fails once; on again with the same name, it goes on after what
+    // it holds.
+    fs.FailOn(Op::kLogWrite, "second.txt", Status::Code::kIoError, "No space left on device", 1);
+    t.WriteFile("s/d", "d");
+    RunWithLog(&rig, fs, t.Path("second.txt"));
+    ASSERT_FALSE(rig.queue.m_bLogEnabled);
+    t.WriteFile("s/e", "e");
+    RunWithLog(&rig, fs, t.Path("second.txt"));
+    EXPECT_TRUE(rig.queue.m_bLogEnabled);
+    ASSERT_EQ(lines.size(), 7u + 3u + 3u);
+    EXPECT_EQ(t.ReadFile("second.txt"), lines[4] + "\n" + lines[5] + "\n" + lines[6] + "\n" +
+                                            lines[10] + "\n" + lines[11] + "\n" + lines[12] + "\n");
+
+    // A name that could not be opened is tried again, with the name set by then.
+    EngineRig other;
+    fs.FailOn(Op::kOpenLogFile, "third.txt", Status::Code::kPermission, "Permission denied", 1);
+    RunWithLog(&other, fs, t.Path("third.txt"));
+    ASSERT_FALSE(other.queue.m_bLogEnabled);
+    RunWithLog(&other, fs, t.Path("third.txt"));
+    EXPECT_TRUE(other.queue.m_bLogEnabled);
+    EXPECT_EQ(t.ReadFile("third.txt"),
+              other.recorder.lines[2] + "\n" + other.recorder.lines[3] + "\n");
+}
+
 TEST_F(LogFaults, ALogNameThatIsNotARegularFileIsRefusedWithoutWaiting) {
     t.MakeFifo("fifo");
     t.MakeDir("dir");

@@ -311,13 +311,14 @@ Status FailingFileSystem::PathBelow(const std::string& outer, const std::string&
     return s.ok() ? base_.PathBelow(outer, inner, rel) : s;
 }
 
-Status FailingFileSystem::OpenLogFile(const std::string& path, std::unique_ptr<LogFile>* log) {
+Status FailingFileSystem::OpenLogFile(const std::string& path, std::unique_ptr<LogFile>* log,
+                                      LogOpenMode mode) {
     Status s = Enter(Op::kOpenLogFile, path);
     if (!s.ok()) {
         return s;
     }
     std::unique_ptr<LogFile> real;
-    s = base_.OpenLogFile(path, &real);
+    s = base_.OpenLogFile(path, &real, mode);
     if (!s.ok()) {
         return s;
     }

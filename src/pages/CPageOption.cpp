@@ -1,0 +1,133 @@
+#include "CPageOption.h"
+
+#include <unistd.h>
+
+#include <QAbstractButton>
+#include <QLineEdit>
+
+#include "CFileChooser.h"
+#include "CMessageBox.h"
+#include "CurrentDirectory.h"
+#include "FieldText.h"
+#include "ResourceIds.h"
+
+namespace tandrel {
+namespace {
+
+constexpr const char* kSection = "";
+constexpr const char* kNameEntry = "LogFileName";
+constexpr const char* kEnabledEntry = "BoolLogFile";
+constexpr const char* kDefaultName = "log.txt";
+
+}  // namespace
+
+CPageOption::CPageOption(Profile& profile, CJobQueue& queue, QWidget* parent)
+    : CSheetPage(IDD_PAGE_OPTION, parent), m_profile(profile), m_queue(queue) {
+    setObjectName("pageOption");
+    m_strLogFile = m_profile.GetProfileString(kSection, kNameEntry, kDefaultName);
+    m_bLogFile = m_profile.GetProfileInt(kSection, kEnabledEntry, 0) != 0 ? 1 : 0;
+    m_queue.m_strLogFileName = m_strLogFile;
+    m_queue.m_bLogEnabled = m_bLogFile != 0;
+}
+
+CPageOption::~CPageOption() {
+    if (HasWindow()) {
+        UpdateData(true);
+        SaveSettings();
+    }
+}
+
+void CPageOption::SaveSettings() {
+    const Status status = m_profile.store().Write([&] {
+        if (Status s = m_profile.WriteProfileString(kSection, kNameEntry, m_strLogFile); !s.ok()) {
+            return s;
+        }
+        return m_profile.WriteProfileInt(kSection, kEnabledEntry, m_bLogFile);
+    });
+    if (!status.ok()) {
+        CMessageBox::Show(nullptr,
+                          QStringLiteral("The log file settings could not be saved (%1). The "
+                                         "settings saved before stay as they were.")
+                              .arg(ShownText(status.ToString())),
+                          CMessageBox::Icon::kWarning, CMessageBox::Buttons::kOk);
+    }
+}
+
+void CPageOption::UpdateRunState(int running) {
+    EnableControl(IDC_LOG_ENABLE, running == 0);
+    EnableControl(IDC_LOG_FILE, running == 0 && m_bLogFile != 0);
+    EnableControl(IDC_LOG_BROWSE, running == 0 && m_bLogFile != 0);
+}
+
+bool CPageOption::OnInitDialog() {
+    CSheetPage::OnInitDialog();
+    if (m_bLogFile == 0) {
+        EnableControl(IDC_LOG_FILE, false);
+    }
+    if (auto* box = qobject_cast<QAbstractButton*>(GetDlgItem(IDC_LOG_ENABLE))) {
+        connect(box, &QAbstractButton::clicked, this, &CPageOption::OnLogEnable);
+    }
+    if (auto* browse = qobject_cast<QAbstractButton*>(GetDlgItem(IDC_LOG_BROWSE))) {
+        connect(browse, &QAbstractButton::clicked, this, &CPageOption::OnBrowseLog);
+    }
+    return true;
+}
+
+void CPageOption::DoDataExchange(bool save) {
+    auto* edit = qobject_cast<QLineEdit*>(GetDlgItem(IDC_LOG_FILE));
+    auto* box = qobject_cast<QAbstractButton*>(GetDlgItem(IDC_LOG_ENABLE));
+    if (save) {
+        if (edit != nullptr) {
+            m_strLogFile = FieldBytes(edit->text(), m_strLogFile);
+        }
+        if (box != nullptr) {
+            m_bLogFile = box->isChecked() ? 1 : 0;
+        }
+        return;
+    }
+    if (edit != nullptr) {
+        edit->setText(ShownText(m_strLogFile));
+    }
+    if (box != nullptr) {
+        box->setChecked(m_bLogFile != 0);
+    }
+    UpdateRunState(m_queue.m_bRunning ? 1 : 0);
+}
+
+void CPageOption::OnLogEnable() {
+    UpdateData(true);
+    // Only while no run is going (the box is disabled during one), so the worker is not
+    // reading these.
+    m_queue.m_bLogEnabled = m_bLogFile != 0;
+    if (m_bLogFile != 0) {
+        m_queue.m_strLogFileName = m_strLogFile;
+    }
+    EnableControl(IDC_LOG_FILE, m_bLogFile != 0);
+    EnableControl(IDC_LOG_BROWSE, m_bLogFile != 0);
+}
+
+void CPageOption::OnBrowseLog() {
+    UpdateData(true);
+    // The chooser opens where the current name lies; that directory stays the current one,
+    // also when the chooser is cancelled.
+    const size_t slash = m_strLogFile.rfind('/');
+    if (slash != std::string::npos) {
+        const std::string dir = m_strLogFile.substr(0, slash + 1);
+        [[maybe_unused]] const int changed = chdir(dir.c_str());
+    }
+    const std::optional<std::string> chosen =
+        CFileChooser::SaveFileName(this, QStringLiteral("Save As"), CurrentDirectory(), QString());
+    if (!chosen) {
+        return;
+    }
+    m_strLogFile = *chosen;
+    UpdateData(false);
+}
+
+void CPageOption::EnableControl(int id, bool enable) {
+    if (QWidget* control = GetDlgItem(id)) {
+        control->setEnabled(enable);
+    }
+}
+
+}  // namespace tandrel

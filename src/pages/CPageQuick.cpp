@@ -1,0 +1,222 @@
+#include "CPageQuick.h"
+
+#include <QAbstractButton>
+#include <QLineEdit>
+#include <QRadioButton>
+#include <utility>
+
+#include "CDescriptionDlg.h"
+#include "CFileChooser.h"
+#include "CMessageBox.h"
+#include "CPageBatch.h"
+#include "CurrentDirectory.h"
+#include "FieldText.h"
+#include "ResourceIds.h"
+#include "StringTable.h"
+
+namespace tandrel {
+namespace {
+
+constexpr const char* kSection = "";
+constexpr const char* kFromEntry = "From";
+constexpr const char* kToEntry = "To";
+constexpr const char* kRemoveEntry = "Remove";
+
+}  // namespace
+
+CPageQuick::CPageQuick(Profile& profile, CJobQueue& queue, QWidget* parent)
+    : CSheetPage(IDD_PAGE_QUICK, parent), m_profile(profile), m_queue(queue) {
+    setObjectName("pageQuick");
+    const std::string here = CurrentDirectory();
+    m_strFrom = m_profile.GetProfileString(kSection, kFromEntry, here);
+    m_strTo = m_profile.GetProfileString(kSection, kToEntry, here);
+    m_strRecycle = m_profile.GetProfileString(kSection, kRemoveEntry, here);
+}
+
+// The paths are stored by a GO that passed its checks, never at the end.
+CPageQuick::~CPageQuick() = default;
+
+void CPageQuick::UpdateRunState(int running) {
+    EnableControl(IDC_GO, running == 0);
+}
+
+bool CPageQuick::OnInitDialog() {
+    CSheetPage::OnInitDialog();
+    if (auto* radio =
+            qobject_cast<QAbstractButton*>(GetDlgItem(IDC_KEEP + static_cast<int>(m_nAction)))) {
+        radio->setChecked(true);
+    }
+    const bool move = m_nAction == kActionMove;
+    EnableControl(IDC_RECYCLE, move);
+    EnableControl(IDC_RECYCLE_BROWSE, move);
+    for (int action = kActionKeep; action <= kActionMove; ++action) {
+        if (auto* radio = qobject_cast<QRadioButton*>(GetDlgItem(IDC_KEEP + action))) {
+            connect(radio, &QRadioButton::toggled, this, [this, action](bool on) {
+                if (on) {
+                    OnAction(static_cast<ExtraFileAction>(action));
+                }
+            });
+        }
+    }
+    const std::pair<int, int> browsers[] = {
+        {IDC_FROM_BROWSE, IDC_FROM},
+        {IDC_TO_BROWSE, IDC_TO},
+        {IDC_RECYCLE_BROWSE, IDC_RECYCLE},
+    };
+    for (const auto& [button, edit] : browsers) {
+        const int title = edit == IDC_FROM ? IDS_TITLE_SOURCE
+                          : edit == IDC_TO ? IDS_TITLE_DEST
+                                           : IDS_TITLE_RECYCLE;
+        if (auto* b = qobject_cast<QAbstractButton*>(GetDlgItem(button))) {
+            connect(b, &QAbstractButton::clicked, this,
+                    [this, edit, title] { OnBrowse(edit, title); });
+        }
+    }
+    if (auto* go = qobject_cast<QAbstractButton*>(GetDlgItem(IDC_GO))) {
+        connect(go, &QAbstractButton::clicked, this, &CPageQuick::OnGo);
+    }
+    if (auto* add = qobject_cast<QAbstractButton*>(GetDlgItem(IDC_ADD_TO_BATCH))) {
+        connect(add, &QAbstractButton::clicked, this, &CPageQuick::OnAddToBatch);
+    }
+    return true;
+}
+
+void CPageQuick::DoDataExchange(bool save) {
+    for (const int id : {IDC_FROM, IDC_TO, IDC_RECYCLE}) {
+        auto* edit = qobject_cast<QLineEdit*>(GetDlgItem(id));
+        if (edit == nullptr) {
+            continue;
+        }
+        std::string* member = MemberOf(id);
+        if (save) {
+            *member = FieldBytes(edit->text(), *member);
+        } else {
+            edit->setText(ShownText(*member));
+        }
+    }
+    if (!save) {
+        UpdateRunState(m_queue.m_bRunning ? 1 : 0);
+    }
+}
+
+std::string* CPageQuick::MemberOf(int editId) {
+    return editId == IDC_FROM ? &m_strFrom : editId == IDC_TO ? &m_strTo : &m_strRecycle;
+}
+
+void CPageQuick::OnAction(ExtraFileAction action) {
+    m_nAction = action;
+    EnableControl(IDC_RECYCLE, action == kActionMove);
+    EnableControl(IDC_RECYCLE_BROWSE, action == kActionMove);
+}
+
+void CPageQuick::OnBrowse(int editId, int titleId) {
+    auto* edit = qobject_cast<QLineEdit*>(GetDlgItem(editId));
+    if (edit == nullptr) {
+        return;
+    }
+    std::string* member = MemberOf(editId);
+    const std::optional<std::string> chosen = CFileChooser::BrowseForFolder(
+        this, QString::fromUtf8(LoadString(titleId)),
+        AbsoluteFromHere(TrimBlanks(FieldBytes(edit->text(), *member))));
+    if (!chosen) {
+        return;
+    }
+    *member = *chosen;
+    edit->setText(ShownText(*member));
+}
+
+bool CPageQuick::ReadAndCheck(JobPaths* paths) {
+    UpdateData(true);
+    // Taken from the current directory now: it may be another one by the time a stored path
+    // is read back or a batch entry is run.
+    paths->from = AbsoluteFromHere(TrimBlanks(m_strFrom));
+    paths->to = AbsoluteFromHere(TrimBlanks(m_strTo));
+    paths->recycle = AbsoluteFromHere(TrimBlanks(m_strRecycle));
+
+    const std::pair<const std::string*, int> checks[] = {
+        {&paths->from, IDS_FIELD_FROM},
+        {&paths->to, IDS_FIELD_TO},
+        {&paths->recycle, IDS_FIELD_RECYCLE},
+    };
+    for (const auto& [path, field] : checks) {
+        if (field == IDS_FIELD_RECYCLE && m_nAction != kActionMove) {
+            break;
+        }
+        const DirCheckResult result = CJobQueue::CheckDirectory(*path, m_queue.GetFileSystem());
+        if (result != kDirExists) {
+            ShowDirectoryError(this, result, field);
+            return false;
+        }
+    }
+    return true;
+}
+
+void CPageQuick::OnGo() {
+    UpdateRunState(1);
+    JobPaths paths;
+    if (!ReadAndCheck(&paths)) {
+        UpdateRunState(m_queue.m_bRunning ? 1 : 0);
+        return;
+    }
+    const Status stored = StorePaths(paths);
+    m_queue.AddJob(paths.from, paths.to, 0);
+    if (!m_queue.StartRun(m_nAction, paths.recycle)) {
+        // No worker took the run: drop the queued job so it is not run twice later.
+        std::string source;
+        std::string dest;
+        int flag = 0;
+        while (m_queue.GetNextJob(&source, &dest, &flag) == kJobTaken) {
+        }
+        m_queue.m_bRunning = false;
+        UpdateRunState(0);
+    }
+    // Told after the run has started, so that the box does not hold it up.
+    if (!stored.ok() && !m_bToldStoreFailure) {
+        m_bToldStoreFailure = true;
+        CMessageBox::Show(this,
+                          QStringLiteral("The directories could not be remembered for the next "
+                                         "start (%1). The job runs all the same.")
+                              .arg(ShownText(stored.ToString())),
+                          CMessageBox::Icon::kWarning, CMessageBox::Buttons::kOk);
+    }
+}
+
+Status CPageQuick::StorePaths(const JobPaths& paths) {
+    // All three or none, so that a later start never pairs a new source with an old
+    // destination.
+    return m_profile.store().Write([&] {
+        const std::pair<const char*, const std::string*> values[] = {
+            {kFromEntry, &paths.from},
+            {kToEntry, &paths.to},
+            {kRemoveEntry, &paths.recycle},
+        };
+        for (const auto& [entry, value] : values) {
+            if (Status s = m_profile.WriteProfileString(kSection, entry, *value); !s.ok()) {
+                return s;
+            }
+        }
+        return Status::Ok();
+    });
+}
+
+void CPageQuick::OnAddToBatch() {
+    CDescriptionDlg dialog;
+    if (dialog.DoModal() != QDialog::Accepted) {
+        return;
+    }
+    JobPaths paths;
+    if (!ReadAndCheck(&paths)) {
+        return;
+    }
+    if (m_queue.m_pPageBatch != nullptr) {
+        m_queue.m_pPageBatch->AddItem(dialog.m_strDescription, paths.from, paths.to, kBatchChecked);
+    }
+}
+
+void CPageQuick::EnableControl(int id, bool enable) {
+    if (QWidget* control = GetDlgItem(id)) {
+        control->setEnabled(enable);
+    }
+}
+
+}  // namespace tandrel
