@@ -1,18 +1,60 @@
 // The window program. It takes no arguments; scripts use tandrel-cli.
+#include <unistd.h>
+
 #include <QApplication>
+#include <chrono>
 #include <cstdio>
 #include <cstdlib>
+#include <string>
+#include <vector>
 
 #include "AppImages.h"
 #include "CVelApp.h"
 #include "ResourceIds.h"
 #include "TandrelVersion.h"
+#include "WindowLink.h"
 
 namespace {
 
 bool IsSet(const char* name) {
     const char* value = std::getenv(name);
     return value != nullptr && value[0] != '\0';
+}
+
+enum class Start { kThisWindow, kOtherWindowRaised, kOtherWindowSilent };
+
+// One window per settings file: takes the window lock, or, when another window holds it, asks
+// that one to come to the front. A window that is just starting or closing may hold the lock
+// without answering yet, so both are tried for a few seconds.
+Start TakeWindowOrRaiseOther(tandrel::UniqueFd* lock, std::string* socketPath) {
+    tandrel::WindowLinkPaths link;
+    if (tandrel::Status s =
+            tandrel::WindowLinkPathsFor(tandrel::SettingsStore::DefaultPath(), &link);
+        !s.ok()) {
+        std::fprintf(stderr, "tandrel: cannot tell whether another window runs (%s)\n",
+                     s.ToString().c_str());
+        return Start::kThisWindow;
+    }
+    *socketPath = link.socket;
+    const auto until = std::chrono::steady_clock::now() + std::chrono::seconds(5);
+    while (std::chrono::steady_clock::now() < until) {
+        bool taken = false;
+        if (tandrel::Status s = tandrel::TryLockWindow(link.lock, lock, &taken); !s.ok()) {
+            std::fprintf(stderr, "tandrel: cannot tell whether another window runs (%s)\n",
+                         s.ToString().c_str());
+            return Start::kThisWindow;
+        }
+        if (taken) {
+            return Start::kThisWindow;
+        }
+        std::vector<std::string> reply;
+        if (tandrel::SendToWindow(link.socket, {"raise"}, &reply, 1000).ok() && !reply.empty() &&
+            reply[0] == "ok") {
+            return Start::kOtherWindowRaised;
+        }
+        usleep(100 * 1000);
+    }
+    return Start::kOtherWindowSilent;
 }
 
 }  // namespace
@@ -36,7 +78,24 @@ int main(int argc, char** argv) {
                    stderr);
         return 2;
     }
+    tandrel::UniqueFd lock;
+    std::string socketPath;
+    switch (TakeWindowOrRaiseOther(&lock, &socketPath)) {
+        case Start::kThisWindow:
+            break;
+        case Start::kOtherWindowRaised:
+            return 0;
+        case Start::kOtherWindowSilent:
+            std::fputs(
+                "tandrel: another Tandrel window is open but does not answer; close it "
+                "first.\n",
+                stderr);
+            return 1;
+    }
     tandrel::CVelApp velApp;
+    if (lock.valid()) {
+        velApp.SetWindowLink(std::move(lock), socketPath);
+    }
     velApp.InitInstance();
     return 0;
 }

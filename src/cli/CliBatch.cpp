@@ -1,11 +1,17 @@
 #include "CliBatch.h"
 
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
 #include <cstdio>
+#include <cstdlib>
 #include <deque>
 
 #include "BatchItem.h"
 #include "BatchListStore.h"
 #include "CJobQueue.h"
+#include "CliHandOff.h"
 #include "CliRun.h"
 #include "NameText.h"
 #include "ResourceIds.h"
@@ -69,6 +75,61 @@ bool PositionalOnly(const std::vector<std::string>& args, std::vector<std::strin
     return true;
 }
 
+// The current directory as the user reached it: the shell's $PWD when that names this very
+// directory (so links the user went through stay), else the one the system gives. Empty when
+// neither can be told.
+std::string CurrentDirectory() {
+    struct stat here {};
+    struct stat shell {};
+    const char* pwd = std::getenv("PWD");
+    if (pwd != nullptr && pwd[0] == '/' && stat(".", &here) == 0 && stat(pwd, &shell) == 0 &&
+        here.st_dev == shell.st_dev && here.st_ino == shell.st_ino) {
+        return pwd;
+    }
+    std::vector<char> buffer(4096);
+    while (getcwd(buffer.data(), buffer.size()) == nullptr) {
+        if (errno != ERANGE) {
+            return std::string();
+        }
+        buffer.resize(buffer.size() * 2);
+    }
+    return buffer.data();
+}
+
+// The absolute name of `path` as written: a relative one is taken from the current directory.
+// Links in it stay as they are, and so do ".." levels (one after a link leads elsewhere than
+// one removed by hand would); "." levels and doubled slashes go, which never changes where a
+// name leads. False when the current directory cannot be told.
+bool AbsoluteName(const std::string& path, std::string* absolute) {
+    std::string joined;
+    if (!path.empty() && path.front() == '/') {
+        joined = path;
+    } else {
+        joined = CurrentDirectory();
+        if (joined.empty()) {
+            return false;
+        }
+        joined += "/" + path;
+    }
+    absolute->clear();
+    size_t start = 0;
+    while (start <= joined.size()) {
+        size_t end = joined.find('/', start);
+        if (end == std::string::npos) {
+            end = joined.size();
+        }
+        const std::string part = joined.substr(start, end - start);
+        if (!part.empty() && part != ".") {
+            *absolute += "/" + part;
+        }
+        start = end + 1;
+    }
+    if (absolute->empty()) {
+        *absolute = "/";
+    }
+    return true;
+}
+
 }  // namespace
 
 int CmdList(const std::vector<std::string>& args) {
@@ -121,17 +182,26 @@ int CmdAdd(const std::vector<std::string>& args) {
         if (!CheckDirectoryArg(*path, field)) {
             return kExitUsage;
         }
+        // A batch runs from wherever it is started: a relative name is kept as the directory it
+        // names now, as the window's item dialog keeps it.
+        if (!AbsoluteName(*path, path)) {
+            PrintError("the current directory cannot be told, so '" + ShownName(*path) +
+                       "' cannot be kept as a full name");
+            return kExitUsage;
+        }
     }
     SettingsStore store;
-    if (!OpenStore(&store)) {
-        return kExitFailures;
-    }
-    const Status added = BatchListStore(store).Append(item);
-    if (!added.ok()) {
-        PrintError("cannot add to the batch list: " + added.ToString());
-        return kExitFailures;
-    }
-    return kExitOk;
+    return AddThroughWindowOrStore(store.path(), item, [&store, &item] {
+        if (!OpenStore(&store)) {
+            return kExitFailures;
+        }
+        const Status added = BatchListStore(store).Append(item);
+        if (!added.ok()) {
+            PrintError("cannot add to the batch list: " + added.ToString());
+            return kExitFailures;
+        }
+        return kExitOk;
+    });
 }
 
 int CmdBatch(const std::vector<std::string>& args) {

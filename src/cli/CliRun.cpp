@@ -8,6 +8,9 @@
 #include <mutex>
 
 #include "CBackup.h"
+#include "DryRunFileSystem.h"
+#include "NameText.h"
+#include "ResourceIds.h"
 
 namespace tandrel {
 
@@ -56,6 +59,25 @@ class CliOutput : public ILineSink, public IRunMonitor {
         m_progressShown = true;
     }
 
+    void JobRefused(JobRefusal why, std::string_view line) override {
+        ClearProgress();
+        // The run line without its mark, and what would let the job run.
+        std::string text(line.substr(line.empty() ? 0 : 1));
+        if (why == JobRefusal::kEmptySource) {
+            text += "; --allow-empty-source runs it";
+        } else if (why == JobRefusal::kTooManyDeletes) {
+            text += "; --max-delete sets the limit";
+        } else if (why == JobRefusal::kBusy) {
+            m_busy = true;
+        }
+        PrintError(text);
+    }
+
+    void JobWaits(std::string_view line) override {
+        ClearProgress();
+        PrintError(std::string(line.substr(line.empty() ? 0 : 1)));
+    }
+
     void PostJobsDone() override {
         ClearProgress();
         std::lock_guard<std::mutex> lock(m_mutex);
@@ -69,6 +91,7 @@ class CliOutput : public ILineSink, public IRunMonitor {
     }
 
     bool failed() const { return m_failed; }
+    bool busy() const { return m_busy; }
 
   private:
     void ClearProgress() {
@@ -82,12 +105,23 @@ class CliOutput : public ILineSink, public IRunMonitor {
     const bool m_showProgress;
     bool m_progressShown = false;
     bool m_failed = false;
+    bool m_busy = false;
     int m_upper = 0;
     time_t m_lastShown = 0;
     std::mutex m_mutex;
     std::condition_variable m_cv;
     bool m_done = false;
 };
+
+// A count of 0 or more in decimal digits only.
+bool ParseCount(const std::string& text, int64_t* count) {
+    if (text.empty() || text.size() > 18 ||
+        text.find_first_not_of("0123456789") != std::string::npos) {
+        return false;
+    }
+    *count = std::stoll(text);
+    return true;
+}
 
 }  // namespace
 
@@ -97,12 +131,39 @@ void PrintError(const std::string& message) {
 }
 
 bool CheckDirectoryArg(const std::string& path, int fieldId) {
-    const DirCheckResult result = CJobQueue::CheckDirectory(path, theJobQueue.GetFileSystem());
-    if (result != 0) {
-        PrintError(CJobQueue::DirectoryErrorText(result, fieldId));
+    FileSystem& fs = theJobQueue.GetFileSystem();
+    if (CJobQueue::CheckDirectory(path, fs) == kDirExists) {
+        return true;
+    }
+    const char* field = fieldId == IDS_FIELD_FROM ? "source directory"
+                        : fieldId == IDS_FIELD_TO ? "destination directory"
+                                                  : "recycle directory";
+    if (path.empty()) {
+        PrintError(std::string(field) + " name is empty");
         return false;
     }
-    return true;
+    // Why, as the check met it: the name resolved as a root is, then listed.
+    std::string dir;
+    Status why = fs.CanonicalPath(path, &dir);
+    if (why.ok()) {
+        std::vector<DirEntry> entries;
+        why = fs.ListDirectory(dir, &entries);
+    }
+    std::string text = std::string(field) + " '" + ShownName(path) + "' ";
+    switch (why.code()) {
+        case Status::Code::kNotFound:
+        case Status::Code::kOk:  // gone between the two looks
+            text += "not found";
+            break;
+        case Status::Code::kNotDirectory:
+            text += "is not a directory";
+            break;
+        default:
+            text += "cannot be read: " + ShownName(why.reason());
+            break;
+    }
+    PrintError(text);
+    return false;
 }
 
 bool ParseRunOptions(const std::vector<std::string>& args, RunOptions* options,
@@ -132,6 +193,18 @@ bool ParseRunOptions(const std::vector<std::string>& args, RunOptions* options,
             if (!setAction(kActionDelete, a)) {
                 return false;
             }
+        } else if (a == "--dry-run") {
+            options->dryRun = true;
+        } else if (a == "--no-wait") {
+            options->noWait = true;
+        } else if (a == "--allow-empty-source") {
+            options->allowEmptySource = true;
+        } else if (a == "--max-delete") {
+            if (i + 1 >= args.size() || !ParseCount(args[i + 1], &options->maxDelete)) {
+                *error = "--max-delete needs a number of entries (0 or more)";
+                return false;
+            }
+            ++i;
         } else if (a == "--move" || a == "--log") {
             if (i + 1 >= args.size()) {
                 *error = a + " needs a " + (a == "--move" ? "RECYCLE directory" : "FILE");
@@ -155,13 +228,22 @@ bool ParseRunOptions(const std::vector<std::string>& args, RunOptions* options,
 
 int RunQueuedJobs(CJobQueue& queue, const RunOptions& options) {
     CliOutput output;
-    CBackup backup(queue);
+    // A preview walks the same trees through a file system that only reads.
+    DryRunFileSystem preview(queue.GetFileSystem());
+    CBackup backup(queue,
+                   options.dryRun ? static_cast<FileSystem&>(preview) : queue.GetFileSystem());
 
     queue.m_pThread = &backup;
     queue.m_pPageLog = &output;
     queue.m_pSheet = &output;
     queue.m_strLogFileName = options.logFile;
-    queue.m_bLogEnabled = !options.logFile.empty();
+    queue.m_bLogEnabled = !options.logFile.empty() && !options.dryRun;
+    if (options.dryRun && !options.logFile.empty()) {
+        PrintError("--dry-run writes no log file");
+    }
+    queue.m_bAllowEmptySource = options.allowEmptySource;
+    queue.m_nMaxDelete = options.maxDelete;
+    queue.m_bWaitForOtherRuns = !options.noWait;
 
     struct sigaction action {};
     action.sa_handler = OnInterrupt;
@@ -191,7 +273,7 @@ int RunQueuedJobs(CJobQueue& queue, const RunOptions& options) {
     sigaction(SIGINT, &oldInt, nullptr);
     sigaction(SIGTERM, &oldTerm, nullptr);
 
-    const bool logLost = !options.logFile.empty() && !queue.m_bLogEnabled;
+    const bool logLost = !options.logFile.empty() && !options.dryRun && !queue.m_bLogEnabled;
     queue.FlushLog();
     queue.m_pThread = nullptr;
     queue.m_pPageLog = nullptr;
@@ -202,11 +284,14 @@ int RunQueuedJobs(CJobQueue& queue, const RunOptions& options) {
         status = kExitFailures;
     }
     if (logLost) {
-        PrintError("could not write the log file '" + options.logFile + "'");
+        PrintError("could not write the log file '" + ShownName(options.logFile) + "'");
         status = kExitFailures;
     }
     if (output.failed() && status == kExitOk) {
         status = kExitFailures;
+    }
+    if (output.busy()) {
+        status = kExitUsage;
     }
     if (g_interrupted) {
         status = kExitInterrupted;

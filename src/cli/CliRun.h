@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstdint>
 #include <string>
 #include <vector>
 
@@ -16,11 +17,16 @@ inline constexpr int kExitInterrupted = 130;
 
 struct RunOptions {
     ExtraFileAction action = kActionKeep;
-    std::string recycle;  // with kActionMove
-    std::string logFile;  // empty: no log file
+    std::string recycle;            // with kActionMove
+    std::string logFile;            // empty: no log file
+    bool allowEmptySource = false;  // --allow-empty-source
+    int64_t maxDelete = -1;         // --max-delete N; negative: no limit
+    bool noWait = false;            // --no-wait: refuse a job another run holds
+    bool dryRun = false;            // --dry-run: print the lines, change nothing
 };
 
-// Takes the run options (--keep | --delete | --move RECYCLE, --log FILE) out of `args`; the
+// Takes the run options (--keep | --delete | --move RECYCLE, --log FILE, --allow-empty-source,
+// --max-delete N, --no-wait, --dry-run) out of `args`; the
 // other arguments go to `positional` in order. "--" ends the options, so that paths beginning
 // with a dash can be given. False with a message in `error` on bad usage.
 bool ParseRunOptions(const std::vector<std::string>& args, RunOptions* options,
@@ -28,15 +34,17 @@ bool ParseRunOptions(const std::vector<std::string>& args, RunOptions* options,
 
 // Runs the jobs queued in `queue` as one run with `options`, on a worker thread: every run line
 // goes to standard output, progress to stderr when it is a terminal. Ctrl-C stops the run.
-// Returns the exit status (kExitOk, kExitFailures or kExitInterrupted).
+// Returns the exit status (kExitOk, kExitFailures or kExitInterrupted; kExitUsage when a job
+// was refused because another run held its directories and the run was not to wait).
 int RunQueuedJobs(CJobQueue& queue, const RunOptions& options);
 
 // Prints "tandrel-cli: <message>" on stderr.
 void PrintError(const std::string& message);
 
 // Checks that `path` names a directory a run can use, as the window checks a typed directory.
-// On failure prints the window's text for the field `fieldId` ("Error: Directory name of 'To'
-// not found...") and returns false.
+// On failure prints which directory (`fieldId`: the source, destination or recycle field),
+// its name shown escaped, and why ("tandrel-cli: source directory '/x' not found"), and
+// returns false.
 bool CheckDirectoryArg(const std::string& path, int fieldId);
 
 }  // namespace tandrel

@@ -13,10 +13,10 @@ namespace {
 
 const char kUsage[] =
     "Usage:\n"
-    "  tandrel-cli mirror SOURCE DEST [--keep | --delete | --move RECYCLE] [--log FILE]\n"
+    "  tandrel-cli mirror SOURCE DEST [--keep | --delete | --move RECYCLE] [OPTIONS]\n"
     "  tandrel-cli list\n"
     "  tandrel-cli add DESCRIPTION SOURCE DEST\n"
-    "  tandrel-cli batch [--keep | --delete | --move RECYCLE] [--log FILE]\n"
+    "  tandrel-cli batch [--keep | --delete | --move RECYCLE] [OPTIONS]\n"
     "  tandrel-cli --help | --version\n"
     "\n"
     "mirror   Brings DEST up to date with SOURCE: copies every file DEST lacks or holds\n"
@@ -24,7 +24,17 @@ const char kUsage[] =
     "           --keep            leaves what SOURCE no longer has alone (the default),\n"
     "           --delete          deletes it,\n"
     "           --move RECYCLE    moves it into RECYCLE under its relative path.\n"
-    "         --log FILE writes the run lines to FILE as well (emptied first).\n"
+    "         OPTIONS:\n"
+    "           --log FILE        writes the run lines to FILE as well (emptied first),\n"
+    "           --allow-empty-source  lets --delete run when SOURCE holds nothing (it is\n"
+    "                             refused otherwise, so that an unmounted disk never\n"
+    "                             empties its backup),\n"
+    "           --max-delete N    refuses the deletes of a job that would delete more\n"
+    "                             than N entries (files, links and directories),\n"
+    "           --no-wait         refuses a job whose DEST or RECYCLE another run is\n"
+    "                             using, instead of waiting for that run to end,\n"
+    "           --dry-run         prints the lines the run would print and exits as it\n"
+    "                             would, changing nothing (no log file either).\n"
     "         Use -- before paths that begin with '-'.\n"
     "\n"
     "list     Prints the batch list, one entry a line: \"[x] DESCRIPTION: SOURCE => DEST\"\n"
@@ -39,8 +49,8 @@ const char kUsage[] =
     "when it is a terminal. Control characters in names are shown escaped (\\n, \\t,\n"
     "\\r, \\ooo, and \\\\ for a backslash that would otherwise read as an escape).\n"
     "\n"
-    "Exit status: 0 no failures, 1 a line with '!', 2 bad usage or a refused job,\n"
-    "130 stopped with Ctrl-C.\n";
+    "Exit status: 0 no failures, 1 a line with '!', 2 bad usage or a refused job\n"
+    "(also a job refused with --no-wait), 130 stopped with Ctrl-C.\n";
 
 }  // namespace
 

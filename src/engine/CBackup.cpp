@@ -110,6 +110,7 @@ std::string CBackup::FormatHeader(time_t start) {
 void CBackup::OnRunJobs() {
     const std::string header = FormatHeader(m_clock());
     const std::string separator(header.size(), '-');
+    PlaceLogFile();
 
     int total = CountFiles(m_queue.SourceRoots());
     if (m_queue.m_nRunAction != kActionKeep) {
@@ -135,6 +136,7 @@ void CBackup::OnRunJobs() {
         if (!m_fs.CommitCopies(Cancelled()).ok()) {
             WriteActionLine(false, IDS_VERB_SYNC, dest, nullptr);
         }
+        m_locks.clear();  // the next run on these directories may start
         m_queue.WriteLine(separator);
         m_queue.FlushLog();
     }

@@ -15,6 +15,7 @@
 #include "DestRules.h"
 #include "FileSystem.h"
 #include "RunConstants.h"
+#include "RunLock.h"
 #include "TreeCursor.h"
 
 namespace tandrel {
@@ -103,6 +104,33 @@ class CBackup {
     // created; nullptr when there is no recycle directory or a level is not a real directory.
     const DirHandle* RecycleLevel(const std::string& rel);
     void ExtraEntries(ExtraFileAction action);
+    // The gates of a job (RunGates.cpp). Each refusal writes one "!Skip" line with the reason
+    // and tells the monitor.
+    void RefuseJob(JobRefusal why, const std::string& reason);
+    // With Delete, whether a source root listing `srcEntries` may go on against a destination
+    // root listing `dstEntries`: a source that holds nothing empties no backup.
+    bool PassesEmptySourceGate(ExtraFileAction action, const std::vector<DirEntry>& srcEntries,
+                               const std::vector<DirEntry>& dstEntries);
+    // With Delete and a limit, counts what phase 2 would delete (the extra files and links, the
+    // extra directories and everything in them that takes part) and refuses the deletes when
+    // that is more than the limit.
+    bool PassesDeleteLimit(ExtraFileAction action);
+    int64_t CountExtraEntries();
+    // Takes the run locks of the job's destination and (with Move) recycle directory, in the
+    // order of their identities so that two runs can never hold one each and wait for the
+    // other. While another run holds one, the job waits (saying so once) or, when the run does
+    // not wait, is refused. False when the job must not go on (refused, or the run was
+    // stopped while waiting); the locks are released at the end of the job.
+    bool TakeRunLocks(ExtraFileAction action);
+    // Finds where the log file lies, once per run before its first line: one inside a source
+    // tree (opening it would empty a source file) switches logging off.
+    void PlaceLogFile();
+    // Per job: the log file's path relative to the destination and to the recycle directory,
+    // when it lies inside them; the walk then leaves it alone there.
+    void PlaceLogFileInJob();
+    // Whether `rel` (relative to the destination, or with `inRecycle` to the recycle
+    // directory) is the log file.
+    bool IsLogFile(const std::string& rel, bool inRecycle) const;
     // Gives the directories this job created the source's exact permission bits, deepest first.
     void FinishNewDirectories();
     Status RetryIfLocked(const DirHandle& dir, const std::string& name,
@@ -153,6 +181,14 @@ class CBackup {
     TreeCursor m_rcyTree;
     std::vector<NewDirectory> m_newDirs;
     std::unordered_set<std::string> m_cleanedRecycle;
+    std::vector<RunLock> m_locks;
+    // The log file of the run (its directory with every link resolved, its place and its name;
+    // empty directory when there is no log file) and, per job, its relative paths.
+    std::string m_logDir;
+    std::string m_logName;
+    DirectoryPlace m_logPlace;
+    std::string m_logRelDst;
+    std::string m_logRelRcy;
 
     std::atomic<bool> m_cancel{false};
     std::thread m_thread;

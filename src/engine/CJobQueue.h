@@ -1,6 +1,7 @@
 #pragma once
 
 #include <atomic>
+#include <cstdint>
 #include <deque>
 #include <memory>
 #include <mutex>
@@ -83,6 +84,15 @@ class CJobQueue {
     std::string m_strLogFileName;
     std::atomic<bool> m_bLogEnabled{false};
     std::atomic<bool> m_bRunning{false};
+    // Gates of the run, set while no run is going. With Delete, a job whose source holds
+    // nothing while its destination holds something is refused unless m_bAllowEmptySource;
+    // a job that would delete more than m_nMaxDelete entries (files, links and directories)
+    // is refused before its first delete (negative: no limit). With m_bWaitForOtherRuns
+    // clear, a job whose destination or recycle directory another run holds is refused
+    // instead of waiting.
+    bool m_bAllowEmptySource = false;
+    int64_t m_nMaxDelete = -1;
+    bool m_bWaitForOtherRuns = true;
 
   private:
     // Stops logging and lets the failed log file go.

@@ -30,6 +30,8 @@ class DestIndex {
     size_t Size() const { return m_entries.size(); }
     // Removes the first entry equal to `rel`; true when there was one.
     bool RemoveMatch(std::string_view rel);
+    // The entries in list order.
+    const std::list<Entry>& Entries() const { return m_entries; }
     // Takes the head (phase 2 walks the extra entries in list order).
     Entry PopFront();
     void Clear();

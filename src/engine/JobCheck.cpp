@@ -4,9 +4,6 @@
 
 namespace tandrel {
 
-namespace {
-
-// True when `inner` is `outer` or lies inside it.
 bool SameOrInside(const DirectoryPlace& inner, const DirectoryPlace& outer) {
     if (outer.missing.empty()) {
         return inner.id == outer.id || std::find(inner.ancestors.begin(), inner.ancestors.end(),
@@ -17,8 +14,6 @@ bool SameOrInside(const DirectoryPlace& inner, const DirectoryPlace& outer) {
     return inner.id == outer.id && inner.missing.size() >= outer.missing.size() &&
            std::equal(outer.missing.begin(), outer.missing.end(), inner.missing.begin());
 }
-
-}  // namespace
 
 Status CheckJobPaths(const std::string& source, const std::string& dest, ExtraFileAction action,
                      const std::string& recycle, FileSystem& fs) {

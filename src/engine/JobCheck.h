@@ -17,6 +17,10 @@ namespace tandrel {
 // mount showing one directory in two places are all seen through. A root that does not exist
 // yet is judged by its deepest existing level and the names below it.
 // Returns ok, or an error whose reason reads like the program's other error texts. Any thread.
+// True when the directory `inner` is `outer` or lies inside it, by identity (as located by
+// FileSystem::LocateDirectory).
+bool SameOrInside(const DirectoryPlace& inner, const DirectoryPlace& outer);
+
 Status CheckJobPaths(const std::string& source, const std::string& dest, ExtraFileAction action,
                      const std::string& recycle, FileSystem& fs = DefaultFileSystem());
 

@@ -77,6 +77,7 @@ bool CBackup::ResolveRoots(const std::string& source, const std::string& dest,
     m_listDstDirs.SetCaseInsensitive(m_destVolume.case_insensitive);
     m_rules.Reset(m_destVolume);
 
+    PlaceLogFileInJob();
     // The recycle directory inside the destination is found by identity, however either is
     // reached (a link, a bind mount), under the names the walk will meet it by.
     m_recycleRel.clear();
@@ -106,6 +107,9 @@ void CBackup::MirrorTree(const std::string& source, const std::string& dest, Ext
         WriteActionLine(false, IDS_VERB_SKIP, source, &dest);
         return;
     }
+    if (!TakeRunLocks(action)) {
+        return;
+    }
 
     // Both roots must be listable before anything is done: a source that cannot be read would
     // look empty and make every destination entry extra, and a missing destination root is
@@ -127,11 +131,16 @@ void CBackup::MirrorTree(const std::string& source, const std::string& dest, Ext
         m_dstTree.Close();
         return;
     }
+    if (!PassesEmptySourceGate(action, srcEntries, dstEntries)) {
+        m_srcTree.Close();
+        m_dstTree.Close();
+        return;
+    }
     AddEntries(Side::kSource, std::string(), srcEntries, false, srcRoot);
     AddEntries(Side::kDest, std::string(), dstEntries, false, dstRoot);
 
     MirrorFiles(action);
-    if (action != kActionKeep && !Cancelled()) {
+    if (action != kActionKeep && !Cancelled() && PassesDeleteLimit(action)) {
         ExtraEntries(action);
     }
     FinishNewDirectories();
@@ -188,7 +197,7 @@ void CBackup::AddEntries(Side side, const std::string& prefix, const std::vector
                 continue;  // the recycle directory inside the destination is never extra
             }
             m_listDstDirs.PushBack(std::move(rel), false);
-        } else {
+        } else if (!IsLogFile(rel, false)) {  // the run's own log is never extra
             m_listDstFiles.PushBack(std::move(rel), e.kind == EntryKind::kLink);
         }
     }
@@ -308,7 +317,8 @@ void CBackup::FinishNewDirectories() {
 
 void CBackup::CopyOne(const Pending& file) {
     bool ok = false;
-    if (!file.blocked && file.kind != EntryKind::kOther) {
+    // Nothing is copied over the run's own log file.
+    if (!file.blocked && file.kind != EntryKind::kOther && !IsLogFile(file.rel, false)) {
         const auto [parent, name] = TreeCursor::SplitRel(file.rel);
         const DirHandle* src = m_srcTree.Open(parent);
         const DirHandle* dst = m_dstTree.Open(parent);
@@ -334,9 +344,20 @@ Status CBackup::RetryIfLocked(const DirHandle& dir, const std::string& name,
     Status s = op();
     // Some file systems (SMB shares, FAT) refuse to replace or delete a file marked read-only;
     // clear the mark and try once more.
-    if (s.code() == Status::Code::kPermission && !Cancelled() &&
-        m_fs.MakeReplaceableAt(dir, name).ok()) {
-        s = op();
+    if (s.code() != Status::Code::kPermission || Cancelled()) {
+        return s;
+    }
+    EntryInfo before;
+    const bool known = m_fs.StatAt(dir, name, &before).ok() && before.kind == EntryKind::kFile;
+    if (!m_fs.MakeReplaceableAt(dir, name).ok()) {
+        return s;
+    }
+    s = op();
+    EntryInfo after;
+    if (!s.ok() && known && m_fs.StatAt(dir, name, &after).ok() && after.id == before.id &&
+        after.mode != before.mode) {
+        // It did not help: the file keeps the mark it had.
+        m_fs.SetFileModeAt(dir, name, before.mode);
     }
     return s;
 }
@@ -420,7 +441,8 @@ void CBackup::ExtraEntries(ExtraFileAction action) {
             bool ok = false;
             if (move) {
                 // Without a recycle directory nothing is moved anywhere.
-                const DirHandle* level = dir != nullptr ? RecycleLevel(parent) : nullptr;
+                const DirHandle* level =
+                    dir != nullptr && !IsLogFile(x.rel, true) ? RecycleLevel(parent) : nullptr;
                 if (level != nullptr) {
                     ok = RetryIfLocked(*dir, name, [&] {
                              return m_fs.MoveFileAt(*dir, name, *level, name, &m_cancel);

@@ -16,6 +16,14 @@ enum DirCheckResult : int32_t { kDirExists = 0, kDirNameEmpty = 1, kDirNotFound 
 // What CJobQueue::GetNextJob hands back: a job taken out of the queue, or none waiting.
 enum JobPresence : int32_t { kNoJob = 0, kJobTaken = 1 };
 
+// Why the engine refused a job as a whole (IRunMonitor::JobRefused).
+enum class JobRefusal : int32_t {
+    kEmptySource,     // Delete with a source that holds nothing: the backup would be emptied
+    kTooManyDeletes,  // Delete of more entries than the run allows
+    kBusy,            // another run holds the destination or recycle directory, and the run
+                      // does not wait
+};
+
 // Messages between the two threads (values kept from the message numbers they stand for).
 inline constexpr int UM_RUN_JOBS = 0x0400 + 5;   // to the worker: run what the queue holds
 inline constexpr int UM_JOBS_DONE = 0x0400 + 6;  // to the sheet: the run has ended

@@ -2,6 +2,8 @@
 
 #include <string_view>
 
+#include "RunConstants.h"
+
 namespace tandrel {
 
 // Where run lines go: the Status page in the window, standard output in tandrel-cli.
@@ -25,6 +27,17 @@ class IRunMonitor {
     // The run is over (the UM_JOBS_DONE notice). The receiver clears the queue's running flag
     // on its own thread.
     virtual void PostJobsDone() = 0;
+
+    // A job was refused as a whole: nothing of it was deleted or moved. `line` is the run line
+    // that says so and why ("!Skip: SOURCE => DEST (reason)"), written already. A display that
+    // shows every run line anyway may ignore this.
+    virtual void JobRefused(JobRefusal why, std::string_view line) {
+        static_cast<void>(why);
+        static_cast<void>(line);
+    }
+    // A job waits for another run that uses its destination or recycle directory; `line` is
+    // the run line that says so, written already. It goes on once that run has ended.
+    virtual void JobWaits(std::string_view line) { static_cast<void>(line); }
 };
 
 }  // namespace tandrel

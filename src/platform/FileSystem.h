@@ -198,6 +198,10 @@ class FileSystem {
     // Sets the permission bits of the open directory `dir` itself to `mode` exactly (no umask).
     virtual Status SetDirectoryMode(const DirHandle& dir, mode_t mode) = 0;
     virtual Status MakeReplaceableAt(const DirHandle& dir, const std::string& name) = 0;
+    // Sets the permission bits of the regular file `name` in `dir` to `mode` exactly (what
+    // MakeReplaceableAt took away is put back this way when the operation it was for failed).
+    // A link is never changed, nor its target: it fails with kUnsupported.
+    virtual Status SetFileModeAt(const DirHandle& dir, const std::string& name, mode_t mode) = 0;
     virtual Status RemoveStaleTempAt(const DirHandle& dir, const std::string& name) = 0;
 };
 

@@ -61,6 +61,7 @@ class PosixFileSystem : public FileSystem {
     Status RemoveDirectoryAt(const DirHandle& dir, const std::string& name) override;
     Status SetDirectoryMode(const DirHandle& dir, mode_t mode) override;
     Status MakeReplaceableAt(const DirHandle& dir, const std::string& name) override;
+    Status SetFileModeAt(const DirHandle& dir, const std::string& name, mode_t mode) override;
     Status RemoveStaleTempAt(const DirHandle& dir, const std::string& name) override;
 
     // What MoveFile does when src and dst lie on different file systems: a copy flushed to

@@ -205,6 +205,29 @@ Status PosixFileSystem::MakeReplaceableAt(const DirHandle& dir, const std::strin
     return Status::FromErrno(err, dir.PathOf(name));
 }
 
+Status PosixFileSystem::SetFileModeAt(const DirHandle& dir, const std::string& name, mode_t mode) {
+    if (!PosixPath::IsComponent(name)) {
+        return PosixPath::NotAComponent(dir.path(), name);
+    }
+    struct stat st {};
+    if (!LookUp(dir, name, &st)) {
+        return Status::FromErrno(errno, dir.PathOf(name));
+    }
+    if (!S_ISREG(st.st_mode)) {
+        return Status::Error(Status::Code::kUnsupported, dir.PathOf(name),
+                             "is not a regular file; its mode is left alone");
+    }
+    // AT_SYMLINK_NOFOLLOW: a file swapped for a link meanwhile is refused, never followed.
+    if (fchmodat(dir.fd(), name.c_str(), mode & 07777, AT_SYMLINK_NOFOLLOW) != 0) {
+        const int err = errno;
+        return err == EOPNOTSUPP || err == ENOTSUP
+                   ? Status::Error(Status::Code::kUnsupported, dir.PathOf(name),
+                                   "is a symbolic link; its mode is left alone")
+                   : Status::FromErrno(err, dir.PathOf(name));
+    }
+    return Status::Ok();
+}
+
 Status PosixFileSystem::RemoveStaleTempAt(const DirHandle& dir, const std::string& name) {
     if (!PosixPath::IsComponent(name) || !IsStaleTempName(name)) {
         return Status::Error(Status::Code::kInvalid, dir.PathOf(name),

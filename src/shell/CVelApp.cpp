@@ -1,13 +1,19 @@
 #include "CVelApp.h"
 
+#include <unistd.h>
+
 #include <QTimer>
+#include <cstdio>
 
 #include "CBackup.h"
 #include "CJobQueue.h"
 #include "CMessageBox.h"
 #include "CPageBatch.h"
 #include "CPageLog.h"
+#include "CSignalCloser.h"
 #include "CVelSheet.h"
+#include "CWindowServer.h"
+#include "WindowLink.h"
 
 namespace tandrel {
 
@@ -21,6 +27,34 @@ CVelApp::~CVelApp() {
         }
     }
 }
+
+void CVelApp::SetWindowLink(UniqueFd lock, std::string socketPath) {
+    m_windowLock = std::move(lock);
+    m_socketPath = std::move(socketPath);
+}
+
+namespace {
+
+// What the window does for a later start of the program or for tandrel-cli.
+std::vector<std::string> Answer(CVelSheet& sheet, const std::vector<std::string>& request) {
+    if (request.size() == 1 && request[0] == "raise") {
+        sheet.showNormal();
+        sheet.raise();
+        sheet.activateWindow();
+        return {"ok"};
+    }
+    if (request.size() == 4 && request[0] == "add") {
+        if (theJobQueue.m_pPageBatch == nullptr) {
+            return {"error", "the window is closing"};
+        }
+        // Shown as a row, or staged until the Batch page is first shown; saved at exit.
+        theJobQueue.m_pPageBatch->AddItem(request[1], request[2], request[3], kBatchChecked);
+        return {"ok"};
+    }
+    return {"error", "unknown request"};
+}
+
+}  // namespace
 
 void CVelApp::SetRegistryKey(const char* companyKey) {
     // Opening early moves a damaged file aside now, so the user can be told once the window
@@ -57,7 +91,26 @@ bool CVelApp::InitInstance(const std::function<void(CVelSheet&)>& onShown) {
             onShown(*sheet);
         }
     });
+    std::unique_ptr<CWindowServer> server;
+    if (m_windowLock.valid()) {
+        UniqueFd listener;
+        if (Status s = ListenWindowSocket(m_socketPath, &listener); s.ok()) {
+            server = std::make_unique<CWindowServer>(
+                std::move(listener), [&sheet](const std::vector<std::string>& request) {
+                    return Answer(*sheet, request);
+                });
+        } else {
+            std::fprintf(stderr,
+                         "tandrel: other starts and tandrel-cli cannot reach this window (%s)\n",
+                         s.ToString().c_str());
+        }
+    }
+
+    // A logout or a kill closes the window the way its close box does, so nothing is lost.
+    auto closer = std::make_unique<CSignalCloser>(sheet.get());
     sheet->DoModal();
+    closer.reset();
+    server.reset();
 
     // A run still going is cancelled and waited for before anything it reaches goes away.
     m_worker->Stop();
@@ -79,6 +132,11 @@ bool CVelApp::InitInstance(const std::function<void(CVelSheet&)>& onShown) {
     pageLog.reset();
     sheet.reset();
     m_worker.reset();
+    // Only now, with everything saved, may another window or tandrel-cli write the settings.
+    if (m_windowLock.valid()) {
+        unlink(m_socketPath.c_str());
+        m_windowLock.Reset();
+    }
     return false;
 }
 

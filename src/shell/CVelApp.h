@@ -6,6 +6,7 @@
 
 #include "Profile.h"
 #include "SettingsStore.h"
+#include "UniqueFd.h"
 
 namespace tandrel {
 
@@ -32,6 +33,12 @@ class CVelApp {
     // message loop). `onShown`, when given, runs once the sheet is shown (tests drive it).
     bool InitInstance(const std::function<void(CVelSheet&)>& onShown = {});
 
+    // Makes this the one window over its settings file: `lock` is the window lock already taken
+    // (see WindowLink.h); InitInstance then listens on `socketPath` while the window runs, so
+    // that a second start brings this window to the front and tandrel-cli hands its new batch
+    // entries to it, and lets the lock go only after the pages have saved.
+    void SetWindowLink(UniqueFd lock, std::string socketPath);
+
     // The application's settings; valid from InitInstance on.
     Profile& GetProfile() { return *m_profile; }
 
@@ -42,6 +49,8 @@ class CVelApp {
     std::unique_ptr<Profile> m_profile;
     std::string m_storeNotice;
     std::unique_ptr<CBackup> m_worker;
+    UniqueFd m_windowLock;
+    std::string m_socketPath;
 };
 
 }  // namespace tandrel

@@ -69,15 +69,15 @@ TEST_F(CliBatch, AddChecksBothDirectoriesAsTheItemDialogDoes) {
         std::string err;
     };
     const std::vector<Case> refused = {
-        {{"add", "d", "", t.Path("d1")}, "Error: Directory name of 'From' is empty..."},
-        {{"add", "d", "  ", ""}, "Error: Directory name of 'From' is empty..."},
+        {{"add", "d", "", t.Path("d1")}, "source directory name is empty"},
+        {{"add", "d", "  ", ""}, "source directory name is empty"},
         {{"add", "d", t.Path("nope"), t.Path("nope")},
-         "Error: Directory name of 'From' not found..."},
-        {{"add", "d", t.Path("s1"), ""}, "Error: Directory name of 'To' is empty..."},
+         "source directory '" + t.Path("nope") + "' not found"},
+        {{"add", "d", t.Path("s1"), ""}, "destination directory name is empty"},
         {{"add", "d", t.Path("s1"), t.Path("d1/missing")},
-         "Error: Directory name of 'To' not found..."},
+         "destination directory '" + t.Path("d1/missing") + "' not found"},
         {{"add", "d", t.Path("s1/one.txt"), t.Path("d1")},
-         "Error: Directory name of 'From' not found..."},
+         "source directory '" + t.Path("s1/one.txt") + "' is not a directory"},
         {{"add", "d", t.Path("s1")}, "add needs DESCRIPTION, SOURCE and DEST"},
         {{"add", "-d", t.Path("s1"), t.Path("d1")}, "unknown option '-d'"},
     };
@@ -135,7 +135,8 @@ TEST_F(CliBatch, BatchTakesTheRunOptionsAndExitsAsMirrorDoes) {
 
     const CliResult badRecycle = RunCli({"batch", "--move", t.Path("nope")});
     EXPECT_EQ(badRecycle.status, 2);
-    EXPECT_EQ(badRecycle.err, "tandrel-cli: Error: Directory name of 'Recycle' not found...\n");
+    EXPECT_EQ(badRecycle.err,
+              "tandrel-cli: recycle directory '" + t.Path("nope") + "' not found\n");
     EXPECT_EQ(badRecycle.out, "");
     EXPECT_EQ(RunCli({"batch", "extra"}).status, 2);
     EXPECT_EQ(RunCli({"batch", "--keep", "--delete"}).status, 2);

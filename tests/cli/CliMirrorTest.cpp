@@ -83,11 +83,13 @@ TEST_F(CliMirror, RefusesBadUsageAndBadJobsWithStatusTwoDoingNothing) {
         {{"mirror", s, d, "--delete", "--keep"}, "only one of"},
         {{"mirror", s, d, "--bogus"}, "unknown option '--bogus'"},
         {{"frobnicate"}, "unknown command"},
-        {{"mirror", "", d}, "Error: Directory name of 'From' is empty..."},
-        {{"mirror", s, t.Path("missing")}, "Error: Directory name of 'To' not found..."},
-        {{"mirror", s, t.Path("s/f")}, "Error: Directory name of 'To' not found..."},
+        {{"mirror", "", d}, "source directory name is empty"},
+        {{"mirror", s, t.Path("missing")},
+         "destination directory '" + t.Path("missing") + "' not found"},
+        {{"mirror", s, t.Path("s/f")},
+         "destination directory '" + t.Path("s/f") + "' is not a directory"},
         {{"mirror", s, d, "--move", t.Path("nowhere")},
-         "Error: Directory name of 'Recycle' not found..."},
+         "recycle directory '" + t.Path("nowhere") + "' not found"},
         {{"mirror", s, s}, "Error: Directory 'To' is or lies inside 'From'..."},
         {{"mirror", s, d, "--move", s}, "Error: Directory 'Recycle' is or lies inside 'From'..."},
         {{"mirror", s, d, "--move", d}, "Error: Directory 'Recycle' is or contains 'To'..."},
@@ -99,7 +101,7 @@ TEST_F(CliMirror, RefusesBadUsageAndBadJobsWithStatusTwoDoingNothing) {
         EXPECT_NE(r.err.find(c.err), std::string::npos) << r.err;
     }
     EXPECT_EQ(RunCli({"mirror", s, t.Path("missing")}).err,
-              "tandrel-cli: Error: Directory name of 'To' not found...\n");
+              "tandrel-cli: destination directory '" + t.Path("missing") + "' not found\n");
     EXPECT_EQ(t.List("d"), std::set<std::string>{});
     EXPECT_EQ(RunCli({"--version"}).status, 0);
     EXPECT_NE(RunCli({"--help"}).out.find("tandrel-cli mirror SOURCE DEST"), std::string::npos);

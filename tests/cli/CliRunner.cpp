@@ -13,7 +13,8 @@ extern char** environ;
 namespace tandrel {
 
 CliResult RunCli(const std::vector<std::string>& args, const std::vector<std::string>& env,
-                 bool interruptAfterFirstLine) {
+                 bool interruptAfterFirstLine, const std::string& cwd,
+                 const std::function<void(const CliResult&)>& onOutput) {
     CliResult result;
     int outPipe[2];
     int errPipe[2];
@@ -29,7 +30,16 @@ CliResult RunCli(const std::vector<std::string>& args, const std::vector<std::st
     argv.push_back(nullptr);
     std::vector<std::string> envStore;
     for (char** e = environ; *e != nullptr; ++e) {
-        envStore.emplace_back(*e);
+        // An entry of `env` takes the place of the test's own of that name.
+        const std::string entry = *e;
+        const std::string name = entry.substr(0, entry.find('=') + 1);
+        bool replaced = false;
+        for (const std::string& given : env) {
+            replaced = replaced || given.rfind(name, 0) == 0;
+        }
+        if (!replaced) {
+            envStore.push_back(entry);
+        }
     }
     envStore.insert(envStore.end(), env.begin(), env.end());
     std::vector<char*> envp;
@@ -42,6 +52,9 @@ CliResult RunCli(const std::vector<std::string>& args, const std::vector<std::st
     if (pid == 0) {
         dup2(outPipe[1], STDOUT_FILENO);
         dup2(errPipe[1], STDERR_FILENO);
+        if (!cwd.empty() && chdir(cwd.c_str()) != 0) {
+            _exit(126);
+        }
         execve(argv[0], argv.data(), envp.data());
         _exit(127);
     }
@@ -68,6 +81,9 @@ CliResult RunCli(const std::vector<std::string>& args, const std::vector<std::st
                 continue;
             }
             (i == 0 ? result.out : result.err).append(buf, static_cast<size_t>(n));
+            if (onOutput) {
+                onOutput(result);
+            }
         }
         if (interruptAfterFirstLine && !interrupted && result.out.find('\n') != std::string::npos) {
             kill(pid, SIGINT);

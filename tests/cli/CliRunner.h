@@ -1,5 +1,6 @@
 #pragma once
 
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -13,10 +14,14 @@ struct CliResult {
 };
 
 // Runs the built tandrel-cli with `args` (no shell involved, so any bytes pass through) and the
-// environment of the test plus `env` ("NAME=value" entries). When `interruptAfterFirstLine` is
-// set, SIGINT is sent as soon as the first line has appeared on standard output.
+// environment of the test with `env` ("NAME=value" entries, each in place of the test's own). When
+// `interruptAfterFirstLine` is set, SIGINT is sent as soon as the first line has appeared on
+// standard output. A non-empty `cwd` is the directory it runs in. `onOutput`, when given, is called
+// with what has arrived so far each time more arrives (on the calling thread, while the program
+// runs).
 CliResult RunCli(const std::vector<std::string>& args, const std::vector<std::string>& env = {},
-                 bool interruptAfterFirstLine = false);
+                 bool interruptAfterFirstLine = false, const std::string& cwd = std::string(),
+                 const std::function<void(const CliResult&)>& onOutput = nullptr);
 
 // Splits text into lines (without their '\n').
 std::vector<std::string> Lines(const std::string& text);

@@ -178,6 +178,7 @@ TEST_F(Mirror, DeleteRemovesExtraTreesDeepestFirstButKeepsWhatCouldNotGo) {
     FailingFileSystem fs;
     fs.FailOn(FailingFileSystem::Op::kDeleteFile, "/d/a/f1");
     EngineRig rig(fs);
+    rig.queue.m_bAllowEmptySource = true;  // the source holds nothing on purpose
     rig.Run(S(), D(), kActionDelete);
     EXPECT_EQ(rig.recorder.ActionLines(),
               (std::vector<std::string>{"!Delete: " + D("a/f1"), Del("a/b/f2")}));

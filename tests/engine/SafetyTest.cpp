@@ -250,3 +250,31 @@ TEST_F(Safety, PipesInTheSourceAreNeverOpened) {
 
 }  // namespace
 }  // namespace tandrel
+
+namespace tandrel {
+namespace {
+
+// A read-only file is made writable only to let a copy, move or delete through; when that did
+// not help, it gets its mode back.
+TEST_F(Safety, AFailedRetryPutsTheReadOnlyModeBack) {
+    t.WriteFile("s/ro.txt", "new", 9 * 1000000000LL);
+    t.WriteFile("d/ro.txt", "old", 1 * 1000000000LL, 0444);
+    t.WriteFile("d/extra1.txt", "extra", std::nullopt, 0440);
+    t.WriteFile("d/extra2.txt", "extra", std::nullopt, 0400);
+    FailingFileSystem fs;
+    fs.FailOn(Op::kCopyFile, "/d/ro.txt", Status::Code::kPermission);
+    fs.FailOn(Op::kDeleteFile, "/d/extra", Status::Code::kPermission);
+    fs.FailOn(Op::kMoveFile, "/d/extra", Status::Code::kPermission);
+    for (ExtraFileAction action : {kActionDelete, kActionMove}) {
+        EngineRig rig(fs);
+        rig.Run(S(), D(), action, t.Path("r"));
+        EXPECT_EQ(t.Mode("d/ro.txt"), 0444u);
+        EXPECT_EQ(t.ReadFile("d/ro.txt"), "old");
+        EXPECT_EQ(t.Mode("d/extra1.txt"), 0440u);
+        EXPECT_EQ(t.Mode("d/extra2.txt"), 0400u);
+    }
+    EXPECT_EQ(fs.CallCount(Op::kMakeReplaceable), 6);
+}
+
+}  // namespace
+}  // namespace tandrel

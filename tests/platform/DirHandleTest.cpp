@@ -168,3 +168,26 @@ TEST(StampBatchBound, TheBatchIsFlushedOnceItHoldsTooManyDirectories) {
 
 }  // namespace
 }  // namespace tandrel
+
+namespace tandrel {
+namespace {
+
+TEST_F(DirHandleTest, SetFileModeChangesRegularFilesOnlyNeverThroughALink) {
+    tree_.MakeDir("d");
+    tree_.WriteFile("d/f", "f", std::nullopt, 0644);
+    tree_.WriteFile("target", "t", std::nullopt, 0644);
+    tree_.MakeLink("d/ln", tree_.Path("target"));
+    tree_.MakeDir("d/sub");
+    const DirHandle d = Open("d");
+    EXPECT_TRUE(fs_.SetFileModeAt(d, "f", 0440).ok());
+    EXPECT_EQ(tree_.Mode("d/f"), 0440u);
+    EXPECT_EQ(fs_.SetFileModeAt(d, "ln", 0400).code(), Status::Code::kUnsupported);
+    EXPECT_EQ(fs_.SetFileModeAt(d, "sub", 0700).code(), Status::Code::kUnsupported);
+    EXPECT_EQ(tree_.Mode("target"), 0644u);
+    EXPECT_EQ(tree_.Mode("d/sub"), 0755u);
+    EXPECT_FALSE(fs_.SetFileModeAt(d, "../target", 0400).ok());
+    EXPECT_EQ(tree_.Mode("target"), 0644u);
+}
+
+}  // namespace
+}  // namespace tandrel

@@ -5,14 +5,21 @@
 #include <QApplication>
 #include <QTabWidget>
 #include <QTimer>
+#include <atomic>
+#include <csignal>
+#include <cstdlib>
 #include <string>
+#include <thread>
+#include <vector>
 
 #include "CJobQueue.h"
 #include "CMessageBox.h"
 #include "CPageBatch.h"
 #include "CSheetPage.h"
 #include "CVelSheet.h"
+#include "GuiWait.h"
 #include "TempTree.h"
+#include "WindowLink.h"
 
 namespace tandrel {
 namespace {
@@ -98,6 +105,92 @@ TEST(Startup, EntryAddedToTheHiddenBatchPageSurvivesARestart) {
     EXPECT_EQ(row.strDescription, "quick");
     EXPECT_EQ(row.strFrom, "/from");
     EXPECT_EQ(row.strTo, "/to");
+}
+
+// A logout (SIGHUP), a kill (SIGTERM) or Ctrl+C (SIGINT) closes a box left open and then the
+// window, as the close box would: the program carries on to its normal end and the batch list
+// is saved.
+TEST(Startup, TerminationSignalsCloseTheWindowAndSave) {
+    TempTree home;
+    int added = 0;
+    for (const int signo : {SIGTERM, SIGHUP, SIGINT}) {
+        CMessageBox::Reset();
+        CVelApp app(home.Path("settings.db"));
+        app.InitInstance([&](CVelSheet& sheet) {
+            theJobQueue.m_pPageBatch->AddItem("entry " + std::to_string(++added), "/from", "/to",
+                                              kBatchChecked);
+            QTimer::singleShot(0, &sheet, [signo] { raise(signo); });
+            // A real box with a loop of its own: only the signal can end it.
+            CMessageBox::Show(&sheet, QStringLiteral("waiting"));
+        });
+        EXPECT_EQ(CMessageBox::Count(), 1) << signo;
+    }
+    int rows = -1;
+    CVelApp app(home.Path("settings.db"));
+    app.InitInstance([&](CVelSheet& sheet) {
+        sheet.SetActivePage(1);
+        rows = theJobQueue.m_pPageBatch->GetRowCount();
+        sheet.close();
+    });
+    EXPECT_EQ(rows, 3);
+}
+
+// Later starts of the program and tandrel-cli reach the running window: it comes to the front,
+// takes new batch entries into its list (saved when it closes), and lets its lock go only then.
+TEST(Startup, OtherStartsReachTheRunningWindow) {
+    TempTree home;
+    TempTree runtime;
+    setenv("XDG_RUNTIME_DIR", runtime.root().c_str(), 1);
+    WindowLinkPaths paths;
+    ASSERT_TRUE(WindowLinkPathsFor(home.Path("settings.db"), &paths).ok());
+    UniqueFd lock;
+    bool taken = false;
+    ASSERT_TRUE(TryLockWindow(paths.lock, &lock, &taken).ok() && taken);
+
+    const std::string from = "/from \xff\n";
+    std::vector<std::vector<std::string>> replies;
+    std::atomic<bool> done{false};
+    bool lockedWhileOpen = false;
+    {
+        CVelApp app(home.Path("settings.db"));
+        app.SetWindowLink(std::move(lock), paths.socket);
+        app.InitInstance([&](CVelSheet& sheet) {
+            std::thread caller([&] {
+                for (const std::vector<std::string>& request : {std::vector<std::string>{"raise"},
+                                                                {"add", "from cli", from, "/to"},
+                                                                {"bogus"}}) {
+                    std::vector<std::string> reply;
+                    SendToWindow(paths.socket, request, &reply, 5000);
+                    replies.push_back(reply);
+                }
+                done = true;
+            });
+            WaitFor([&] { return done.load(); });
+            caller.join();
+            UniqueFd other;
+            bool otherTaken = true;
+            lockedWhileOpen = TryLockWindow(paths.lock, &other, &otherTaken).ok() && !otherTaken;
+            sheet.close();
+        });
+    }
+    unsetenv("XDG_RUNTIME_DIR");
+    EXPECT_TRUE(lockedWhileOpen);
+    ASSERT_EQ(replies.size(), 3u);
+    EXPECT_EQ(replies[0], std::vector<std::string>{"ok"});
+    EXPECT_EQ(replies[1], std::vector<std::string>{"ok"});
+    EXPECT_EQ(replies[2].at(0), "error");
+    EXPECT_TRUE(TryLockWindow(paths.lock, &lock, &taken).ok() && taken);
+
+    BatchItem row;
+    CVelApp app(home.Path("settings.db"));
+    app.InitInstance([&](CVelSheet& sheet) {
+        sheet.SetActivePage(1);
+        theJobQueue.m_pPageBatch->GetRow(0, &row);
+        sheet.close();
+    });
+    EXPECT_EQ(row.strDescription, "from cli");
+    EXPECT_EQ(row.strFrom, from);
+    EXPECT_EQ(row.nCheck, kBatchChecked);
 }
 
 TEST(Startup, DamagedSettingsFileIsReportedOnceTheWindowIsUp) {

@@ -436,6 +436,13 @@ Status FailingFileSystem::MakeReplaceableAt(const DirHandle& dir, const std::str
     return s.ok() ? base_.MakeReplaceableAt(dir, real) : s;
 }
 
+Status FailingFileSystem::SetFileModeAt(const DirHandle& dir, const std::string& name,
+                                        mode_t mode) {
+    const std::string real = ResolveAt(dir, name);
+    Status s = Enter(Op::kSetFileMode, dir.PathOf(real));
+    return s.ok() ? base_.SetFileModeAt(dir, real, mode) : s;
+}
+
 Status FailingFileSystem::RemoveStaleTempAt(const DirHandle& dir, const std::string& name) {
     const std::string real = ResolveAt(dir, name);
     Status s = Enter(Op::kRemoveStaleTemp, dir.PathOf(real));

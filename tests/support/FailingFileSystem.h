@@ -60,6 +60,7 @@ class FailingFileSystem : public FileSystem {
         kLogWrite,       // Append and Flush of a log file it opened; path: the log file
         kOpenDirectory,  // OpenDirectory and OpenSubdirectory
         kSetDirectoryMode,
+        kSetFileMode,
     };
 
     // One call as it arrived: `path2` is the destination for CopyFile and MoveFile, the inner
@@ -137,6 +138,7 @@ class FailingFileSystem : public FileSystem {
     Status RemoveDirectoryAt(const DirHandle& dir, const std::string& name) override;
     Status SetDirectoryMode(const DirHandle& dir, mode_t mode) override;
     Status MakeReplaceableAt(const DirHandle& dir, const std::string& name) override;
+    Status SetFileModeAt(const DirHandle& dir, const std::string& name, mode_t mode) override;
     Status RemoveStaleTempAt(const DirHandle& dir, const std::string& name) override;
 
   private:

@@ -1,0 +1,259 @@
+// The gates a job passes before it may delete: a source that holds nothing never empties a
+// destination, and a job that would delete more than the run allows deletes nothing.
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <cstdlib>
+#include <thread>
+
+#include "RunLock.h"
+
+#include "RunRecorder.h"
+#include "TempTree.h"
+
+namespace tandrel {
+namespace {
+
+FileId DefaultFileSystemId(const std::string& path) {
+    EntryInfo info;
+    EXPECT_TRUE(DefaultFileSystem().Stat(path, &info).ok());
+    return info.id;
+}
+
+// Records the refusals and waits the engine reports besides its run lines.
+class RefusalRecorder : public RunRecorder {
+  public:
+    void JobRefused(JobRefusal why, std::string_view line) override {
+        std::lock_guard<std::mutex> lock(mutex);
+        refusals.emplace_back(why, std::string(line));
+    }
+    void JobWaits(std::string_view line) override {
+        std::lock_guard<std::mutex> lock(mutex);
+        waits.emplace_back(line);
+    }
+    size_t WaitCount() const {
+        std::lock_guard<std::mutex> lock(mutex);
+        return waits.size();
+    }
+    bool Done() const {
+        std::lock_guard<std::mutex> lock(mutex);
+        return !events.empty() && events.back().kind == 'd';
+    }
+    std::vector<std::pair<JobRefusal, std::string>> refusals;
+    std::vector<std::string> waits;
+};
+
+class Gates : public ::testing::Test {
+  protected:
+    Gates() {
+        t.MakeDir("s");
+        t.MakeDir("d/sub");
+        t.WriteFile("d/a.txt", "a");
+        t.WriteFile("d/sub/b.txt", "b");
+        t.MakeDir("r");
+        rig.queue.m_pPageLog = &recorder;
+        rig.queue.m_pSheet = &recorder;
+        // The run locks of the test go to a folder of its own.
+        const char* old = std::getenv("XDG_RUNTIME_DIR");
+        hadRuntime_ = old != nullptr;
+        savedRuntime_ = hadRuntime_ ? old : "";
+        t.MakeDir("runtime");
+        setenv("XDG_RUNTIME_DIR", t.Path("runtime").c_str(), 1);
+    }
+    ~Gates() override {
+        if (hadRuntime_) {
+            setenv("XDG_RUNTIME_DIR", savedRuntime_.c_str(), 1);
+        } else {
+            unsetenv("XDG_RUNTIME_DIR");
+        }
+    }
+    // Holds the run lock of the directory `rel` the way another run would.
+    void HoldLock(const std::string& rel) {
+        EntryInfo info;
+        ASSERT_TRUE(DefaultFileSystem().Stat(t.Path(rel), &info).ok());
+        ASSERT_TRUE(other.TryLock(info.id).ok());
+    }
+    std::string S(const std::string& rel = "") { return t.Path("s/" + rel); }
+    std::string D(const std::string& rel = "") { return t.Path("d/" + rel); }
+
+    TempTree t;
+    EngineRig rig;
+    RefusalRecorder recorder;
+    RunLock other;
+
+  private:
+    bool hadRuntime_ = false;
+    std::string savedRuntime_;
+};
+
+TEST_F(Gates, AnEmptySourceNeverEmptiesTheDestination) {
+    // Hidden entries take no part in a run, so a source holding only those is empty too.
+    for (bool hidden : {false, true}) {
+        if (hidden) {
+            t.WriteFile("s/.hidden", "h");
+        }
+        recorder.lines.clear();
+        recorder.refusals.clear();
+        rig.Run(S(), D(), kActionDelete);
+        EXPECT_EQ(t.List("d"), (std::set<std::string>{"a.txt", "sub/", "sub/b.txt"}));
+        ASSERT_EQ(recorder.lines.size(), 3u);
+        EXPECT_EQ(recorder.lines[1], "!Skip: " + S() + " => " + D() +
+                                         " (the source holds nothing; nothing is deleted)");
+        ASSERT_EQ(recorder.refusals.size(), 1u);
+        EXPECT_EQ(recorder.refusals[0].first, JobRefusal::kEmptySource);
+    }
+}
+
+TEST_F(Gates, AnEmptySourceMayEmptyTheDestinationWhenAllowed) {
+    rig.queue.m_bAllowEmptySource = true;
+    rig.Run(S(), D(), kActionDelete);
+    EXPECT_EQ(t.List("d"), std::set<std::string>{});
+    EXPECT_TRUE(recorder.refusals.empty());
+}
+
+TEST_F(Gates, KeepAndMoveRunOnAnEmptySourceAsBefore) {
+    rig.Run(S(), D(), kActionKeep);
+    EXPECT_EQ(recorder.lines.size(), 2u);
+    rig.Run(S(), D(), kActionMove, t.Path("r"));
+    EXPECT_EQ(t.List("d"), std::set<std::string>{});
+    EXPECT_EQ(t.List("r"), (std::set<std::string>{"a.txt", "sub/", "sub/b.txt"}));
+    EXPECT_TRUE(recorder.refusals.empty());
+}
+
+TEST_F(Gates, AnEmptyDestinationWithAnEmptySourceIsNoRefusal) {
+    t.MakeDir("e");
+    rig.Run(S(), t.Path("e"), kActionDelete);
+    EXPECT_EQ(recorder.lines.size(), 2u);
+    EXPECT_TRUE(recorder.refusals.empty());
+}
+
+// Three entries would go: a.txt, sub/b.txt and the directory sub/. The file the source still
+// has is copied whatever the limit.
+TEST_F(Gates, AJobOverTheDeleteLimitDeletesNothing) {
+    t.WriteFile("s/new.txt", "n");
+    t.WriteFile("d/.dotfile", "kept");  // takes no part, so not counted
+    rig.queue.m_nMaxDelete = 2;
+    rig.Run(S(), D(), kActionDelete);
+    EXPECT_EQ(t.List("d"),
+              (std::set<std::string>{".dotfile", "a.txt", "new.txt", "sub/", "sub/b.txt"}));
+    const std::vector<std::string> lines = recorder.ActionLines();
+    ASSERT_EQ(lines.size(), 2u);
+    EXPECT_EQ(lines[0], " Copy: " + S("new.txt") + " => " + D("new.txt"));
+    EXPECT_EQ(lines[1], "!Skip: " + S() + " => " + D() +
+                            " (3 entries would be deleted, more than the limit of 2)");
+    ASSERT_EQ(recorder.refusals.size(), 1u);
+    EXPECT_EQ(recorder.refusals[0].first, JobRefusal::kTooManyDeletes);
+}
+
+TEST_F(Gates, AJobAtTheDeleteLimitDeletes) {
+    t.WriteFile("s/new.txt", "n");
+    rig.queue.m_nMaxDelete = 3;
+    rig.Run(S(), D(), kActionDelete);
+    EXPECT_EQ(t.List("d"), (std::set<std::string>{"new.txt"}));
+    EXPECT_TRUE(recorder.refusals.empty());
+}
+
+TEST_F(Gates, TheDeleteLimitLeavesMovesAlone) {
+    t.WriteFile("s/new.txt", "n");
+    rig.queue.m_nMaxDelete = 0;
+    rig.Run(S(), D(), kActionMove, t.Path("r"));
+    EXPECT_EQ(t.List("d"), (std::set<std::string>{"new.txt"}));
+    EXPECT_TRUE(recorder.refusals.empty());
+}
+
+TEST_F(Gates, AJobWaitsForTheRunThatHoldsItsDestination) {
+    t.WriteFile("s/new.txt", "n");
+    HoldLock("d");
+    rig.queue.m_pThread = &rig.backup;
+    rig.backup.Start();
+    rig.queue.AddJob(S(), D(), 0);
+    rig.queue.StartRun(kActionDelete, "");
+    // Generous bounds: they only keep a broken run from hanging the test.
+    for (int i = 0; i < 3000 && recorder.WaitCount() == 0; ++i) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+    ASSERT_EQ(recorder.WaitCount(), 1u);
+    const std::string wait = " Wait: " + D() + " (another run is using it)";
+    EXPECT_EQ(recorder.waits[0], wait);
+    EXPECT_EQ(t.List("d"), (std::set<std::string>{"a.txt", "sub/", "sub/b.txt"}));
+    other.Unlock();
+    for (int i = 0; i < 3000 && !recorder.Done(); ++i) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+    rig.backup.Stop();
+    EXPECT_EQ(t.List("d"), (std::set<std::string>{"new.txt"}));
+    const std::vector<std::string> lines = recorder.ActionLines();
+    ASSERT_FALSE(lines.empty());
+    EXPECT_EQ(lines[0], wait);
+    // The lock goes with the job.
+    EXPECT_TRUE(other.TryLock(DefaultFileSystemId(D())).ok());
+}
+
+TEST_F(Gates, AJobThatMustNotWaitIsRefused) {
+    t.WriteFile("s/new.txt", "n");
+    HoldLock("r");
+    rig.queue.m_bWaitForOtherRuns = false;
+    rig.Run(S(), D(), kActionMove, t.Path("r"));
+    EXPECT_EQ(t.List("d"), (std::set<std::string>{"a.txt", "sub/", "sub/b.txt"}));
+    EXPECT_EQ(recorder.ActionLines(),
+              std::vector<std::string>{"!Skip: " + S() + " => " + D() + " (another run is using " +
+                                       t.Path("r/") + ")"});
+    ASSERT_EQ(recorder.refusals.size(), 1u);
+    EXPECT_EQ(recorder.refusals[0].first, JobRefusal::kBusy);
+    // Free again, the same job runs.
+    other.Unlock();
+    rig.Run(S(), D(), kActionMove, t.Path("r"));
+    EXPECT_EQ(t.List("d"), (std::set<std::string>{"new.txt"}));
+}
+
+// A log file inside a source tree would be emptied when it is opened: logging is switched off.
+TEST_F(Gates, ALogFileInsideTheSourceSwitchesLoggingOff) {
+    t.MakeDir("s/notes");
+    t.WriteFile("s/notes/today.txt", "precious");
+    t.MakeLink("via", S("notes"));
+    for (const std::string& log : {S("notes/today.txt"), t.Path("via/today.txt")}) {
+        rig.queue.m_strLogFileName = log;
+        rig.queue.m_bLogEnabled = true;
+        rig.Run(S(), D(), kActionKeep);
+        EXPECT_FALSE(rig.queue.m_bLogEnabled) << log;
+        EXPECT_EQ(t.ReadFile("s/notes/today.txt"), "precious");
+        EXPECT_EQ(t.ReadFile("d/notes/today.txt"), "precious");
+    }
+}
+
+// One inside a destination or recycle tree is kept out of the walk: never copied over,
+// deleted or moved.
+TEST_F(Gates, ALogFileInsideTheDestinationOrRecycleDirectoryIsLeftAlone) {
+    t.WriteFile("s/run.log", "a source file of that name");
+    t.WriteFile("s/f", "f");
+    rig.queue.m_strLogFileName = D("run.log");
+    rig.queue.m_bLogEnabled = true;
+    rig.Run(S(), D(), kActionDelete);
+    rig.queue.FlushLog();
+    EXPECT_TRUE(rig.queue.m_bLogEnabled);
+    EXPECT_EQ(t.List("d"), (std::set<std::string>{"f", "run.log"}));
+    const std::vector<std::string> lines = recorder.ActionLines();
+    EXPECT_NE(
+        std::find(lines.begin(), lines.end(), "!Copy: " + S("run.log") + " => " + D("run.log")),
+        lines.end());
+    EXPECT_EQ(t.ReadFile("d/run.log").rfind(CBackup::FormatHeader(920297109) + "\n", 0), 0u);
+
+    // The recycle directory: an extra file of the log's name is not moved over it.
+    EngineRig next;
+    t.MakeDir("d2");
+    t.WriteFile("d2/run.log", "extra");
+    t.MakeDir("s2");
+    t.WriteFile("s2/f2", "f2");
+    next.queue.m_strLogFileName = t.Path("r/run.log");
+    next.queue.m_bLogEnabled = true;
+    next.Run(t.Path("s2"), t.Path("d2"), kActionMove, t.Path("r"));
+    next.queue.FlushLog();
+    EXPECT_EQ(t.ReadFile("d2/run.log"), "extra");
+    EXPECT_EQ(next.recorder.ActionLines().back(),
+              "!Move: " + t.Path("d2/run.log") + " => " + t.Path("r/run.log"));
+    EXPECT_EQ(t.ReadFile("r/run.log").rfind(CBackup::FormatHeader(920297109) + "\n", 0), 0u);
+}
+
+}  // namespace
+}  // namespace tandrel

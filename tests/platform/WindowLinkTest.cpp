@@ -1,0 +1,77 @@
+#include "WindowLink.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+namespace tandrel {
+namespace {
+
+// Paths with any bytes cross unchanged, whichever way the bytes arrive.
+TEST(WindowLink, MessagesCarryAnyBytesAndArriveInPieces) {
+    const std::vector<std::string> fields = {"add", std::string("a\n1:x,\0b", 8), "",
+                                             "/t\xff/%d -x"};
+    const std::string wire = EncodeMessage(fields) + EncodeMessage({"raise"});
+
+    std::string buffer;
+    std::vector<std::string> got;
+    bool bad = true;
+    size_t fed = 0;
+    while (!DecodeMessage(&buffer, &got, &bad)) {
+        ASSERT_FALSE(bad) << fed;
+        ASSERT_LT(fed, wire.size());
+        buffer += wire[fed++];
+    }
+    EXPECT_EQ(got, fields);
+    // The next message stays in the buffer once it is all there.
+    buffer += wire.substr(fed);
+    ASSERT_TRUE(DecodeMessage(&buffer, &got, &bad));
+    EXPECT_EQ(got, std::vector<std::string>{"raise"});
+    EXPECT_TRUE(buffer.empty());
+}
+
+TEST(WindowLink, GarbledMessagesAreRefused) {
+    for (const std::string wire : {"x:abc,\n", "3abc,\n", "3:abcd,\n", "999999999:a",
+                                   "1:a,1:b,1:c,1:d,1:e,1:f,1:g,1:h,1:i,\n"}) {
+        std::string buffer = wire;
+        std::vector<std::string> fields;
+        bool bad = false;
+        EXPECT_FALSE(DecodeMessage(&buffer, &fields, &bad)) << wire;
+        EXPECT_TRUE(bad) << wire;
+    }
+}
+
+// Two settings files never share a window; one file always gives the same names.
+TEST(WindowLink, NamesFollowTheSettingsFile) {
+    WindowLinkPaths a;
+    WindowLinkPaths b;
+    WindowLinkPaths again;
+    ASSERT_TRUE(WindowLinkPathsFor("/home/u/.config/Halvory/Tandrel/settings.db", &a).ok());
+    ASSERT_TRUE(WindowLinkPathsFor("/tmp/x/settings.db", &b).ok());
+    ASSERT_TRUE(WindowLinkPathsFor("/home/u/.config/Halvory/Tandrel/settings.db", &again).ok());
+    EXPECT_NE(a.lock, b.lock);
+    EXPECT_NE(a.socket, b.socket);
+    EXPECT_EQ(a.lock, again.lock);
+    EXPECT_NE(a.lock, a.socket);
+}
+
+// The lock is the window's while it holds it, and free again once it lets go.
+TEST(WindowLink, TheLockIsHeldUntilReleased) {
+    WindowLinkPaths paths;
+    ASSERT_TRUE(WindowLinkPathsFor("/tmp/lock-test/settings.db", &paths).ok());
+    UniqueFd first;
+    bool taken = false;
+    ASSERT_TRUE(TryLockWindow(paths.lock, &first, &taken).ok());
+    ASSERT_TRUE(taken);
+    UniqueFd second;
+    ASSERT_TRUE(TryLockWindow(paths.lock, &second, &taken).ok());
+    EXPECT_FALSE(taken);
+    EXPECT_FALSE(second.valid());
+    first.Reset();
+    ASSERT_TRUE(TryLockWindow(paths.lock, &second, &taken).ok());
+    EXPECT_TRUE(taken);
+}
+
+}  // namespace
+}  // namespace tandrel
