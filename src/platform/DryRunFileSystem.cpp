@@ -182,7 +182,8 @@ Status DryRunFileSystem::CommitCopies(bool) {
     return Status::Ok();
 }
 
-Status DryRunFileSystem::OpenLogFile(const std::string& path, std::unique_ptr<LogFile>*) {
+Status DryRunFileSystem::OpenLogFile(const std::string& path, std::unique_ptr<LogFile>*,
+                                     LogOpenMode) {
     return Status::Error(Status::Code::kUnsupported, path, "no log file is written in a preview");
 }
 

@@ -41,7 +41,8 @@ class DryRunFileSystem : public FileSystem {
     Status CanonicalPath(const std::string& path, std::string* canonical) override;
     Status LocateDirectory(const std::string& path, DirectoryPlace* place) override;
     Status PathBelow(const std::string& outer, const std::string& inner, std::string* rel) override;
-    Status OpenLogFile(const std::string& path, std::unique_ptr<LogFile>* log) override;
+    Status OpenLogFile(const std::string& path, std::unique_ptr<LogFile>* log,
+                       LogOpenMode mode = LogOpenMode::kEmpty) override;
 
     Status OpenDirectory(const std::string& path, DirHandle* dir) override;
     Status OpenSubdirectory(const DirHandle& parent, const std::string& name,
