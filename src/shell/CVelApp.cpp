@@ -8,8 +8,11 @@
 #include "CBackup.h"
 #include "CJobQueue.h"
 #include "CMessageBox.h"
+#include "CPageAbout.h"
 #include "CPageBatch.h"
 #include "CPageLog.h"
+#include "CPageOption.h"
+#include "CPageQuick.h"
 #include "CSignalCloser.h"
 #include "CVelSheet.h"
 #include "CWindowServer.h"
@@ -77,6 +80,12 @@ bool CVelApp::InitInstance(const std::function<void(CVelSheet&)>& onShown) {
     sheet->AddPage(pageLog.get());
     auto pageBatch = std::make_unique<CPageBatch>(m_store, theJobQueue);
     sheet->AddPage(pageBatch.get());
+    auto pageQuick = std::make_unique<CPageQuick>(*m_profile, theJobQueue);
+    sheet->AddPage(pageQuick.get());
+    auto pageOption = std::make_unique<CPageOption>(*m_profile, theJobQueue);
+    sheet->AddPage(pageOption.get());
+    auto pageAbout = std::make_unique<CPageAbout>();
+    sheet->AddPage(pageAbout.get());
 
     theJobQueue.m_pPageLog = pageLog.get();
     theJobQueue.m_pPageBatch = pageBatch.get();
@@ -126,8 +135,11 @@ bool CVelApp::InitInstance(const std::function<void(CVelSheet&)>& onShown) {
     theJobQueue.m_pThread = nullptr;
     theJobQueue.m_bRunning = false;
 
-    // Pages in reverse order while the sheet still exists, then the sheet. The Batch page
-    // writes its list back as it goes.
+    // Pages in reverse order while the sheet still exists, then the sheet. The Option page
+    // writes the log settings and the Batch page its list back as they go.
+    pageAbout.reset();
+    pageOption.reset();
+    pageQuick.reset();
     pageBatch.reset();
     pageLog.reset();
     sheet.reset();

@@ -15,7 +15,8 @@ class CVelSheet;
 
 // Start-up and teardown of the window program, on the window thread: names the settings store
 // (Software\Halvory\Tandrel in the per-user store), starts the worker, builds the main sheet
-// and its pages (Status first, shown first), wires theJobQueue to the worker, the Status page
+// and its five pages (Status, Batch, Quick, Option, About; Status shown first), wires
+// theJobQueue to the worker, the Status page
 // and the sheet, and runs the sheet until the user closes it.
 //
 // Closing the window while a run is going cancels the run: the copy in flight is abandoned

@@ -160,3 +160,135 @@ def run_lines(log_path):
 def check(condition, message):
     if not condition:
         raise Failure(message)
+
+
+def log_jobs(log_path):
+    """How many jobs the log holds (each ends with its closing rule)."""
+    if not os.path.exists(log_path):
+        return 0
+    return sum(1 for line in run_lines(log_path) if line.startswith("---"))
+
+
+def main():
+    tandrel, cli = sys.argv[1], sys.argv[2]
+    shots = sys.argv[3] if len(sys.argv) > 3 else ""
+    if shots:
+        os.makedirs(shots, exist_ok=True)
+    work = tempfile.mkdtemp(prefix="tandrel-e2e-")
+    display = Display()
+    try:
+        os.makedirs(os.path.join(work, "run"), mode=0o700)
+        env = dict(os.environ, DISPLAY=display.name, XDG_CONFIG_HOME=os.path.join(work, "cfg"),
+                   XDG_RUNTIME_DIR=os.path.join(work, "run"), HOME=work)
+        env.pop("QT_QPA_PLATFORM", None)
+        env.pop("WAYLAND_DISPLAY", None)
+        path = lambda *parts: os.path.join(work, *parts)
+        make_tree(path("quick-src"), {"a.txt": "alpha", "sub/b.txt": "beta", "sub/deep/c": "c"})
+        make_tree(path("batch-src"), {"d.txt": "delta", "e/f.txt": "phi"})
+        make_tree(path("batch-dst"), {"extra.txt": "kept, as Keep says"})
+        for name in ("quick-dst", "cli-quick-dst"):
+            os.makedirs(path(name))
+        shutil.copytree(path("batch-dst"), path("cli-batch-dst"))
+        log = path("run.log")
+
+        # First start: log on, a job from the Quick page, the same job filed in the batch list,
+        # a job added on the Batch page, and a batch run.
+        program = Program(tandrel, env, shots)
+        program.shot("1-status")
+        program.keys("ctrl+Tab", "ctrl+Tab", "ctrl+Tab")  # Option
+        program.keys("alt+l", "Tab")
+        program.replace_field(log)
+        program.keys("alt+l", "alt+l")  # the name reaches the run log when the box is checked
+        program.shot("2-option")
+        # Focus inside a page moves to the first field of the page switched to: Quick's From.
+        program.keys("ctrl+shift+Tab")
+        program.replace_field(path("quick-src"))
+        program.keys("Tab")
+        program.replace_field(path("quick-dst"))
+        program.shot("3-quick")
+        program.keys("alt+g")
+        wait_until("the Quick page's run", lambda: log_jobs(log) == 1)
+        program.keys("alt+a")
+        program.dialog("^Please enter a description$")
+        program.type("filed from Quick")
+        program.keys("Return")
+        program.focus(program.main)
+        program.keys("ctrl+shift+Tab", "alt+a")  # Batch, "Add"
+        program.dialog("^Tandrel$")
+        program.type("batch job")
+        program.keys("Tab")
+        program.type(path("batch-src"))
+        program.keys("Tab", "Tab")
+        program.type(path("batch-dst"))
+        program.keys("Return")
+        program.focus(program.main)
+        program.shot("4-batch")
+        program.keys("alt+g")
+        wait_until("the Batch page's run", lambda: log_jobs(log) == 3)
+        program.shot("5-batch-after-run")
+        program.terminate()
+
+        listed = subprocess.run([cli, "list"], env=env, capture_output=True, text=True).stdout
+        check(listed == "[x] filed from Quick: %s => %s\n[x] batch job: %s => %s\n"
+              % (path("quick-src"), path("quick-dst"), path("batch-src"), path("batch-dst")),
+              "the batch list after the first start:\n" + listed)
+        first_log = run_lines(log)
+
+        # The same jobs through tandrel-cli give the same trees and the same lines.
+        cli_log = path("cli.log")
+        cli_lines = []
+        for src, dst in (("quick-src", "cli-quick-dst"), ("batch-src", "cli-batch-dst"),
+                         ("quick-src", "cli-quick-dst")):
+            subprocess.run([cli, "mirror", path(src), path(dst), "--log", cli_log], env=env,
+                           check=True, stdout=subprocess.DEVNULL)
+            cli_lines += run_lines(cli_log)
+        for gui, cli_dst in (("quick-dst", "cli-quick-dst"), ("batch-dst", "cli-batch-dst")):
+            check(snapshot(path(gui)) == snapshot(path(cli_dst)),
+                  "%s differs from what tandrel-cli made" % gui)
+        cli_lines = [line.replace("cli-quick-dst", "quick-dst").replace("cli-batch-dst",
+                                                                          "batch-dst")
+                     for line in cli_lines]
+        check(first_log == cli_lines,
+              "the window's log differs from tandrel-cli's:\n%s\n---\n%s"
+              % ("\n".join(first_log), "\n".join(cli_lines)))
+
+        # Second start: the Quick page shows the remembered paths (GO runs them again), the log
+        # is on with the remembered name, and the batch list is back.
+        make_tree(path("quick-src"), {"new.txt": "new since the first start"})
+        program = Program(tandrel, env, shots)
+        program.keys("ctrl+Tab", "ctrl+Tab", "alt+g")
+        wait_until("the remembered Quick job", lambda: os.path.exists(path("quick-dst", "new.txt")))
+        wait_until("the log of the second start", lambda: log_jobs(log) == 1)
+        check(any(line.endswith("quick-dst/new.txt") for line in run_lines(log)),
+              "the second start's log does not name new.txt:\n" + "\n".join(run_lines(log)))
+        program.keys("ctrl+shift+Tab")
+        program.shot("6-batch-restarted")
+        # One window per user: a second start brings this one forward and ends at once, and
+        # tandrel-cli hands its entry to the open window instead of writing behind its back.
+        second = subprocess.run([tandrel], env=env, capture_output=True, timeout=TIMEOUT)
+        check(second.returncode == 0, "a second start ended with %d" % second.returncode)
+        check(len(program.windows("^Tandrel$")) == 1, "a second window opened")
+        added = subprocess.run([cli, "add", "while open", path("batch-src"), path("batch-dst")],
+                               env=env, capture_output=True, text=True, timeout=TIMEOUT)
+        check(added.returncode == 0, "add while the window is open: " + added.stderr)
+        program.shot("7-batch-added-from-cli")
+        program.terminate()
+        listed = subprocess.run([cli, "list"], env=env, capture_output=True, text=True).stdout
+        check(listed.endswith("[x] while open: %s => %s\n" % (path("batch-src"),
+                                                                path("batch-dst")))
+              and listed.count("\n") == 3,
+              "the batch list after the second start:\n" + listed)
+        check(snapshot(path("quick-src")) == snapshot(path("quick-dst")),
+              "quick-dst is not a copy of quick-src")
+        print("window end to end: ok")
+        return 0
+    except Failure as failure:
+        print("window end to end: FAILED: %s" % failure, file=sys.stderr)
+        return 1
+    finally:
+        display.close()
+        shutil.rmtree(work, ignore_errors=True)
+
+
+if __name__ == "__main__":
+    sys.exit(main())

@@ -10,6 +10,7 @@
 #include <QLabel>
 #include <QProgressBar>
 #include <QStyle>
+#include <QTest>
 #include <QTreeWidget>
 #include <QWindow>
 #include <algorithm>
@@ -22,11 +23,15 @@
 #include "CBatchItemDlg.h"
 #include "CBatchListCtrl.h"
 #include "CJobQueue.h"
+#include "CPageAbout.h"
 #include "CPageBatch.h"
 #include "CPageLog.h"
+#include "CPageOption.h"
+#include "CPageQuick.h"
 #include "CVelSheet.h"
 #include "GuiWait.h"
 #include "InkTones.h"
+#include "Profile.h"
 #include "ResourceIds.h"
 #include "SettingsStore.h"
 #include "TempTree.h"
@@ -265,6 +270,58 @@ TEST(Snapshot, BatchPage) {
         EXPECT_EQ(bottom, row == 1 ? QColor(Qt::white) : QColor(Qt::black));
         EXPECT_EQ(top, row == 1 ? QColor(Qt::white) : QColor(Qt::black));
     }
+}
+
+// How many pixels of `image` have exactly `colour`.
+int CountColour(const QImage& image, QRgb colour) {
+    int count = 0;
+    for (int y = 0; y < image.height(); ++y) {
+        for (int x = 0; x < image.width(); ++x) {
+            count += (image.pixel(x, y) & 0xffffff) == (colour & 0xffffff) ? 1 : 0;
+        }
+    }
+    return count;
+}
+
+// The Quick, Option and About pages in the window as a user first sees them, and the About
+// page's link while the mouse is over it.
+TEST(Snapshot, QuickOptionAndAboutPages) {
+    TempTree home;
+    SettingsStore store(home.Path("settings.db"));
+    Profile profile(store);
+    CJobQueue queue;
+    CVelSheet sheet("Tandrel", 0, 30, nullptr, 0, queue);
+    CPageLog log;
+    CPageBatch batch(store, queue);
+    CPageQuick quick(profile, queue);
+    CPageOption option(profile, queue);
+    CPageAbout about;
+    for (CSheetPage* page :
+         std::initializer_list<CSheetPage*>{&log, &batch, &quick, &option, &about}) {
+        sheet.AddPage(page);
+    }
+    sheet.Create();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&sheet));
+    for (const auto& [index, name] :
+         {std::pair{2, "sheet-quick.png"}, std::pair{3, "sheet-option.png"},
+          std::pair{4, "sheet-about.png"}}) {
+        sheet.SetActivePage(index);
+        ASSERT_TRUE(WaitForPostedEvents());
+        EXPECT_TRUE(sheet.grab().toImage().save(SnapshotPath(name)));
+    }
+    // The link in its own colour, then, hovered, in the highlight colour instead.
+    CLinkLabel& link = about.Link();
+    const QRgb hover = link.palette().color(QPalette::Highlight).rgb();
+    const QImage plain =
+        PartOf(sheet.grab().toImage().convertToFormat(QImage::Format_RGB32), &sheet, &link);
+    EXPECT_GT(CountColour(plain, CLinkLabel::kLinkColour), 20);
+    EXPECT_EQ(CountColour(plain, hover), 0);
+    QTest::mouseMove(&link, link.rect().center());
+    ASSERT_TRUE(WaitForPostedEvents());
+    const QImage hovered = sheet.grab().toImage().convertToFormat(QImage::Format_RGB32);
+    EXPECT_TRUE(hovered.save(SnapshotPath("sheet-about-hover.png")));
+    EXPECT_EQ(CountColour(PartOf(hovered, &sheet, &link), CLinkLabel::kLinkColour), 0);
+    EXPECT_GT(CountColour(PartOf(hovered, &sheet, &link), hover), 20);
 }
 
 TEST(Snapshot, BatchItemDialog) {
