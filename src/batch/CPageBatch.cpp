@@ -70,7 +70,7 @@ void CPageBatch::SaveList() {
 }
 
 void CPageBatch::UpdateRunState(int running) {
-    EnableControl(IDC_GO, running == 0);
+    EnableDlgItem(IDC_GO, running == 0);
 }
 
 void CPageBatch::AddItem(const std::string& description, const std::string& from,
@@ -93,7 +93,7 @@ void CPageBatch::InsertRow(const BatchItem& item) {
     }
     m_list->InsertItem(item);
     if (!m_queue.m_bRunning) {
-        EnableControl(IDC_GO, true);
+        EnableDlgItem(IDC_GO, true);
     }
 }
 
@@ -129,22 +129,7 @@ bool CPageBatch::OnInitDialog() {
     connect(m_list.get(), &CBatchListCtrl::DoubleClicked, this, [this](int) { OnEdit(); });
     connect(m_list.get(), &CBatchListCtrl::SelectionChanged, this, &CPageBatch::OnSelectionChanged);
 
-    if (auto* radio =
-            qobject_cast<QAbstractButton*>(GetDlgItem(IDC_KEEP + static_cast<int>(m_nAction)))) {
-        radio->setChecked(true);
-    }
-    const bool move = m_nAction == kActionMove;
-    EnableControl(IDC_RECYCLE, move);
-    EnableControl(IDC_RECYCLE_BROWSE, move);
-    for (int action = kActionKeep; action <= kActionMove; ++action) {
-        if (auto* radio = qobject_cast<QRadioButton*>(GetDlgItem(IDC_KEEP + action))) {
-            connect(radio, &QRadioButton::toggled, this, [this, action](bool on) {
-                if (on) {
-                    OnAction(static_cast<ExtraFileAction>(action));
-                }
-            });
-        }
-    }
+    SetUpActionRadios(m_nAction, [this](ExtraFileAction action) { m_nAction = action; });
     const std::pair<int, void (CPageBatch::*)()> buttons[] = {
         {IDC_RECYCLE_BROWSE, &CPageBatch::OnBrowseRecycle},
         {IDC_BATCH_ADD, &CPageBatch::OnAdd},
@@ -164,10 +149,10 @@ bool CPageBatch::OnInitDialog() {
     }
     m_nStored = 0;
     if (GetRowCount() == 0) {
-        EnableControl(IDC_GO, false);
+        EnableDlgItem(IDC_GO, false);
     }
-    EnableControl(IDC_BATCH_EDIT, false);
-    EnableControl(IDC_BATCH_REMOVE, false);
+    EnableDlgItem(IDC_BATCH_EDIT, false);
+    EnableDlgItem(IDC_BATCH_REMOVE, false);
     return true;
 }
 
@@ -175,13 +160,6 @@ void CPageBatch::DoDataExchange(bool save) {
     if (!save) {
         UpdateRunState(m_queue.m_bRunning ? 1 : 0);
     }
-}
-
-void CPageBatch::OnAction(ExtraFileAction action) {
-    m_nAction = action;
-    // The field keeps its text while it is disabled.
-    EnableControl(IDC_RECYCLE, action == kActionMove);
-    EnableControl(IDC_RECYCLE_BROWSE, action == kActionMove);
 }
 
 std::string CPageBatch::RecycleField() const {
@@ -272,7 +250,7 @@ void CPageBatch::OnRemove() {
         return;
     }
     if (GetRowCount() == 1) {
-        EnableControl(IDC_GO, false);
+        EnableDlgItem(IDC_GO, false);
     }
     // Nothing stays selected, so that Edit can never open a row the user did not choose.
     m_list->ClearSelection();
@@ -298,14 +276,8 @@ void CPageBatch::OnSelectionChanged() {
 }
 
 void CPageBatch::EnableEditButtons() {
-    EnableControl(IDC_BATCH_EDIT, m_nSelected != -1);
-    EnableControl(IDC_BATCH_REMOVE, m_nSelected != -1);
-}
-
-void CPageBatch::EnableControl(int id, bool enable) {
-    if (QWidget* control = GetDlgItem(id)) {
-        control->setEnabled(enable);
-    }
+    EnableDlgItem(IDC_BATCH_EDIT, m_nSelected != -1);
+    EnableDlgItem(IDC_BATCH_REMOVE, m_nSelected != -1);
 }
 
 }  // namespace tandrel

@@ -65,7 +65,6 @@ class CPageBatch : public CSheetPage, public IBatchRows {
     void DoDataExchange(bool save) override;
 
   private:
-    void OnAction(ExtraFileAction action);
     void OnBrowseRecycle();
     void OnAdd();
     void OnGo();
@@ -74,7 +73,6 @@ class CPageBatch : public CSheetPage, public IBatchRows {
     void OnListClick(int row, int column, QPoint pos);
     void OnSelectionChanged();
     void EnableEditButtons();
-    void EnableControl(int id, bool enable);
     // What the recycle field holds, as bytes.
     std::string RecycleField() const;
     // Writes the list back; see the class comment.

@@ -54,15 +54,15 @@ void CPageOption::SaveSettings() {
 }
 
 void CPageOption::UpdateRunState(int running) {
-    EnableControl(IDC_LOG_ENABLE, running == 0);
-    EnableControl(IDC_LOG_FILE, running == 0 && m_bLogFile != 0);
-    EnableControl(IDC_LOG_BROWSE, running == 0 && m_bLogFile != 0);
+    EnableDlgItem(IDC_LOG_ENABLE, running == 0);
+    EnableDlgItem(IDC_LOG_FILE, running == 0 && m_bLogFile != 0);
+    EnableDlgItem(IDC_LOG_BROWSE, running == 0 && m_bLogFile != 0);
 }
 
 bool CPageOption::OnInitDialog() {
     CSheetPage::OnInitDialog();
     if (m_bLogFile == 0) {
-        EnableControl(IDC_LOG_FILE, false);
+        EnableDlgItem(IDC_LOG_FILE, false);
     }
     if (auto* box = qobject_cast<QAbstractButton*>(GetDlgItem(IDC_LOG_ENABLE))) {
         connect(box, &QAbstractButton::clicked, this, &CPageOption::OnLogEnable);
@@ -102,8 +102,8 @@ void CPageOption::OnLogEnable() {
     if (m_bLogFile != 0) {
         m_queue.m_strLogFileName = m_strLogFile;
     }
-    EnableControl(IDC_LOG_FILE, m_bLogFile != 0);
-    EnableControl(IDC_LOG_BROWSE, m_bLogFile != 0);
+    EnableDlgItem(IDC_LOG_FILE, m_bLogFile != 0);
+    EnableDlgItem(IDC_LOG_BROWSE, m_bLogFile != 0);
 }
 
 void CPageOption::OnBrowseLog() {
@@ -122,12 +122,6 @@ void CPageOption::OnBrowseLog() {
     }
     m_strLogFile = *chosen;
     UpdateData(false);
-}
-
-void CPageOption::EnableControl(int id, bool enable) {
-    if (QWidget* control = GetDlgItem(id)) {
-        control->setEnabled(enable);
-    }
 }
 
 }  // namespace tandrel

@@ -47,7 +47,6 @@ class CPageOption : public CSheetPage {
   private:
     void OnLogEnable();
     void OnBrowseLog();
-    void EnableControl(int id, bool enable);
     // Writes both settings; a failure is shown.
     void SaveSettings();
 

@@ -37,27 +37,12 @@ CPageQuick::CPageQuick(Profile& profile, CJobQueue& queue, QWidget* parent)
 CPageQuick::~CPageQuick() = default;
 
 void CPageQuick::UpdateRunState(int running) {
-    EnableControl(IDC_GO, running == 0);
+    EnableDlgItem(IDC_GO, running == 0);
 }
 
 bool CPageQuick::OnInitDialog() {
     CSheetPage::OnInitDialog();
-    if (auto* radio =
-            qobject_cast<QAbstractButton*>(GetDlgItem(IDC_KEEP + static_cast<int>(m_nAction)))) {
-        radio->setChecked(true);
-    }
-    const bool move = m_nAction == kActionMove;
-    EnableControl(IDC_RECYCLE, move);
-    EnableControl(IDC_RECYCLE_BROWSE, move);
-    for (int action = kActionKeep; action <= kActionMove; ++action) {
-        if (auto* radio = qobject_cast<QRadioButton*>(GetDlgItem(IDC_KEEP + action))) {
-            connect(radio, &QRadioButton::toggled, this, [this, action](bool on) {
-                if (on) {
-                    OnAction(static_cast<ExtraFileAction>(action));
-                }
-            });
-        }
-    }
+    SetUpActionRadios(m_nAction, [this](ExtraFileAction action) { m_nAction = action; });
     const std::pair<int, int> browsers[] = {
         {IDC_FROM_BROWSE, IDC_FROM},
         {IDC_TO_BROWSE, IDC_TO},
@@ -101,12 +86,6 @@ void CPageQuick::DoDataExchange(bool save) {
 
 std::string* CPageQuick::MemberOf(int editId) {
     return editId == IDC_FROM ? &m_strFrom : editId == IDC_TO ? &m_strTo : &m_strRecycle;
-}
-
-void CPageQuick::OnAction(ExtraFileAction action) {
-    m_nAction = action;
-    EnableControl(IDC_RECYCLE, action == kActionMove);
-    EnableControl(IDC_RECYCLE_BROWSE, action == kActionMove);
 }
 
 void CPageQuick::OnBrowse(int editId, int titleId) {
@@ -210,12 +189,6 @@ void CPageQuick::OnAddToBatch() {
     }
     if (m_queue.m_pPageBatch != nullptr) {
         m_queue.m_pPageBatch->AddItem(dialog.m_strDescription, paths.from, paths.to, kBatchChecked);
-    }
-}
-
-void CPageQuick::EnableControl(int id, bool enable) {
-    if (QWidget* control = GetDlgItem(id)) {
-        control->setEnabled(enable);
     }
 }
 

@@ -60,7 +60,6 @@ class CPageQuick : public CSheetPage {
         std::string recycle;
     };
 
-    void OnAction(ExtraFileAction action);
     void OnBrowse(int editId, int titleId);
     void OnGo();
     void OnAddToBatch();
@@ -70,7 +69,6 @@ class CPageQuick : public CSheetPage {
     // Remembers the paths of a job that is about to run, all three or none.
     Status StorePaths(const JobPaths& paths);
     std::string* MemberOf(int editId);
-    void EnableControl(int id, bool enable);
 
     Profile& m_profile;
     CJobQueue& m_queue;

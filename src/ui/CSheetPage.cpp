@@ -1,5 +1,8 @@
 #include "CSheetPage.h"
 
+#include <QAbstractButton>
+
+#include "ResourceIds.h"
 #include "TemplateBuilder.h"
 
 namespace tandrel {
@@ -67,5 +70,34 @@ bool CSheetPage::OnInitDialog() {
 }
 
 void CSheetPage::DoDataExchange(bool /*save*/) {}
+
+void CSheetPage::EnableDlgItem(int id, bool enable) {
+    if (QWidget* control = GetDlgItem(id)) {
+        control->setEnabled(enable);
+    }
+}
+
+void CSheetPage::SetUpActionRadios(ExtraFileAction current,
+                                   const std::function<void(ExtraFileAction)>& onChoose) {
+    const auto show = [this](ExtraFileAction action) {
+        EnableDlgItem(IDC_RECYCLE, action == kActionMove);
+        EnableDlgItem(IDC_RECYCLE_BROWSE, action == kActionMove);
+    };
+    if (auto* radio =
+            qobject_cast<QAbstractButton*>(GetDlgItem(IDC_KEEP + static_cast<int>(current)))) {
+        radio->setChecked(true);
+    }
+    show(current);
+    for (int action = kActionKeep; action <= kActionMove; ++action) {
+        if (auto* radio = qobject_cast<QAbstractButton*>(GetDlgItem(IDC_KEEP + action))) {
+            connect(radio, &QAbstractButton::toggled, this, [show, onChoose, action](bool on) {
+                if (on) {
+                    show(static_cast<ExtraFileAction>(action));
+                    onChoose(static_cast<ExtraFileAction>(action));
+                }
+            });
+        }
+    }
+}
 
 }  // namespace tandrel

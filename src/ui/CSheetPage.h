@@ -3,8 +3,10 @@
 #include <QSize>
 #include <QString>
 #include <QWidget>
+#include <functional>
 
 #include "DialogTemplate.h"
+#include "RunConstants.h"
 
 namespace tandrel {
 
@@ -48,6 +50,17 @@ class CSheetPage : public QWidget {
     bool UpdateData(bool save = true);
     // The control with template id `id`, or null (also before the page has a window).
     QWidget* GetDlgItem(int id) const;
+    // Enables or disables the control with template id `id`, when there is one.
+    void EnableDlgItem(int id, bool enable);
+
+  protected:
+    // For pages with the three extra-file action radio buttons (IDC_KEEP, IDC_DELETE,
+    // IDC_MOVE) and the recycle field with its "..." (IDC_RECYCLE, IDC_RECYCLE_BROWSE): checks
+    // the button of `current`, enables the field and its button only for Move (a disabled field
+    // keeps its text), and from then on does the same for each button the user picks, telling
+    // `onChoose`. Call once, from OnInitDialog.
+    void SetUpActionRadios(ExtraFileAction current,
+                           const std::function<void(ExtraFileAction)>& onChoose);
 
   protected:
     // Runs once, right after the controls are built. The base loads the controls.
