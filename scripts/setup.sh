@@ -2,7 +2,8 @@
 # Installs the Debian packages the build and the tests need, when any is missing.
 set -euo pipefail
 packages=(cmake ninja-build g++ libgtest-dev libgmock-dev libsqlite3-dev qt6-base-dev
-          fonts-liberation clang-format xvfb xdotool python3)
+          fonts-liberation clang-format xvfb xdotool python3
+          clang libclang-rt-14-dev)
 missing=()
 for p in "${packages[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")

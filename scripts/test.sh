@@ -1,8 +1,8 @@
 #!/usr/bin/env bash
 # Sets up, builds and runs every test: the format check, a normal build with warnings as errors,
-# a build with the address and undefined-behaviour sanitizers, and a thread-sanitizer build of
-# the tests of the code two threads share (engine, line store, window). Exits non-zero on any
-# failure.
+# a build with the address and undefined-behaviour sanitizers, a thread-sanitizer build of
+# the tests of the code two threads share (engine, line store, window), and the fuzzers. Exits
+# non-zero on any failure.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 scripts/setup.sh
@@ -25,5 +25,11 @@ cmake --build build-tsan -j "$jobs" --target engine_tests view_store_tests view_
   ui_tests shell_tests batch_page_tests
 TSAN_OPTIONS="halt_on_error=1 second_deadlock_stack=1 suppressions=$PWD/tests/tsan.supp" \
   ctest --test-dir build-tsan --output-on-failure -j "$jobs"
+
+# The fuzzers: clang's libFuzzer over the settings file, the stored batch list and the
+# command-line options, each for a fixed number of inputs from the seed corpus in fuzz/corpus.
+CC=clang CXX=clang++ cmake -S . -B build-fuzz -G Ninja -DTANDREL_FUZZ=ON
+cmake --build build-fuzz -j "$jobs" --target fuzz_settings fuzz_batch fuzz_cli
+ctest --test-dir build-fuzz --output-on-failure -j "$jobs"
 
 echo "All tests passed in $((SECONDS - start)) s."

@@ -319,7 +319,10 @@ void CBackup::CopyOne(const Pending& file) {
     bool ok = false;
     // Nothing is copied over the run's own log file.
     if (!file.blocked && file.kind != EntryKind::kOther && !IsLogFile(file.rel, false)) {
-        const auto [parent, name] = TreeCursor::SplitRel(file.rel);
+        // Named variables, not a structured binding: the lambda below captures `name`.
+        const auto split = TreeCursor::SplitRel(file.rel);
+        const auto& parent = split.first;
+        const auto& name = split.second;
         const DirHandle* src = m_srcTree.Open(parent);
         const DirHandle* dst = m_dstTree.Open(parent);
         if (src != nullptr && dst != nullptr) {
@@ -432,7 +435,9 @@ void CBackup::ExtraEntries(ExtraFileAction action) {
                 return;
             }
             const DestIndex::Entry x = m_listDstFiles.PopFront();
-            const auto [parent, name] = TreeCursor::SplitRel(x.rel);
+            const auto split = TreeCursor::SplitRel(x.rel);
+            const auto& parent = split.first;
+            const auto& name = split.second;
             const DirHandle* dir = m_dstTree.Open(parent);
             if (dir != nullptr && m_rules.IsKept(*dir, name)) {
                 Step();

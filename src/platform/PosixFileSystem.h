@@ -76,7 +76,7 @@ class PosixFileSystem : public FileSystem {
                         const std::atomic<bool>* cancel);
 
   private:
-    const CopyOptions options_;
+    const CopyOptions options_{};
     StampBatch batch_;
 };
 

@@ -1,0 +1,31 @@
+// Any argument list for tandrel-cli's run options (arguments separated by NUL bytes): parsing
+// accepts or refuses with a message, never crashes, and what it accepts is consistent.
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "CliRun.h"
+
+using namespace tandrel;
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+    std::vector<std::string> args(1);
+    for (size_t i = 0; i < size; ++i) {
+        if (data[i] == 0) {
+            args.emplace_back();
+        } else {
+            args.back() += static_cast<char>(data[i]);
+        }
+    }
+    RunOptions options;
+    std::vector<std::string> positional;
+    std::string error;
+    const bool ok = ParseRunOptions(args, &options, &positional, &error);
+    if (!ok && error.empty()) {
+        __builtin_trap();  // a refusal always says why
+    }
+    if (ok && positional.size() > args.size()) {
+        __builtin_trap();
+    }
+    return 0;
+}
