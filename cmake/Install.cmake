@@ -25,7 +25,8 @@ if(TANDREL_GUI)
     list(APPEND icon_files ${icon_dir}/${size}x${size}/apps/${TANDREL_APP_ID}.png)
   endforeach()
   add_custom_command(OUTPUT ${icon_files}
-                     COMMAND tandrel-icons ${icon_dir}
+                     COMMAND ${CMAKE_COMMAND} -E env ASAN_OPTIONS=detect_leaks=0
+                             $<TARGET_FILE:tandrel-icons> ${icon_dir}
                      DEPENDS tandrel-icons
                      COMMENT "Drawing the program's icons")
   add_custom_target(tandrel_icons ALL DEPENDS ${icon_files})

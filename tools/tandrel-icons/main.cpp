@@ -5,13 +5,14 @@
 
 #include <QColor>
 #include <QDir>
-#include <QGuiApplication>
 #include <QImage>
 #include <QPainter>
 #include <QPainterPath>
 #include <QString>
 #include <cstdio>
 #include <cstring>
+#include <algorithm>
+#include <cmath>
 #include <map>
 
 #include "IconData.h"
@@ -41,7 +42,7 @@ std::map<char, QColor> IconColours() {
     return colours;
 }
 
-// A sheet of paper with its top right corner folded, in units of the 32-unit grid.
+// A sheet of paper with its top right corner folded, in device pixels.
 QPainterPath Sheet(qreal left, qreal top, qreal right, qreal bottom, qreal fold) {
     QPainterPath path;
     path.moveTo(left, top);
@@ -53,58 +54,85 @@ QPainterPath Sheet(qreal left, qreal top, qreal right, qreal bottom, qreal fold)
     return path;
 }
 
-// Draws the mark into a size x size image. Edges are one device pixel wide or more, and the
-// text lines are left out below 24 pixels, where they would only blur the sheets.
+// Draws the mark into a size x size image. The design is on a 32-unit grid; every straight edge
+// is put on a whole device pixel and every edge and text line is at least one pixel wide, so
+// that each size is sharp. The text lines are left out below 24 pixels, where they would only
+// blur the sheets.
 QImage Draw(int size, const std::map<char, QColor>& colours) {
     QImage image(size, size, QImage::Format_ARGB32_Premultiplied);
     image.fill(Qt::transparent);
     QPainter painter(&image);
     painter.setRenderHint(QPainter::Antialiasing);
     const qreal unit = size / 32.0;
-    painter.scale(unit, unit);
-    const qreal hairline = std::max(1.0, unit) / unit;  // in grid units
+    auto px = [unit](qreal gridUnits) { return static_cast<qreal>(qRound(gridUnits * unit)); };
+    const qreal edge = std::max(1, qRound(unit));
 
-    auto pen = [&](char key, qreal width) {
-        QPen p(colours.at(key), width);
-        p.setJoinStyle(Qt::MiterJoin);
-        return p;
-    };
-
-    // The tile.
-    const qreal edge = hairline;
-    painter.setPen(pen('b', edge));
+    // The tile: its edge colour, then its face inside.
+    const qreal margin = std::floor(unit);
+    const qreal radius = 3 * unit;
+    painter.setPen(Qt::NoPen);
+    painter.setBrush(colours.at('b'));
+    painter.drawRoundedRect(QRectF(margin, margin, size - 2 * margin, size - 2 * margin), radius,
+                            radius);
     painter.setBrush(colours.at('B'));
-    painter.drawRoundedRect(QRectF(1 + edge / 2, 1 + edge / 2, 30 - edge, 30 - edge), 3, 3);
+    painter.drawRoundedRect(QRectF(margin + edge, margin + edge, size - 2 * (margin + edge),
+                                   size - 2 * (margin + edge)),
+                            std::max<qreal>(0, radius - edge), std::max<qreal>(0, radius - edge));
 
-    // The two sheets, the copy in front, each with its text lines.
+    // A sheet given by its outer box in grid units, with `lineCount` text lines from grid row
+    // `firstLine`. The edge is stroked half a pen inside the box so it covers whole pixels.
     const bool lines = size >= 24;
-    auto sheet = [&](qreal l, qreal t, qreal r, qreal b, int firstLine, int lastLine,
+    const qreal lineHeight = edge;
+    const qreal pitch = std::max<qreal>(2 * lineHeight, qRound(2 * unit));
+    auto sheet = [&](qreal l, qreal t, qreal r, qreal b, qreal firstLine, int lineCount,
                      qreal lineLeft, qreal lineRight) {
-        painter.setPen(pen('d', edge));
+        QPen pen(colours.at('d'), edge);
+        pen.setJoinStyle(Qt::MiterJoin);
+        painter.setPen(pen);
         painter.setBrush(colours.at('w'));
-        painter.drawPath(Sheet(l, t, r, b, 3));
+        // At least one pixel of the tile's face between a sheet and the tile's edge.
+        const qreal right = std::min(px(r), size - margin - edge - 1);
+        const qreal bottom = std::min(px(b), size - margin - edge - 1);
+        painter.drawPath(Sheet(px(l) + edge / 2, px(t) + edge / 2, right - edge / 2,
+                               bottom - edge / 2, std::max<qreal>(2, px(3))));
         if (!lines) return;
         painter.setPen(Qt::NoPen);
         painter.setBrush(colours.at('g'));
-        for (int y = firstLine; y <= lastLine; y += 2)
-            painter.drawRect(QRectF(lineLeft, y, lineRight - lineLeft, 1));
+        for (int i = 0; i < lineCount; ++i)
+            painter.drawRect(QRectF(px(lineLeft), px(firstLine) + i * pitch,
+                                    px(lineRight) - px(lineLeft), lineHeight));
     };
-    sheet(4.5, 4.5, 17.5, 20.5, 8, 16, 6, 14);
-    sheet(15.5, 11.5, 28.5, 28.5, 15, 21, 17, 25);
+    sheet(4, 4, 18, 21, 8, 5, 6, 14);
+    sheet(15, 11, 29, 29, 15, 4, 17, 25);
 
-    // The arrow from the original towards the copy.
-    QPainterPath arrow;
-    arrow.moveTo(5, 24);
-    arrow.lineTo(10.5, 24);
-    arrow.lineTo(10.5, 21.5);
-    arrow.lineTo(14.5, 25);
-    arrow.lineTo(10.5, 28.5);
-    arrow.lineTo(10.5, 26);
-    arrow.lineTo(5, 26);
-    arrow.closeSubpath();
+    // The arrow from the original towards the copy. Below 24 pixels it is set pixel by pixel:
+    // a shaft two pixels high and a head of four and two, which still reads as an arrow.
     painter.setPen(Qt::NoPen);
     painter.setBrush(colours.at('o'));
-    painter.drawPath(arrow);
+    if (size < 24) {
+        const qreal top = px(24);
+        const qreal left = px(5) - 1;
+        painter.setRenderHint(QPainter::Antialiasing, false);
+        painter.drawRect(QRectF(left, top, 3, 2));
+        painter.drawRect(QRectF(left + 3, top - 1, 1, 4));
+        painter.drawRect(QRectF(left + 4, top, 1, 2));
+    } else {
+        const qreal shaftTop = px(24);
+        const qreal shaftBottom = px(26);
+        const qreal headLeft = px(10.5);
+        const qreal middle = (shaftTop + shaftBottom) / 2;
+        const qreal headHalf = px(3.5);
+        QPainterPath arrow;
+        arrow.moveTo(px(5), shaftTop);
+        arrow.lineTo(headLeft, shaftTop);
+        arrow.lineTo(headLeft, middle - headHalf);
+        arrow.lineTo(px(14.5), middle);
+        arrow.lineTo(headLeft, middle + headHalf);
+        arrow.lineTo(headLeft, shaftBottom);
+        arrow.lineTo(px(5), shaftBottom);
+        arrow.closeSubpath();
+        painter.drawPath(arrow);
+    }
     painter.end();
     return image;
 }
@@ -116,8 +144,7 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "Usage: tandrel-icons OUTDIR\n");
         return 2;
     }
-    qputenv("QT_QPA_PLATFORM", "offscreen");
-    QGuiApplication app(argc, argv);
+    // Painting into a QImage needs no display and no application object.
     const std::map<char, QColor> colours = IconColours();
     for (char key : {'B', 'b', 'd', 'w', 'g', 'o'}) {
         if (colours.count(key) == 0) {
