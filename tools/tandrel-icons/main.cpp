@@ -9,10 +9,10 @@
 #include <QPainter>
 #include <QPainterPath>
 #include <QString>
-#include <cstdio>
-#include <cstring>
 #include <algorithm>
 #include <cmath>
+#include <cstdio>
+#include <cstring>
 #include <map>
 
 #include "IconData.h"
@@ -27,7 +27,8 @@ constexpr int kSizes[] = {16, 24, 32, 48, 64, 128, 256};
 std::map<char, QColor> IconColours() {
     std::map<char, QColor> colours;
     const char* const* xpm = tandrel::IconXpm(tandrel::IDI_TANDREL);
-    if (xpm == nullptr) return colours;
+    if (xpm == nullptr)
+        return colours;
     int width = 0, height = 0, count = 0, perPixel = 0;
     if (std::sscanf(xpm[0], "%d %d %d %d", &width, &height, &count, &perPixel) != 4 ||
         perPixel != 1)
@@ -35,9 +36,11 @@ std::map<char, QColor> IconColours() {
     for (int i = 1; i <= count; ++i) {
         const char* line = xpm[i];
         const char* c = std::strstr(line + 1, " c ");
-        if (c == nullptr) continue;
+        if (c == nullptr)
+            continue;
         QColor colour(QString::fromLatin1(c + 3));
-        if (colour.isValid()) colours[line[0]] = colour;
+        if (colour.isValid())
+            colours[line[0]] = colour;
     }
     return colours;
 }
@@ -95,7 +98,8 @@ QImage Draw(int size, const std::map<char, QColor>& colours) {
         const qreal bottom = std::min(px(b), size - margin - edge - 1);
         painter.drawPath(Sheet(px(l) + edge / 2, px(t) + edge / 2, right - edge / 2,
                                bottom - edge / 2, std::max<qreal>(2, px(3))));
-        if (!lines) return;
+        if (!lines)
+            return;
         painter.setPen(Qt::NoPen);
         painter.setBrush(colours.at('g'));
         for (int i = 0; i < lineCount; ++i)
