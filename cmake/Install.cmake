@@ -45,12 +45,12 @@ set(CPACK_DEBIAN_PACKAGE_MAINTAINER "Halvory <tandrel@halvory.example>")
 set(CPACK_DEBIAN_PACKAGE_SECTION utils)
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 set(CPACK_DEBIAN_PACKAGE_HOMEPAGE "https://www.halvory.example/tandrel/")
+# The long description; CPack puts the summary above it and indents each line.
 set(CPACK_DEBIAN_PACKAGE_DESCRIPTION
-    "keeps a copy of a directory tree up to date
- Tandrel copies each file the destination lacks or holds older, creates missing
- directories, and keeps, deletes or moves into a recycle directory what the
- destination has that the source no longer has. It has a Qt desktop window for
- named jobs and a command-line runner, tandrel-cli, for scripts.")
+    "Tandrel copies each file the destination lacks or holds older, creates missing
+directories, and keeps, deletes or moves into a recycle directory what the
+destination has that the source no longer has. It has a Qt desktop window for
+named jobs and a command-line runner, tandrel-cli, for scripts.")
 include(CPack)
 
 # Installs into a temporary folder, builds the package, and checks both.
