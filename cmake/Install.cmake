@@ -4,14 +4,27 @@ include(GNUInstallDirs)
 
 set(TANDREL_APP_ID example.halvory.Tandrel)
 
+# Manual pages are installed compressed, as Debian does (gzip -9n: no name and no time stored,
+# so the same page always gives the same bytes).
+function(tandrel_man_page page)
+  set(out ${CMAKE_BINARY_DIR}/man/${page}.gz)
+  add_custom_command(OUTPUT ${out}
+                     COMMAND ${CMAKE_COMMAND} -E make_directory ${CMAKE_BINARY_DIR}/man
+                     COMMAND sh -c "gzip -9n -c \"$1\" > \"$2\"" sh
+                             ${PROJECT_SOURCE_DIR}/man/${page} ${out}
+                     DEPENDS ${PROJECT_SOURCE_DIR}/man/${page} VERBATIM)
+  add_custom_target(man_${page} ALL DEPENDS ${out})
+  install(FILES ${out} DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
+endfunction()
+
 install(TARGETS tandrel-cli RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
-install(FILES man/tandrel-cli.1 DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
+tandrel_man_page(tandrel-cli.1)
 install(FILES data/tandrel-cli.bash-completion
         DESTINATION ${CMAKE_INSTALL_DATADIR}/bash-completion/completions RENAME tandrel-cli)
 
 if(TANDREL_GUI)
   install(TARGETS tandrel RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
-  install(FILES man/tandrel.1 DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
+  tandrel_man_page(tandrel.1)
   install(FILES data/${TANDREL_APP_ID}.desktop
           DESTINATION ${CMAKE_INSTALL_DATADIR}/applications)
   install(FILES data/${TANDREL_APP_ID}.metainfo.xml

@@ -4,7 +4,7 @@ set -euo pipefail
 packages=(cmake ninja-build g++ libgtest-dev libgmock-dev libsqlite3-dev qt6-base-dev
           fonts-liberation clang-format xvfb xdotool python3
           clang libclang-rt-14-dev
-          desktop-file-utils appstream man-db dpkg-dev bash-completion)
+          desktop-file-utils appstream man-db dpkg-dev bash-completion ccache)
 missing=()
 for p in "${packages[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")

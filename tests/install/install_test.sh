@@ -53,8 +53,9 @@ PY
 
     local page
     for page in tandrel tandrel-cli; do
-        f=$share/man/man1/$page.1
+        f=$share/man/man1/$page.1.gz
         [ -f "$f" ] || fail "$f missing"
+        gzip -t "$f" || fail "$f is not a gzip file"
         MANWIDTH=80 man --warnings -l "$f" >/dev/null 2>"$tmp/out" || fail "man $page failed"
         [ ! -s "$tmp/out" ] || fail "man $page warns: $(cat "$tmp/out")"
     done
@@ -84,7 +85,7 @@ deb=$tmp/package/tandrel_${version}_$(dpkg --print-architecture).deb
 [ -f "$deb" ] || fail "no $deb; cpack made: $(ls "$tmp/package")"
 dpkg-deb -c "$deb" >"$tmp/contents"
 for f in ./usr/bin/tandrel ./usr/bin/tandrel-cli ./usr/share/applications/$app_id.desktop \
-    ./usr/share/man/man1/tandrel-cli.1 ./usr/share/icons/hicolor/256x256/apps/$app_id.png; do
+    ./usr/share/man/man1/tandrel-cli.1.gz ./usr/share/icons/hicolor/256x256/apps/$app_id.png; do
     grep -q " $f\$" "$tmp/contents" || fail "package lacks $f"
 done
 dpkg -x "$deb" "$tmp/unpacked"
