@@ -149,7 +149,7 @@ Status EntryCopier::CopyRegular(const DirHandle& src_dir, const std::string& src
     }
     TempGuard guard(dir_fd, temp);
 
-    Status s = ContentCopier(options_).Copy(in.get(), out.get(), src, dst, cancel);
+    Status s = ContentCopier(options_).Copy(in.get(), out.get(), st, src, dst, cancel);
     if (!s.ok()) {
         return s;
     }
