@@ -47,13 +47,19 @@ bool LooksSparse(const struct stat& st) {
 
 }  // namespace
 
-Status ContentCopier::Copy(int in, int out, const struct stat& in_st, const std::string& src,
-                           const std::string& dst, const std::atomic<bool>* cancel) {
+Status ContentCopier::Copy(int in, int out, const struct stat& in_st, dev_t out_dev,
+                           const std::string& src, const std::string& dst,
+                           const std::atomic<bool>* cancel) {
     if (Cancelled(cancel)) {
         return Status::Cancelled(dst);
     }
-    if (options_.try_reflink && ioctl(out, FICLONE, in) == 0) {
-        return Status::Ok();
+    if (options_.try_reflink && (clones_ == nullptr || clones_->Worth(in_st.st_dev, out_dev))) {
+        if (ioctl(out, FICLONE, in) == 0) {
+            return Status::Ok();
+        }
+        if (clones_ != nullptr) {
+            clones_->Refused(in_st.st_dev, out_dev, errno);
+        }
     }
     if (LooksSparse(in_st)) {
         bool fall_back = false;

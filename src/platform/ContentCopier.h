@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "CloneProbe.h"
 #include "CopyOptions.h"
 #include "Status.h"
 
@@ -20,13 +21,16 @@ namespace tandrel {
 // outlive it. One object serves one copy, on one thread.
 class ContentCopier {
   public:
-    explicit ContentCopier(const CopyOptions& options) : options_(options) {}
+    // `clones`, when given, tells which volume pairs are not worth a clone and learns them.
+    explicit ContentCopier(const CopyOptions& options, CloneProbe* clones = nullptr)
+        : options_(options), clones_(clones) {}
 
     // `in` is open for reading, `out` for writing; both are regular files at offset 0 and
-    // `out` is empty. `in_st` is fstat of `in`. `src` and `dst` are the paths named in errors
-    // (read errors name src, write errors dst). Returns Status::Cancelled(dst) when *cancel is
-    // set before the copy is complete; the caller removes what was written.
-    Status Copy(int in, int out, const struct stat& in_st, const std::string& src,
+    // `out` is empty. `in_st` is fstat of `in`, `out_dev` the device `out` lies on. `src` and
+    // `dst` are the paths named in errors (read errors name src, write errors dst). Returns
+    // Status::Cancelled(dst) when *cancel is set before the copy is complete; the caller
+    // removes what was written.
+    Status Copy(int in, int out, const struct stat& in_st, dev_t out_dev, const std::string& src,
                 const std::string& dst, const std::atomic<bool>* cancel);
 
   private:
@@ -55,6 +59,7 @@ class ContentCopier {
     }
 
     const CopyOptions& options_;
+    CloneProbe* clones_;
     uint64_t copied_ = 0;         // bytes copied so far, for on_chunk
     bool kernel_failed_ = false;  // copy_file_range could not serve these files
     std::vector<char> buffer_;    // made on first use

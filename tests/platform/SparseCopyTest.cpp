@@ -73,8 +73,8 @@ int64_t Allocated(const std::string& path) {
         return ::testing::AssertionFailure() << path << " cannot be read";
     }
     if (st.st_size != size) {
-        return ::testing::AssertionFailure() << path << " holds " << st.st_size << " bytes, not "
-                                             << size;
+        return ::testing::AssertionFailure()
+               << path << " holds " << st.st_size << " bytes, not " << size;
     }
     for (off_t at = 0; at < size; at += kMiB) {
         const size_t len = static_cast<size_t>(std::min(kMiB, size - at));
@@ -142,9 +142,8 @@ class SparseCopyTest : public ::testing::TestWithParam<Mode> {
 
 TEST_P(SparseCopyTest, DataBetweenHolesKeepsItsPlaceAndTheHolesStayHoles) {
     const off_t size = 64 * kMiB;
-    const std::vector<Piece> pieces = {{0, Bytes(5000, 1)},
-                                       {20 * kMiB + 123, Bytes(300000, 2)},
-                                       {size - 4096, Bytes(4096, 3)}};
+    const std::vector<Piece> pieces = {
+        {0, Bytes(5000, 1)}, {20 * kMiB + 123, Bytes(300000, 2)}, {size - 4096, Bytes(4096, 3)}};
     MakeSource(size, pieces);
     CopyAndCheck(size, pieces);
 }
