@@ -7,8 +7,7 @@ namespace tandrel {
 
 bool CloneProbe::Worth(dev_t from, dev_t to) const {
     std::lock_guard<std::mutex> lock(mutex_);
-    return std::find(refused_.begin(), refused_.end(), std::make_pair(from, to)) ==
-           refused_.end();
+    return std::find(refused_.begin(), refused_.end(), std::make_pair(from, to)) == refused_.end();
 }
 
 void CloneProbe::Refused(dev_t from, dev_t to, int err) {

@@ -202,10 +202,18 @@ Status EntryCopier::CopyRegular(const DirHandle& src_dir, const std::string& src
     }
     guard.Commit();
     if (batched) {
-        StampBatch::Limits limits{options_.batch_files, options_.batch_bytes, options_.batch_dirs};
+        // A batch flushed behind still holds its descriptors while the next one fills: each
+        // gets half, so that together they hold no more than batch_dirs.
+        const size_t dirs = options_.flush_behind ? std::max<size_t>(options_.batch_dirs / 2, 1)
+                                                  : options_.batch_dirs;
+        StampBatch::Limits limits{options_.batch_files, options_.batch_bytes, dirs};
         if (batch_->Add(dst_dir, dst_name, made.st_dev, made.st_ino, st.st_atim, st.st_mtim,
                         static_cast<uint64_t>(st.st_size), limits)) {
-            batch_->FlushFull();
+            if (options_.flush_behind) {
+                batch_->FlushBehind();
+            } else {
+                batch_->FlushFull();
+            }
         }
     }
     return Status::Ok();

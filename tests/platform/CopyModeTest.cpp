@@ -41,9 +41,8 @@ TEST(CopyMode, TheSourceBitsWinOverAnyUmask) {
     {
         ScopedUmask mask(0077);  // would leave only the owner's bits on a new file
         for (const char* name : {"shared", "open", "readonly", "none"}) {
-            ASSERT_TRUE(fs.CopyFile(tree.Path(name), tree.Path(std::string("dst/") + name),
-                                    nullptr)
-                            .ok())
+            ASSERT_TRUE(
+                fs.CopyFile(tree.Path(name), tree.Path(std::string("dst/") + name), nullptr).ok())
                 << name;
         }
     }
