@@ -318,8 +318,7 @@ def bench_shape(place, shape, args, rnd, results, notes):
         shutil.rmtree(work, ignore_errors=True)
 
 
-def report(place_name, what, results, shapes, notes):
-    print("\n## %s (%s)\n" % (place_name, what))
+def report(results, shapes, notes):
     for n in notes:
         print("- " + n)
     print("\n| shape | case | tool | median s | tandrel / tool |")
@@ -401,12 +400,14 @@ def main():
     with Volumes(args.volumes.split(","), (2 if args.quick else 12) * GIB) as volumes:
         for name, path, what in volumes.places:
             rnd = random.Random(1)
-            results = {}
-            notes = []
-            for shape in shapes:
+            print("\n## %s (%s)" % (name, what))
+            for shape in shapes:  # each shape's table as soon as it is done
+                results = {}
+                notes = []
                 bench_shape(path, shape, args, rnd, results, notes)
-            report(name, what, results, shapes, notes)
-            sys.stdout.flush()
+                print()
+                report(results, [shape], notes)
+                sys.stdout.flush()
         if args.memory:
             place = next((p for n, p, _ in volumes.places if n == "tmpfs"), volumes.places[0][1])
             memory_bench(place, args)
