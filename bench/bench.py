@@ -218,18 +218,21 @@ def allocated(root):
 
 
 def timed(cmds):
-    """Runs the commands one after the other; (seconds, peak RSS of the first in KiB)."""
+    """Runs the commands one after the other; (seconds, peak RSS of the first in KiB).
+
+    The first runs under GNU time, which reports its child's own peak: a child of this
+    script would inherit the script's peak through exec."""
     start = time.perf_counter()
     peak = 0
     for i, cmd in enumerate(cmds):
-        p = subprocess.Popen(cmd, stdout=subprocess.DEVNULL, stderr=subprocess.PIPE)
-        err = p.stderr.read()
-        _, status, usage = os.wait4(p.pid, 0)
-        p.returncode = os.waitstatus_to_exitcode(status)
-        if p.returncode != 0:
-            sys.exit("failed (%d): %s\n%s" % (p.returncode, " ".join(cmd), err.decode()))
         if i == 0:
-            peak = usage.ru_maxrss
+            cmd = ["/usr/bin/time", "-f", "maxrss=%M"] + cmd
+        r = subprocess.run(cmd, stdout=subprocess.DEVNULL, stderr=subprocess.PIPE)
+        if r.returncode != 0:
+            sys.exit("failed (%d): %s\n%s" % (r.returncode, " ".join(cmd), r.stderr.decode()))
+        if i == 0:
+            last = r.stderr.decode().strip().splitlines()[-1]
+            peak = int(last.split("=")[1]) if last.startswith("maxrss=") else 0
     return time.perf_counter() - start, peak
 
 

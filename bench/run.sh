@@ -27,6 +27,10 @@ while [[ $# -gt 0 ]]; do
     esac
 done
 
+if [[ ! -x /usr/bin/time ]] && [[ $(id -u) -eq 0 ]] && command -v apt-get >/dev/null 2>&1; then
+    echo "installing GNU time (peak memory of each run)" >&2
+    DEBIAN_FRONTEND=noninteractive apt-get install -y time >/dev/null
+fi
 if ! command -v rsync >/dev/null 2>&1; then
     if [[ $(id -u) -eq 0 ]] && command -v apt-get >/dev/null 2>&1; then
         echo "installing rsync" >&2
