@@ -3,7 +3,9 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <map>
+#include <set>
 #include <string>
 
 #include "FailingFileSystem.h"
@@ -65,8 +67,8 @@ TEST(ProgressCount, ADisplayWithoutABarGetsNoCountAndEachDirectoryIsListedOnce) 
         EXPECT_NE(e.kind, 'r') << "a range of " << e.value;
     }
     // The run itself is the same: everything copied, the extra directory deleted.
-    EXPECT_EQ(t.List("d"), (std::set<std::string>{"a/", "a/deep/", "a/deep/g", "a/f", "b/",
-                                                   "b/h", "top"}));
+    EXPECT_EQ(t.List("d"),
+              (std::set<std::string>{"a/", "a/deep/", "a/deep/g", "a/f", "b/", "b/h", "top"}));
     EXPECT_EQ(recorder.events.back().kind, 'd');
 }
 
@@ -86,7 +88,7 @@ TEST(ProgressCount, ABarGetsTheCountOfBothTreesUnderDelete) {
     ASSERT_FALSE(rig.recorder.events.empty());
     EXPECT_EQ(rig.recorder.events.front().kind, 'r');
     EXPECT_EQ(rig.recorder.events.front().value, 5);  // four source files, one extra
-    EXPECT_EQ(listed.MostOfOne(), 2);                  // counted, then walked
+    EXPECT_EQ(listed.MostOfOne(), 2);                 // counted, then walked
 }
 
 }  // namespace
