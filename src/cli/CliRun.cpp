@@ -43,6 +43,7 @@ class CliOutput : public ILineSink, public IRunMonitor {
     }
 
     void SetProgressRange(int, int upper) override { m_upper = upper; }
+    bool ShowsProgress() const override { return m_showProgress; }
 
     void SetProgressPos(int pos) override {
         if (!m_showProgress || pos == 0) {

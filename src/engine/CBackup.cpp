@@ -112,12 +112,13 @@ void CBackup::OnRunJobs() {
     const std::string separator(header.size(), '-');
     PlaceLogFile();
 
-    int total = CountFiles(m_queue.SourceRoots());
-    if (m_queue.m_nRunAction != kActionKeep) {
-        total += CountFiles(m_queue.DestRoots());
-    }
     IRunMonitor* monitor = m_queue.m_pSheet;
-    if (monitor != nullptr) {
+    // The count lists every directory once more before the walk: made only for a bar.
+    if (monitor != nullptr && monitor->ShowsProgress()) {
+        int total = CountFiles(m_queue.SourceRoots());
+        if (m_queue.m_nRunAction != kActionKeep) {
+            total += CountFiles(m_queue.DestRoots());
+        }
         monitor->SetProgressRange(0, total);
     }
     m_nSteps = 0;

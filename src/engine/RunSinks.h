@@ -24,6 +24,10 @@ class IRunMonitor {
     virtual ~IRunMonitor() = default;
     virtual void SetProgressRange(int lower, int upper) = 0;
     virtual void SetProgressPos(int pos) = 0;
+    // False when the progress is shown nowhere (tandrel-cli writing to no terminal): the run
+    // then does not list every directory beforehand to count the files for the range, and
+    // sets no range.
+    virtual bool ShowsProgress() const { return true; }
     // The run is over (the UM_JOBS_DONE notice). The receiver clears the queue's running flag
     // on its own thread.
     virtual void PostJobsDone() = 0;

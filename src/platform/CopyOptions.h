@@ -34,6 +34,10 @@ struct CopyOptions {
     // The batch keeps one descriptor open for each directory its copies lie in (they are
     // stamped through it, never through a path); it is flushed early once it holds this many.
     size_t batch_dirs = 64;
+    // A full batch is flushed on a thread of its own while the copies go on (the next full
+    // batch waits for it); otherwise the copy that filled it waits for the flush. Flushed
+    // behind, a batch is full at half of batch_dirs, since two may hold descriptors at once.
+    bool flush_behind = true;
     // Called on the copying thread after each chunk (at most chunk_bytes) with the bytes
     // copied so far.
     std::function<void(uint64_t copied)> on_chunk;

@@ -71,6 +71,15 @@ Status ReadLinkText(int dir_fd, const std::string& name, const std::string& path
     }
 }
 
+// The failure of the rename of a finished copy over `dst`.
+Status RenameError(int err, const std::string& dst) {
+    if (err == EISDIR) {
+        return Status::Error(Status::Code::kIsDirectory, dst,
+                             "is a directory; not replaced by a file");
+    }
+    return Status::FromErrno(err, dst);
+}
+
 }  // namespace
 
 Status EntryCopier::Copy(const DirHandle& src_dir, const std::string& src_name,
@@ -100,12 +109,7 @@ Status EntryCopier::Copy(const DirHandle& src_dir, const std::string& src_name,
     if (IsCancelled(cancel)) {
         return Status::Cancelled(dst);
     }
-    struct stat old {};
-    if (fstatat(dst_dir.fd(), dst_name.c_str(), &old, AT_SYMLINK_NOFOLLOW) == 0 &&
-        S_ISDIR(old.st_mode)) {
-        return Status::Error(Status::Code::kIsDirectory, dst,
-                             "is a directory; not replaced by a file");
-    }
+    // A directory at the target is found by the rename, which never replaces one (EISDIR).
     if (S_ISLNK(st.st_mode)) {
         return CopyLink(src_dir, src_name, st, dst_dir, dst_name);
     }
@@ -137,19 +141,28 @@ Status EntryCopier::CopyRegular(const DirHandle& src_dir, const std::string& src
                              "is no longer a regular file; not copied");
     }
 
+    // Made with the source's permission bits, so that in the usual case (the umask takes
+    // none of them away) no change of mode is needed afterwards. The open descriptor may
+    // write whatever bits the new file has.
     std::string temp;
     UniqueFd out;
     int err = CreateTemp(&temp, [&](const std::string& candidate) {
         out = UniqueFd(openat(dir_fd, candidate.c_str(),
-                              O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600));
+                              O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC,
+                              st.st_mode & 0777));
         return out.valid() ? 0 : errno;
     });
     if (err != 0) {
         return Status::FromErrno(err, dst);
     }
     TempGuard guard(dir_fd, temp);
+    struct stat made {};
+    if (fstat(out.get(), &made) != 0) {
+        return Status::FromErrno(errno, dst);
+    }
 
-    Status s = ContentCopier(options_).Copy(in.get(), out.get(), src, dst, cancel);
+    Status s = ContentCopier(options_, clones_)
+                   .Copy(in.get(), out.get(), st, made.st_dev, src, dst, cancel);
     if (!s.ok()) {
         return s;
     }
@@ -157,17 +170,13 @@ Status EntryCopier::CopyRegular(const DirHandle& src_dir, const std::string& src
     // to the same owner and group as the source (as cp -p does), so that a copy never gains
     // rights its source did not give.
     mode_t mode = st.st_mode & 07777;
-    struct stat made {};
-    if (fstat(out.get(), &made) != 0) {
-        return Status::FromErrno(errno, dst);
-    }
     if (made.st_uid != st.st_uid) {
         mode &= ~S_ISUID;
     }
     if (made.st_gid != st.st_gid) {
         mode &= ~S_ISGID;
     }
-    if (fchmod(out.get(), mode) != 0) {
+    if ((made.st_mode & 07777) != mode && fchmod(out.get(), mode) != 0) {
         return Status::FromErrno(errno, dst);
     }
     // A source time the placeholder could not be told from is flushed on its own. FAT keeps
@@ -189,14 +198,22 @@ Status EntryCopier::CopyRegular(const DirHandle& src_dir, const std::string& src
         return Status::FromErrno(err, dst);
     }
     if (renameat(dir_fd, temp.c_str(), dir_fd, dst_name.c_str()) != 0) {
-        return Status::FromErrno(errno, dst);
+        return RenameError(errno, dst);
     }
     guard.Commit();
     if (batched) {
-        StampBatch::Limits limits{options_.batch_files, options_.batch_bytes, options_.batch_dirs};
+        // A batch flushed behind still holds its descriptors while the next one fills: each
+        // gets half, so that together they hold no more than batch_dirs.
+        const size_t dirs = options_.flush_behind ? std::max<size_t>(options_.batch_dirs / 2, 1)
+                                                  : options_.batch_dirs;
+        StampBatch::Limits limits{options_.batch_files, options_.batch_bytes, dirs};
         if (batch_->Add(dst_dir, dst_name, made.st_dev, made.st_ino, st.st_atim, st.st_mtim,
                         static_cast<uint64_t>(st.st_size), limits)) {
-            batch_->FlushFull();
+            if (options_.flush_behind) {
+                batch_->FlushBehind();
+            } else {
+                batch_->FlushFull();
+            }
         }
     }
     return Status::Ok();
@@ -227,7 +244,7 @@ Status EntryCopier::CopyLink(const DirHandle& src_dir, const std::string& src_na
         return Status::FromErrno(errno, dst);
     }
     if (renameat(dir_fd, temp.c_str(), dir_fd, dst_name.c_str()) != 0) {
-        return Status::FromErrno(errno, dst);
+        return RenameError(errno, dst);
     }
     guard.Commit();
     return Status::Ok();

@@ -5,6 +5,7 @@
 #include <atomic>
 #include <string>
 
+#include "CloneProbe.h"
 #include "CopyOptions.h"
 #include "DirHandle.h"
 #include "StampBatch.h"
@@ -20,8 +21,10 @@ class EntryCopier {
   public:
     // With a batch (and batched durability in the options), copies of regular files wait in
     // it for their real time; without one, each is flushed to the disk before its rename.
-    explicit EntryCopier(const CopyOptions& options, StampBatch* batch = nullptr)
-        : options_(options), batch_(batch) {}
+    // With a clone probe, a volume pair that cannot share blocks is asked once, not per file.
+    explicit EntryCopier(const CopyOptions& options, StampBatch* batch = nullptr,
+                         CloneProbe* clones = nullptr)
+        : options_(options), batch_(batch), clones_(clones) {}
 
     // FileSystem::CopyFileAt: `src_name` in `src_dir` to `dst_name` in `dst_dir`, each a single
     // name acted on through its directory's descriptor.
@@ -38,6 +41,7 @@ class EntryCopier {
 
     const CopyOptions& options_;
     StampBatch* batch_;
+    CloneProbe* clones_;
 };
 
 }  // namespace tandrel

@@ -4,6 +4,7 @@
 #include <utility>
 #include <vector>
 
+#include "CloneProbe.h"
 #include "CopyOptions.h"
 #include "DirHandle.h"
 #include "FileSystem.h"
@@ -78,6 +79,7 @@ class PosixFileSystem : public FileSystem {
   private:
     const CopyOptions options_{};
     StampBatch batch_;
+    CloneProbe clones_;
 };
 
 }  // namespace tandrel

@@ -24,7 +24,8 @@ bool LookUp(const DirHandle& dir, const std::string& name, struct stat* st) {
 Status PosixFileSystem::CopyFileAt(const DirHandle& src_dir, const std::string& src_name,
                                    const DirHandle& dst_dir, const std::string& dst_name,
                                    const std::atomic<bool>* cancel) {
-    return EntryCopier(options_, &batch_).Copy(src_dir, src_name, dst_dir, dst_name, cancel);
+    return EntryCopier(options_, &batch_, &clones_)
+        .Copy(src_dir, src_name, dst_dir, dst_name, cancel);
 }
 
 Status PosixFileSystem::MoveFileAt(const DirHandle& src_dir, const std::string& src_name,
@@ -97,7 +98,7 @@ Status PosixFileSystem::MoveByCopyAt(const DirHandle& src_dir, const std::string
     }
     // The source goes only once its copy is safe on the disk, so this copy never waits in
     // the batch.
-    s = EntryCopier(options_).Copy(src_dir, src_name, dst_dir, dst_name, cancel);
+    s = EntryCopier(options_, nullptr, &clones_).Copy(src_dir, src_name, dst_dir, dst_name, cancel);
     if (!s.ok()) {
         return s;
     }

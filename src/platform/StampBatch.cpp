@@ -34,14 +34,51 @@ bool StampBatch::Add(const DirHandle& dir, const std::string& name, dev_t dev, i
     return m_pending.size() >= limits.files || m_bytes >= limits.bytes || m_dirs >= limits.dirs;
 }
 
-Status StampBatch::Flush(bool abandon) {
+StampBatch::~StampBatch() {
+    WaitBehind();
+}
+
+std::vector<StampBatch::Pending> StampBatch::TakePending() {
     std::vector<Pending> pending;
+    std::lock_guard<std::mutex> lock(m_mutex);
+    pending.swap(m_pending);
+    m_bytes = 0;
+    m_dirs = 0;
+    return pending;
+}
+
+void StampBatch::WaitBehind() {
+    std::lock_guard<std::mutex> lock(m_behindMutex);
+    if (m_behind.joinable()) {
+        m_behind.join();
+    }
+}
+
+void StampBatch::FlushBehind() {
+    std::vector<Pending> pending = TakePending();
+    std::lock_guard<std::mutex> lock(m_behindMutex);
+    if (m_behind.joinable()) {
+        m_behind.join();
+    }
+    m_behind = std::thread([this, batch = std::move(pending)]() mutable {
+        Status s = FlushPending(std::move(batch));
+        if (!s.ok()) {
+            std::lock_guard<std::mutex> errorLock(m_mutex);
+            if (m_error.ok()) {
+                m_error = s;
+            }
+        }
+    });
+}
+
+Status StampBatch::Flush(bool abandon) {
+    // A flush still running for earlier copies ends first, so that its failure is reported
+    // here and nothing of it is left running once the caller goes on.
+    WaitBehind();
+    std::vector<Pending> pending = TakePending();
     Status earlier;
     {
         std::lock_guard<std::mutex> lock(m_mutex);
-        pending.swap(m_pending);
-        m_bytes = 0;
-        m_dirs = 0;
         std::swap(earlier, m_error);
     }
     if (abandon) {
@@ -52,13 +89,7 @@ Status StampBatch::Flush(bool abandon) {
 }
 
 void StampBatch::FlushFull() {
-    std::vector<Pending> pending;
-    {
-        std::lock_guard<std::mutex> lock(m_mutex);
-        pending.swap(m_pending);
-        m_bytes = 0;
-        m_dirs = 0;
-    }
+    std::vector<Pending> pending = TakePending();
     Status s = FlushPending(std::move(pending));
     if (!s.ok()) {
         std::lock_guard<std::mutex> lock(m_mutex);

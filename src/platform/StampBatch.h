@@ -6,6 +6,7 @@
 #include <memory>
 #include <mutex>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "DirHandle.h"
@@ -24,7 +25,8 @@ namespace tandrel {
 // it), never through a path: a directory renamed or swapped for a link meanwhile cannot send
 // the stamp elsewhere. The number of descriptors kept is bounded by Limits::dirs.
 //
-// Threads: any; the list is guarded by a mutex.
+// Threads: any; the list is guarded by a mutex. FlushBehind flushes on a thread of the batch's
+// own, which it joins before it is destroyed.
 class StampBatch {
   public:
     // The placeholder time of a waiting copy: one second after the epoch.
@@ -55,6 +57,16 @@ class StampBatch {
     // Flush(false) when a batch is full, in the middle of a run: a failure is kept and
     // returned by the next Flush.
     void FlushFull();
+    // FlushFull on a thread of its own, so that the caller goes on copying while the volume
+    // is flushed. The copies handed over are all complete, so the flush covers them as
+    // FlushFull would. At most one such flush runs at a time: the next waits for it, and so
+    // do Flush and the destructor.
+    void FlushBehind();
+
+    StampBatch() = default;
+    StampBatch(const StampBatch&) = delete;
+    StampBatch& operator=(const StampBatch&) = delete;
+    ~StampBatch();
 
   private:
     struct Pending {
@@ -68,6 +80,10 @@ class StampBatch {
     };
 
     Status FlushPending(std::vector<Pending> pending);
+    // Takes the waiting copies, leaving the batch empty.
+    std::vector<Pending> TakePending();
+    // Waits for the flush started by FlushBehind, if any.
+    void WaitBehind();
 
     std::mutex m_mutex;
     std::vector<Pending> m_pending;
@@ -75,6 +91,9 @@ class StampBatch {
     size_t m_dirs = 0;  // distinct directory descriptors held by m_pending
     FileId m_lastDir;   // the directory of m_pending.back()
     Status m_error;     // a failure of FlushFull (or of Add) not yet reported
+
+    std::mutex m_behindMutex;  // guards m_behind
+    std::thread m_behind;      // the flush started by FlushBehind
 };
 
 }  // namespace tandrel

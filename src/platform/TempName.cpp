@@ -1,5 +1,6 @@
 // Names of copy temporaries and the test for ones left behind by a process that has ended.
 
+#include <pthread.h>
 #include <signal.h>
 #include <unistd.h>
 
@@ -46,11 +47,28 @@ pid_t ParsePid(std::string_view digits) {
     return value <= INT_MAX ? static_cast<pid_t>(value) : 0;
 }
 
+// This process's id, asked once rather than once per copy; a child made by fork asks again.
+std::atomic<pid_t> g_pid{0};
+
+pid_t OwnPid() {
+    pid_t pid = g_pid.load(std::memory_order_relaxed);
+    if (pid == 0) {
+        static const bool registered = [] {
+            pthread_atfork(nullptr, nullptr, [] { g_pid.store(0, std::memory_order_relaxed); });
+            return true;
+        }();
+        (void)registered;
+        pid = getpid();
+        g_pid.store(pid, std::memory_order_relaxed);
+    }
+    return pid;
+}
+
 }  // namespace
 
 std::string MakeTempName() {
     char buf[64];
-    std::snprintf(buf, sizeof buf, ".tandrel-%ld-%016llx.tmp", static_cast<long>(getpid()),
+    std::snprintf(buf, sizeof buf, ".tandrel-%ld-%016llx.tmp", static_cast<long>(OwnPid()),
                   static_cast<unsigned long long>(NextUnique()));
     return buf;
 }

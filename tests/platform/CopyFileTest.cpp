@@ -117,6 +117,7 @@ TEST(CopyFileDurability, FlushesEachCopyOrAFullBatchOnItsOwn) {
 
     CopyOptions small;
     small.batch_files = 2;
+    small.flush_behind = false;  // the copy that fills the batch waits for its flush
     PosixFileSystem batchFs(small);
     ASSERT_TRUE(batchFs.CopyFile(tree.Path("f1"), tree.Path("dst/f1"), nullptr).ok());
     EXPECT_EQ(tree.Mtime("dst/f1"), kPlaceholderNs);
@@ -132,6 +133,31 @@ TEST(CopyFileDurability, FlushesEachCopyOrAFullBatchOnItsOwn) {
     // A move across file systems never leaves its copy waiting: the source is gone after it.
     ASSERT_TRUE(batchFs.MoveByCopy(tree.Path("dst/f2"), tree.Path("moved"), nullptr).ok());
     EXPECT_EQ(tree.Mtime("moved"), kTime);
+}
+
+TEST(CopyFileDurability, AFullBatchFlushedBehindIsStampedBeforeTheNextOneGoes) {
+    TempTree tree;
+    tree.MakeDir("dst");
+    for (int i = 0; i < 5; ++i) {
+        tree.WriteFile("f" + std::to_string(i), "x", kTime + i);
+    }
+    CopyOptions small;
+    small.batch_files = 2;
+    ASSERT_TRUE(small.flush_behind);  // what the program uses
+    PosixFileSystem fs(small);
+    for (int i = 0; i < 4; ++i) {
+        const std::string name = "f" + std::to_string(i);
+        ASSERT_TRUE(fs.CopyFile(tree.Path(name), tree.Path("dst/" + name), nullptr).ok());
+    }
+    // The second full batch waited for the first one's flush before its own began.
+    EXPECT_EQ(tree.Mtime("dst/f0"), kTime);
+    EXPECT_EQ(tree.Mtime("dst/f1"), kTime + 1);
+    ASSERT_TRUE(fs.CopyFile(tree.Path("f4"), tree.Path("dst/f4"), nullptr).ok());
+    EXPECT_EQ(tree.Mtime("dst/f4"), kPlaceholderNs);  // alone in its batch, not full
+    ASSERT_TRUE(fs.CommitCopies(false).ok());
+    for (int i = 0; i < 5; ++i) {
+        EXPECT_EQ(tree.Mtime("dst/f" + std::to_string(i)), kTime + i) << i;
+    }
 }
 
 TEST_P(CopyFileTest, ReplacesAReadOnlyFileAndALink) {
