@@ -72,8 +72,7 @@ TEST_F(CliOutput, OutputThatCannotBeWrittenIsAFailureSaidOnStandardErrorAndTheRu
     close(closed[0]);
     const CliResult mirror = RunWithOutputTo(closed[1], {"mirror", t.Path("s"), t.Path("d")});
     EXPECT_EQ(mirror.status, 1);
-    EXPECT_EQ(mirror.err,
-              "tandrel-cli: could not write the run lines to standard output\n");
+    EXPECT_EQ(mirror.err, "tandrel-cli: could not write the run lines to standard output\n");
     EXPECT_EQ(t.List("d").size(), 50u);
 
     ASSERT_EQ(RunCli({"add", "entry", t.Path("s"), t.Path("d")}).status, 0);
@@ -90,7 +89,8 @@ TEST_F(CliOutput, BadArgumentsOfTheBatchCommandsAreNamed) {
     const std::vector<Case> refused = {
         {{"batch", "--bogus"},
          "unknown option '--bogus' (use -- before a path that begins with '-')"},
-        {{"batch", "--keep", "--delete"}, "only one of"},
+        {{"batch", "--keep", "--delete"}, "only one of --keep, --delete and --move"},
+        {{"batch", "--delete", "--move", "r"}, "only one of --keep, --delete and --move"},
         {{"batch", "--max-delete", "1234567890123456789"}, "--max-delete needs a number"},
         {{"batch", "extra"}, "batch takes only run options (see --help)"},
         {{"list", "-x"}, "unknown option '-x'"},
@@ -114,6 +114,21 @@ TEST_F(CliOutput, ADirectoryNamedDashIsADirectoryNotAnOption) {
     ASSERT_EQ(added.status, 0) << added.err;
     const CliResult list = RunCli({"list"});
     EXPECT_EQ(list.out, "[x] dash: " + t.Path("-") + " => " + t.Path("d") + "\n");
+}
+
+TEST_F(CliOutput, AStoreThatCannotBeOpenedIsNamedAndNothingRuns) {
+    t.MakeDir(kStoreRel);  // a folder where the settings file belongs
+    for (const char* command : {"list", "batch"}) {
+        const CliResult r = RunCli({command});
+        EXPECT_EQ(r.status, 1) << command;
+        EXPECT_EQ(
+            r.err.rfind("tandrel-cli: " + t.Path(kStoreRel) + ": cannot open the settings store: ",
+                        0),
+            0u)
+            << r.err;
+        EXPECT_EQ(Lines(r.err).size(), 1u) << r.err;  // said once, and nothing else tried
+        EXPECT_EQ(r.out, "");
+    }
 }
 
 }  // namespace

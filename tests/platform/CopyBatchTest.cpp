@@ -36,7 +36,7 @@ TEST(CopyBatch, CopiesInSeveralDirectoriesAndOnTwoFileSystemsAllGetTheirTimes) {
     here.WriteFile("src", "x", kTime);
     PosixFileSystem fs;
     // In turn: a directory, another one, another file system, and back.
-    const std::string copies[] = {here.Path("a/1"), here.Path("b/2"), there.Path("a/3"),
+    const std::string copies[] = {here.Path("a/1"), here.Path("b/2"),  there.Path("a/3"),
                                   here.Path("a/4"), there.Path("b/5"), here.Path("b/6")};
     for (const std::string& dst : copies) {
         ASSERT_TRUE(fs.CopyFile(here.Path("src"), dst, nullptr).ok()) << dst;

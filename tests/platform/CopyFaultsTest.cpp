@@ -98,8 +98,8 @@ TEST_F(CopyFaultsTest, AKernelCopyThatCannotServeTheseFilesIsFinishedByReadAndWr
     };
     // Refused for good (asked once, never again for this file), from the start or after a
     // first chunk; a fault that names neither file; a signal, after which it is asked again.
-    for (const Case& c : {Case{EXDEV, 100, 0, 1}, Case{EOPNOTSUPP, 100, 0, 1},
-                          Case{EIO, 100, 0, 1}, Case{EXDEV, 100, 1, 2}, Case{EINTR, 1, 0, 0}}) {
+    for (const Case& c : {Case{EXDEV, 100, 0, 1}, Case{EOPNOTSUPP, 100, 0, 1}, Case{EIO, 100, 0, 1},
+                          Case{EXDEV, 100, 1, 2}, Case{EINTR, 1, 0, 0}}) {
         SCOPED_TRACE(strerror(c.err));
         int chunks = 0;
         options_.on_chunk = [&](uint64_t copied) {

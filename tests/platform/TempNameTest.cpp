@@ -88,8 +88,8 @@ TEST(TempNameTest, EveryDigitCountsInThePidAndTheUniquePart) {
         const std::string name = std::string(".tandrel-") + pid + "-0123456789abcdef.tmp";
         EXPECT_FALSE(IsStaleTempName(name)) << name;
     }
-    for (const char* unique : {"0123456789abcdeg", "0123456789abcde/", "0123456789abcde:",
-                               "`123456789abcdef", "0123456789abcdeF"}) {
+    for (const char* unique : {"0123456789abcdeg", "0123456789abcde/",
+                               "0123456789abcde:", "`123456789abcdef", "0123456789abcdeF"}) {
         const std::string name = std::string(".tandrel-4194305-") + unique + ".tmp";
         EXPECT_FALSE(IsStaleTempName(name)) << name;
     }

@@ -69,8 +69,8 @@ class SettingsFileTest : public StoreFixture, public ::testing::WithParamInterfa
         struct stat st {};
         EXPECT_EQ(stat(tree_.Path(kStoreRel).c_str(), &st), 0);
         std::string aside;
-        const Status s = SettingsFile::MoveAside(tree_.Path(kStoreRel), st.st_dev, st.st_ino,
-                                                 &aside);
+        const Status s =
+            SettingsFile::MoveAside(tree_.Path(kStoreRel), st.st_dev, st.st_ino, &aside);
         EXPECT_TRUE(s.ok()) << s.ToString();
         const std::string folder = tree_.Path(kFolder);
         if (aside.empty()) {
