@@ -5,6 +5,8 @@
 #include <gtest/gtest.h>
 #include <unistd.h>
 
+#include <algorithm>
+
 #include "FailingFileSystem.h"
 #include "RunRecorder.h"
 #include "TempTree.h"
@@ -122,6 +124,31 @@ TEST_F(DestRulesRun, ExtraHardLinkOfAMatchedFileIsDeleted) {
     rig.Run(S(), D(), kActionDelete);
     EXPECT_EQ(rig.recorder.ActionLines(), std::vector<std::string>{" Delete: " + D("b")});
     EXPECT_EQ(t.List("d"), std::set<std::string>{"a"});
+}
+
+// Names without letters say nothing about case, and a volume found to tell case apart is not
+// asked again: below a top level named only by digits and a folder that settles the question,
+// names that differ in case stay different files, and nothing that matches exactly is lost.
+TEST_F(DestRulesRun, AVolumeThatTellsCaseApartDoesSoInEveryDirectory) {
+    t.MakeDir("s/2024/pics");
+    t.MakeDir("d/2024/pics");
+    std::set<std::string> kept = {"2024/", "2024/pics/"};
+    std::vector<std::string> deleted;
+    for (char c = 'a'; c <= 'h'; ++c) {
+        const std::string lower = std::string("2024/pics/") + c;
+        const std::string upper = std::string("2024/pics/") + static_cast<char>(c - 'a' + 'A');
+        t.WriteFile("s/" + lower, "same", kOld);
+        t.WriteFile("d/" + lower, "same", kOld);
+        t.WriteFile("d/" + upper, "other", kOld);
+        kept.insert(lower);
+        deleted.push_back(" Delete: " + D(upper));
+    }
+    EngineRig rig;
+    rig.Run(S(), D(), kActionDelete);
+    EXPECT_EQ(t.List("d"), kept);
+    std::vector<std::string> lines = rig.recorder.ActionLines();
+    std::sort(lines.begin(), lines.end());
+    EXPECT_EQ(lines, deleted);
 }
 
 // The case rule is asked of each destination volume once per job, not of every directory.

@@ -40,6 +40,18 @@ TEST(MountTable, ReadsPathsWithTheirEscapesAndSkipsWhatItCannotRead) {
                             [](const MountTable::Mount& m) { return m.mount_point == "/"; }));
 }
 
+TEST(MountTable, DigitsInPathsStayDigitsAndRepeatedBlanksSplitNothing) {
+    MountTable table;
+    table.Parse(
+        "51 27 8:1 /v100 /data/disk2024 rw - ext4 /dev/sda1 rw\n"
+        "52  27  8:2  /  /media/x\\0401 rw - ext4 /dev/sdb1 rw\n");
+    ASSERT_EQ(table.mounts().size(), 2u);
+    EXPECT_EQ(table.Find(51)->root, "/v100");
+    EXPECT_EQ(table.Find(51)->mount_point, "/data/disk2024");
+    EXPECT_EQ(table.Find(52)->device, "8:2");
+    EXPECT_EQ(table.Find(52)->mount_point, "/media/x 1");
+}
+
 class Identity : public ::testing::Test {
   protected:
     void TearDown() override { mounts.UnmountAll(); }

@@ -75,6 +75,30 @@ TEST(TempNameTest, NamesNotExactlyOfTheFormAreNeverStale) {
     }
 }
 
+// Fixed numbers above the kernel's largest pid (4194304), so that no process can hold them,
+// together using every decimal digit and every hex digit of the unique part.
+TEST(TempNameTest, EveryDigitCountsInThePidAndTheUniquePart) {
+    for (const char* pid : {"4194305", "5678901", "1234567890", "2147483647"}) {
+        for (const char* unique : {"0123456789abcdef", "fedcba9876543210", "aaaaaaaaaaaaaaaa"}) {
+            const std::string name = std::string(".tandrel-") + pid + "-" + unique + ".tmp";
+            EXPECT_TRUE(IsStaleTempName(name)) << name;
+        }
+    }
+    for (const char* pid : {"2147483648", "9999999999", "04194305", "0"}) {
+        const std::string name = std::string(".tandrel-") + pid + "-0123456789abcdef.tmp";
+        EXPECT_FALSE(IsStaleTempName(name)) << name;
+    }
+    for (const char* unique : {"0123456789abcdeg", "0123456789abcde/",
+                               "0123456789abcde:", "`123456789abcdef", "0123456789abcdeF"}) {
+        const std::string name = std::string(".tandrel-4194305-") + unique + ".tmp";
+        EXPECT_FALSE(IsStaleTempName(name)) << name;
+    }
+    for (const char* pid : {"419430a", "41943/5", "41943:5"}) {
+        const std::string name = std::string(".tandrel-") + pid + "-0123456789abcdef.tmp";
+        EXPECT_FALSE(IsStaleTempName(name)) << name;
+    }
+}
+
 TEST(TempNameTest, RemoveStaleTempRemovesOnlyLeftoversOfDeadProcesses) {
     TempTree tree;
     PosixFileSystem fs;
