@@ -269,17 +269,6 @@ TEST_F(Race, ADirectorySwappedBackAndForthDuringRunsNeverLeadsOutside) {
     }
 }
 
-int OpenDescriptors() {
-    int n = 0;
-    if (DIR* d = opendir("/proc/self/fd")) {
-        while (readdir(d) != nullptr) {
-            ++n;
-        }
-        closedir(d);
-    }
-    return n;
-}
-
 // The walk holds a few directories open per tree, however wide and deep the tree is, and the
 // copies waiting for their real times hold at most one per directory up to a small bound.
 TEST_F(Race, OpenDescriptorsStayFewWhateverTheTree) {

@@ -16,17 +16,6 @@ constexpr int64_t kSec = 1000000000;
 constexpr int64_t kOld = 1000 * kSec;
 constexpr int64_t kNew = 2000 * kSec;
 
-int OpenDescriptors() {
-    int n = 0;
-    if (DIR* d = opendir("/proc/self/fd")) {
-        while (readdir(d) != nullptr) {
-            ++n;
-        }
-        closedir(d);
-    }
-    return n;
-}
-
 // The same trees, made anew in a folder of their own for each way of running them.
 //   run 1, Move into a/old/:  a: s -> d (its recycle directory inside d),
 //                             b: s -> d (d holds an extra folder also called "old")

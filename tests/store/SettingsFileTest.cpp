@@ -17,6 +17,7 @@
 #include "SettingsFile.h"
 #include "SettingsStore.h"
 #include "StoreFixture.h"
+#include "TempTree.h"
 
 namespace {
 
@@ -38,17 +39,6 @@ extern "C" int renameat2(int olddirfd, const char* oldpath, int newdirfd, const 
 
 namespace tandrel {
 namespace {
-
-int OpenDescriptors() {
-    int n = 0;
-    if (DIR* d = opendir("/proc/self/fd")) {
-        while (readdir(d) != nullptr) {
-            ++n;
-        }
-        closedir(d);
-    }
-    return n;
-}
 
 class SettingsFileTest : public StoreFixture, public ::testing::WithParamInterface<bool> {
   protected:

@@ -331,4 +331,15 @@ std::set<std::string> TempTree::List(std::string_view rel) const {
     return out;
 }
 
+int OpenDescriptors() {
+    int n = 0;
+    if (DIR* d = opendir("/proc/self/fd")) {
+        while (readdir(d) != nullptr) {
+            ++n;
+        }
+        closedir(d);
+    }
+    return n;
+}
+
 }  // namespace tandrel

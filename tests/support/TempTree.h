@@ -75,4 +75,8 @@ class TempTree {
     std::string root_;
 };
 
+// How many descriptors the process holds open now (the entries of /proc/self/fd, the one used
+// to list them included): compared before and after an operation, it shows a leak.
+int OpenDescriptors();
+
 }  // namespace tandrel
