@@ -113,6 +113,21 @@ TEST_F(BatchRunTest, MoveChecksAndUsesTheTypedRecycleDirectory) {
     EXPECT_EQ(tree_.ReadFile("bin/extra.txt"), "extra");
 }
 
+// With no worker to take the run, "&Go" leaves nothing queued (a later run would otherwise run
+// the same jobs twice) and the page ready for another try.
+TEST_F(BatchRunTest, GoWithoutAWorkerLeavesNothingQueued) {
+    tree_.MakeDir("src");
+    tree_.MakeDir("dst");
+    Start();
+    ShowBatch();
+    page_->AddItem("job", tree_.Path("src"), tree_.Path("dst"), kBatchChecked);
+    page_->AddItem("other", tree_.Path("src"), tree_.Path("dst"), kBatchChecked);
+    Button(IDC_GO)->click();
+    EXPECT_EQ(queue_.GetJobCount(), 0);
+    EXPECT_FALSE(queue_.m_bRunning);
+    EXPECT_TRUE(Enabled(IDC_GO));
+}
+
 // With Keep the field is not looked at, whatever it holds.
 TEST_F(BatchRunTest, KeepIgnoresTheRecycleField) {
     tree_.MakeDir("src");
