@@ -33,9 +33,11 @@ class BatchRunTest : public BatchPageTest {
         queue_.m_pSheet = nullptr;
         BatchPageTest::TearDown();
     }
-    // Presses "&Go" and waits until the sheet has seen the run end.
+    // Presses "&Go" and waits until the sheet has seen the run end. The button is disabled by
+    // the press itself: the run's end can only be seen once the event loop runs again.
     void Go() {
         Button(IDC_GO)->click();
+        EXPECT_FALSE(Enabled(IDC_GO));
         ASSERT_TRUE(WaitFor([&] { return !queue_.m_bRunning && Enabled(IDC_GO); }));
     }
     std::vector<std::string> Lines() const {
