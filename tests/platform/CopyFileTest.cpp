@@ -12,6 +12,7 @@
 #include <set>
 #include <string>
 
+#include "CopyModes.h"
 #include "PosixFileSystem.h"
 #include "TempTree.h"
 
@@ -31,27 +32,7 @@ std::string Pattern(size_t size) {
     return s;
 }
 
-// The ways contents are moved: the defaults, copy_file_range in small chunks, and the
-// read/write loop in small chunks (as on file systems that copy_file_range does not serve).
-struct Mode {
-    const char* name;
-    CopyOptions options;
-};
-
-// Test names carry the mode's name; this keeps gtest from also printing the object's bytes.
-void PrintTo(const Mode& mode, std::ostream* os) {
-    *os << mode.name;
-}
-
-CopyOptions Options(bool kernel, size_t chunk) {
-    CopyOptions o;
-    o.try_reflink = false;
-    o.try_copy_file_range = kernel;
-    o.chunk_bytes = chunk;
-    return o;
-}
-
-class CopyFileTest : public ::testing::TestWithParam<Mode> {
+class CopyFileTest : public ::testing::TestWithParam<CopyMode> {
   protected:
     CopyFileTest() : fs_(GetParam().options) {}
 
@@ -301,13 +282,7 @@ TEST_P(CopyFileTest, HandlesNamesWithAnyBytes) {
     ExpectDestination({name});
 }
 
-INSTANTIATE_TEST_SUITE_P(Modes, CopyFileTest,
-                         ::testing::Values(Mode{"Default", CopyOptions{}},
-                                           Mode{"KernelSmallChunks", Options(true, 65536)},
-                                           Mode{"BufferSmallChunks", Options(false, 65536)}),
-                         [](const ::testing::TestParamInfo<Mode>& param) {
-                             return std::string(param.param.name);
-                         });
+INSTANTIATE_TEST_SUITE_P(Modes, CopyFileTest, AllCopyModes(), CopyModeName);
 
 }  // namespace
 }  // namespace tandrel

@@ -15,6 +15,7 @@
 #include <string>
 #include <vector>
 
+#include "CopyModes.h"
 #include "PosixFileSystem.h"
 #include "TempTree.h"
 #include "UniqueFd.h"
@@ -95,24 +96,7 @@ int64_t Allocated(const std::string& path) {
     return ::testing::AssertionSuccess();
 }
 
-struct Mode {
-    const char* name;
-    CopyOptions options;
-};
-
-void PrintTo(const Mode& mode, std::ostream* os) {
-    *os << mode.name;
-}
-
-CopyOptions Options(bool kernel, size_t chunk) {
-    CopyOptions o;
-    o.try_reflink = false;
-    o.try_copy_file_range = kernel;
-    o.chunk_bytes = chunk;
-    return o;
-}
-
-class SparseCopyTest : public ::testing::TestWithParam<Mode> {
+class SparseCopyTest : public ::testing::TestWithParam<CopyMode> {
   protected:
     SparseCopyTest() : fs_(GetParam().options) {}
 
@@ -174,13 +158,7 @@ TEST_P(SparseCopyTest, CancelHalfWayLeavesNoTemporary) {
     EXPECT_EQ(tree_.List(), (std::set<std::string>{"src"}));
 }
 
-INSTANTIATE_TEST_SUITE_P(Modes, SparseCopyTest,
-                         ::testing::Values(Mode{"Default", CopyOptions{}},
-                                           Mode{"KernelSmallChunks", Options(true, 65536)},
-                                           Mode{"BufferSmallChunks", Options(false, 65536)}),
-                         [](const ::testing::TestParamInfo<Mode>& param) {
-                             return std::string(param.param.name);
-                         });
+INSTANTIATE_TEST_SUITE_P(Modes, SparseCopyTest, AllCopyModes(), CopyModeName);
 
 }  // namespace
 }  // namespace tandrel
