@@ -6,6 +6,7 @@
 #include <deque>
 #include <functional>
 #include <mutex>
+#include <optional>
 #include <string>
 #include <thread>
 #include <unordered_set>
@@ -16,6 +17,7 @@
 #include "FileSystem.h"
 #include "RunConstants.h"
 #include "RunLock.h"
+#include "SideThread.h"
 #include "TreeCursor.h"
 
 namespace tandrel {
@@ -78,6 +80,7 @@ class CBackup {
         std::string rel;  // relative to the roots; a directory ends with '/'
         EntryKind kind = EntryKind::kFile;
         bool blocked = false;
+        std::optional<int64_t> mtime_ns;  // as the listing found it, when it was looked up
     };
 
     enum class Side { kSource, kDest };
@@ -85,6 +88,13 @@ class CBackup {
     // it cannot be opened or listed. *dir is then the directory listed.
     bool List(Side side, const std::string& prefix, std::vector<DirEntry>* entries,
               const DirHandle** dir = nullptr);
+    // Lists the destination directory `rel`, whose source directory `srcDir` listed
+    // `srcEntries`. In a directory large enough for it to pay, the times of the files of both
+    // listings are looked up as well, the destination's on the side thread while the source's
+    // are on this one. False (with nothing listed) as for List.
+    bool ListDestination(const std::string& rel, const DirHandle& srcDir,
+                         std::vector<DirEntry>* srcEntries, std::vector<DirEntry>* dstEntries,
+                         const DirHandle** dstDir);
     // `dir` is the directory listed (for removing stale temporaries found in it).
     void AddEntries(Side side, const std::string& prefix, const std::vector<DirEntry>& entries,
                     bool blocked, const DirHandle* dir);
@@ -99,7 +109,9 @@ class CBackup {
     bool CreateDestDirectory(const std::string& rel, const DirHandle& parent,
                              const DirHandle& srcDir);
     void CopyOne(const Pending& file);
-    bool IsNewer(const std::string& rel);
+    // Whether the source file is newer than the destination file of the same name, at the
+    // destination's time precision. `dstTime` is the destination's time as its listing found it.
+    bool IsNewer(const Pending& file, const std::optional<int64_t>& dstTime);
     // The recycle directory's level for the relative directory `rel`, with every missing level
     // created; nullptr when there is no recycle directory or a level is not a real directory.
     const DirHandle* RecycleLevel(const std::string& rel);
@@ -179,6 +191,7 @@ class CBackup {
     TreeCursor m_srcTree;
     TreeCursor m_dstTree;
     TreeCursor m_rcyTree;
+    SideThread m_side;
     std::vector<NewDirectory> m_newDirs;
     std::unordered_set<std::string> m_cleanedRecycle;
     std::vector<RunLock> m_locks;

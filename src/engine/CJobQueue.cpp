@@ -114,8 +114,7 @@ DirCheckResult CJobQueue::CheckDirectory(const std::string& path, FileSystem& fs
     if (!fs.CanonicalPath(path, &dir).ok()) {
         return kDirNotFound;
     }
-    std::vector<DirEntry> entries;
-    return fs.ListDirectory(dir, &entries).ok() ? kDirExists : kDirNotFound;
+    return fs.ProbeDirectory(dir).ok() ? kDirExists : kDirNotFound;
 }
 
 std::string CJobQueue::DirectoryErrorText(DirCheckResult result, int fieldId) {

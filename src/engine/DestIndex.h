@@ -1,7 +1,9 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
 #include <list>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <unordered_map>
@@ -14,22 +16,25 @@ namespace tandrel {
 // Equality is exact, or ignores ASCII case when the destination's file system does; the result
 // is always the first equal entry in list order, as a scan from the head would find it.
 //
-// Each entry also carries whether it is a link (a link is handled as the link itself).
+// Each entry also carries whether it is a link (a link is handled as the link itself) and, when
+// the listing looked it up, its modification time.
 // Worker thread only.
 class DestIndex {
   public:
     struct Entry {
         std::string rel;  // path relative to the destination root
         bool isLink = false;
+        std::optional<int64_t> mtime_ns;
     };
 
     void SetCaseInsensitive(bool caseInsensitive) { m_caseInsensitive = caseInsensitive; }
 
-    void PushBack(std::string rel, bool isLink);
+    void PushBack(std::string rel, bool isLink, std::optional<int64_t> mtime_ns = std::nullopt);
     bool Empty() const { return m_entries.empty(); }
     size_t Size() const { return m_entries.size(); }
-    // Removes the first entry equal to `rel`; true when there was one.
-    bool RemoveMatch(std::string_view rel);
+    // Removes the first entry equal to `rel`; true when there was one. Its time, when known,
+    // goes to *mtime_ns.
+    bool RemoveMatch(std::string_view rel, std::optional<int64_t>* mtime_ns = nullptr);
     // The entries in list order.
     const std::list<Entry>& Entries() const { return m_entries; }
     // Takes the head (phase 2 walks the extra entries in list order).

@@ -43,6 +43,28 @@ mode_t FinalMode(mode_t source) {
     return source & 03777;
 }
 
+// Below this many source entries a directory is read on one thread: handing the destination
+// to the side thread would cost more than it saves.
+constexpr size_t kSideThreadMinEntries = 16;
+
+// Notes the time of each file and link of a listing that the walk will compare. One that
+// cannot be looked up, or is no longer what the listing said, keeps none: it is looked up
+// again when compared.
+void LookUpTimes(FileSystem& fs, const DirHandle& dir, std::vector<DirEntry>* entries) {
+    EntryInfo info;
+    for (DirEntry& e : *entries) {
+        if ((e.kind == EntryKind::kFile || e.kind == EntryKind::kLink) && !StartsWithDot(e.name) &&
+            fs.StatAt(dir, e.name, &info).ok() && info.kind == e.kind) {
+            e.mtime_ns = info.mtime_ns;
+        }
+    }
+}
+
+// Whether a source time is newer than a destination time when both are cut to `step`.
+bool NewerAtStep(int64_t sourceNs, int64_t destNs, int64_t step) {
+    return FloorDiv(sourceNs, step) > FloorDiv(destNs, step);
+}
+
 }  // namespace
 
 bool CBackup::ResolveRoots(const std::string& source, const std::string& dest,
@@ -125,7 +147,7 @@ void CBackup::MirrorTree(const std::string& source, const std::string& dest, Ext
     std::vector<DirEntry> dstEntries;
     const DirHandle* dstRoot = nullptr;
     if (!m_dstTree.OpenRoot(StripSlash(m_dst.op)).ok() ||
-        !List(Side::kDest, std::string(), &dstEntries, &dstRoot)) {
+        !ListDestination(std::string(), *srcRoot, &srcEntries, &dstEntries, &dstRoot)) {
         WriteActionLine(false, IDS_VERB_READ, m_dst.shown, nullptr);
         m_srcTree.Close();
         m_dstTree.Close();
@@ -164,6 +186,36 @@ bool CBackup::List(Side side, const std::string& prefix, std::vector<DirEntry>* 
     return true;
 }
 
+bool CBackup::ListDestination(const std::string& rel, const DirHandle& srcDir,
+                              std::vector<DirEntry>* srcEntries, std::vector<DirEntry>* dstEntries,
+                              const DirHandle** dstDir) {
+    if (!m_fs.ReadsInParallel() || srcEntries->size() < kSideThreadMinEntries) {
+        return List(Side::kDest, rel, dstEntries, dstDir);
+    }
+    dstEntries->clear();
+    const DirHandle* handle = m_dstTree.Open(rel);
+    if (handle == nullptr) {
+        return false;
+    }
+    // The side thread reads only through `handle`, which stays open: this thread does not
+    // touch the destination's open directories until the task is done.
+    Status listed;
+    m_side.Run([&] {
+        listed = m_fs.ListDirectoryAt(*handle, dstEntries);
+        if (listed.ok()) {
+            LookUpTimes(m_fs, *handle, dstEntries);
+        }
+    });
+    LookUpTimes(m_fs, srcDir, srcEntries);
+    m_side.Wait();
+    if (!listed.ok()) {
+        dstEntries->clear();
+        return false;
+    }
+    *dstDir = handle;
+    return true;
+}
+
 void CBackup::AddEntries(Side side, const std::string& prefix, const std::vector<DirEntry>& entries,
                          bool blocked, const DirHandle* dir) {
     if (side == Side::kDest && dir != nullptr && m_rules.LearnCase(*dir, entries)) {
@@ -186,9 +238,9 @@ void CBackup::AddEntries(Side side, const std::string& prefix, const std::vector
         }
         if (side == Side::kSource) {
             if (e.kind == EntryKind::kDirectory) {
-                m_listSrcDirs.push_back(Pending{std::move(rel), e.kind, blocked});
+                m_listSrcDirs.push_back(Pending{std::move(rel), e.kind, blocked, std::nullopt});
             } else {
-                m_listSrcFiles.push_back(Pending{std::move(rel), e.kind, blocked});
+                m_listSrcFiles.push_back(Pending{std::move(rel), e.kind, blocked, e.mtime_ns});
             }
         } else if (e.kind == EntryKind::kDirectory) {
             if (!m_recycleRel.empty() &&
@@ -198,7 +250,7 @@ void CBackup::AddEntries(Side side, const std::string& prefix, const std::vector
             }
             m_listDstDirs.PushBack(std::move(rel), false);
         } else if (!IsLogFile(rel, false)) {  // the run's own log is never extra
-            m_listDstFiles.PushBack(std::move(rel), e.kind == EntryKind::kLink);
+            m_listDstFiles.PushBack(std::move(rel), e.kind == EntryKind::kLink, e.mtime_ns);
         }
     }
 }
@@ -212,12 +264,13 @@ void CBackup::MirrorFiles(ExtraFileAction action) {
             Pending file = std::move(m_listSrcFiles.front());
             m_listSrcFiles.pop_front();
             bool copy = true;
-            if (m_listDstFiles.RemoveMatch(file.rel)) {
+            std::optional<int64_t> dstTime;
+            if (m_listDstFiles.RemoveMatch(file.rel, &dstTime)) {
                 if (action != kActionKeep) {
                     ++m_nSteps;  // the matched destination file is accounted for
                 }
                 // A pipe, socket or device is never copied, and says so every run.
-                copy = file.kind == EntryKind::kOther || IsNewer(file.rel);
+                copy = file.kind == EntryKind::kOther || IsNewer(file, dstTime);
             }
             if (copy) {
                 CopyOne(file);
@@ -274,7 +327,7 @@ void CBackup::EnterDirectory(const Pending& dir) {
         if (listDest) {
             std::vector<DirEntry> dstEntries;
             const DirHandle* dstDir = nullptr;
-            if (!List(Side::kDest, dir.rel, &dstEntries, &dstDir)) {
+            if (!ListDestination(dir.rel, *srcDir, &srcEntries, &dstEntries, &dstDir)) {
                 // Without the destination's listing every file would look missing and newer
                 // destination files would be overwritten: leave this subtree alone.
                 WriteActionLine(false, IDS_VERB_READ, m_dst.shown + dir.rel, nullptr);
@@ -365,8 +418,15 @@ Status CBackup::RetryIfLocked(const DirHandle& dir, const std::string& name,
     return s;
 }
 
-bool CBackup::IsNewer(const std::string& rel) {
-    const auto [parent, name] = TreeCursor::SplitRel(rel);
+bool CBackup::IsNewer(const Pending& file, const std::optional<int64_t>& dstTime) {
+    if (file.mtime_ns && dstTime &&
+        !NewerAtStep(*file.mtime_ns, *dstTime, m_rules.TimeStep(*file.mtime_ns, *dstTime))) {
+        // Not newer as the listings found them. Only a copy is confirmed by a fresh look: a
+        // file changed since it was listed is taken up by the next run, as one changed just
+        // after this comparison would be.
+        return false;
+    }
+    const auto [parent, name] = TreeCursor::SplitRel(file.rel);
     const DirHandle* src = m_srcTree.Open(parent);
     const DirHandle* dst = m_dstTree.Open(parent);
     EntryInfo s;
@@ -377,8 +437,7 @@ bool CBackup::IsNewer(const std::string& rel) {
     }
     // Compare at the precision the destination keeps: a file system that stores times in
     // coarser steps than the source must not make every run copy the same files again.
-    const int64_t step = m_rules.TimeStep(s.mtime_ns, d.mtime_ns);
-    return FloorDiv(s.mtime_ns, step) > FloorDiv(d.mtime_ns, step);
+    return NewerAtStep(s.mtime_ns, d.mtime_ns, m_rules.TimeStep(s.mtime_ns, d.mtime_ns));
 }
 
 const DirHandle* CBackup::RecycleLevel(const std::string& rel) {

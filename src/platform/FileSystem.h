@@ -5,6 +5,7 @@
 #include <atomic>
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -23,6 +24,8 @@ enum class EntryKind { kFile, kDirectory, kLink, kOther };
 struct DirEntry {
     std::string name;  // bytes as the directory stores them, never "." or ".."
     EntryKind kind = EntryKind::kOther;
+    // Listings leave it empty; a caller that looks the entry up may note its time here.
+    std::optional<int64_t> mtime_ns;
 };
 
 // The identity of an entry on the system: its device and inode. Two names with the same identity
@@ -75,11 +78,22 @@ class FileSystem {
   public:
     virtual ~FileSystem() = default;
 
+    // Whether ListDirectoryAt and StatAt may be called from two threads at once, each thread on
+    // directory handles of its own. A file system that keeps state across calls says no.
+    virtual bool ReadsInParallel() const { return false; }
+
     // The entries of `dir` other than "." and "..", sorted by the bytes of their names so that
     // runs are repeatable. The kind comes from the directory listing where it gives one, from
     // lstat otherwise. Fails (and fills nothing) when `dir` is missing, is a link, is not a
     // directory or cannot be read.
     virtual Status ListDirectory(const std::string& dir, std::vector<DirEntry>* entries) = 0;
+    // Whether ListDirectory of `dir` would succeed, found out without reading more of the
+    // directory than its first entries where the file system allows (a directory of a
+    // million entries is checked as fast as an empty one).
+    virtual Status ProbeDirectory(const std::string& dir) {
+        std::vector<DirEntry> entries;
+        return ListDirectory(dir, &entries);
+    }
 
     // Looks `path` up without following a link at its end.
     virtual Status Stat(const std::string& path, EntryInfo* info) = 0;

@@ -178,7 +178,7 @@ Status ReadEntries(UniqueFd fd, const std::string& shown, std::vector<DirEntry>*
             }
             kind = KindOf(st.st_mode);
         }
-        found.push_back(DirEntry{name, kind});
+        found.push_back(DirEntry{name, kind, std::nullopt});
     }
     closedir(stream);
     if (!result.ok()) {
@@ -205,6 +205,28 @@ Status PosixFileSystem::ListDirectory(const std::string& dir, std::vector<DirEnt
         return PosixPath::DirectoryOpenError(errno, dir);
     }
     return AsGiven(ReadEntries(std::move(fd), path, entries), path, dir);
+}
+
+Status PosixFileSystem::ProbeDirectory(const std::string& dir) {
+    const std::string path = PosixPath::Strip(dir);
+    if (path.empty()) {
+        return EmptyPath();
+    }
+    UniqueFd fd(open(path.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
+    if (!fd.valid()) {
+        return PosixPath::DirectoryOpenError(errno, dir);
+    }
+    DIR* stream = fdopendir(fd.get());
+    if (stream == nullptr) {
+        return Status::FromErrno(errno, dir);
+    }
+    fd.Release();  // closedir closes it
+    // One read is enough: it fails as a whole listing would where the directory cannot be read.
+    errno = 0;
+    const bool read = readdir(stream) != nullptr || errno == 0;
+    const int error = errno;
+    closedir(stream);
+    return read ? Status::Ok() : Status::FromErrno(error, dir);
 }
 
 Status PosixFileSystem::Stat(const std::string& path, EntryInfo* info) {

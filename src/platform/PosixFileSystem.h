@@ -49,6 +49,9 @@ class PosixFileSystem : public FileSystem {
     Status OpenDirectory(const std::string& path, DirHandle* dir) override;
     Status OpenSubdirectory(const DirHandle& parent, const std::string& name,
                             DirHandle* dir) override;
+    // Listing and looking up go straight to the system, which keeps no state between calls.
+    bool ReadsInParallel() const override { return true; }
+    Status ProbeDirectory(const std::string& dir) override;
     Status ListDirectoryAt(const DirHandle& dir, std::vector<DirEntry>* entries) override;
     Status StatAt(const DirHandle& dir, const std::string& name, EntryInfo* info) override;
     Status CopyFileAt(const DirHandle& src_dir, const std::string& src_name,

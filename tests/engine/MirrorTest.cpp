@@ -133,6 +133,55 @@ TEST_F(Mirror, CopiesOnlyWhatIsMissingOrOlderAndLeavesDotEntriesAlone) {
     EXPECT_EQ(again.recorder.lines.size(), 2u);
 }
 
+// Directories this large are read on two threads, with the times taken from the listings; each
+// file must still be compared with its own counterpart, to the nanosecond and before 1970.
+TEST_F(Mirror, LargeDirectoriesCopyExactlyTheFilesThatAreMissingOrOlder) {
+    const int64_t times[] = {kNew, -kNew, kNew + 1, 0};
+    std::vector<std::string> copies;
+    std::vector<std::string> deletes;
+    t.MakeDir("s/sub");
+    t.MakeDir("d/sub");
+    for (const std::string dir : {"", "sub/"}) {
+        for (int i = 0; i < 40; ++i) {
+            const std::string rel = dir + "f" + std::to_string(100 + i);
+            const int64_t time = times[i % 4];
+            t.WriteFile("s/" + rel, "s", time);
+            switch (i % 5) {
+                case 0:  // older by a nanosecond
+                    t.WriteFile("d/" + rel, "d", time - 1);
+                    copies.push_back(Copy(rel));
+                    break;
+                case 1:  // newer by a nanosecond
+                    t.WriteFile("d/" + rel, "d", time + 1);
+                    break;
+                case 2:
+                    t.WriteFile("d/" + rel, "d", time);
+                    break;
+                case 3:
+                    copies.push_back(Copy(rel));
+                    break;
+                case 4:  // a link where the source has a file: older, so replaced
+                    t.MakeLink("d/" + rel, "elsewhere");
+                    t.SetMtime("d/" + rel, time - kSec);
+                    copies.push_back(Copy(rel));
+                    break;
+            }
+        }
+        t.WriteFile("d/" + dir + "g-extra", "x");
+        deletes.push_back(Del(dir + "g-extra"));
+    }
+    copies.insert(copies.end(), deletes.begin(), deletes.end());
+
+    EngineRig rig;
+    rig.Run(S(), D(), kActionDelete);
+    EXPECT_EQ(rig.recorder.ActionLines(), copies);
+    EngineRig again;
+    again.Run(S(), D(), kActionDelete);
+    EXPECT_TRUE(again.recorder.ActionLines().empty());
+    EXPECT_EQ(t.Mtime("d/sub/f100"), kNew);
+    EXPECT_EQ(t.ReadFile("d/sub/f101"), "d");
+}
+
 TEST_F(Mirror, KeepLeavesExtraEntriesAloneAndCountsSourceFilesOnly) {
     t.WriteFile("s/a", "a");
     t.WriteFile("d/extra", "x");

@@ -65,7 +65,7 @@ TEST_F(ListAndStatTest, ListsOddNamesInByteOrderWithTheirKinds) {
 
 TEST_F(ListAndStatTest, ListingAcceptsATrailingSlashAndAnEmptyDirectory) {
     tree_.MakeDir("empty");
-    std::vector<DirEntry> entries{{"stale", EntryKind::kFile}};
+    std::vector<DirEntry> entries{{"stale", EntryKind::kFile, std::nullopt}};
     ASSERT_TRUE(fs_.ListDirectory(tree_.Path("empty/"), &entries).ok());
     EXPECT_TRUE(entries.empty());
 }
@@ -94,6 +94,26 @@ TEST_F(ListAndStatTest, ListingFailsForMissingEntriesAndFiles) {
     Status file = fs_.ListDirectory(tree_.Path("file"), &entries);
     EXPECT_EQ(file.code(), Status::Code::kNotDirectory);
     EXPECT_NE(file.ToString().find(tree_.Path("file")), std::string::npos);
+}
+
+TEST_F(ListAndStatTest, ProbingADirectoryAgreesWithListingIt) {
+    tree_.MakeDir("full");
+    for (int i = 0; i < 300; ++i) {
+        tree_.WriteFile("full/f" + std::to_string(i), "");
+    }
+    tree_.MakeDir("empty");
+    tree_.WriteFile("file", "x");
+    tree_.MakeLink("link", "full");
+    for (const std::string& path :
+         {tree_.Path("full"), tree_.Path("full/"), tree_.Path("empty"), tree_.Path("file"),
+          tree_.Path("link"), tree_.Path("link/"), tree_.Path("gone"), std::string()}) {
+        std::vector<DirEntry> entries;
+        const Status listed = fs_.ListDirectory(path, &entries);
+        const Status probed = fs_.ProbeDirectory(path);
+        EXPECT_EQ(probed.ok(), listed.ok()) << path;
+        EXPECT_EQ(probed.code(), listed.code()) << path;
+    }
+    EXPECT_TRUE(fs_.ProbeDirectory(tree_.Path("full")).ok());
 }
 
 TEST_F(ListAndStatTest, StatGivesKindTimeModeAndSizeOfTheEntryItself) {
