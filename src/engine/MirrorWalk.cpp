@@ -5,6 +5,7 @@
 #include <sys/stat.h>
 
 #include <algorithm>
+#include <atomic>
 
 #include "CBackup.h"
 #include "CJobQueue.h"
@@ -50,15 +51,41 @@ constexpr size_t kSideThreadMinEntries = 16;
 // Notes the time of each file and link of a listing that the walk will compare. One that
 // cannot be looked up, or is no longer what the listing said, keeps none: it is looked up
 // again when compared.
-void LookUpTimes(FileSystem& fs, const DirHandle& dir, std::vector<DirEntry>* entries) {
+void LookUpTimes(FileSystem& fs, const DirHandle& dir, DirEntry* begin, DirEntry* end) {
     EntryInfo info;
-    for (DirEntry& e : *entries) {
-        if ((e.kind == EntryKind::kFile || e.kind == EntryKind::kLink) && !StartsWithDot(e.name) &&
-            fs.StatAt(dir, e.name, &info).ok() && info.kind == e.kind) {
-            e.mtime_ns = info.mtime_ns;
+    for (DirEntry* e = begin; e != end; ++e) {
+        if ((e->kind == EntryKind::kFile || e->kind == EntryKind::kLink) &&
+            !StartsWithDot(e->name) && fs.StatAt(dir, e->name, &info).ok() &&
+            info.kind == e->kind) {
+            e->mtime_ns = info.mtime_ns;
         }
     }
 }
+
+// Looks up the times of `entries` in slices handed out to whichever thread asks next, so that
+// two threads calling it share the work however it falls.
+class SharedLookUp {
+  public:
+    SharedLookUp(FileSystem& fs, const DirHandle& dir, std::vector<DirEntry>* entries)
+        : m_fs(fs), m_dir(dir), m_entries(*entries) {}
+    void Work() {
+        constexpr size_t kSlice = 32;
+        for (;;) {
+            const size_t begin = m_next.fetch_add(kSlice, std::memory_order_relaxed);
+            if (begin >= m_entries.size()) {
+                return;
+            }
+            const size_t end = std::min(begin + kSlice, m_entries.size());
+            LookUpTimes(m_fs, m_dir, m_entries.data() + begin, m_entries.data() + end);
+        }
+    }
+
+  private:
+    FileSystem& m_fs;
+    const DirHandle& m_dir;
+    std::vector<DirEntry>& m_entries;
+    std::atomic<size_t> m_next{0};
+};
 
 // Whether a source time is newer than a destination time when both are cut to `step`.
 bool NewerAtStep(int64_t sourceNs, int64_t destNs, int64_t step) {
@@ -198,15 +225,18 @@ bool CBackup::ListDestination(const std::string& rel, const DirHandle& srcDir,
         return false;
     }
     // The side thread reads only through `handle`, which stays open: this thread does not
-    // touch the destination's open directories until the task is done.
+    // touch the destination's open directories until the task is done. Once it has the
+    // destination's times it helps with the source's.
     Status listed;
+    SharedLookUp source(m_fs, srcDir, srcEntries);
     m_side.Run([&] {
         listed = m_fs.ListDirectoryAt(*handle, dstEntries);
         if (listed.ok()) {
-            LookUpTimes(m_fs, *handle, dstEntries);
+            LookUpTimes(m_fs, *handle, dstEntries->data(), dstEntries->data() + dstEntries->size());
         }
+        source.Work();
     });
-    LookUpTimes(m_fs, srcDir, srcEntries);
+    source.Work();
     m_side.Wait();
     if (!listed.ok()) {
         dstEntries->clear();
