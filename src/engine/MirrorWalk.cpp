@@ -51,9 +51,12 @@ constexpr size_t kSideThreadMinEntries = 16;
 // Notes the time of each file and link of a listing that the walk will compare. One that
 // cannot be looked up, or is no longer what the listing said, keeps none: it is looked up
 // again when compared.
-void LookUpTimes(FileSystem& fs, const DirHandle& dir, DirEntry* begin, DirEntry* end) {
+// Stops early when `cancel` is set: the run is being stopped, and a large directory on a slow
+// disk must not hold that up.
+void LookUpTimes(FileSystem& fs, const DirHandle& dir, DirEntry* begin, DirEntry* end,
+                 const std::atomic<bool>& cancel) {
     EntryInfo info;
-    for (DirEntry* e = begin; e != end; ++e) {
+    for (DirEntry* e = begin; e != end && !cancel.load(std::memory_order_relaxed); ++e) {
         if ((e->kind == EntryKind::kFile || e->kind == EntryKind::kLink) &&
             !StartsWithDot(e->name) && fs.StatAt(dir, e->name, &info).ok() &&
             info.kind == e->kind) {
@@ -66,8 +69,9 @@ void LookUpTimes(FileSystem& fs, const DirHandle& dir, DirEntry* begin, DirEntry
 // two threads calling it share the work however it falls.
 class SharedLookUp {
   public:
-    SharedLookUp(FileSystem& fs, const DirHandle& dir, std::vector<DirEntry>* entries)
-        : m_fs(fs), m_dir(dir), m_entries(*entries) {}
+    SharedLookUp(FileSystem& fs, const DirHandle& dir, std::vector<DirEntry>* entries,
+                 const std::atomic<bool>& cancel)
+        : m_fs(fs), m_dir(dir), m_entries(*entries), m_cancel(cancel) {}
     void Work() {
         constexpr size_t kSlice = 32;
         for (;;) {
@@ -76,7 +80,7 @@ class SharedLookUp {
                 return;
             }
             const size_t end = std::min(begin + kSlice, m_entries.size());
-            LookUpTimes(m_fs, m_dir, m_entries.data() + begin, m_entries.data() + end);
+            LookUpTimes(m_fs, m_dir, m_entries.data() + begin, m_entries.data() + end, m_cancel);
         }
     }
 
@@ -84,6 +88,7 @@ class SharedLookUp {
     FileSystem& m_fs;
     const DirHandle& m_dir;
     std::vector<DirEntry>& m_entries;
+    const std::atomic<bool>& m_cancel;
     std::atomic<size_t> m_next{0};
 };
 
@@ -228,11 +233,12 @@ bool CBackup::ListDestination(const std::string& rel, const DirHandle& srcDir,
     // touch the destination's open directories until the task is done. Once it has the
     // destination's times it helps with the source's.
     Status listed;
-    SharedLookUp source(m_fs, srcDir, srcEntries);
+    SharedLookUp source(m_fs, srcDir, srcEntries, m_cancel);
     m_side.Run([&] {
         listed = m_fs.ListDirectoryAt(*handle, dstEntries);
         if (listed.ok()) {
-            LookUpTimes(m_fs, *handle, dstEntries->data(), dstEntries->data() + dstEntries->size());
+            LookUpTimes(m_fs, *handle, dstEntries->data(), dstEntries->data() + dstEntries->size(),
+                        m_cancel);
         }
         source.Work();
     });

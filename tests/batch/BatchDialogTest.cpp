@@ -9,11 +9,16 @@
 #include <QTest>
 #include <string>
 
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include "CBatchItemDlg.h"
 #include "CDescriptionDlg.h"
 #include "CFileChooser.h"
 #include "CMessageBox.h"
 #include "DialogDriver.h"
+#include "FieldText.h"
 #include "ResourceIds.h"
 #include "TempTree.h"
 
@@ -102,6 +107,30 @@ TEST_F(BatchItemDialog, RelativeDirectoryIsKeptAsTheDirectoryItNamesNow) {
               QDir(QString::fromStdString(tree_.root())).canonicalPath().toStdString() + "/src");
     EXPECT_EQ(item.strTo,
               QDir(QString::fromStdString(tree_.root())).canonicalPath().toStdString() + "/./dst");
+}
+
+// A relative name is taken from the current directory however long its path is (longer than a
+// page here, where the first buffer is too small).
+TEST(FieldText, RelativeNamesAreTakenFromACurrentDirectoryOfAnyLength) {
+    TempTree tree;
+    const int back = open(".", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    ASSERT_GE(back, 0);
+    ASSERT_EQ(chdir(tree.root().c_str()), 0);
+    std::string deep = QDir::currentPath().toStdString();
+    const std::string level(200, 'n');
+    while (deep.size() <= 6000) {
+        ASSERT_EQ(mkdir(level.c_str(), 0755), 0);
+        ASSERT_EQ(chdir(level.c_str()), 0);
+        deep += "/" + level;
+    }
+    const std::string got = AbsoluteFromHere("-x y");
+    const std::string same = AbsoluteFromHere("/abs");
+    const std::string empty = AbsoluteFromHere("");
+    ASSERT_EQ(fchdir(back), 0);
+    close(back);
+    EXPECT_EQ(got, deep + "/-x y");
+    EXPECT_EQ(same, "/abs");
+    EXPECT_EQ(empty, "");
 }
 
 // Edit shows the entry's texts; browsing fills only the field it belongs to, starting at the

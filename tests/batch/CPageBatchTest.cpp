@@ -29,6 +29,9 @@ TEST_F(BatchPageTest, FirstStartWithNothingStored) {
     EXPECT_TRUE(Button(IDC_KEEP)->isChecked());
     EXPECT_FALSE(Enabled(IDC_RECYCLE));
     EXPECT_FALSE(Enabled(IDC_RECYCLE_BROWSE));
+    // Three columns, which the user may drag into another order.
+    EXPECT_EQ(Tree()->columnCount(), 3);
+    EXPECT_TRUE(Tree()->header()->sectionsMovable());
     const QFontMetrics metrics(Tree()->font());
     const char* headers[] = {"Description", "Source Directory", "Destination Directory"};
     for (int c = 0; c < 3; ++c) {
