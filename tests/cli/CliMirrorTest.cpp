@@ -46,6 +46,23 @@ TEST_F(CliMirror, PrintsExactlyTheRunLinesAndExitsZero) {
     EXPECT_EQ(Lines(again.out).size(), 2u);
 }
 
+// On a terminal, standard error's last line counts the files done; it is wiped before a run line
+// goes out, so that the lines and the count never mix.
+TEST_F(CliMirror, OnATerminalTheCountIsShownAndWipedBeforeEachLine) {
+    t.WriteFile("s/a", "a");
+    t.WriteFile("s/b", "b");
+    t.WriteFile("s/c", "c");
+    const CliResult r =
+        RunCli({"mirror", t.Path("s"), t.Path("d")}, {}, false, std::string(), nullptr, true);
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(Lines(r.out).size(), 5u);
+    const std::string wipe = "\r\033[K";
+    // The first and the last count are always shown; counts in between at most once a second.
+    EXPECT_EQ(r.err.rfind("\r1 of 3 files" + wipe, 0), 0u) << r.err;
+    EXPECT_TRUE(r.err.ends_with("\r3 of 3 files" + wipe)) << r.err;
+    EXPECT_EQ(r.err.find("0 of"), std::string::npos) << r.err;
+}
+
 TEST_F(CliMirror, LogFileHoldsTheSameLines) {
     t.WriteFile("s/f", "f");
     t.WriteFile("log.txt", "old contents that must go\n");

@@ -14,11 +14,24 @@ namespace tandrel {
 
 CliResult RunCli(const std::vector<std::string>& args, const std::vector<std::string>& env,
                  bool interruptAfterFirstLine, const std::string& cwd,
-                 const std::function<void(const CliResult&)>& onOutput) {
+                 const std::function<void(const CliResult&)>& onOutput, bool errOnTerminal) {
     CliResult result;
     int outPipe[2];
     int errPipe[2];
-    if (pipe2(outPipe, O_CLOEXEC) != 0 || pipe2(errPipe, O_CLOEXEC) != 0) {
+    std::string terminal;
+    if (errOnTerminal) {
+        // The reading end is the terminal's master; the program opens its side by name.
+        errPipe[0] = posix_openpt(O_RDWR | O_NOCTTY | O_CLOEXEC);
+        errPipe[1] = -1;
+        if (errPipe[0] < 0 || grantpt(errPipe[0]) != 0 || unlockpt(errPipe[0]) != 0 ||
+            ptsname(errPipe[0]) == nullptr) {
+            return result;
+        }
+        terminal = ptsname(errPipe[0]);
+    } else if (pipe2(errPipe, O_CLOEXEC) != 0) {
+        return result;
+    }
+    if (pipe2(outPipe, O_CLOEXEC) != 0) {
         return result;
     }
     std::vector<std::string> argStore = {TANDREL_CLI};
@@ -51,6 +64,9 @@ CliResult RunCli(const std::vector<std::string>& args, const std::vector<std::st
     const pid_t pid = fork();
     if (pid == 0) {
         dup2(outPipe[1], STDOUT_FILENO);
+        if (!terminal.empty()) {
+            errPipe[1] = open(terminal.c_str(), O_RDWR | O_NOCTTY);
+        }
         dup2(errPipe[1], STDERR_FILENO);
         if (!cwd.empty() && chdir(cwd.c_str()) != 0) {
             _exit(126);
@@ -59,7 +75,9 @@ CliResult RunCli(const std::vector<std::string>& args, const std::vector<std::st
         _exit(127);
     }
     close(outPipe[1]);
-    close(errPipe[1]);
+    if (errPipe[1] >= 0) {
+        close(errPipe[1]);
+    }
 
     bool interrupted = false;
     pollfd fds[2] = {{outPipe[0], POLLIN, 0}, {errPipe[0], POLLIN, 0}};

@@ -18,10 +18,12 @@ struct CliResult {
 // `interruptAfterFirstLine` is set, SIGINT is sent as soon as the first line has appeared on
 // standard output. A non-empty `cwd` is the directory it runs in. `onOutput`, when given, is called
 // with what has arrived so far each time more arrives (on the calling thread, while the program
-// runs).
+// runs). With `errOnTerminal` its standard error is a pseudo-terminal (whose output `err` holds,
+// with every '\n' turned into "\r\n" by the terminal) instead of a pipe.
 CliResult RunCli(const std::vector<std::string>& args, const std::vector<std::string>& env = {},
                  bool interruptAfterFirstLine = false, const std::string& cwd = std::string(),
-                 const std::function<void(const CliResult&)>& onOutput = nullptr);
+                 const std::function<void(const CliResult&)>& onOutput = nullptr,
+                 bool errOnTerminal = false);
 
 // Splits text into lines (without their '\n').
 std::vector<std::string> Lines(const std::string& text);
