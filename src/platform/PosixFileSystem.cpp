@@ -192,29 +192,39 @@ Status ReadEntries(UniqueFd fd, const std::string& shown, std::vector<DirEntry>*
     return Status::Ok();
 }
 
+// Opens the directory `dir` (its path without trailing slashes in *path) for reading its
+// entries, never through a link at its end.
+Status OpenForListing(const std::string& dir, std::string* path, UniqueFd* fd) {
+    *path = PosixPath::Strip(dir);
+    if (path->empty()) {
+        return EmptyPath();
+    }
+    *fd = UniqueFd(open(path->c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
+    if (!fd->valid()) {
+        return PosixPath::DirectoryOpenError(errno, dir);
+    }
+    return Status::Ok();
+}
+
 }  // namespace
 
 Status PosixFileSystem::ListDirectory(const std::string& dir, std::vector<DirEntry>* entries) {
     entries->clear();
-    const std::string path = PosixPath::Strip(dir);
-    if (path.empty()) {
-        return EmptyPath();
-    }
-    UniqueFd fd(open(path.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
-    if (!fd.valid()) {
-        return PosixPath::DirectoryOpenError(errno, dir);
+    std::string path;
+    UniqueFd fd;
+    Status opened = OpenForListing(dir, &path, &fd);
+    if (!opened.ok()) {
+        return opened;
     }
     return AsGiven(ReadEntries(std::move(fd), path, entries), path, dir);
 }
 
 Status PosixFileSystem::ProbeDirectory(const std::string& dir) {
-    const std::string path = PosixPath::Strip(dir);
-    if (path.empty()) {
-        return EmptyPath();
-    }
-    UniqueFd fd(open(path.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
-    if (!fd.valid()) {
-        return PosixPath::DirectoryOpenError(errno, dir);
+    std::string path;
+    UniqueFd fd;
+    Status opened = OpenForListing(dir, &path, &fd);
+    if (!opened.ok()) {
+        return opened;
     }
     DIR* stream = fdopendir(fd.get());
     if (stream == nullptr) {
