@@ -234,14 +234,17 @@ bool CBackup::ListDestination(const std::string& rel, const DirHandle& srcDir,
     // destination's times it helps with the source's.
     Status listed;
     SharedLookUp source(m_fs, srcDir, srcEntries, m_cancel);
-    m_side.Run([&] {
+    auto readDestination = [&] {
         listed = m_fs.ListDirectoryAt(*handle, dstEntries);
         if (listed.ok()) {
             LookUpTimes(m_fs, *handle, dstEntries->data(), dstEntries->data() + dstEntries->size(),
                         m_cancel);
         }
         source.Work();
-    });
+    };
+    if (!m_side.Run(readDestination)) {
+        readDestination();  // no second thread: all on this one
+    }
     source.Work();
     m_side.Wait();
     if (!listed.ok()) {

@@ -1,5 +1,6 @@
 #include "SideThread.h"
 
+#include <system_error>
 #include <utility>
 
 namespace tandrel {
@@ -16,15 +17,20 @@ SideThread::~SideThread() {
     m_thread.join();
 }
 
-void SideThread::Run(std::function<void()> task) {
+bool SideThread::Run(std::function<void()> task) {
+    if (!m_thread.joinable()) {
+        try {
+            m_thread = std::thread([this] { Main(); });
+        } catch (const std::system_error&) {
+            return false;  // no thread to be had (a process limit): nothing is lost
+        }
+    }
     {
         std::lock_guard<std::mutex> lock(m_mutex);
         m_task = std::move(task);
     }
-    if (!m_thread.joinable()) {
-        m_thread = std::thread([this] { Main(); });
-    }
     m_cv.notify_all();
+    return true;
 }
 
 void SideThread::Wait() {

@@ -18,8 +18,10 @@ class SideThread {
     SideThread(const SideThread&) = delete;
     SideThread& operator=(const SideThread&) = delete;
 
-    // Starts `task` on the side thread. The previous task must have been waited for.
-    void Run(std::function<void()> task);
+    // Starts `task` on the side thread. The previous task must have been waited for. False
+    // (and the task not taken) when the thread cannot be started: the caller then does the
+    // work itself.
+    bool Run(std::function<void()> task);
     // Returns once the task given to Run has finished; at once when none is running. What the
     // task threw is thrown here.
     void Wait();
