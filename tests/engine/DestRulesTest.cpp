@@ -69,10 +69,12 @@ TEST_P(SilentCaseBlind, NewerSourceReplacesTheOldFileAndNothingIsLost) {
     EXPECT_TRUE(again.recorder.ActionLines().empty());
 }
 
-// A newer destination file under another case is a match, and is left alone.
+// A newer destination file under another case is a match, and is left alone; also where the
+// volume's own dot files are listed first.
 TEST_P(SilentCaseBlind, NewerDestinationFileUnderAnotherCaseIsKept) {
     t.WriteFile("s/notes.md", "older", kOld);
     t.WriteFile("d/Notes.MD", "newer", kNew);
+    t.WriteFile("d/.Trashes", "");
     FailingFileSystem fs;
     fs.SimulateVolume(VolumeInfo{true, 1}, /*reported=*/false);
     EngineRig rig(fs);
