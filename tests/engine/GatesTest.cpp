@@ -7,6 +7,7 @@
 #include <cstdlib>
 #include <thread>
 
+#include "FailingFileSystem.h"
 #include "RunLock.h"
 
 #include "RunRecorder.h"
@@ -253,6 +254,21 @@ TEST_F(Gates, ALogFileInsideTheDestinationOrRecycleDirectoryIsLeftAlone) {
     EXPECT_EQ(next.recorder.ActionLines().back(),
               "!Move: " + t.Path("d2/run.log") + " => " + t.Path("r/run.log"));
     EXPECT_EQ(t.ReadFile("r/run.log").rfind(CBackup::FormatHeader(920297109) + "\n", 0), 0u);
+}
+
+// On a destination that matches names ignoring case, the log is known under any spelling.
+TEST_F(Gates, ALogFileInACaseBlindDestinationIsKnownUnderAnySpelling) {
+    t.WriteFile("s/RUN.LOG", "a source file of that name");
+    FailingFileSystem fs;
+    fs.SimulateVolume(FailingFileSystem::FatVolume());
+    EngineRig fat(fs);
+    fat.queue.m_strLogFileName = D("run.log");
+    fat.queue.m_bLogEnabled = true;
+    fat.Run(S(), D(), kActionKeep);
+    fat.queue.FlushLog();
+    EXPECT_EQ(fat.recorder.ActionLines(),
+              std::vector<std::string>{"!Copy: " + S("RUN.LOG") + " => " + D("RUN.LOG")});
+    EXPECT_EQ(t.ReadFile("d/run.log").rfind(CBackup::FormatHeader(920297109) + "\n", 0), 0u);
 }
 
 }  // namespace
