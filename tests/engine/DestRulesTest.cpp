@@ -93,6 +93,8 @@ TEST_P(SilentCaseBlind, WhatTheWalkWroteIsNeverExtraEvenWhenTheProbeFails) {
     t.WriteFile("s/Docs/123", "new digits", kNew);
     t.MakeDir("d/DOCS");
     t.WriteFile("d/DOCS/123", "old digits", kOld);
+    t.WriteFile("s/Docs/same", "same", kOld);  // up to date, so neither written nor extra
+    t.WriteFile("d/DOCS/same", "same", kOld);
     t.WriteFile("d/extra", "x", kOld);
 
     FailingFileSystem fs;
@@ -103,7 +105,8 @@ TEST_P(SilentCaseBlind, WhatTheWalkWroteIsNeverExtraEvenWhenTheProbeFails) {
     EngineRig rig(fs);
     rig.Run(S(), D(), GetParam(), t.Path("r"));
 
-    EXPECT_EQ(t.List("d"), (std::set<std::string>{"DOCS/", "DOCS/123", "REPORT.TXT"}));
+    EXPECT_EQ(t.List("d"),
+              (std::set<std::string>{"DOCS/", "DOCS/123", "DOCS/same", "REPORT.TXT"}));
     EXPECT_EQ(t.ReadFile("d/REPORT.TXT"), "new report");
     EXPECT_EQ(t.ReadFile("d/DOCS/123"), "new digits");
     const std::vector<std::string> lines = rig.recorder.ActionLines();
