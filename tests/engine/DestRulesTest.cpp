@@ -105,8 +105,7 @@ TEST_P(SilentCaseBlind, WhatTheWalkWroteIsNeverExtraEvenWhenTheProbeFails) {
     EngineRig rig(fs);
     rig.Run(S(), D(), GetParam(), t.Path("r"));
 
-    EXPECT_EQ(t.List("d"),
-              (std::set<std::string>{"DOCS/", "DOCS/123", "DOCS/same", "REPORT.TXT"}));
+    EXPECT_EQ(t.List("d"), (std::set<std::string>{"DOCS/", "DOCS/123", "DOCS/same", "REPORT.TXT"}));
     EXPECT_EQ(t.ReadFile("d/REPORT.TXT"), "new report");
     EXPECT_EQ(t.ReadFile("d/DOCS/123"), "new digits");
     const std::vector<std::string> lines = rig.recorder.ActionLines();

@@ -3,6 +3,7 @@
 
 #include <signal.h>
 #include <sys/resource.h>
+#include <unistd.h>
 
 #include <gtest/gtest.h>
 
@@ -192,6 +193,26 @@ TEST_P(CopyFileTest, CancelHalfWayKeepsTheOldFileAndRemovesTheTemporary) {
     EXPECT_EQ(chunks, 1);
     EXPECT_EQ(tree_.ReadFile("dst/big"), "old");
     EXPECT_EQ(tree_.Mtime("dst/big"), kTime);
+    ExpectDestination({"big"});
+}
+
+// A source cut short while it is being copied (a log rotated under the run) gives a copy of
+// what it holds at the end, not a failure and not the old length filled with zeros. Its time
+// is the one seen before the copy, so the next run copies it again.
+TEST_P(CopyFileTest, ASourceCutShortDuringTheCopyGivesWhatItHoldsAtTheEnd) {
+    CopyOptions options = GetParam().options;
+    options.try_reflink = false;
+    const size_t size = 3 * options.chunk_bytes;
+    const size_t shrunk = options.chunk_bytes + options.chunk_bytes / 2;
+    tree_.MakeDir("dst");
+    tree_.WriteFile("big", Pattern(size));
+    options.on_chunk = [&](uint64_t) {
+        EXPECT_EQ(truncate(tree_.Path("big").c_str(), static_cast<off_t>(shrunk)), 0);
+    };
+    PosixFileSystem fs(options);
+    Status s = fs.CopyFile(tree_.Path("big"), tree_.Path("dst/big"), nullptr);
+    EXPECT_TRUE(s.ok()) << s.ToString();
+    EXPECT_EQ(tree_.ReadFile("dst/big"), Pattern(size).substr(0, shrunk));
     ExpectDestination({"big"});
 }
 
