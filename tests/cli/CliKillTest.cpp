@@ -13,6 +13,7 @@
 #include <thread>
 #include <vector>
 
+#include "CliRunner.h"
 #include "TempTree.h"
 
 extern char** environ;
@@ -27,19 +28,14 @@ bool IsTemporary(const std::string& rel) {
 
 // Starts tandrel-cli with `args`, its output thrown away; the process id.
 pid_t StartCli(const std::vector<std::string>& args) {
-    std::vector<std::string> all = {TANDREL_CLI};
-    all.insert(all.end(), args.begin(), args.end());
-    std::vector<char*> argv;
-    for (std::string& a : all) {
-        argv.push_back(a.data());
-    }
-    argv.push_back(nullptr);
+    CliCommand command(args);
     posix_spawn_file_actions_t actions;
     posix_spawn_file_actions_init(&actions);
     posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
     posix_spawn_file_actions_addopen(&actions, 2, "/dev/null", O_WRONLY, 0);
     pid_t pid = -1;
-    EXPECT_EQ(posix_spawn(&pid, argv[0], &actions, nullptr, argv.data(), environ), 0);
+    EXPECT_EQ(posix_spawn(&pid, command.argv[0], &actions, nullptr, command.argv.data(), environ),
+              0);
     posix_spawn_file_actions_destroy(&actions);
     return pid;
 }

@@ -26,18 +26,12 @@ CliResult RunWithOutputTo(int out, const std::vector<std::string>& args) {
     if (out < 0 || pipe2(errPipe, O_CLOEXEC) != 0) {
         return result;
     }
-    std::vector<std::string> argStore = {TANDREL_CLI};
-    argStore.insert(argStore.end(), args.begin(), args.end());
-    std::vector<char*> argv;
-    for (std::string& a : argStore) {
-        argv.push_back(a.data());
-    }
-    argv.push_back(nullptr);
+    CliCommand command(args);
     const pid_t pid = fork();
     if (pid == 0) {
         dup2(out, STDOUT_FILENO);
         dup2(errPipe[1], STDERR_FILENO);
-        execve(argv[0], argv.data(), environ);
+        execve(command.argv[0], command.argv.data(), environ);
         _exit(127);
     }
     close(out);

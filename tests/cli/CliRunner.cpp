@@ -12,6 +12,14 @@ extern char** environ;
 
 namespace tandrel {
 
+CliCommand::CliCommand(const std::vector<std::string>& args) : words{TANDREL_CLI} {
+    words.insert(words.end(), args.begin(), args.end());
+    for (std::string& w : words) {
+        argv.push_back(w.data());
+    }
+    argv.push_back(nullptr);
+}
+
 CliResult RunCli(const std::vector<std::string>& args, const std::vector<std::string>& env,
                  bool interruptAfterFirstLine, const std::string& cwd,
                  const std::function<void(const CliResult&)>& onOutput, bool errOnTerminal) {
@@ -34,13 +42,7 @@ CliResult RunCli(const std::vector<std::string>& args, const std::vector<std::st
     if (pipe2(outPipe, O_CLOEXEC) != 0) {
         return result;
     }
-    std::vector<std::string> argStore = {TANDREL_CLI};
-    argStore.insert(argStore.end(), args.begin(), args.end());
-    std::vector<char*> argv;
-    for (std::string& a : argStore) {
-        argv.push_back(a.data());
-    }
-    argv.push_back(nullptr);
+    CliCommand command(args);
     std::vector<std::string> envStore;
     for (char** e = environ; *e != nullptr; ++e) {
         // An entry of `env` takes the place of the test's own of that name.
@@ -71,7 +73,7 @@ CliResult RunCli(const std::vector<std::string>& args, const std::vector<std::st
         if (!cwd.empty() && chdir(cwd.c_str()) != 0) {
             _exit(126);
         }
-        execve(argv[0], argv.data(), envp.data());
+        execve(command.argv[0], command.argv.data(), envp.data());
         _exit(127);
     }
     close(outPipe[1]);

@@ -13,6 +13,16 @@ struct CliResult {
     std::string err;
 };
 
+// The built tandrel-cli followed by `args`, and the argv form of that, ending with nullptr (its
+// pointers lead into `words`, so the object is neither copied nor moved).
+struct CliCommand {
+    explicit CliCommand(const std::vector<std::string>& args);
+    CliCommand(const CliCommand&) = delete;
+    CliCommand& operator=(const CliCommand&) = delete;
+    std::vector<std::string> words;
+    std::vector<char*> argv;
+};
+
 // Runs the built tandrel-cli with `args` (no shell involved, so any bytes pass through) and the
 // environment of the test with `env` ("NAME=value" entries, each in place of the test's own). When
 // `interruptAfterFirstLine` is set, SIGINT is sent as soon as the first line has appeared on
