@@ -1,38 +1,19 @@
 // How a copy reacts when the kernel's in-place copy fails: errors of the file being written
 // end the copy, anything else hands over to the read/write loop, which finishes the file.
 
-#include <sys/syscall.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <gtest/gtest.h>
 
 #include <cerrno>
+#include <cstring>
+#include <set>
 #include <string>
 
 #include "PosixFileSystem.h"
+#include "SystemCallFaults.h"
 #include "TempTree.h"
-
-namespace {
-
-// The failure the next calls of copy_file_range give instead of copying, and how many of them.
-int g_failErrno = 0;
-int g_failTimes = 0;
-int g_calls = 0;
-
-}  // namespace
-
-// Takes the C library's place for this test program (the file-system layer is linked into it
-// statically), so that the copy meets errors no ordinary disk gives on demand.
-extern "C" ssize_t copy_file_range(int infd, off64_t* pinoff, int outfd, off64_t* poutoff,
-                                   size_t length, unsigned int flags) {
-    ++g_calls;
-    if (g_failTimes > 0) {
-        --g_failTimes;
-        errno = g_failErrno;
-        return -1;
-    }
-    return syscall(SYS_copy_file_range, infd, pinoff, outfd, poutoff, length, flags);
-}
 
 namespace tandrel {
 namespace {
@@ -57,13 +38,15 @@ class CopyFaultsTest : public ::testing::Test {
         tree_.WriteFile("src", data_, kTime);
         tree_.WriteFile("dst/f", "old", kTime);
     }
-    ~CopyFaultsTest() override { g_failTimes = 0; }
+    ~CopyFaultsTest() override { faults::Reset(); }
 
     // Copies "src" over "dst/f" with the next `times` kernel copies failing with `err`.
     Status CopyFailing(int err, int times) {
-        g_failErrno = err;
-        g_failTimes = times;
-        g_calls = 0;
+        faults::Reset();
+        faults::Fail(faults::Call::kCopyFileRange, {.err = err, .times = times});
+        return Copy();
+    }
+    Status Copy() {
         last_progress_ = 0;
         PosixFileSystem fs(options_);
         Status s = fs.CopyFile(tree_.Path("src"), tree_.Path("dst/f"), nullptr);
@@ -80,7 +63,8 @@ class CopyFaultsTest : public ::testing::Test {
 TEST_F(CopyFaultsTest, AFullDiskOrQuotaEndsTheCopyNamingTheDestinationAndKeepsTheOldFile) {
     for (int err : {EDQUOT, ENOSPC}) {
         const Status s = CopyFailing(err, 1);
-        EXPECT_GT(g_calls, 0) << "the copy did not go through copy_file_range";
+        EXPECT_GT(faults::Calls(faults::Call::kCopyFileRange), 0)
+            << "the copy did not go through copy_file_range";
         EXPECT_FALSE(s.ok()) << err;
         EXPECT_EQ(s.path(), tree_.Path("dst/f"));
         EXPECT_EQ(s.reason(), strerror(err));
@@ -105,16 +89,15 @@ TEST_F(CopyFaultsTest, AKernelCopyThatCannotServeTheseFilesIsFinishedByReadAndWr
         options_.on_chunk = [&](uint64_t copied) {
             last_progress_ = copied;
             if (++chunks == c.afterChunks) {
-                g_failErrno = c.err;
-                g_failTimes = c.times;
+                faults::Fail(faults::Call::kCopyFileRange, {.err = c.err, .times = c.times});
             }
         };
         const Status s = CopyFailing(c.err, c.afterChunks == 0 ? c.times : 0);
         ASSERT_TRUE(s.ok()) << s.ToString();
         if (c.calls > 0) {
-            EXPECT_EQ(g_calls, c.calls);
+            EXPECT_EQ(faults::Calls(faults::Call::kCopyFileRange), c.calls);
         } else {
-            EXPECT_GT(g_calls, 1);
+            EXPECT_GT(faults::Calls(faults::Call::kCopyFileRange), 1);
         }
         EXPECT_EQ(tree_.ReadFile("dst/f"), data_);
         EXPECT_EQ(tree_.Mtime("dst/f"), kTime);
@@ -130,6 +113,83 @@ TEST_F(CopyFaultsTest, ProgressOfAnUntroubledCopyEndsAtTheFileSize) {
         ASSERT_TRUE(CopyFailing(0, 0).ok());
         EXPECT_EQ(last_progress_, data_.size()) << kernel;
         EXPECT_EQ(tree_.ReadFile("dst/f"), data_);
+    }
+}
+
+}  // namespace
+}  // namespace tandrel
+
+namespace tandrel {
+namespace {
+
+// The read/write loop: a signal during a read or a write is no error, a write that makes no
+// progress and gives no reason is a full disk, and a failed read names the source.
+TEST_F(CopyFaultsTest, TheReadWriteLoopRidesOutSignalsAndStopsWhereTheDiskDoes) {
+    using faults::Call;
+    options_.try_copy_file_range = false;
+    struct Case {
+        Call call;
+        faults::Plan plan;  // the second call fails: the copy is under way
+        int err;            // 0: the copy is whole
+        bool names_dst;
+    };
+    for (const Case& c : {Case{Call::kRead, {.err = EINTR, .skip = 1}, 0, false},
+                          Case{Call::kWrite, {.err = EINTR, .skip = 1}, 0, false},
+                          Case{Call::kWrite, {.result = 0, .skip = 1}, ENOSPC, true},
+                          Case{Call::kRead, {.err = EIO, .skip = 1}, EIO, false}}) {
+        SCOPED_TRACE(testing::Message() << static_cast<int>(c.call) << " " << c.plan.err);
+        faults::Reset();
+        faults::Fail(c.call, c.plan);
+        const Status s = Copy();
+        EXPECT_EQ(faults::Calls(c.call), c.err == 0 ? 5 : 2);
+        EXPECT_EQ(tree_.List("dst"), std::set<std::string>{"f"});
+        if (c.err == 0) {
+            ASSERT_TRUE(s.ok()) << s.ToString();
+            EXPECT_EQ(tree_.ReadFile("dst/f"), data_);
+            EXPECT_EQ(last_progress_, data_.size());
+            tree_.WriteFile("dst/f", "old", kTime);
+            continue;
+        }
+        EXPECT_EQ(s.reason(), strerror(c.err));
+        EXPECT_EQ(s.path(), tree_.Path(c.names_dst ? "dst/f" : "src"));
+        EXPECT_EQ(tree_.ReadFile("dst/f"), "old");
+    }
+}
+
+// A source with holes, on a file system that cannot tell where its data lies, is copied byte
+// for byte from the start; a seek that fails otherwise ends the copy naming the source.
+TEST_F(CopyFaultsTest, ASparseSourceThatCannotBeMappedIsCopiedWholeOrNotAtAll) {
+    constexpr off_t kSize = 1 << 20;
+    ASSERT_EQ(truncate(tree_.Path("src").c_str(), kSize), 0);
+    tree_.SetMtime("src", kTime);
+    struct stat st {};
+    ASSERT_EQ(stat(tree_.Path("src").c_str(), &st), 0);
+    if (st.st_blocks * 512 >= kSize) {
+        GTEST_SKIP() << "the test directory's file system keeps no holes";
+    }
+    const std::string whole = data_ + std::string(kSize - data_.size(), '\0');
+    struct Case {
+        faults::Plan plan;
+        bool whole;
+    };
+    // Asked where the data is, the file system says it cannot tell (twice over), or fails;
+    // the second plan also fails the seek back to the start.
+    for (const Case& c : {Case{{.err = EINVAL, .whence = SEEK_DATA}, true},
+                          Case{{.err = EOPNOTSUPP, .whence = SEEK_DATA}, true},
+                          Case{{.err = EINVAL, .times = 2}, false},
+                          Case{{.err = EIO, .whence = SEEK_DATA}, false}}) {
+        SCOPED_TRACE(testing::Message() << c.plan.err << " " << c.plan.times);
+        faults::Reset();
+        faults::Fail(faults::Call::kLseek, c.plan);
+        const Status s = Copy();
+        EXPECT_EQ(s.ok(), c.whole) << s.ToString();
+        EXPECT_EQ(tree_.ReadFile("dst/f"), c.whole ? whole : "old");
+        EXPECT_EQ(tree_.List("dst"), std::set<std::string>{"f"});
+        if (!c.whole) {
+            EXPECT_EQ(s.reason(), strerror(c.plan.err));
+            EXPECT_EQ(s.path(), tree_.Path("src"));
+        }
+        tree_.WriteFile("dst/f", "old", kTime);
     }
 }
 

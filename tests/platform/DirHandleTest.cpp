@@ -3,6 +3,7 @@
 // follows a link, and only single names are accepted.
 
 #include <stdio.h>
+#include <string.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -13,6 +14,7 @@
 
 #include "DirHandle.h"
 #include "PosixFileSystem.h"
+#include "SystemCallFaults.h"
 #include "TempTree.h"
 
 namespace tandrel {
@@ -80,6 +82,7 @@ TEST_F(DirHandleTest, OpeningBelowAHandleNeverFollowsALink) {
     Status link = fs_.OpenSubdirectory(d, "ln", &sub);
     EXPECT_EQ(link.code(), Status::Code::kNotDirectory) << link.ToString();
     EXPECT_EQ(link.path(), tree_.Path("d/ln"));
+    EXPECT_EQ(link.reason(), "is a symbolic link; links are not followed");
     EXPECT_EQ(fs_.OpenSubdirectory(d, "file", &sub).code(), Status::Code::kNotDirectory);
     EXPECT_TRUE(fs_.OpenSubdirectory(d, "gone", &sub).IsNotFound());
 
@@ -104,7 +107,10 @@ TEST_F(DirHandleTest, OnlySingleNamesAreAccepted) {
         EXPECT_EQ(fs_.CopyFileAt(d, bad, d, "copy", nullptr).code(), Status::Code::kInvalid) << bad;
         EXPECT_EQ(fs_.MoveFileAt(d, "sub", d, bad, nullptr).code(), Status::Code::kInvalid) << bad;
     }
-    EXPECT_EQ(fs_.StatAt(d, "../top", &info).code(), Status::Code::kInvalid);
+    EXPECT_EQ(fs_.StatAt(d, "../top", &info).path(), tree_.Path("d/../top"));
+    DirHandle root;
+    ASSERT_TRUE(fs_.OpenDirectory("/", &root).ok());
+    EXPECT_EQ(fs_.StatAt(root, "a/b", &info).path(), "/a/b");
     EXPECT_TRUE(fs_.StatAt(d, "", &info).ok());  // the directory itself
     EXPECT_EQ(info.kind, EntryKind::kDirectory);
     EXPECT_EQ(tree_.List(), (std::set<std::string>{"d/", "d/sub/", "d/sub/f", "top"}));
@@ -125,18 +131,30 @@ TEST_F(DirHandleTest, DirectoriesAreMadeWithTheirModeAndSetExactly) {
     EXPECT_EQ(tree_.Mode("d/shared"), 0775u);  // ...not when the bits are set afterwards
     EXPECT_EQ(fs_.CreateDirectoryAt(d, "private", 0700).code(), Status::Code::kExists);
 
-    // A directory its owner may only pass through opens all the same, to act inside it.
+    // A directory its owner may only pass through opens all the same, to act inside it: a
+    // copy goes in and gets its time, and the directory takes its mode. Permission bits do not
+    // stop root, so for root the refusal to open it for reading is played.
     tree_.Chmod("d/private", 0300);
+    tree_.WriteFile("f", "copied", kTime);
+    const bool root = geteuid() == 0;
+    if (root) {
+        faults::Fail(faults::Call::kOpenAt, {.err = EACCES, .times = 1, .name = "private"});
+    }
     DirHandle passable;
     ASSERT_TRUE(fs_.OpenSubdirectory(d, "private", &passable).ok());
+    EXPECT_EQ(faults::Failed(faults::Call::kOpenAt), root ? 1 : 0);
+    faults::Reset();
     std::vector<DirEntry> entries;
-    if (geteuid() != 0) {  // permission bits do not stop root
+    if (!root) {
         EXPECT_EQ(fs_.ListDirectoryAt(passable, &entries).code(), Status::Code::kPermission);
     }
     EXPECT_TRUE(fs_.CreateDirectoryAt(passable, "inner", 0700).ok());
+    EXPECT_TRUE(fs_.CopyFileAt(Open(""), "f", passable, "f", nullptr).ok());
+    EXPECT_TRUE(fs_.CommitCopies(false).ok());
     EXPECT_TRUE(fs_.SetDirectoryMode(passable, 0700).ok());
     EXPECT_EQ(tree_.Mode("d/private"), 0700u);
-    EXPECT_EQ(tree_.List("d/private"), std::set<std::string>{"inner/"});
+    EXPECT_EQ(tree_.List("d/private"), (std::set<std::string>{"f", "inner/"}));
+    EXPECT_EQ(tree_.Mtime("d/private/f"), kTime);
 }
 
 TEST(StampBatchBound, TheBatchIsFlushedOnceItHoldsTooManyDirectories) {
@@ -165,6 +183,34 @@ TEST(StampBatchBound, TheBatchIsFlushedOnceItHoldsTooManyDirectories) {
     EXPECT_EQ(tree.Mtime("d2/e"), kPlaceholderNs);
     EXPECT_TRUE(fs.CommitCopies(false).ok());
     EXPECT_EQ(tree.Mtime("d2/e"), kTime);
+}
+
+// A flush behind the copies that fails leaves their placeholder times, so that a later run
+// copies them again, and the next commit reports it even when its own flush succeeds.
+TEST(StampBatchBound, AFailedFlushBehindTheCopiesIsReportedByTheNextCommit) {
+    TempTree tree;
+    tree.WriteFile("f", "x", kTime);
+    CopyOptions options;
+    options.batch_dirs = 2;
+    options.flush_behind = true;
+    PosixFileSystem fs(options);
+    DirHandle src;
+    ASSERT_TRUE(fs.OpenDirectory(tree.root(), &src).ok());
+    faults::Fail(faults::Call::kSyncFs, {.err = EIO});
+    for (const std::string name : {"a", "b", "c"}) {
+        tree.MakeDir(name);
+        DirHandle dir;
+        ASSERT_TRUE(fs.OpenDirectory(tree.Path(name), &dir).ok());
+        ASSERT_TRUE(fs.CopyFileAt(src, "f", dir, "f", nullptr).ok());
+    }
+    const Status s = fs.CommitCopies(false);
+    EXPECT_EQ(faults::Failed(faults::Call::kSyncFs), 1);
+    faults::Reset();
+    EXPECT_EQ(s.reason(), strerror(EIO));
+    EXPECT_EQ(s.path(), tree.Path("a/f"));
+    EXPECT_EQ(tree.Mtime("a/f"), kPlaceholderNs);
+    EXPECT_EQ(tree.Mtime("b/f"), kTime);
+    EXPECT_EQ(tree.Mtime("c/f"), kTime);
 }
 
 }  // namespace

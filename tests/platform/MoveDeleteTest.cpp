@@ -39,6 +39,20 @@ TEST_F(MoveDeleteTest, MovesFilesAndLinksReplacingWhatIsThere) {
     EXPECT_EQ(tree_.ReadFile("b/f"), "moved");
     EXPECT_EQ(tree_.Mtime("b/f"), kTime);
     EXPECT_EQ(tree_.ReadLink("b/ln"), "f");
+
+    // What is missing is named: the source, or else the destination's directory.
+    tree_.MakeDir("c");
+    DirHandle a;
+    DirHandle c;
+    ASSERT_TRUE(fs_.OpenDirectory(tree_.Path("a"), &a).ok());
+    ASSERT_TRUE(fs_.OpenDirectory(tree_.Path("c"), &c).ok());
+    EXPECT_EQ(fs_.MoveFileAt(a, "gone", c, "f", nullptr).path(), tree_.Path("a/gone"));
+    tree_.WriteFile("a/g", "g");
+    ASSERT_EQ(rmdir(tree_.Path("c").c_str()), 0);
+    const Status noDir = fs_.MoveFileAt(a, "g", c, "g", nullptr);
+    EXPECT_TRUE(noDir.IsNotFound()) << noDir.ToString();
+    EXPECT_EQ(noDir.path(), tree_.Path("c/g"));
+    EXPECT_EQ(tree_.List("a"), std::set<std::string>{"g"});
 }
 
 TEST_F(MoveDeleteTest, MoveRefusesDirectoriesOnEitherSide) {
