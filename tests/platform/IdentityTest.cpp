@@ -6,6 +6,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <cstdlib>
 
 #include "BindMounts.h"
 #include "MountTable.h"
@@ -105,6 +106,16 @@ TEST_F(Identity, LocatesTheDeepestExistingLevelThroughLinksAndKeepsTheMissingNam
     ASSERT_TRUE(relative.ok());
     EXPECT_EQ(place.id, Id("a/b"));
     EXPECT_FALSE(fs.LocateDirectory("", &place).ok());
+
+    // The canonical form folds ".." among missing levels by name, and never above the root.
+    std::string canonical;
+    ASSERT_TRUE(fs.CanonicalPath(t.Path("c/new/../x"), &canonical).ok());
+    char* c = realpath(t.Path("c").c_str(), nullptr);
+    ASSERT_NE(c, nullptr);
+    EXPECT_EQ(canonical, std::string(c) + "/x");
+    free(c);
+    ASSERT_TRUE(fs.CanonicalPath("/../..", &canonical).ok());
+    EXPECT_EQ(canonical, "/");
 }
 
 TEST_F(Identity, PathBelowNamesTheWayDownOrNothing) {

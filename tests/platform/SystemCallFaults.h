@@ -13,11 +13,11 @@ namespace tandrel::faults {
 enum class Call { kRead, kWrite, kLseek, kOpenAt, kCopyFileRange, kSyncFs, kCount };
 
 struct Plan {
-    int err = 0;      // errno the failing call sets
-    long result = -1;  // what it returns instead of doing its work
-    int skip = 0;     // matching calls let through before the first failure
-    int times = 1;    // matching calls that fail after those
-    int whence = -1;  // lseek: only calls with this whence match (-1: all)
+    int err = 0;            // errno the failing call sets
+    long result = -1;       // what it returns instead of doing its work
+    int skip = 0;           // matching calls let through before the first failure
+    int times = 1;          // matching calls that fail after those
+    int whence = -1;        // lseek: only calls with this whence match (-1: all)
     std::string name = {};  // openat: only this name, opened other than to pass through, matches
 };
 
