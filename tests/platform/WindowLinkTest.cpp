@@ -1,9 +1,16 @@
 #include "WindowLink.h"
 
+#include <poll.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
 #include <gtest/gtest.h>
 
 #include <string>
+#include <thread>
 #include <vector>
+
+#include "TempTree.h"
 
 namespace tandrel {
 namespace {
@@ -71,6 +78,45 @@ TEST(WindowLink, TheLockIsHeldUntilReleased) {
     first.Reset();
     ASSERT_TRUE(TryLockWindow(paths.lock, &second, &taken).ok());
     EXPECT_TRUE(taken);
+}
+
+// A call reaches the listening window and takes its answer however it is cut up on the way;
+// a file at the socket's name that is not a socket is never taken for one left behind.
+TEST(WindowLink, ACallGetsItsAnswerHoweverItArrives) {
+    TempTree tree;
+    const std::string socketPath = tree.Path("socket");
+    UniqueFd listener;
+    ASSERT_TRUE(ListenWindowSocket(socketPath, &listener).ok());
+    std::thread window([&] {
+        struct pollfd ready = {listener.get(), POLLIN, 0};
+        ASSERT_EQ(poll(&ready, 1, 5000), 1);
+        const UniqueFd call(accept4(listener.get(), nullptr, nullptr, SOCK_CLOEXEC));
+        std::string in;
+        std::vector<std::string> request;
+        bool bad = false;
+        char c = 0;
+        while (!DecodeMessage(&in, &request, &bad) && !bad && read(call.get(), &c, 1) == 1) {
+            in += c;
+        }
+        ASSERT_EQ(request.size(), 2u);
+        for (const char byte : EncodeMessage({"added", request[1]})) {
+            ASSERT_EQ(write(call.get(), &byte, 1), 1);
+            usleep(1000);  // one byte at a time reaches the caller
+        }
+    });
+    std::vector<std::string> reply;
+    const Status s = SendToWindow(socketPath, {"add", "a\nb c"}, &reply, 5000);
+    window.join();
+    ASSERT_TRUE(s.ok()) << s.ToString();
+    EXPECT_EQ(reply, (std::vector<std::string>{"added", "a\nb c"}));
+
+    // The socket file left behind is replaced; a file that is not a socket stays.
+    listener.Reset();
+    EXPECT_TRUE(ListenWindowSocket(socketPath, &listener).ok());
+    tree.WriteFile("file", "keep");
+    UniqueFd other;
+    EXPECT_FALSE(ListenWindowSocket(tree.Path("file"), &other).ok());
+    EXPECT_EQ(tree.ReadFile("file"), "keep");
 }
 
 }  // namespace
