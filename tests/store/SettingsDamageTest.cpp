@@ -134,6 +134,7 @@ TEST_F(SettingsDamageTest, StoreThatCannotBeCreatedFailsWritesWithAReasonAndStil
     EXPECT_NE(s.ToString().find("cannot create the folder for the settings store"),
               std::string::npos)
         << s.ToString();
+    EXPECT_EQ(s.path(), tree_.Path("config/Halvory"));  // the first folder that could not be made
     EXPECT_EQ(profile.GetProfileString("", "LogFileName", "log.txt"), "log.txt");
     EXPECT_EQ(tree_.ReadFile("config"), "not a folder");
 }
