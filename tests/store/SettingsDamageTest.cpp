@@ -95,6 +95,8 @@ TEST_F(SettingsDamageTest, StoreOfANewerVersionIsLeftAloneAndNotWrittenOver) {
     EXPECT_EQ(profile.GetProfileString("", "From", "default"), "default");
     EXPECT_NE(store.TakeNotice().find("newer version"), std::string::npos);
     EXPECT_FALSE(profile.WriteProfileString("", "From", "/mine").ok());
+    EXPECT_EQ(profile.GetProfileString("", "From", "default"), "default");
+    EXPECT_EQ(store.TakeNotice(), "");  // told once, not on every read
     EXPECT_EQ(tree_.ReadFile(kStoreRel), before);
     EXPECT_FALSE(tree_.Exists("config/Halvory/Tandrel/settings.db.damaged"));
 }
@@ -137,6 +139,13 @@ TEST_F(SettingsDamageTest, StoreThatCannotBeCreatedFailsWritesWithAReasonAndStil
     EXPECT_EQ(s.path(), tree_.Path("config/Halvory"));  // the first folder that could not be made
     EXPECT_EQ(profile.GetProfileString("", "LogFileName", "log.txt"), "log.txt");
     EXPECT_EQ(tree_.ReadFile("config"), "not a folder");
+
+    // A folder where the file belongs: the system's reason is given with SQLite's.
+    ASSERT_EQ(unlink(tree_.Path("config").c_str()), 0);
+    tree_.MakeDir(kStoreRel);
+    SettingsStore again;
+    const Status folder = Profile(again).WriteProfileString("", "LogFileName", "run.log");
+    EXPECT_NE(folder.ToString().find("(Is a directory)"), std::string::npos) << folder.ToString();
 }
 
 TEST_F(SettingsDamageTest, ReadOnlyStoreServesReadsAndRefusesWrites) {

@@ -40,6 +40,18 @@ TEST_F(SettingsStoreTest, PathFollowsXdgConfigHomeOrFallsBackToHome) {
     if (!home.empty()) {
         EXPECT_EQ(SettingsStore::DefaultPath(), home + "/.config/Halvory/Tandrel/settings.db");
     }
+    setenv("HOME", "/elsewhere/me", 1);
+    EXPECT_EQ(SettingsStore::DefaultPath(), "/elsewhere/me/.config/Halvory/Tandrel/settings.db");
+    if (home.empty()) {
+        unsetenv("HOME");
+    } else {
+        setenv("HOME", home.c_str(), 1);
+    }
+    for (const char* root : {"/cfg//", "/"}) {
+        setenv("XDG_CONFIG_HOME", root, 1);
+        EXPECT_EQ(SettingsStore::DefaultPath(),
+                  std::string(root[1] == '\0' ? "" : "/cfg") + "/Halvory/Tandrel/settings.db");
+    }
 }
 
 TEST_F(SettingsStoreTest, ReadingAFreshStoreFindsNothingAndCreatesNothing) {
