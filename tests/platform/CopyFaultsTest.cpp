@@ -10,6 +10,7 @@
 #include <cstring>
 #include <set>
 #include <string>
+#include <vector>
 
 #include "PosixFileSystem.h"
 #include "SystemCallFaults.h"
@@ -168,26 +169,31 @@ TEST_F(CopyFaultsTest, ASparseSourceThatCannotBeMappedIsCopiedWholeOrNotAtAll) {
         GTEST_SKIP() << "the test directory's file system keeps no holes";
     }
     const std::string whole = data_ + std::string(kSize - data_.size(), '\0');
+    const faults::Plan cannotTell{.err = EINVAL, .whence = SEEK_DATA};
     struct Case {
-        faults::Plan plan;
-        bool whole;
+        std::vector<faults::Plan> plans;
+        const char* failsOn;  // nullptr: the copy is whole
     };
-    // Asked where the data is, the file system says it cannot tell (twice over), or fails;
-    // the second plan also fails the seek back to the start.
-    for (const Case& c : {Case{{.err = EINVAL, .whence = SEEK_DATA}, true},
-                          Case{{.err = EOPNOTSUPP, .whence = SEEK_DATA}, true},
-                          Case{{.err = EINVAL, .times = 2}, false},
-                          Case{{.err = EIO, .whence = SEEK_DATA}, false}}) {
-        SCOPED_TRACE(testing::Message() << c.plan.err << " " << c.plan.times);
+    // The file system cannot tell where the data is (in either way it says so); then a seek
+    // back to the start fails, of the source or of the copy. Or a question about the data
+    // fails outright.
+    for (const Case& c :
+         {Case{{cannotTell}, nullptr}, Case{{{.err = EOPNOTSUPP, .whence = SEEK_DATA}}, nullptr},
+          Case{{cannotTell, {.err = EIO, .whence = SEEK_SET}}, "src"},
+          Case{{cannotTell, {.err = EIO, .skip = 1, .whence = SEEK_SET}}, "dst/f"},
+          Case{{{.err = EIO, .whence = SEEK_DATA}}, "src"},
+          Case{{{.err = EIO, .whence = SEEK_HOLE}}, "src"}}) {
+        SCOPED_TRACE(testing::Message() << c.plans.size() << " " << c.plans.back().err << " "
+                                        << c.plans.back().whence << " " << c.plans.back().skip);
         faults::Reset();
-        faults::Fail(faults::Call::kLseek, c.plan);
+        faults::FailEach(faults::Call::kLseek, c.plans);
         const Status s = Copy();
-        EXPECT_EQ(s.ok(), c.whole) << s.ToString();
-        EXPECT_EQ(tree_.ReadFile("dst/f"), c.whole ? whole : "old");
+        EXPECT_EQ(s.ok(), c.failsOn == nullptr) << s.ToString();
+        EXPECT_EQ(tree_.ReadFile("dst/f"), c.failsOn == nullptr ? whole : "old");
         EXPECT_EQ(tree_.List("dst"), std::set<std::string>{"f"});
-        if (!c.whole) {
-            EXPECT_EQ(s.reason(), strerror(c.plan.err));
-            EXPECT_EQ(s.path(), tree_.Path("src"));
+        if (c.failsOn != nullptr) {
+            EXPECT_EQ(s.reason(), strerror(c.plans.back().err));
+            EXPECT_EQ(s.path(), tree_.Path(c.failsOn));
         }
         tree_.WriteFile("dst/f", "old", kTime);
     }

@@ -13,13 +13,9 @@
 namespace tandrel::faults {
 namespace {
 
-// No plan: no call fails.
-constexpr Plan kNone{.times = 0};
-
 struct State {
-    State() { plans.fill(kNone); }
     std::mutex mutex;
-    std::array<Plan, static_cast<size_t>(Call::kCount)> plans;
+    std::array<std::vector<Plan>, static_cast<size_t>(Call::kCount)> plans;
     std::array<int, static_cast<size_t>(Call::kCount)> calls{};
     std::array<int, static_cast<size_t>(Call::kCount)> failed{};
 };
@@ -35,20 +31,22 @@ bool Planned(Call call, int whence, const char* name, int* err, long* result) {
     std::lock_guard<std::mutex> lock(s.mutex);
     const size_t i = static_cast<size_t>(call);
     ++s.calls[i];
-    Plan& p = s.plans[i];
-    if (p.times <= 0 || (p.whence != -1 && p.whence != whence) ||
-        (!p.name.empty() && (name == nullptr || p.name != name))) {
-        return false;
+    for (Plan& p : s.plans[i]) {
+        if (p.times <= 0 || (p.whence != -1 && p.whence != whence) ||
+            (!p.name.empty() && (name == nullptr || p.name != name))) {
+            continue;
+        }
+        if (p.skip > 0) {
+            --p.skip;
+            return false;
+        }
+        --p.times;
+        ++s.failed[i];
+        *err = p.err;
+        *result = p.result;
+        return true;
     }
-    if (p.skip > 0) {
-        --p.skip;
-        return false;
-    }
-    --p.times;
-    ++s.failed[i];
-    *err = p.err;
-    *result = p.result;
-    return true;
+    return false;
 }
 
 // The C library's own function of that name (or a sanitizer's stand-in for it).
@@ -59,10 +57,10 @@ F Next(const char* symbol) {
 
 }  // namespace
 
-void Fail(Call call, const Plan& plan) {
+void FailEach(Call call, std::vector<Plan> plans) {
     State& s = Get();
     std::lock_guard<std::mutex> lock(s.mutex);
-    s.plans[static_cast<size_t>(call)] = plan;
+    s.plans[static_cast<size_t>(call)] = std::move(plans);
 }
 
 int Calls(Call call) {
@@ -80,7 +78,9 @@ int Failed(Call call) {
 void Reset() {
     State& s = Get();
     std::lock_guard<std::mutex> lock(s.mutex);
-    s.plans.fill(kNone);
+    for (std::vector<Plan>& plans : s.plans) {
+        plans.clear();
+    }
     s.calls.fill(0);
     s.failed.fill(0);
 }

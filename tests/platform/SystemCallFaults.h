@@ -7,6 +7,7 @@
 // that may be passed through but not read.
 
 #include <string>
+#include <vector>
 
 namespace tandrel::faults {
 
@@ -21,8 +22,12 @@ struct Plan {
     std::string name = {};  // openat: only this name, opened other than to pass through, matches
 };
 
-// Plans failures for `call`, replacing any plan it had.
-void Fail(Call call, const Plan& plan);
+// Plans failures for `call`, replacing any plans it had. With several plans, each call goes
+// to the first plan it matches that has failures left.
+void FailEach(Call call, std::vector<Plan> plans);
+inline void Fail(Call call, const Plan& plan) {
+    FailEach(call, {plan});
+}
 // Calls of `call` (matching or not) since the last Reset; for openat, only those
 // that open other than to pass through (O_PATH), the only ones a plan can fail.
 int Calls(Call call);
