@@ -2,12 +2,14 @@
 // the memory of volume pairs that cannot share blocks.
 
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <gtest/gtest.h>
 
 #include <cerrno>
 #include <set>
 #include <string>
+#include <vector>
 
 #include "CloneProbe.h"
 #include "PosixFileSystem.h"
@@ -56,6 +58,36 @@ TEST(CopyMode, TheSourceBitsWinOverAnyUmask) {
     EXPECT_EQ(tree.ReadFile("dst/none"), "no bits at all");
     EXPECT_EQ(tree.ReadFile("dst/readonly"), "no one writes");
     EXPECT_EQ(tree.Mtime("dst/none"), kTime);
+}
+
+// The set-id bits are kept only where the copy has the source's owner (set-user-id) or group
+// (set-group-id): a copy never gains rights its source did not give.
+TEST(CopyMode, SetIdBitsFollowOnlyTheOwnerAndGroupTheyBelongTo) {
+    TempTree tree;
+    tree.MakeDir("dst");
+    struct Case {
+        const char* name;
+        uid_t uid;  // the source's owner and group; -1: the test's own
+        gid_t gid;
+        mode_t copied;
+    };
+    std::vector<Case> cases = {{"mine", static_cast<uid_t>(-1), static_cast<gid_t>(-1), 06755}};
+    if (geteuid() == 0) {  // only root can give a file away
+        cases.push_back({"group", 0, 1, 04755});
+        cases.push_back({"other", 1, 1, 0755});
+    }
+    PosixFileSystem fs;
+    for (const Case& c : cases) {
+        tree.WriteFile(c.name, c.name, kTime);
+        ASSERT_EQ(chown(tree.Path(c.name).c_str(), c.uid, c.gid), 0);
+        tree.Chmod(c.name, 06755);  // after chown, which clears the set-id bits
+        ASSERT_TRUE(
+            fs.CopyFile(tree.Path(c.name), tree.Path(std::string("dst/") + c.name), nullptr).ok());
+    }
+    ASSERT_TRUE(fs.CommitCopies(false).ok());
+    for (const Case& c : cases) {
+        EXPECT_EQ(tree.Mode(std::string("dst/") + c.name), c.copied) << c.name;
+    }
 }
 
 TEST(CopyMode, NeitherAFileNorALinkReplacesADirectory) {

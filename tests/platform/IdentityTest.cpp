@@ -22,6 +22,7 @@ TEST(MountTable, ReadsPathsWithTheirEscapesAndSkipsWhatItCannotRead) {
         "27 1 254:0 / / rw,relatime shared:1 - ext4 /dev/vda rw\n"
         "45 27 254:0 /home/a\\040b/sub\\134x /mnt/my\\011disk rw - ext4 /dev/vda rw\n"
         "garbage line\n"
+        "47 27 0:5 /\n"
         "x 27 254:0 / /mnt rw - ext4 /dev/vda rw\n"
         "46 27 0:23 /\\0 /tmp/odd\\ rw - tmpfs tmpfs rw");
     ASSERT_EQ(table.mounts().size(), 3u);

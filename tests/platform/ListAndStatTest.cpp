@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "PosixFileSystem.h"
+#include "SystemCallFaults.h"
 #include "TempTree.h"
 
 namespace tandrel {
@@ -114,6 +115,20 @@ TEST_F(ListAndStatTest, ProbingADirectoryAgreesWithListingIt) {
         EXPECT_EQ(probed.code(), listed.code()) << path;
     }
     EXPECT_TRUE(fs_.ProbeDirectory(tree_.Path("full")).ok());
+
+    // A directory whose reading fails is refused by both; one that reads as holding nothing
+    // at all (as one removed while open does) is a directory to both.
+    for (const int err : {EIO, 0}) {
+        faults::Fail(faults::Call::kReadDir, {.err = err, .times = 2});
+        std::vector<DirEntry> entries;
+        const Status listed = fs_.ListDirectory(tree_.Path("full"), &entries);
+        const Status probed = fs_.ProbeDirectory(tree_.Path("full"));
+        EXPECT_EQ(faults::Failed(faults::Call::kReadDir), 2);
+        faults::Reset();
+        EXPECT_EQ(listed.ok(), err == 0) << listed.ToString();
+        EXPECT_EQ(probed.ok(), err == 0) << probed.ToString();
+        EXPECT_EQ(probed.code(), listed.code());
+    }
 }
 
 TEST_F(ListAndStatTest, StatGivesKindTimeModeAndSizeOfTheEntryItself) {

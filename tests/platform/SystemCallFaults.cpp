@@ -1,5 +1,6 @@
 #include "SystemCallFaults.h"
 
+#include <dirent.h>
 #include <dlfcn.h>
 #include <fcntl.h>
 #include <unistd.h>
@@ -166,6 +167,17 @@ int syncfs(int fd) {
         return static_cast<int>(result);
     }
     return real(fd);
+}
+
+struct dirent* readdir(DIR* stream) {
+    static const auto real = tandrel::faults::Next<struct dirent* (*)(DIR*)>("readdir");
+    int err = 0;
+    long result = 0;
+    if (Planned(Call::kReadDir, -1, nullptr, &err, &result)) {
+        errno = err;
+        return nullptr;
+    }
+    return real(stream);
 }
 
 }  // extern "C"

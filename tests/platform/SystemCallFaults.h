@@ -11,7 +11,7 @@
 
 namespace tandrel::faults {
 
-enum class Call { kRead, kWrite, kLseek, kOpenAt, kCopyFileRange, kSyncFs, kCount };
+enum class Call { kRead, kWrite, kLseek, kOpenAt, kCopyFileRange, kSyncFs, kReadDir, kCount };
 
 struct Plan {
     int err = 0;            // errno the failing call sets
