@@ -10,6 +10,7 @@
 #include <cstdarg>
 #include <cstring>
 #include <mutex>
+#include <type_traits>
 
 namespace tandrel::faults {
 namespace {
@@ -50,12 +51,6 @@ bool Planned(Call call, int whence, const char* name, int* err, long* result) {
     return false;
 }
 
-// The C library's own function of that name (or a sanitizer's stand-in for it).
-template <typename F>
-F Next(const char* symbol) {
-    return reinterpret_cast<F>(dlsym(RTLD_NEXT, symbol));
-}
-
 }  // namespace
 
 void FailEach(Call call, std::vector<Plan> plans) {
@@ -88,46 +83,54 @@ void Reset() {
 
 }  // namespace tandrel::faults
 
+namespace {
+
 using tandrel::faults::Call;
-using tandrel::faults::Planned;
+
+// Makes the call through `real` (the C library's function named `symbol`), unless a plan
+// fails it: then errno is the plan's and so is the result (null for a pointer).
+template <typename R, typename... Args>
+R Through(Call call, int whence, const char* name, R (*real)(Args...),
+          std::type_identity_t<Args>... args) {
+    int err = 0;
+    long result = 0;
+    if (tandrel::faults::Planned(call, whence, name, &err, &result)) {
+        errno = err;
+        if constexpr (std::is_pointer_v<R>) {
+            return nullptr;
+        } else {
+            return static_cast<R>(result);
+        }
+    }
+    return real(args...);
+}
+
+template <typename F>
+F Real(const char* symbol) {
+    return reinterpret_cast<F>(dlsym(RTLD_NEXT, symbol));
+}
+
+}  // namespace
 
 extern "C" {
 
 ssize_t read(int fd, void* buf, size_t count) {
-    static const auto real = tandrel::faults::Next<ssize_t (*)(int, void*, size_t)>("read");
-    int err = 0;
-    long result = 0;
-    if (Planned(Call::kRead, -1, nullptr, &err, &result)) {
-        errno = err;
-        return result;
-    }
-    return real(fd, buf, count);
+    static const auto real = Real<ssize_t (*)(int, void*, size_t)>("read");
+    return Through(Call::kRead, -1, nullptr, real, fd, buf, count);
 }
 
 ssize_t write(int fd, const void* buf, size_t count) {
-    static const auto real = tandrel::faults::Next<ssize_t (*)(int, const void*, size_t)>("write");
-    int err = 0;
-    long result = 0;
-    if (Planned(Call::kWrite, -1, nullptr, &err, &result)) {
-        errno = err;
-        return result;
-    }
-    return real(fd, buf, count);
+    static const auto real = Real<ssize_t (*)(int, const void*, size_t)>("write");
+    return Through(Call::kWrite, -1, nullptr, real, fd, buf, count);
 }
 
 off_t lseek(int fd, off_t offset, int whence) {
-    static const auto real = tandrel::faults::Next<off_t (*)(int, off_t, int)>("lseek");
-    int err = 0;
-    long result = 0;
-    if (Planned(Call::kLseek, whence, nullptr, &err, &result)) {
-        errno = err;
-        return result;
-    }
-    return real(fd, offset, whence);
+    static const auto real = Real<off_t (*)(int, off_t, int)>("lseek");
+    return Through(Call::kLseek, whence, nullptr, real, fd, offset, whence);
 }
 
 int openat(int dirfd, const char* path, int flags, ...) {
-    static const auto real = tandrel::faults::Next<int (*)(int, const char*, int, ...)>("openat");
+    static const auto real = Real<int (*)(int, const char*, int, ...)>("openat");
     mode_t mode = 0;
     if ((flags & O_CREAT) != 0 || (flags & O_TMPFILE) == O_TMPFILE) {
         va_list args;
@@ -135,9 +138,13 @@ int openat(int dirfd, const char* path, int flags, ...) {
         mode = static_cast<mode_t>(va_arg(args, int));
         va_end(args);
     }
+    if ((flags & O_PATH) != 0) {  // opened only to pass through: never planned to fail
+        return real(dirfd, path, flags, mode);
+    }
+    // The plan is looked up here rather than through Through: the real call is variadic.
     int err = 0;
     long result = 0;
-    if ((flags & O_PATH) == 0 && Planned(Call::kOpenAt, -1, path, &err, &result)) {
+    if (tandrel::faults::Planned(Call::kOpenAt, -1, path, &err, &result)) {
         errno = err;
         return static_cast<int>(result);
     }
@@ -147,37 +154,19 @@ int openat(int dirfd, const char* path, int flags, ...) {
 ssize_t copy_file_range(int infd, off64_t* pinoff, int outfd, off64_t* poutoff, size_t length,
                         unsigned int flags) {
     static const auto real =
-        tandrel::faults::Next<ssize_t (*)(int, off64_t*, int, off64_t*, size_t, unsigned int)>(
-            "copy_file_range");
-    int err = 0;
-    long result = 0;
-    if (Planned(Call::kCopyFileRange, -1, nullptr, &err, &result)) {
-        errno = err;
-        return result;
-    }
-    return real(infd, pinoff, outfd, poutoff, length, flags);
+        Real<ssize_t (*)(int, off64_t*, int, off64_t*, size_t, unsigned int)>("copy_file_range");
+    return Through(Call::kCopyFileRange, -1, nullptr, real, infd, pinoff, outfd, poutoff, length,
+                   flags);
 }
 
 int syncfs(int fd) {
-    static const auto real = tandrel::faults::Next<int (*)(int)>("syncfs");
-    int err = 0;
-    long result = 0;
-    if (Planned(Call::kSyncFs, -1, nullptr, &err, &result)) {
-        errno = err;
-        return static_cast<int>(result);
-    }
-    return real(fd);
+    static const auto real = Real<int (*)(int)>("syncfs");
+    return Through(Call::kSyncFs, -1, nullptr, real, fd);
 }
 
 struct dirent* readdir(DIR* stream) {
-    static const auto real = tandrel::faults::Next<struct dirent* (*)(DIR*)>("readdir");
-    int err = 0;
-    long result = 0;
-    if (Planned(Call::kReadDir, -1, nullptr, &err, &result)) {
-        errno = err;
-        return nullptr;
-    }
-    return real(stream);
+    static const auto real = Real<struct dirent* (*)(DIR*)>("readdir");
+    return Through(Call::kReadDir, -1, nullptr, real, stream);
 }
 
 }  // extern "C"
