@@ -112,6 +112,14 @@ TEST(RunSequence, JobsSharingAWorkerGiveTheLinesAndTreesOfSeparateWorkers) {
     EXPECT_EQ(alone.ReadFile("c/d/x2"), "c x2");
     EXPECT_EQ(alone.List("e/d"), (std::set<std::string>{"x1"}));
     EXPECT_EQ(alone.ReadFile("e/d/x1"), "new x1");
+
+    // A job whose destination is missing stops with its source already open; that is closed
+    // too, so that an idle window keeps no source disk busy.
+    rig.queue.AddJob(shared.Path("a/s"), shared.Path("not-mounted"), 0);
+    rig.queue.StartRun(kActionDelete, "");
+    rig.backup.OnRunJobs();
+    EXPECT_EQ(OpenDescriptors(), descriptors);
+    EXPECT_FALSE(shared.Exists("not-mounted"));
 }
 
 TEST(RunSequence, TheProgressRangeCountsTheFilesOfEveryJobWhateverComesBefore) {
