@@ -106,6 +106,12 @@ TEST_F(CopyFaultsTest, AKernelCopyThatCannotServeTheseFilesIsFinishedByReadAndWr
         EXPECT_EQ(tree_.List("dst"), std::set<std::string>{"f"});
         tree_.WriteFile("dst/f", "old", kTime);
     }
+    // A kernel copy that answers 0 at once, as some file systems do for files that do have
+    // contents, leaves the whole file to the read/write loop.
+    faults::Reset();
+    faults::Fail(faults::Call::kCopyFileRange, {.result = 0});
+    ASSERT_TRUE(Copy().ok());
+    EXPECT_EQ(tree_.ReadFile("dst/f"), data_);
 }
 
 TEST_F(CopyFaultsTest, ProgressOfAnUntroubledCopyEndsAtTheFileSize) {
