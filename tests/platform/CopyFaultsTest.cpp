@@ -108,6 +108,7 @@ TEST_F(CopyFaultsTest, AKernelCopyThatCannotServeTheseFilesIsFinishedByReadAndWr
     }
     // A kernel copy that answers 0 at once, as some file systems do for files that do have
     // contents, leaves the whole file to the read/write loop.
+    options_.on_chunk = [this](uint64_t copied) { last_progress_ = copied; };
     faults::Reset();
     faults::Fail(faults::Call::kCopyFileRange, {.result = 0});
     ASSERT_TRUE(Copy().ok());
