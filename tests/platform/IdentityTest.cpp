@@ -12,6 +12,7 @@
 #include "MountTable.h"
 #include "PosixFileSystem.h"
 #include "TempTree.h"
+#include "UniqueFd.h"
 
 namespace tandrel {
 namespace {
@@ -137,6 +138,7 @@ TEST_F(Identity, BindMountsAreSeenThroughInBothDirections) {
     t.MakeDir("m");
     t.MakeDir("d/x/m");
     t.MakeDir("e/y");
+    t.MakeDir("e/m");
     if (!mounts.Bind(t.Path("a/sub"), t.Path("m")) ||
         !mounts.Bind(t.Path("e/y"), t.Path("d/x/m"))) {
         GTEST_SKIP() << mounts.error();
@@ -156,6 +158,23 @@ TEST_F(Identity, BindMountsAreSeenThroughInBothDirections) {
     EXPECT_EQ(Below("a", "m/deep"), "sub/deep");
     EXPECT_EQ(Below("d", "e/y/new"), "x/m/new");
     EXPECT_EQ(Below("m", "a/sub/deep"), "deep");
+
+    // A second mount over m hides a/sub there, and e has an m of its own. From inside the hidden
+    // mount, the way down from the top is never named through m, which now leads into e.
+    UniqueFd hidden(open(t.Path("m").c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC));
+    ASSERT_TRUE(hidden.valid());
+    if (!mounts.Bind(t.Path("e"), t.Path("m"))) {
+        GTEST_SKIP() << mounts.error();
+    }
+    char cwd[4096];
+    ASSERT_NE(getcwd(cwd, sizeof cwd), nullptr);
+    ASSERT_EQ(fchdir(hidden.get()), 0);
+    std::string rel = "unset";
+    const Status s = fs.PathBelow(t.Path(""), "deep", &rel);
+    ASSERT_EQ(chdir(cwd), 0);
+    if (s.ok()) {
+        EXPECT_EQ(Id(rel), Id("a/sub/deep")) << rel;
+    }
 }
 
 TEST(LogFileOpen, TakesOnlyARegularFileAndEmptiesIt) {
