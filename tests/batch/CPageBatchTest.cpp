@@ -142,6 +142,20 @@ TEST_F(BatchPageTest, OnlyAClickOnTheBoxToggles) {
     QTest::keyClick(Tree(), Qt::Key_Up);
     EXPECT_TRUE(page_->List()->GetCheck(0));
     EXPECT_TRUE(page_->List()->GetCheck(1));
+
+    // Each row shows its texts, and its box looks the same whether the row is selected or not.
+    ClickBox(1);
+    const int size = CBatchListCtrl::kStateImageSize;
+    for (int row = 0; row < 2; ++row) {
+        const QTreeWidgetItem* item = Tree()->topLevelItem(row);
+        EXPECT_EQ(item->text(0) + item->text(1) + item->text(2), row == 0 ? "a/a/b" : "b/c/d");
+        const QImage box = item->icon(0).pixmap(size, QIcon::Normal).toImage();
+        for (QIcon::Mode mode : {QIcon::Selected, QIcon::Active, QIcon::Disabled}) {
+            EXPECT_EQ(item->icon(0).pixmap(size, mode).toImage(), box) << mode;
+        }
+    }
+    EXPECT_NE(Tree()->topLevelItem(0)->icon(0).pixmap(size).toImage(),
+              Tree()->topLevelItem(1)->icon(0).pixmap(size).toImage());
 }
 
 // Remove asks first; afterwards nothing is selected, so Edit cannot open a neighbour.
