@@ -115,6 +115,20 @@ TEST_P(SilentCaseBlind, WhatTheWalkWroteIsNeverExtraEvenWhenTheProbeFails) {
     EXPECT_NE(lines[2].find(D("extra")), std::string::npos);
 }
 
+// A volume that tells case apart but cannot be asked is taken at its word: a name differing only
+// in case is another file, so the source's file is written, not skipped as already there.
+TEST_F(DestRulesRun, AVolumeThatCannotBeAskedIsTakenAtItsWord) {
+    t.WriteFile("s/Report.txt", "report", kOld);
+    t.WriteFile("d/REPORT.TXT", "other report", kOld);
+    FailingFileSystem fs;
+    fs.FailOn(Op::kStat, "d/REPORT.TXT", Status::Code::kIoError, "injected", 1);
+    EngineRig rig(fs);
+    rig.Run(S(), D(), kActionDelete);
+    EXPECT_EQ(t.List("d"), std::set<std::string>{"Report.txt"});
+    EXPECT_EQ(rig.recorder.ActionLines(),
+              (std::vector<std::string>{Copy("Report.txt"), " Delete: " + D("REPORT.TXT")}));
+}
+
 INSTANTIATE_TEST_SUITE_P(DeleteAndMove, SilentCaseBlind,
                          ::testing::Values(kActionDelete, kActionMove));
 
