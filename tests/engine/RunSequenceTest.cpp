@@ -120,6 +120,14 @@ TEST(RunSequence, JobsSharingAWorkerGiveTheLinesAndTreesOfSeparateWorkers) {
     rig.backup.OnRunJobs();
     EXPECT_EQ(OpenDescriptors(), descriptors);
     EXPECT_FALSE(shared.Exists("not-mounted"));
+    // So is a job refused because its source is empty.
+    shared.MakeDir("empty");
+    const std::set<std::string> before = shared.List("e/d");
+    rig.queue.AddJob(shared.Path("empty"), shared.Path("e/d"), 0);
+    rig.queue.StartRun(kActionDelete, "");
+    rig.backup.OnRunJobs();
+    EXPECT_EQ(OpenDescriptors(), descriptors);
+    EXPECT_EQ(shared.List("e/d"), before);
 }
 
 TEST(RunSequence, TheProgressRangeCountsTheFilesOfEveryJobWhateverComesBefore) {
