@@ -140,6 +140,17 @@ TEST_F(Safety, AnUnreadableDestinationDirectoryIsLeftAlone) {
     rig.Run(S(), D(), kActionDelete);
     EXPECT_EQ(rig.recorder.ActionLines(), std::vector<std::string>{"!Read: " + D("sub/")});
     EXPECT_EQ(t.ReadFile("d/sub/f"), "newer destination");
+
+    // A directory the run has made but then cannot open takes no files, and says so.
+    t.MakeDir("s/new");
+    t.WriteFile("s/new/g", "g");
+    FailingFileSystem shut;
+    shut.FailOn(Op::kOpenDirectory, "/d/new");
+    EngineRig again(shut);
+    again.Run(S(), D(), kActionKeep);
+    EXPECT_EQ(again.recorder.ActionLines(),
+              std::vector<std::string>{"!Copy: " + S("new/g") + " => " + D("new/g")});
+    EXPECT_EQ(t.List("d/new"), std::set<std::string>{});
 }
 
 TEST_F(Safety, AFailedCopyLeavesTheOldFileAndNoTemporary) {
