@@ -134,15 +134,17 @@ TEST_F(Gates, AnEmptyDestinationWithAnEmptySourceIsNoRefusal) {
 TEST_F(Gates, AJobOverTheDeleteLimitDeletesNothing) {
     t.WriteFile("s/new.txt", "n");
     t.WriteFile("d/.dotfile", "kept");  // takes no part, so not counted
-    rig.queue.m_nMaxDelete = 2;
+    t.MakeDir("d/sub/deep");
+    t.WriteFile("d/sub/deep/c.txt", "c");
+    rig.queue.m_nMaxDelete = 4;
     rig.Run(S(), D(), kActionDelete);
-    EXPECT_EQ(t.List("d"),
-              (std::set<std::string>{".dotfile", "a.txt", "new.txt", "sub/", "sub/b.txt"}));
+    EXPECT_EQ(t.List("d"), (std::set<std::string>{".dotfile", "a.txt", "new.txt", "sub/",
+                                                  "sub/b.txt", "sub/deep/", "sub/deep/c.txt"}));
     const std::vector<std::string> lines = recorder.ActionLines();
     ASSERT_EQ(lines.size(), 2u);
     EXPECT_EQ(lines[0], " Copy: " + S("new.txt") + " => " + D("new.txt"));
     EXPECT_EQ(lines[1], "!Skip: " + S() + " => " + D() +
-                            " (3 entries would be deleted, more than the limit of 2)");
+                            " (5 entries would be deleted, more than the limit of 4)");
     ASSERT_EQ(recorder.refusals.size(), 1u);
     EXPECT_EQ(recorder.refusals[0].first, JobRefusal::kTooManyDeletes);
 }
