@@ -204,8 +204,17 @@ TEST_F(Gates, AJobThatMustNotWaitIsRefused) {
                                        t.Path("r/") + ")"});
     ASSERT_EQ(recorder.refusals.size(), 1u);
     EXPECT_EQ(recorder.refusals[0].first, JobRefusal::kBusy);
-    // Free again, the same job runs.
+    // A lock folder that cannot be used refuses the job too, whether or not it may wait.
     other.Unlock();
+    t.Chmod("runtime/tandrel", 0777);
+    rig.queue.m_bWaitForOtherRuns = true;
+    rig.Run(S(), D(), kActionMove, t.Path("r"));
+    EXPECT_EQ(t.List("d"), (std::set<std::string>{"a.txt", "sub/", "sub/b.txt"}));
+    ASSERT_EQ(recorder.refusals.size(), 2u);
+    EXPECT_EQ(recorder.refusals[1].first, JobRefusal::kBusy);
+    EXPECT_NE(recorder.refusals[1].second.find("runs cannot be kept apart"), std::string::npos);
+    // Free again, the same job runs.
+    t.Chmod("runtime/tandrel", 0700);
     rig.Run(S(), D(), kActionMove, t.Path("r"));
     EXPECT_EQ(t.List("d"), (std::set<std::string>{"new.txt"}));
 }
