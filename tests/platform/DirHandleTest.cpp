@@ -234,6 +234,15 @@ TEST_F(DirHandleTest, SetFileModeChangesRegularFilesOnlyNeverThroughALink) {
     EXPECT_EQ(tree_.Mode("d/sub"), 0755u);
     EXPECT_FALSE(fs_.SetFileModeAt(d, "../target", 0400).ok());
     EXPECT_EQ(tree_.Mode("target"), 0644u);
+
+    // A change the file system refuses (read-only) is an error naming the file, not a link's
+    // mode left alone.
+    faults::Fail(faults::Call::kFchmodAt, {.err = EROFS, .name = "f"});
+    const Status refused = fs_.SetFileModeAt(d, "f", 0400);
+    faults::Reset();
+    EXPECT_EQ(refused.code(), Status::FromErrno(EROFS, "").code());
+    EXPECT_EQ(refused.path(), tree_.Path("d/f"));
+    EXPECT_EQ(tree_.Mode("d/f"), 0440u);
 }
 
 }  // namespace

@@ -3,6 +3,7 @@
 #include <dirent.h>
 #include <dlfcn.h>
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <array>
@@ -162,6 +163,11 @@ ssize_t copy_file_range(int infd, off64_t* pinoff, int outfd, off64_t* poutoff, 
 int syncfs(int fd) {
     static const auto real = Real<int (*)(int)>("syncfs");
     return Through(Call::kSyncFs, -1, nullptr, real, fd);
+}
+
+int fchmodat(int dirfd, const char* path, mode_t mode, int flags) {
+    static const auto real = Real<int (*)(int, const char*, mode_t, int)>("fchmodat");
+    return Through(Call::kFchmodAt, -1, path, real, dirfd, path, mode, flags);
 }
 
 struct dirent* readdir(DIR* stream) {

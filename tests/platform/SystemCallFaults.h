@@ -11,15 +11,26 @@
 
 namespace tandrel::faults {
 
-enum class Call { kRead, kWrite, kLseek, kOpenAt, kCopyFileRange, kSyncFs, kReadDir, kCount };
+enum class Call {
+    kRead,
+    kWrite,
+    kLseek,
+    kOpenAt,
+    kCopyFileRange,
+    kSyncFs,
+    kReadDir,
+    kFchmodAt,
+    kCount
+};
 
 struct Plan {
-    int err = 0;            // errno the failing call sets
-    long result = -1;       // what it returns instead of doing its work
-    int skip = 0;           // matching calls let through before the first failure
-    int times = 1;          // matching calls that fail after those
-    int whence = -1;        // lseek: only calls with this whence match (-1: all)
-    std::string name = {};  // openat: only this name, opened other than to pass through, matches
+    int err = 0;       // errno the failing call sets
+    long result = -1;  // what it returns instead of doing its work
+    int skip = 0;      // matching calls let through before the first failure
+    int times = 1;     // matching calls that fail after those
+    int whence = -1;   // lseek: only calls with this whence match (-1: all)
+    std::string name =
+        {};  // openat, fchmodat: only this name matches (openat: not to pass through)
 };
 
 // Plans failures for `call`, replacing any plans it had. With several plans, each call goes
