@@ -83,7 +83,9 @@ TEST_F(DirHandleTest, OpeningBelowAHandleNeverFollowsALink) {
     EXPECT_EQ(link.code(), Status::Code::kNotDirectory) << link.ToString();
     EXPECT_EQ(link.path(), tree_.Path("d/ln"));
     EXPECT_EQ(link.reason(), "is a symbolic link; links are not followed");
-    EXPECT_EQ(fs_.OpenSubdirectory(d, "file", &sub).code(), Status::Code::kNotDirectory);
+    const Status file = fs_.OpenSubdirectory(d, "file", &sub);
+    EXPECT_EQ(file.code(), Status::Code::kNotDirectory);
+    EXPECT_EQ(file.reason().find("link"), std::string::npos) << file.reason();
     EXPECT_TRUE(fs_.OpenSubdirectory(d, "gone", &sub).IsNotFound());
 
     // A root given as a link is the user's choice and is followed.

@@ -66,6 +66,9 @@ TEST_F(MoveDeleteTest, MoveRefusesDirectoriesOnEitherSide) {
     Status from_dir = fs_.MoveFile(tree_.Path("d/sub"), tree_.Path("e"), nullptr);
     EXPECT_EQ(from_dir.code(), Status::Code::kIsDirectory);
     EXPECT_EQ(from_dir.path(), tree_.Path("d/sub"));
+    // The path at fault is named, whatever form the other one was given in.
+    EXPECT_EQ(fs_.MoveFile(tree_.Path("d/sub"), tree_.Path("e/"), nullptr).path(),
+              tree_.Path("d/sub"));
     EXPECT_EQ(tree_.List(), (std::set<std::string>{"d/", "d/sub/", "d/sub/keep", "f"}));
 }
 
