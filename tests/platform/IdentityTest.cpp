@@ -204,6 +204,9 @@ TEST(LogFileOpen, TakesOnlyARegularFileAndEmptiesIt) {
 
     ASSERT_TRUE(fs.OpenLogFile(t.Path("new.txt"), &log).ok());
     EXPECT_TRUE(t.Exists("new.txt"));
+    // A failed open leaves no log behind, not even the one held before.
+    EXPECT_FALSE(fs.OpenLogFile(t.Path("fifo"), &log).ok());
+    EXPECT_EQ(log, nullptr);
 }
 
 }  // namespace
