@@ -29,8 +29,8 @@ struct Plan {
     int skip = 0;      // matching calls let through before the first failure
     int times = 1;     // matching calls that fail after those
     int whence = -1;   // lseek: only calls with this whence match (-1: all)
-    std::string name =
-        {};  // openat, fchmodat: only this name matches (openat: not to pass through)
+    // openat, fchmodat: only calls on this name match (openat: not opened to pass through).
+    std::string name = {};
 };
 
 // Plans failures for `call`, replacing any plans it had. With several plans, each call goes
