@@ -7,6 +7,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <chrono>
 #include <random>
 #include <string>
@@ -50,26 +51,26 @@ TEST(CliKill, KilledRunsLeaveNothingThatLooksUpToDateAndTheNextRunMendsAll) {
     TempTree src;
     TempTree dst;
     TempTree recycle;
+    // Every source time is set by the test and only ever grows, so a changed source is always
+    // newer than any copy a killed run left of it, however far that run got and whatever the
+    // clock says.
+    int64_t stamp = 1'700'000'000'000'000'000;
     const std::string big(16 << 20, 'b');
     for (int i = 0; i < 3; ++i) {
-        src.WriteFile("big" + std::to_string(i) + ".bin", big);
+        src.WriteFile("big" + std::to_string(i) + ".bin", big, stamp);
     }
     for (int d = 0; d < 10; ++d) {
         src.MakeDir("d" + std::to_string(d));
         for (int f = 0; f < 30; ++f) {
             src.WriteFile("d" + std::to_string(d) + "/f" + std::to_string(f),
-                          std::string(static_cast<size_t>(f * 97), 'a' + static_cast<char>(d)));
+                          std::string(static_cast<size_t>(f * 97), 'a' + static_cast<char>(d)),
+                          stamp);
         }
     }
     const std::vector<std::string> args = {"mirror", src.root(), dst.root(), "--move",
                                            recycle.root()};
-    std::mt19937 random(20261207);
-    int64_t stamp = 1'700'000'000'000'000'000;
-    // Rounds whose kill left work undone: the test is only worth something when many do.
-    int cutShort = 0;
-    for (int round = 0; round < 50; ++round) {
-        SCOPED_TRACE(round);
-        // Work for this round: changed sources, and extras for the recycle directory.
+    // Work for one round: changed sources, and extras for the recycle directory.
+    const auto change = [&](int round) {
         const std::string d = "d" + std::to_string(round % 10);
         src.WriteFile(d + "/f" + std::to_string(round % 30), "round " + std::to_string(round),
                       stamp += 1'000'000'000);
@@ -79,8 +80,30 @@ TEST(CliKill, KilledRunsLeaveNothingThatLooksUpToDateAndTheNextRunMendsAll) {
         if (dst.Exists(d + "/")) {
             dst.WriteFile(d + "/extra" + std::to_string(round), "extra");
         }
+    };
+    // A first whole run, then a few whole rounds: every kill below then lands on copies that were
+    // flushed and stamped (where a changed source dated before them would never be copied
+    // again), and the kills are spread over the time a round takes on this machine, so that how
+    // many of them cut a run short does not depend on the machine's speed.
+    int status = Wait(StartCli(args));
+    ASSERT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << status;
+    auto roundTime = std::chrono::steady_clock::duration::max();
+    for (int round = 50; round < 53; ++round) {
+        change(round);
+        const auto started = std::chrono::steady_clock::now();
+        status = Wait(StartCli(args));
+        roundTime = std::min(roundTime, std::chrono::steady_clock::now() - started);
+        ASSERT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << status;
+    }
+    const auto roundUs = std::chrono::duration_cast<std::chrono::microseconds>(roundTime).count();
+    std::mt19937 random(20261207);
+    // Rounds whose kill left work undone: the test is only worth something when many do.
+    int cutShort = 0;
+    for (int round = 0; round < 50; ++round) {
+        SCOPED_TRACE(round);
+        change(round);
         const pid_t pid = StartCli(args);
-        std::this_thread::sleep_for(std::chrono::milliseconds(random() % 300));
+        std::this_thread::sleep_for(std::chrono::microseconds(random() % roundUs));
         kill(pid, SIGKILL);
         Wait(pid);
 
@@ -100,7 +123,7 @@ TEST(CliKill, KilledRunsLeaveNothingThatLooksUpToDateAndTheNextRunMendsAll) {
     }
     EXPECT_GE(cutShort, 25);
 
-    const int status = Wait(StartCli(args));
+    status = Wait(StartCli(args));
     EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << status;
     std::set<std::string> srcNames = src.List();
     for (const std::string& rel : dst.List()) {
