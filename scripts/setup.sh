@@ -2,7 +2,7 @@
 # Installs the Debian packages the build and the tests need, when any is missing.
 set -euo pipefail
 packages=(cmake ninja-build g++ libgtest-dev libgmock-dev libsqlite3-dev qt6-base-dev
-          fonts-liberation clang-format xvfb xdotool python3
+          fonts-liberation clang-format xvfb xdotool imagemagick python3
           clang libclang-rt-14-dev
           desktop-file-utils appstream man-db dpkg-dev bash-completion ccache)
 missing=()
