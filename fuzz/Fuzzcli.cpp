@@ -1,9 +1,12 @@
 // Any argument list for tandrel-cli's run options (arguments separated by NUL bytes): parsing
-// accepts or refuses with a message, never crashes, and what it accepts is consistent.
+// accepts or refuses with a message, never crashes, and what it accepts is consistent. Each
+// argument is also read as the entry number of remove, check and uncheck: what is accepted is
+// a number of at least 1 that the argument spells in decimal digits alone.
 #include <cstdint>
 #include <string>
 #include <vector>
 
+#include "BatchListStore.h"
 #include "CliRun.h"
 
 using namespace tandrel;
@@ -26,6 +29,16 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     }
     if (ok && positional.size() > args.size()) {
         __builtin_trap();
+    }
+    for (const std::string& arg : args) {
+        int number = 0;
+        if (BatchListStore::ParseEntryNumber(arg, &number)) {
+            const size_t digits = arg.find_first_not_of('0');
+            if (number < 1 || digits == std::string::npos ||
+                arg.substr(digits) != std::to_string(number)) {
+                __builtin_trap();
+            }
+        }
     }
     return 0;
 }

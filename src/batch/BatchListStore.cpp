@@ -171,6 +171,28 @@ Status BatchListStore::Save(const IBatchRows& rows, const ColumnWidths& widths) 
     });
 }
 
+bool BatchListStore::ParseEntryNumber(const std::string& text, int* number) {
+    if (text.empty() || text.size() > 9) {
+        return false;  // nine digits keep every number below the largest int
+    }
+    int value = 0;
+    for (const char c : text) {
+        if (c < '0' || c > '9') {
+            return false;
+        }
+        value = value * 10 + (c - '0');
+    }
+    if (value == 0) {
+        return false;
+    }
+    *number = value;
+    return true;
+}
+
+Status BatchListStore::Replace(const IBatchRows& rows) {
+    return store_->Write([&]() -> Status { return SaveEntries(rows); });
+}
+
 Status BatchListStore::Append(const BatchItem& item) {
     return store_->Write([&]() -> Status {
         std::deque<BatchItem> stored;

@@ -52,6 +52,9 @@ class BatchListStore {
     // given (no clamping). On failure the stored list and widths stay as they were.
     Status Save(const IBatchRows& rows, const ColumnWidths& widths);
 
+    // Replaces the stored list with `rows`, in row order, leaving the widths as they are.
+    Status Replace(const IBatchRows& rows);
+
     // Adds `item` at the end of the stored list, in one transaction; the widths are untouched.
     Status Append(const BatchItem& item);
 
@@ -59,6 +62,10 @@ class BatchListStore {
     // LVwidth value, or `defaultWidth` (the header text's width plus 20) when none is stored,
     // clamped to kMinColumnWidth..kMaxColumnWidth.
     int ReadColumnWidth(int column, int defaultWidth);
+
+    // The number of an entry as users count them (the first is 1), written in decimal digits
+    // alone: false for anything else, 0, or a number too large to be a row.
+    static bool ParseEntryNumber(const std::string& text, int* number);
 
     // The value name of row `row` (>= 0).
     static std::string EntryName(int row);

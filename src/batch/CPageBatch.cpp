@@ -37,6 +37,11 @@ void CPageBatch::SaveList() {
             widths[static_cast<size_t>(c)] = m_list->ColumnWidth(c);
         }
         status = m_store.Save(*this, widths);
+    } else if (!(HasWindow() && m_list) && m_bStoredChanged) {
+        // Stored entries were removed or changed while the page was hidden: the whole list
+        // goes back, the widths as they were.
+        status =
+            m_store.Replace(BatchItemRows(std::vector<BatchItem>(m_items.begin(), m_items.end())));
     } else {
         // Rows of a page that was shown over a list that could not be read, or entries added
         // to a page that never was: they go after the stored list (saving over a list that
@@ -278,6 +283,55 @@ void CPageBatch::OnSelectionChanged() {
 void CPageBatch::EnableEditButtons() {
     EnableDlgItem(IDC_BATCH_EDIT, m_nSelected != -1);
     EnableDlgItem(IDC_BATCH_REMOVE, m_nSelected != -1);
+}
+
+int CPageBatch::EntryCount() const {
+    return m_list ? GetRowCount() : static_cast<int>(m_items.size());
+}
+
+bool CPageBatch::GetEntry(int index, BatchItem* item) const {
+    if (index < 0 || index >= EntryCount()) {
+        return false;
+    }
+    if (m_list) {
+        GetRow(index, item);
+    } else {
+        *item = m_items[static_cast<size_t>(index)];
+    }
+    return true;
+}
+
+void CPageBatch::RemoveEntry(int index) {
+    if (index < 0 || index >= EntryCount()) {
+        return;
+    }
+    if (!m_list) {
+        if (static_cast<size_t>(index) < m_nStored) {
+            --m_nStored;
+            m_bStoredChanged = true;
+        }
+        m_items.erase(m_items.begin() + index);
+        return;
+    }
+    m_list->DeleteItem(index);
+    if (GetRowCount() == 0) {
+        EnableDlgItem(IDC_GO, false);
+    }
+    // The rows below moved up: the selection is found again rather than counted.
+    m_nSelected = m_list->GetSelectedItem();
+    EnableEditButtons();
+}
+
+void CPageBatch::SetEntryCheck(int index, BatchCheckState check) {
+    if (index < 0 || index >= EntryCount()) {
+        return;
+    }
+    if (!m_list) {
+        m_items[static_cast<size_t>(index)].nCheck = check;
+        m_bStoredChanged = m_bStoredChanged || static_cast<size_t>(index) < m_nStored;
+        return;
+    }
+    m_list->SetCheck(index, check == kBatchChecked);
 }
 
 }  // namespace tandrel

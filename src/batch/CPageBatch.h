@@ -44,6 +44,17 @@ class CPageBatch : public CSheetPage, public IBatchRows {
     // waits and becomes a row then; either way it is saved at shutdown.
     void AddItem(const std::string& description, const std::string& from, const std::string& to,
                  int check);
+    // The list's entries in order, counted from 0: the rows once the page has its window, the
+    // entries waiting for it before. For changes handed over from outside the window, which
+    // work either way and are saved at shutdown like any other.
+    int EntryCount() const;
+    bool GetEntry(int index, BatchItem* item) const;
+    void RemoveEntry(int index);
+    void SetEntryCheck(int index, BatchCheckState check);
+    // Whether the stored list could be read when the page was made (when it could not, the
+    // entries shown are only those added since, and stored ones cannot be named by position).
+    bool StoredListRead() const { return m_bLoaded; }
+
     // Appends a row for `item` (nothing before the page has its window).
     void InsertRow(const BatchItem& item);
     // Replaces row `row` (nothing before the page has its window).
@@ -84,6 +95,8 @@ class CPageBatch : public CSheetPage, public IBatchRows {
     std::deque<BatchItem> m_items;
     // How many of m_items came from the store; the rest were added while the page was hidden.
     size_t m_nStored = 0;
+    // Whether one of those was removed or changed while the page was hidden.
+    bool m_bStoredChanged = false;
     bool m_bLoaded = false;
     ExtraFileAction m_nAction = kActionKeep;
     std::string m_strRecycle;

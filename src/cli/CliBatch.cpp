@@ -9,6 +9,7 @@
 #include <deque>
 
 #include "BatchItem.h"
+#include "BatchItemRows.h"
 #include "BatchListStore.h"
 #include "CJobQueue.h"
 #include "CliHandOff.h"
@@ -147,8 +148,9 @@ int CmdList(const std::vector<std::string>& args) {
     if (!LoadList(&items)) {
         return kExitFailures;
     }
+    int number = 0;
     for (const BatchItem& item : items) {
-        std::string line = item.IsChecked() ? "[x] " : "[ ] ";
+        std::string line = std::to_string(++number) + (item.IsChecked() ? " [x] " : " [ ] ");
         // Shown escaped, like the run lines, so that every entry stays on one line.
         line += ShownName(item.strDescription) + ": " + ShownName(item.strFrom) + " => " +
                 ShownName(item.strTo) + "\n";
@@ -202,6 +204,96 @@ int CmdAdd(const std::vector<std::string>& args) {
         }
         return kExitOk;
     });
+}
+
+namespace {
+
+bool SameEntry(const BatchItem& a, const BatchItem& b) {
+    return a.strDescription == b.strDescription && a.strFrom == b.strFrom && a.strTo == b.strTo;
+}
+
+// remove N, check N, uncheck N: entry N as list numbers them.
+int ChangeEntry(const std::vector<std::string>& args, const std::string& command) {
+    std::vector<std::string> positional;
+    std::string error;
+    if (!PositionalOnly(args, &positional, &error)) {
+        PrintError(error);
+        return kExitUsage;
+    }
+    if (positional.size() != 1) {
+        PrintError(command + " needs the number of one entry, as list shows it (see --help)");
+        return kExitUsage;
+    }
+    int number = 0;
+    if (!BatchListStore::ParseEntryNumber(positional[0], &number)) {
+        PrintError("'" + ShownName(positional[0]) +
+                   "' is not an entry number: list numbers the entries 1, 2, 3, ...");
+        return kExitUsage;
+    }
+    std::deque<BatchItem> items;
+    if (!LoadList(&items)) {
+        return kExitFailures;
+    }
+    const auto noEntry = [&](size_t count) {
+        PrintError("there is no entry " + std::to_string(number) + ": the batch list has " +
+                   std::to_string(count) + (count == 1 ? " entry" : " entries"));
+        return kExitUsage;
+    };
+    if (static_cast<size_t>(number) > items.size()) {
+        return noEntry(items.size());
+    }
+    const BatchItem listed = items[static_cast<size_t>(number) - 1];
+    const ChangeWords words = command == "remove"
+                                  ? ChangeWords{"the removal", "nothing was removed", "Remove it"}
+                                  : ChangeWords{"the change", "nothing was changed", "Change it"};
+    SettingsStore store;
+    return ChangeThroughWindowOrStore(
+        store.path(),
+        {command, std::to_string(number), listed.strDescription, listed.strFrom, listed.strTo},
+        words, [&] {
+            // The window lock is held now: the list is read again, since a window may have
+            // saved another one since it was first read, and entry N must still be the same.
+            std::deque<BatchItem> current;
+            if (!LoadList(&current)) {
+                return kExitFailures;
+            }
+            if (static_cast<size_t>(number) > current.size()) {
+                return noEntry(current.size());
+            }
+            if (!SameEntry(current[static_cast<size_t>(number) - 1], listed)) {
+                PrintError("entry " + std::to_string(number) +
+                           " changed while this ran (the list was saved again); " +
+                           words.nothingDone);
+                return kExitUsage;
+            }
+            const auto at = current.begin() + (number - 1);
+            if (command == "remove") {
+                current.erase(at);
+            } else {
+                at->nCheck = command == "check" ? kBatchChecked : kBatchUnchecked;
+            }
+            if (!OpenStore(&store)) {
+                return kExitFailures;
+            }
+            const Status saved = BatchListStore(store).Replace(
+                BatchItemRows(std::vector<BatchItem>(current.begin(), current.end())));
+            if (!saved.ok()) {
+                PrintError("cannot change the batch list: " + saved.ToString() + "; " +
+                           words.nothingDone);
+                return kExitFailures;
+            }
+            return kExitOk;
+        });
+}
+
+}  // namespace
+
+int CmdRemove(const std::vector<std::string>& args) {
+    return ChangeEntry(args, "remove");
+}
+
+int CmdCheck(const std::vector<std::string>& args, bool check) {
+    return ChangeEntry(args, check ? "check" : "uncheck");
 }
 
 int CmdBatch(const std::vector<std::string>& args) {

@@ -16,6 +16,7 @@ const char kUsage[] =
     "  tandrel-cli mirror SOURCE DEST [--keep | --delete | --move RECYCLE] [OPTIONS]\n"
     "  tandrel-cli list\n"
     "  tandrel-cli add DESCRIPTION SOURCE DEST\n"
+    "  tandrel-cli remove N | check N | uncheck N\n"
     "  tandrel-cli batch [--keep | --delete | --move RECYCLE] [OPTIONS]\n"
     "  tandrel-cli --help | --version\n"
     "\n"
@@ -37,10 +38,15 @@ const char kUsage[] =
     "                             would, changing nothing (no log file either).\n"
     "         Use -- before paths that begin with '-'.\n"
     "\n"
-    "list     Prints the batch list, one entry a line: \"[x] DESCRIPTION: SOURCE => DEST\"\n"
-    "         (\"[ ]\" for an entry that is not checked).\n"
+    "list     Prints the batch list, one entry a line, numbered from 1:\n"
+    "         \"N [x] DESCRIPTION: SOURCE => DEST\" (\"[ ]\" for an entry that is\n"
+    "         not checked).\n"
     "add      Adds a checked entry at the end of the batch list, once SOURCE and DEST\n"
     "         are found to be existing directories.\n"
+    "remove   Removes entry N (the number list shows).\n"
+    "check    Checks entry N, so that batch runs it; uncheck unchecks it.\n"
+    "         While a Tandrel window is open, add, remove, check and uncheck hand the\n"
+    "         change to it; it makes a change only while its entry N is the one listed.\n"
     "batch    Runs the checked entries of the batch list as one run, the last entry\n"
     "         first, with the same options and output as mirror.\n"
     "\n"
@@ -78,6 +84,12 @@ int main(int argc, char** argv) {
     }
     if (command == "add") {
         return tandrel::CmdAdd(rest);
+    }
+    if (command == "remove") {
+        return tandrel::CmdRemove(rest);
+    }
+    if (command == "check" || command == "uncheck") {
+        return tandrel::CmdCheck(rest, command == "check");
     }
     if (command == "batch") {
         return tandrel::CmdBatch(rest);

@@ -5,6 +5,7 @@
 #include <sys/file.h>
 #include <sys/socket.h>
 #include <sys/stat.h>
+#include <sys/uio.h>
 #include <sys/un.h>
 #include <time.h>
 #include <unistd.h>
@@ -166,7 +167,7 @@ bool DecodeMessage(std::string* buffer, std::vector<std::string>* fields, bool* 
 }
 
 Status SendToWindow(const std::string& socketPath, const std::vector<std::string>& fields,
-                    std::vector<std::string>* reply, int timeoutMs) {
+                    std::vector<std::string>* reply, int timeoutMs, int passFd) {
     struct sockaddr_un addr;
     if (Status s = SocketAddress(socketPath, &addr); !s.ok()) {
         return s;
@@ -204,7 +205,22 @@ Status SendToWindow(const std::string& socketPath, const std::vector<std::string
     const std::string out = EncodeMessage(fields);
     size_t sent = 0;
     while (sent < out.size()) {
-        const ssize_t n = send(fd.get(), out.data() + sent, out.size() - sent, MSG_NOSIGNAL);
+        // The descriptor travels with the first bytes that go out.
+        struct iovec iov = {const_cast<char*>(out.data()) + sent, out.size() - sent};
+        struct msghdr msg {};
+        msg.msg_iov = &iov;
+        msg.msg_iovlen = 1;
+        alignas(struct cmsghdr) char control[CMSG_SPACE(sizeof(int))] = {};
+        if (sent == 0 && passFd >= 0) {
+            msg.msg_control = control;
+            msg.msg_controllen = sizeof control;
+            struct cmsghdr* cmsg = CMSG_FIRSTHDR(&msg);
+            cmsg->cmsg_level = SOL_SOCKET;
+            cmsg->cmsg_type = SCM_RIGHTS;
+            cmsg->cmsg_len = CMSG_LEN(sizeof(int));
+            std::memcpy(CMSG_DATA(cmsg), &passFd, sizeof passFd);
+        }
+        const ssize_t n = sendmsg(fd.get(), &msg, MSG_NOSIGNAL);
         if (n > 0) {
             sent += static_cast<size_t>(n);
         } else if (errno == EAGAIN) {
@@ -238,6 +254,90 @@ Status SendToWindow(const std::string& socketPath, const std::vector<std::string
             in.append(chunk, static_cast<size_t>(n));
         } else if (errno != EAGAIN && errno != EINTR) {
             return Status::FromErrno(errno, socketPath);
+        }
+    }
+}
+
+long ReceiveFromPeer(int fd, std::string* in, UniqueFd* passed) {
+    char chunk[4096];
+    struct iovec iov = {chunk, sizeof chunk};
+    struct msghdr msg {};
+    msg.msg_iov = &iov;
+    msg.msg_iovlen = 1;
+    // Room for a few descriptors, so that a peer sending more than one loses them all to
+    // close() below instead of leaving them in flight.
+    alignas(struct cmsghdr) char control[CMSG_SPACE(sizeof(int) * 4)];
+    msg.msg_control = control;
+    msg.msg_controllen = sizeof control;
+    const ssize_t n = recvmsg(fd, &msg, MSG_DONTWAIT | MSG_CMSG_CLOEXEC);
+    if (n < 0) {
+        return -1;
+    }
+    for (struct cmsghdr* cmsg = CMSG_FIRSTHDR(&msg); cmsg != nullptr;
+         cmsg = CMSG_NXTHDR(&msg, cmsg)) {
+        if (cmsg->cmsg_level != SOL_SOCKET || cmsg->cmsg_type != SCM_RIGHTS) {
+            continue;
+        }
+        const size_t count = (cmsg->cmsg_len - CMSG_LEN(0)) / sizeof(int);
+        for (size_t i = 0; i < count; ++i) {
+            int got = -1;
+            std::memcpy(&got, CMSG_DATA(cmsg) + i * sizeof(int), sizeof got);
+            if (!passed->valid()) {
+                *passed = UniqueFd(got);
+            } else {
+                close(got);
+            }
+        }
+    }
+    in->append(chunk, static_cast<size_t>(n));
+    return static_cast<long>(n);
+}
+
+Status MakeHandOverToken(UniqueFd* token) {
+    int ends[2];
+    if (pipe2(ends, O_CLOEXEC | O_NONBLOCK) != 0) {
+        return Status::FromErrno(errno, "hand-over token");
+    }
+    UniqueFd readEnd(ends[0]);
+    UniqueFd writeEnd(ends[1]);
+    const char byte = 't';
+    if (write(writeEnd.get(), &byte, 1) != 1) {
+        return Status::FromErrno(errno, "hand-over token");
+    }
+    // With no writer left, a token already taken reads as the end of the pipe.
+    writeEnd.Reset();
+    *token = std::move(readEnd);
+    return Status::Ok();
+}
+
+Status TakeHandOverToken(int token, bool* taken) {
+    *taken = false;
+    struct stat st {};
+    if (fstat(token, &st) != 0) {
+        return Status::FromErrno(errno, "hand-over token");
+    }
+    if (!S_ISFIFO(st.st_mode)) {
+        return Status::Error(Status::Code::kInvalid, "hand-over token", "not a pipe");
+    }
+    // Whoever sent it may have left it blocking; a read must never wait for a byte another
+    // taker got first.
+    const int flags = fcntl(token, F_GETFL);
+    if (flags < 0 ||
+        ((flags & O_NONBLOCK) == 0 && fcntl(token, F_SETFL, flags | O_NONBLOCK) != 0)) {
+        return Status::FromErrno(errno, "hand-over token");
+    }
+    char byte = 0;
+    while (true) {
+        const ssize_t n = read(token, &byte, 1);
+        if (n == 1) {
+            *taken = true;
+            return Status::Ok();
+        }
+        if (n == 0 || errno == EAGAIN) {
+            return Status::Ok();  // someone else has it
+        }
+        if (errno != EINTR) {
+            return Status::FromErrno(errno, "hand-over token");
         }
     }
 }

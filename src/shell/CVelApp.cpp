@@ -2,6 +2,7 @@
 
 #include <unistd.h>
 
+#include <QApplication>
 #include <QTimer>
 #include <cstdio>
 
@@ -38,8 +39,52 @@ void CVelApp::SetWindowLink(UniqueFd lock, std::string socketPath) {
 
 namespace {
 
-// What the window does for a later start of the program or for tandrel-cli.
-std::vector<std::string> Answer(CVelSheet& sheet, const std::vector<std::string>& request) {
+// Whether entry `index` of the page is the one a caller named by its fields.
+bool SameEntry(const CPageBatch& page, int index, const std::vector<std::string>& request) {
+    BatchItem entry;
+    return page.GetEntry(index, &entry) && entry.strDescription == request[2] &&
+           entry.strFrom == request[3] && entry.strTo == request[4];
+}
+
+// Removes or (un)checks the entry a caller named by its number and its fields.
+std::vector<std::string> ChangeEntry(const std::vector<std::string>& request,
+                                     const std::function<bool()>& claim) {
+    CPageBatch* page = theJobQueue.m_pPageBatch;
+    if (page == nullptr) {
+        return {"error", "the window is closing"};
+    }
+    // A dialog holds on to the row it was opened for; the rows must not move under it.
+    if (QApplication::activeModalWidget() != nullptr) {
+        return {"error", "a dialog is open in the window"};
+    }
+    if (!page->StoredListRead()) {
+        return {"refused", "the window could not read the stored batch list"};
+    }
+    int number = 0;
+    if (!BatchListStore::ParseEntryNumber(request[1], &number) || number > page->EntryCount()) {
+        return {"refused", "the window's batch list has no entry " + request[1] +
+                               " (it was changed in the window)"};
+    }
+    if (!SameEntry(*page, number - 1, request)) {
+        return {"refused",
+                "entry " + request[1] +
+                    " in the window is another one (the list was changed in the window)"};
+    }
+    if (!claim()) {
+        return {"error", "the change was taken back, or came without its hand-over token"};
+    }
+    if (request[0] == "remove") {
+        page->RemoveEntry(number - 1);
+    } else {
+        page->SetEntryCheck(number - 1, request[0] == "check" ? kBatchChecked : kBatchUnchecked);
+    }
+    return {"ok"};
+}
+
+// What the window does for a later start of the program or for tandrel-cli. A change to the
+// batch list is made only with the caller's hand-over token (see WindowLink.h).
+std::vector<std::string> Answer(CVelSheet& sheet, const std::vector<std::string>& request,
+                                const std::function<bool()>& claim) {
     if (request.size() == 1 && request[0] == "raise") {
         sheet.showNormal();
         sheet.raise();
@@ -50,9 +95,16 @@ std::vector<std::string> Answer(CVelSheet& sheet, const std::vector<std::string>
         if (theJobQueue.m_pPageBatch == nullptr) {
             return {"error", "the window is closing"};
         }
+        if (!claim()) {
+            return {"error", "the change was taken back, or came without its hand-over token"};
+        }
         // Shown as a row, or staged until the Batch page is first shown; saved at exit.
         theJobQueue.m_pPageBatch->AddItem(request[1], request[2], request[3], kBatchChecked);
         return {"ok"};
+    }
+    if (request.size() == 5 &&
+        (request[0] == "remove" || request[0] == "check" || request[0] == "uncheck")) {
+        return ChangeEntry(request, claim);
     }
     return {"error", "unknown request"};
 }
@@ -105,8 +157,9 @@ bool CVelApp::InitInstance(const std::function<void(CVelSheet&)>& onShown) {
         UniqueFd listener;
         if (Status s = ListenWindowSocket(m_socketPath, &listener); s.ok()) {
             server = std::make_unique<CWindowServer>(
-                std::move(listener), [&sheet](const std::vector<std::string>& request) {
-                    return Answer(*sheet, request);
+                std::move(listener), [&sheet](const std::vector<std::string>& request,
+                                              const std::function<bool()>& claim) {
+                    return Answer(*sheet, request, claim);
                 });
         } else {
             std::fprintf(stderr,

@@ -13,6 +13,7 @@ namespace tandrel {
 struct CWindowServer::Peer {
     UniqueFd fd;
     std::string in;
+    UniqueFd token;  // the hand-over token that came with the message, if one did
     QSocketNotifier* notifier = nullptr;
 };
 
@@ -42,6 +43,7 @@ void CWindowServer::OnAccept() {
         peer->notifier = new QSocketNotifier(fd, QSocketNotifier::Read, this);
         connect(peer->notifier, &QSocketNotifier::activated, this, [this, fd] { OnReadable(fd); });
         m_peers[fd] = std::move(peer);
+        OnReadable(fd);
     }
 }
 
@@ -51,8 +53,7 @@ void CWindowServer::OnReadable(int fd) {
         return;
     }
     Peer& peer = *it->second;
-    char chunk[4096];
-    const ssize_t n = recv(fd, chunk, sizeof chunk, 0);
+    const long n = ReceiveFromPeer(fd, &peer.in, &peer.token);
     if (n < 0 && (errno == EAGAIN || errno == EINTR)) {
         return;
     }
@@ -60,7 +61,6 @@ void CWindowServer::OnReadable(int fd) {
         Drop(fd);
         return;
     }
-    peer.in.append(chunk, static_cast<size_t>(n));
     std::vector<std::string> fields;
     bool bad = false;
     if (!DecodeMessage(&peer.in, &fields, &bad)) {
@@ -70,7 +70,11 @@ void CWindowServer::OnReadable(int fd) {
         return;
     }
     // The reply is a few bytes; a peer that does not read it only loses its own answer.
-    const std::string out = EncodeMessage(m_handler(fields));
+    const auto claim = [&peer] {
+        bool taken = false;
+        return peer.token.valid() && TakeHandOverToken(peer.token.get(), &taken).ok() && taken;
+    };
+    const std::string out = EncodeMessage(m_handler(fields, claim));
     [[maybe_unused]] const ssize_t sent =
         send(fd, out.data(), out.size(), MSG_NOSIGNAL | MSG_DONTWAIT);
     Drop(fd);

@@ -1,4 +1,5 @@
-// tandrel-cli list, add and batch on real trees, each test with a settings store of its own.
+// tandrel-cli list, add, remove, check, uncheck and batch on real trees, each test with a settings
+// store of its own.
 
 #include <gtest/gtest.h>
 
@@ -34,10 +35,11 @@ class CliBatch : public StoreFixture {
         EXPECT_EQ(r.out + r.err, "");
     }
 
-    std::string Entry(bool checked, const std::string& desc, const std::string& from,
+    // Entry `number` as list shows it.
+    std::string Entry(int number, bool checked, const std::string& desc, const std::string& from,
                       const std::string& to) {
-        return std::string(checked ? "[x] " : "[ ] ") + desc + ": " + t.Path(from) + " => " +
-               t.Path(to);
+        return std::to_string(number) + (checked ? " [x] " : " [ ] ") + desc + ": " + t.Path(from) +
+               " => " + t.Path(to);
     }
 
     // Unticks the entry in `row`, as a click on its box on the Batch page would.
@@ -95,9 +97,9 @@ TEST_F(CliBatch, AddChecksBothDirectoriesAsTheItemDialogDoes) {
     ASSERT_EQ(RunCli({"add", "--", "-dashed", t.Path("s3"), t.Path("d3")}).status, 0);
     const CliResult list = RunCli({"list"});
     EXPECT_EQ(list.status, 0) << list.err;
-    EXPECT_EQ(Lines(list.out), (std::vector<std::string>{Entry(true, "first", "s1", "d1"),
-                                                         Entry(true, "   ", "s2", "d2"),
-                                                         Entry(true, "-dashed", "s3", "d3")}));
+    EXPECT_EQ(Lines(list.out), (std::vector<std::string>{Entry(1, true, "first", "s1", "d1"),
+                                                         Entry(2, true, "   ", "s2", "d2"),
+                                                         Entry(3, true, "-dashed", "s3", "d3")}));
 }
 
 TEST_F(CliBatch, BatchRunsTheCheckedEntriesFromTheLastUp) {
@@ -105,10 +107,10 @@ TEST_F(CliBatch, BatchRunsTheCheckedEntriesFromTheLastUp) {
     Add("two", "s2", "d2");
     Add("three", "s3", "d3");
     Uncheck(1);
-    EXPECT_EQ(
-        Lines(RunCli({"list"}).out),
-        (std::vector<std::string>{Entry(true, "one", "s1", "d1"), Entry(false, "two", "s2", "d2"),
-                                  Entry(true, "three", "s3", "d3")}));
+    EXPECT_EQ(Lines(RunCli({"list"}).out),
+              (std::vector<std::string>{Entry(1, true, "one", "s1", "d1"),
+                                        Entry(2, false, "two", "s2", "d2"),
+                                        Entry(3, true, "three", "s3", "d3")}));
 
     const CliResult r = RunCli({"batch"});
     EXPECT_EQ(r.status, 0) << r.err;
@@ -120,6 +122,51 @@ TEST_F(CliBatch, BatchRunsTheCheckedEntriesFromTheLastUp) {
     EXPECT_EQ(lines[4], " Copy: " + t.Path("s1/one.txt") + " => " + t.Path("d1/one.txt"));
     EXPECT_EQ(t.ReadFile("d1/one.txt"), "1");
     EXPECT_FALSE(t.Exists("d2/two.txt"));
+}
+
+// remove, check and uncheck change the entry list numbers N; a bad N is a usage error that
+// changes nothing.
+TEST_F(CliBatch, RemoveCheckAndUncheckChangeTheEntryListNumbers) {
+    Add("one", "s1", "d1");
+    Add("two", "s2", "d2");
+    Add("three", "s3", "d3");
+    const std::string one = Entry(1, true, "one", "s1", "d1");
+    const std::string three = Entry(3, true, "three", "s3", "d3");
+    const std::string twoOff = Entry(2, false, "two", "s2", "d2");
+    const std::string twoOn = Entry(2, true, "two", "s2", "d2");
+    struct Case {
+        std::vector<std::string> args;
+        std::string err;  // empty: done, exit 0; else the start of the message, exit 2
+        std::vector<std::string> list;
+    };
+    const std::vector<Case> cases = {
+        {{"uncheck", "2"}, "", {one, twoOff, three}},
+        {{"uncheck", "2"}, "", {one, twoOff, three}},
+        {{"check", "02"}, "", {one, twoOn, three}},
+        {{"remove", "0"}, "'0' is not an entry number", {one, twoOn, three}},
+        {{"remove", "4"}, "there is no entry 4: the batch list has 3 entries", {one, twoOn, three}},
+        {{"check", "two"}, "'two' is not an entry number", {one, twoOn, three}},
+        {{"uncheck", "--", "-1"}, "'-1' is not an entry number", {one, twoOn, three}},
+        {{"remove", "+1"}, "'+1' is not an entry number", {one, twoOn, three}},
+        {{"remove", "99999999999"}, "'99999999999' is not an entry number", {one, twoOn, three}},
+        {{"remove"}, "remove needs the number of one entry", {one, twoOn, three}},
+        {{"check", "1", "2"}, "check needs the number of one entry", {one, twoOn, three}},
+        {{"remove", "1"},
+         "",
+         {Entry(1, true, "two", "s2", "d2"), Entry(2, true, "three", "s3", "d3")}},
+        {{"remove", "2"}, "", {Entry(1, true, "two", "s2", "d2")}},
+        {{"remove", "1"}, "", {}},
+        {{"remove", "1"}, "there is no entry 1: the batch list has 0 entries", {}},
+    };
+    for (const Case& c : cases) {
+        const CliResult r = RunCli(c.args);
+        EXPECT_EQ(r.status, c.err.empty() ? 0 : 2) << c.args[0] << " " << r.err;
+        EXPECT_EQ(r.out, "") << c.args[0];
+        const std::string expected = c.err.empty() ? "" : "tandrel-cli: " + c.err;
+        EXPECT_EQ(r.err.substr(0, expected.size()), expected);
+        EXPECT_EQ(c.err.empty(), r.err.empty()) << r.err;
+        EXPECT_EQ(Lines(RunCli({"list"}).out), c.list) << c.args[0] << " " << c.args.back();
+    }
 }
 
 TEST_F(CliBatch, BatchTakesTheRunOptionsAndExitsAsMirrorDoes) {
@@ -180,7 +227,7 @@ TEST_F(CliBatch, DamagedStoreIsMovedAsideAndReportedOnce) {
     Add("one", "s1", "d1");
     const CliResult second = RunCli({"list"});
     EXPECT_EQ(second.err, "");
-    EXPECT_EQ(Lines(second.out), std::vector<std::string>{Entry(true, "one", "s1", "d1")});
+    EXPECT_EQ(Lines(second.out), std::vector<std::string>{Entry(1, true, "one", "s1", "d1")});
 }
 
 TEST_F(CliBatch, StoreThatCannotBeWrittenFailsAddAndStillRuns) {

@@ -138,8 +138,8 @@ TEST_F(CliGates, AddKeepsARelativeNameAsTheDirectoryItNamesThen) {
                                      {"PWD=" + t.Path("B")}, false, t.Path("B"));
     ASSERT_EQ(viaLink.status, 0) << viaLink.err;
     const CliResult list = RunCli({"list"});
-    EXPECT_EQ(list.out, "[x] job: " + t.Path("A/src") + " => " + t.Path("A/dst") + "\n" +
-                            "[x] link: " + t.Path("B/../L/src") + " => " + t.Path("B/../L/dst") +
+    EXPECT_EQ(list.out, "1 [x] job: " + t.Path("A/src") + " => " + t.Path("A/dst") + "\n" +
+                            "2 [x] link: " + t.Path("B/../L/src") + " => " + t.Path("B/../L/dst") +
                             "\n");
 
     const CliResult run = RunCli({"batch", "--delete"}, {}, false, t.Path("B"));
@@ -159,8 +159,8 @@ TEST_F(CliGates, AddKeepsARelativeNameAsTheDirectoryItNamesThen) {
         0);
     const std::vector<std::string> entries = Lines(RunCli({"list"}).out);
     ASSERT_EQ(entries.size(), 4u);
-    EXPECT_EQ(entries[2], "[x] pwd: " + t.Path("LB/src") + " => " + t.Path("LB/dst"));
-    EXPECT_EQ(entries[3], "[x] other: " + t.Path("B/src") + " => " + t.Path("B/dst"));
+    EXPECT_EQ(entries[2], "3 [x] pwd: " + t.Path("LB/src") + " => " + t.Path("LB/dst"));
+    EXPECT_EQ(entries[3], "4 [x] other: " + t.Path("B/src") + " => " + t.Path("B/dst"));
 }
 
 TEST_F(CliGates, ASecondRunOnOneDestinationWaitsOrIsRefused) {

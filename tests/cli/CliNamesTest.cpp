@@ -65,8 +65,8 @@ TEST_F(CliNames, ListPrintsOneLinePerEntry) {
     EXPECT_EQ(list.status, 0) << list.err;
     EXPECT_EQ(Lines(list.out),
               (std::vector<std::string>{
-                  "[x] two\\nlines \\\\n: " + t.Path("s\\033[1m") + " => " + t.Path("d\\nx"),
-                  "[x] plain 100% \"ok\": " + t.Path("d\\nx") + " => " + t.Path("s\\033[1m"),
+                  "1 [x] two\\nlines \\\\n: " + t.Path("s\\033[1m") + " => " + t.Path("d\\nx"),
+                  "2 [x] plain 100% \"ok\": " + t.Path("d\\nx") + " => " + t.Path("s\\033[1m"),
               }));
 
     // The batch run works on the real directories.

@@ -107,7 +107,7 @@ TEST_F(CliOutput, ADirectoryNamedDashIsADirectoryNotAnOption) {
     const CliResult added = RunCli({"add", "dash", "-", t.Path("d")}, {}, false, t.root());
     ASSERT_EQ(added.status, 0) << added.err;
     const CliResult list = RunCli({"list"});
-    EXPECT_EQ(list.out, "[x] dash: " + t.Path("-") + " => " + t.Path("d") + "\n");
+    EXPECT_EQ(list.out, "1 [x] dash: " + t.Path("-") + " => " + t.Path("d") + "\n");
 }
 
 TEST_F(CliOutput, AStoreThatCannotBeOpenedIsNamedAndNothingRuns) {

@@ -245,7 +245,7 @@ def attempt(tandrel, cli, shots):
         program.terminate()
 
         listed = subprocess.run([cli, "list"], env=env, capture_output=True, text=True).stdout
-        check(listed == "[x] filed from Quick: %s => %s\n[x] batch job: %s => %s\n"
+        check(listed == "1 [x] filed from Quick: %s => %s\n2 [x] batch job: %s => %s\n"
               % (path("quick-src"), path("quick-dst"), path("batch-src"), path("batch-dst")),
               "the batch list after the first start:\n" + listed)
         first_log = run_lines(log)
@@ -291,7 +291,7 @@ def attempt(tandrel, cli, shots):
         program.shot("7-batch-added-from-cli")
         program.terminate()
         listed = subprocess.run([cli, "list"], env=env, capture_output=True, text=True).stdout
-        check(listed.endswith("[x] while open: %s => %s\n" % (path("batch-src"),
+        check(listed.endswith("3 [x] while open: %s => %s\n" % (path("batch-src"),
                                                                 path("batch-dst")))
               and listed.count("\n") == 3,
               "the batch list after the second start:\n" + listed)

@@ -66,10 +66,11 @@ PY
     local got
     got=$(bash -c 'source "$1" || exit 1
         COMP_WORDS=(tandrel-cli m); COMP_CWORD=1; _tandrel_cli; echo "${COMPREPLY[*]}"
+        COMP_WORDS=(tandrel-cli u); COMP_CWORD=1; _tandrel_cli; echo "${COMPREPLY[*]}"
         COMP_WORDS=(tandrel-cli mirror --d); COMP_CWORD=2; _tandrel_cli; echo "${COMPREPLY[*]}"
         COMP_WORDS=(tandrel-cli batch --move ""); COMP_CWORD=3; cd "$2"
         _tandrel_cli; printf "%s\n" "${COMPREPLY[@]}" | sort | tr "\n" " "' _ "$f" "$share") || fail "completion does not load"
-    [ "$got" = $'mirror\n--delete --dry-run\napplications bash-completion icons man metainfo ' ] ||
+    [ "$got" = $'mirror\nuncheck\n--delete --dry-run\napplications bash-completion icons man metainfo ' ] ||
         fail "completion gave: $got"
 
     got=$("$root/bin/tandrel-cli" --version) || fail "installed tandrel-cli --version failed"

@@ -1,5 +1,6 @@
 #include "WindowLink.h"
 
+#include <fcntl.h>
 #include <poll.h>
 #include <sys/socket.h>
 #include <unistd.h>
@@ -117,6 +118,64 @@ TEST(WindowLink, ACallGetsItsAnswerHoweverItArrives) {
     UniqueFd other;
     EXPECT_FALSE(ListenWindowSocket(tree.Path("file"), &other).ok());
     EXPECT_EQ(tree.ReadFile("file"), "keep");
+}
+
+// A hand-over token passed along with a call is the same token on both sides: whoever takes
+// it first has it, in either order, and nobody after; a read never waits, whatever was passed.
+TEST(WindowLink, ATokenIsTakenOnceWhoeverAsksFirst) {
+    TempTree tree;
+    const std::string socketPath = tree.Path("socket");
+    for (const bool windowFirst : {true, false}) {
+        UniqueFd listener;
+        ASSERT_TRUE(ListenWindowSocket(socketPath, &listener).ok());
+        UniqueFd token;
+        ASSERT_TRUE(MakeHandOverToken(&token).ok());
+        UniqueFd passed;
+        std::thread window([&] {
+            struct pollfd ready = {listener.get(), POLLIN, 0};
+            ASSERT_EQ(poll(&ready, 1, 5000), 1);
+            const UniqueFd call(accept4(listener.get(), nullptr, nullptr, SOCK_CLOEXEC));
+            std::string in;
+            std::vector<std::string> request;
+            bool bad = false;
+            while (!DecodeMessage(&in, &request, &bad) && !bad) {
+                struct pollfd readable = {call.get(), POLLIN, 0};
+                ASSERT_EQ(poll(&readable, 1, 5000), 1);
+                ASSERT_GT(ReceiveFromPeer(call.get(), &in, &passed), 0);
+            }
+            const std::string reply = EncodeMessage({"ok"});
+            ASSERT_EQ(write(call.get(), reply.data(), reply.size()),
+                      static_cast<ssize_t>(reply.size()));
+        });
+        std::vector<std::string> reply;
+        const Status s = SendToWindow(socketPath, {"add", "x"}, &reply, 5000, token.get());
+        window.join();
+        ASSERT_TRUE(s.ok()) << s.ToString();
+        ASSERT_TRUE(passed.valid());
+        const int first = windowFirst ? passed.get() : token.get();
+        const int second = windowFirst ? token.get() : passed.get();
+        bool taken = false;
+        EXPECT_TRUE(TakeHandOverToken(first, &taken).ok());
+        EXPECT_TRUE(taken);
+        for (const int late : {second, first}) {
+            EXPECT_TRUE(TakeHandOverToken(late, &taken).ok());
+            EXPECT_FALSE(taken);
+        }
+    }
+
+    // A pipe left blocking, empty and with a writer, is not taken and does not hang the
+    // window; what is not a pipe is no token at all.
+    int ends[2];
+    ASSERT_EQ(pipe(ends), 0);
+    const UniqueFd readEnd(ends[0]);
+    const UniqueFd writeEnd(ends[1]);
+    bool taken = true;
+    EXPECT_TRUE(TakeHandOverToken(readEnd.get(), &taken).ok());
+    EXPECT_FALSE(taken);
+    tree.WriteFile("file", "t");
+    const UniqueFd file(open(tree.Path("file").c_str(), O_RDONLY | O_CLOEXEC));
+    EXPECT_FALSE(TakeHandOverToken(file.get(), &taken).ok());
+    EXPECT_FALSE(taken);
 }
 
 }  // namespace

@@ -8,15 +8,19 @@
 #include <atomic>
 #include <csignal>
 #include <cstdlib>
+#include <deque>
+#include <functional>
 #include <string>
 #include <thread>
 #include <vector>
 
+#include "BatchListStore.h"
 #include "CJobQueue.h"
 #include "CMessageBox.h"
 #include "CPageBatch.h"
 #include "CSheetPage.h"
 #include "CVelSheet.h"
+#include "CliRunner.h"
 #include "GuiWait.h"
 #include "TempTree.h"
 #include "WindowLink.h"
@@ -157,11 +161,16 @@ TEST(Startup, OtherStartsReachTheRunningWindow) {
         app.SetWindowLink(std::move(lock), paths.socket);
         app.InitInstance([&](CVelSheet& sheet) {
             std::thread caller([&] {
+                // A change without its hand-over token is refused; with it, it is made.
+                UniqueFd token;
+                EXPECT_TRUE(MakeHandOverToken(&token).ok());
                 for (const std::vector<std::string>& request : {std::vector<std::string>{"raise"},
+                                                                {"add", "no token", from, "/to"},
                                                                 {"add", "from cli", from, "/to"},
                                                                 {"bogus"}}) {
                     std::vector<std::string> reply;
-                    SendToWindow(paths.socket, request, &reply, 5000);
+                    SendToWindow(paths.socket, request, &reply, 5000,
+                                 request.size() > 1 && request[1] == "from cli" ? token.get() : -1);
                     replies.push_back(reply);
                 }
                 done = true;
@@ -176,10 +185,11 @@ TEST(Startup, OtherStartsReachTheRunningWindow) {
     }
     unsetenv("XDG_RUNTIME_DIR");
     EXPECT_TRUE(lockedWhileOpen);
-    ASSERT_EQ(replies.size(), 3u);
+    ASSERT_EQ(replies.size(), 4u);
     EXPECT_EQ(replies[0], std::vector<std::string>{"ok"});
-    EXPECT_EQ(replies[1], std::vector<std::string>{"ok"});
-    EXPECT_EQ(replies[2].at(0), "error");
+    EXPECT_EQ(replies[1].at(0), "error");
+    EXPECT_EQ(replies[2], std::vector<std::string>{"ok"});
+    EXPECT_EQ(replies[3].at(0), "error");
     EXPECT_TRUE(TryLockWindow(paths.lock, &lock, &taken).ok() && taken);
 
     BatchItem row;
@@ -192,6 +202,113 @@ TEST(Startup, OtherStartsReachTheRunningWindow) {
     EXPECT_EQ(row.strDescription, "from cli");
     EXPECT_EQ(row.strFrom, from);
     EXPECT_EQ(row.nCheck, kBatchChecked);
+}
+
+// tandrel-cli against the real window, with the settings file where tandrel-cli looks for it.
+class StartupWithCli : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        config_.MakeDir("Halvory/Tandrel");
+        settings_ = config_.Path("Halvory/Tandrel/settings.db");
+        env_ = {"XDG_CONFIG_HOME=" + config_.root(), "XDG_RUNTIME_DIR=" + runtime_.root()};
+        setenv("XDG_RUNTIME_DIR", runtime_.root().c_str(), 1);
+        ASSERT_TRUE(WindowLinkPathsFor(settings_, &paths_).ok());
+        src_.MakeDir("s");
+        src_.MakeDir("d");
+    }
+    void TearDown() override { unsetenv("XDG_RUNTIME_DIR"); }
+
+    // Runs the window until `whileOpen` returns, then closes it; the list it saved.
+    std::deque<BatchItem> RunWindow(const std::function<void(CVelSheet&)>& whileOpen) {
+        UniqueFd lock;
+        bool taken = false;
+        EXPECT_TRUE(TryLockWindow(paths_.lock, &lock, &taken).ok() && taken);
+        {
+            CVelApp app(settings_);
+            app.SetWindowLink(std::move(lock), paths_.socket);
+            app.InitInstance([&](CVelSheet& sheet) {
+                whileOpen(sheet);
+                sheet.close();
+            });
+        }
+        SettingsStore store(settings_);
+        std::deque<BatchItem> saved;
+        EXPECT_TRUE(store.Open().ok());
+        EXPECT_TRUE(BatchListStore(store).Load(&saved).ok());
+        return saved;
+    }
+
+    // Runs tandrel-cli with `args` while the window's loop runs.
+    CliResult RunCliBeside(const std::vector<std::string>& args) {
+        CliResult result;
+        std::atomic<bool> done{false};
+        std::thread caller([&] {
+            result = RunCli(args, env_);
+            done = true;
+        });
+        WaitFor([&] { return done.load(); });
+        caller.join();
+        return result;
+    }
+
+    static std::vector<std::string> Descriptions(const std::deque<BatchItem>& items) {
+        std::vector<std::string> out;
+        for (const BatchItem& item : items) {
+            out.push_back(item.strDescription + (item.IsChecked() ? "" : " (unchecked)"));
+        }
+        return out;
+    }
+
+    TempTree config_;
+    TempTree runtime_;
+    TempTree src_;
+    std::string settings_;
+    std::vector<std::string> env_;
+    WindowLinkPaths paths_;
+};
+
+// A window too busy to answer before tandrel-cli gives up: the entry the caller reported as
+// not added is dropped when the window gets to it, and the next one is added once.
+TEST_F(StartupWithCli, AnEntryTheCallerGaveUpOnIsDroppedWhenTheWindowGetsToIt) {
+    CliResult late;
+    CliResult prompt;
+    const std::deque<BatchItem> saved = RunWindow([&](CVelSheet&) {
+        // The window's thread is busy here until the caller has given up.
+        late = RunCli({"add", "late", src_.Path("s"), src_.Path("d")}, env_);
+        prompt = RunCliBeside({"add", "prompt", src_.Path("s"), src_.Path("d")});
+    });
+    EXPECT_EQ(late.status, 2);
+    EXPECT_NE(late.err.find("nothing was added"), std::string::npos) << late.err;
+    EXPECT_EQ(prompt.status, 0) << prompt.err;
+    EXPECT_EQ(Descriptions(saved), std::vector<std::string>{"prompt"});
+}
+
+// remove, check and uncheck reach the open window, whether its Batch page was shown or not.
+// tandrel-cli numbers the list as saved; the window changes its entry N only when that is the
+// entry listed, and refuses, changing nothing, when the list was changed in the window.
+TEST_F(StartupWithCli, EntryChangesReachTheOpenWindow) {
+    for (const bool shown : {false, true}) {
+        unlink(settings_.c_str());
+        for (const char* name : {"one", "two", "three"}) {
+            ASSERT_EQ(RunCli({"add", name, src_.Path("s"), src_.Path("d")}, env_).status, 0);
+        }
+        std::vector<CliResult> results;
+        const std::deque<BatchItem> saved = RunWindow([&](CVelSheet& sheet) {
+            if (shown) {
+                sheet.SetActivePage(1);
+            }
+            for (const char* command : {"uncheck", "remove", "remove"}) {
+                results.push_back(RunCliBeside({command, command[0] == 'u' ? "3" : "1"}));
+            }
+        });
+        ASSERT_EQ(results.size(), 3u);
+        EXPECT_EQ(results[0].status, 0) << results[0].err;
+        EXPECT_EQ(results[1].status, 0) << results[1].err;
+        EXPECT_EQ(results[2].status, 2) << shown;
+        EXPECT_NE(results[2].err.find("nothing was removed"), std::string::npos) << results[2].err;
+        EXPECT_EQ(Descriptions(saved), (std::vector<std::string>{"two", "three (unchecked)"}))
+            << shown;
+    }
 }
 
 TEST(Startup, DamagedSettingsFileIsReportedOnceTheWindowIsUp) {
