@@ -1,11 +1,16 @@
 #include "CVelApp.h"
 
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 #include <QApplication>
 #include <QTabWidget>
 #include <QTimer>
 #include <atomic>
+#include <chrono>
 #include <csignal>
 #include <cstdlib>
 #include <string>
@@ -210,6 +215,50 @@ TEST(Startup, DamagedSettingsFileIsReportedOnceTheWindowIsUp) {
     EXPECT_FALSE(CMessageBox::LastText().isEmpty());
     EXPECT_EQ(CMessageBox::LastIcon(), CMessageBox::Icon::kWarning);
     EXPECT_TRUE(home.Exists("settings.db.damaged"));
+}
+
+// A menu or a file manager may start the program with a file or a URL: the window opens all
+// the same, says on stderr that it takes none, and ends normally.
+TEST(Startup, ArgumentsAreNamedOnStderrAndTheWindowOpensAllTheSame) {
+    TempTree home;
+    home.MakeDir("run");
+    ASSERT_EQ(chmod(home.Path("run").c_str(), 0700), 0);
+    setenv("XDG_CONFIG_HOME", home.Path("config").c_str(), 1);
+    setenv("XDG_RUNTIME_DIR", home.Path("run").c_str(), 1);
+    WindowLinkPaths paths;
+    const Status linked = WindowLinkPathsFor(SettingsStore::DefaultPath(), &paths);
+    const std::string errors = home.Path("stderr.txt");
+    const pid_t child = fork();
+    if (child == 0) {
+        const int fd = open(errors.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+        dup2(fd, 2);
+        execl(TANDREL_WINDOW, TANDREL_WINDOW, "file:///home/user/a%20b.txt", nullptr);
+        _exit(127);
+    }
+    unsetenv("XDG_CONFIG_HOME");
+    unsetenv("XDG_RUNTIME_DIR");
+    ASSERT_TRUE(linked.ok()) << linked.ToString();
+    ASSERT_GT(child, 0);
+    // Up when it answers a second start; the wait ends early if it ends instead.
+    bool answered = false;
+    int status = 0;
+    bool ended = false;
+    const auto until = std::chrono::steady_clock::now() + std::chrono::milliseconds(kWaitMs);
+    while (!answered && !ended && std::chrono::steady_clock::now() < until) {
+        std::vector<std::string> reply;
+        answered = SendToWindow(paths.socket, {"raise"}, &reply, 1000).ok() && !reply.empty() &&
+                   reply[0] == "ok";
+        ended = !answered && waitpid(child, &status, WNOHANG) == child;
+        usleep(20 * 1000);
+    }
+    if (!ended) {
+        kill(child, SIGTERM);
+        ASSERT_EQ(waitpid(child, &status, 0), child);
+    }
+    EXPECT_TRUE(answered);
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << status;
+    EXPECT_NE(home.ReadFile("stderr.txt").find("takes no arguments"), std::string::npos)
+        << home.ReadFile("stderr.txt");
 }
 
 }  // namespace
