@@ -8,9 +8,9 @@
 namespace tandrel {
 
 // Adds `item` to the batch list without racing the window. The window keeps the list in memory
-// while it runs and writes it back when it closes, so an entry written into the store behind
-// its back would be lost. So: when no window runs over `settingsPath`, the window lock is held
-// while `writeStore` writes the entry (a window starting meanwhile waits, then reads it); when
+// while it runs and writes it back whole after each change, so an entry written into the store
+// behind its back would be lost. So: when no window runs over `settingsPath`, the window lock is
+// held while `writeStore` writes the entry (a window starting meanwhile waits, then reads it); when
 // one runs, the entry is handed to it and it adds the entry to its list at once. When neither
 // works within a few seconds, nothing is written and the user is told.
 //
