@@ -1,4 +1,5 @@
-// The window program. It takes no arguments; scripts use tandrel-cli.
+// The window program. It takes no arguments (any given are named on stderr and left aside);
+// scripts use tandrel-cli.
 #include <unistd.h>
 
 #include <QApplication>
@@ -10,6 +11,7 @@
 
 #include "AppImages.h"
 #include "CVelApp.h"
+#include "NameText.h"
 #include "ResourceIds.h"
 #include "TandrelVersion.h"
 #include "WindowLink.h"
@@ -73,10 +75,17 @@ int main(int argc, char** argv) {
     QApplication::setOrganizationName(QStringLiteral("Halvory"));
     QApplication::setApplicationVersion(QStringLiteral(TANDREL_VERSION));
     QApplication::setWindowIcon(tandrel::LoadAppIcon(tandrel::IDI_TANDREL));
-    if (QApplication::arguments().size() > 1) {
-        std::fputs("tandrel takes no arguments; to run jobs from a script use tandrel-cli.\n",
-                   stderr);
-        return 2;
+    // A menu entry or a file manager may hand over a file or an address; the window opens all
+    // the same. QApplication has taken its own options out of argv by now.
+    if (argc > 1) {
+        std::string given;
+        for (int i = 1; i < argc; ++i) {
+            given += (i > 1 ? "\", \"" : "\"") + tandrel::ShownName(argv[i]);
+        }
+        std::fprintf(stderr,
+                     "tandrel: takes no arguments; %s\" left aside (to run jobs from a script "
+                     "use tandrel-cli).\n",
+                     given.c_str());
     }
     tandrel::UniqueFd lock;
     std::string socketPath;

@@ -1,6 +1,7 @@
 #include "CPageBatch.h"
 
 #include <QAbstractButton>
+#include <QHeaderView>
 #include <QLineEdit>
 #include <QRadioButton>
 #include <QTreeWidget>
@@ -26,10 +27,19 @@ CPageBatch::CPageBatch(SettingsStore& store, CJobQueue& queue, QWidget* parent)
 }
 
 CPageBatch::~CPageBatch() {
-    SaveList();
+    SaveOnDestroy();
 }
 
-void CPageBatch::SaveList() {
+QString CPageBatch::WriteSettings(bool closing) {
+    return SaveList(closing);
+}
+
+QString CPageBatch::SaveList(bool closing) {
+    // Over a list that could not be read, rows are appended once, at the close; a write soon
+    // after each change could not be told from the earlier ones and would add them again.
+    if (!m_bLoaded && (!closing || m_bAppended)) {
+        return {};
+    }
     Status status;
     if (HasWindow() && m_list && m_bLoaded) {
         BatchListStore::ColumnWidths widths{};
@@ -64,14 +74,18 @@ void CPageBatch::SaveList() {
                 return Status::Ok();
             });
         }
+        if (status.ok()) {
+            // Stored now: the next write of a hidden page appends only what comes after.
+            m_nStored = m_items.size();
+            m_bAppended = !m_bLoaded && HasWindow() && !added.empty();
+        }
     }
-    if (!status.ok()) {
-        CMessageBox::Show(nullptr,
-                          QStringLiteral("The batch list could not be saved (%1). The list "
-                                         "saved before stays as it was.")
-                              .arg(ShownText(status.ToString())),
-                          CMessageBox::Icon::kWarning, CMessageBox::Buttons::kOk);
+    if (status.ok()) {
+        return {};
     }
+    return QStringLiteral(
+               "The batch list could not be saved (%1). The list saved before stays as it was.")
+        .arg(ShownText(status.ToString()));
 }
 
 void CPageBatch::UpdateRunState(int running) {
@@ -89,6 +103,7 @@ void CPageBatch::AddItem(const std::string& description, const std::string& from
         InsertRow(item);
     } else {
         m_items.push_back(std::move(item));
+        NoteChange();
     }
 }
 
@@ -153,6 +168,13 @@ bool CPageBatch::OnInitDialog() {
         m_items.pop_front();
     }
     m_nStored = 0;
+    // From here on every change to the rows, their check boxes or the columns is written soon.
+    const auto changed = [this] { NoteChange(); };
+    connect(tree->model(), &QAbstractItemModel::rowsInserted, this, changed);
+    connect(tree->model(), &QAbstractItemModel::rowsRemoved, this, changed);
+    connect(tree->model(), &QAbstractItemModel::dataChanged, this, changed);
+    connect(tree->header(), &QHeaderView::sectionResized, this, changed);
+    connect(tree->header(), &QHeaderView::sectionMoved, this, changed);
     if (GetRowCount() == 0) {
         EnableDlgItem(IDC_GO, false);
     }

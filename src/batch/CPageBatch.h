@@ -20,10 +20,12 @@ class CBatchListCtrl;
 // the list. "&Add", "&Edit" (or a double click) and "&Remove" change the list; a click on a
 // row's box toggles it, a click anywhere else on the row only selects it.
 //
-// The list is read from the settings store when the page is constructed and written back when
-// it is destroyed: all rows and the column widths when the page was shown, otherwise only the
-// entries added to it while it was hidden (nothing when there were none). A save that fails is
-// reported once in a box and leaves the stored list as it was.
+// The list is read from the settings store when the page is constructed and written back
+// within half a second of each change, at the close and when the page is destroyed: all rows
+// and the column widths when the page was shown, otherwise only the entries added to it while
+// it was hidden (nothing when there were none). Over a list that could not be read, the rows
+// are appended to it once, at the close. A save that fails leaves the stored list as it was
+// and is told once (see CSheetPage).
 //
 // "&Go" is disabled while a run is going (from its press until the sheet reports the end, or
 // until the page is next shown after the end) and when the list is empty after set-up or after
@@ -41,7 +43,7 @@ class CPageBatch : public CSheetPage, public IBatchRows {
     void UpdateRunState(int running) override;
 
     // Adds an entry at the bottom of the list. Before the page was first shown the entry
-    // waits and becomes a row then; either way it is saved at shutdown.
+    // waits and becomes a row then; either way it is saved within a second.
     void AddItem(const std::string& description, const std::string& from, const std::string& to,
                  int check);
     // The list's entries in order, counted from 0: the rows once the page has its window, the
@@ -74,6 +76,7 @@ class CPageBatch : public CSheetPage, public IBatchRows {
   protected:
     bool OnInitDialog() override;
     void DoDataExchange(bool save) override;
+    QString WriteSettings(bool closing) override;
 
   private:
     void OnBrowseRecycle();
@@ -86,8 +89,8 @@ class CPageBatch : public CSheetPage, public IBatchRows {
     void EnableEditButtons();
     // What the recycle field holds, as bytes.
     std::string RecycleField() const;
-    // Writes the list back; see the class comment.
-    void SaveList();
+    // Writes the list back; see the class comment. Returns the text of a failure, or empty.
+    QString SaveList(bool closing);
 
     SettingsStore& m_settings;
     BatchListStore m_store;
@@ -98,6 +101,8 @@ class CPageBatch : public CSheetPage, public IBatchRows {
     // Whether one of those was removed or changed while the page was hidden.
     bool m_bStoredChanged = false;
     bool m_bLoaded = false;
+    // The rows were appended to a list that could not be read.
+    bool m_bAppended = false;
     ExtraFileAction m_nAction = kActionKeep;
     std::string m_strRecycle;
     int m_nSelected = -1;

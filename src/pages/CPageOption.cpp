@@ -6,7 +6,6 @@
 #include <QLineEdit>
 
 #include "CFileChooser.h"
-#include "CMessageBox.h"
 #include "CurrentDirectory.h"
 #include "FieldText.h"
 #include "ResourceIds.h"
@@ -31,26 +30,27 @@ CPageOption::CPageOption(Profile& profile, CJobQueue& queue, QWidget* parent)
 }
 
 CPageOption::~CPageOption() {
-    if (HasWindow()) {
-        UpdateData(true);
-        SaveSettings();
-    }
+    SaveOnDestroy();
 }
 
-void CPageOption::SaveSettings() {
+QString CPageOption::WriteSettings(bool /*closing*/) {
+    if (!HasWindow()) {
+        return {};
+    }
+    UpdateData(true);
     const Status status = m_profile.store().Write([&] {
         if (Status s = m_profile.WriteProfileString(kSection, kNameEntry, m_strLogFile); !s.ok()) {
             return s;
         }
         return m_profile.WriteProfileInt(kSection, kEnabledEntry, m_bLogFile);
     });
-    if (!status.ok()) {
-        CMessageBox::Show(nullptr,
-                          QStringLiteral("The log file settings could not be saved (%1). The "
-                                         "settings saved before stay as they were.")
-                              .arg(ShownText(status.ToString())),
-                          CMessageBox::Icon::kWarning, CMessageBox::Buttons::kOk);
+    if (status.ok()) {
+        return {};
     }
+    return QStringLiteral(
+               "The log file settings could not be saved (%1). The settings saved before stay "
+               "as they were.")
+        .arg(ShownText(status.ToString()));
 }
 
 void CPageOption::UpdateRunState(int running) {
@@ -69,6 +69,9 @@ bool CPageOption::OnInitDialog() {
     }
     if (auto* browse = qobject_cast<QAbstractButton*>(GetDlgItem(IDC_LOG_BROWSE))) {
         connect(browse, &QAbstractButton::clicked, this, &CPageOption::OnBrowseLog);
+    }
+    if (auto* edit = qobject_cast<QLineEdit*>(GetDlgItem(IDC_LOG_FILE))) {
+        connect(edit, &QLineEdit::textEdited, this, [this] { NoteChange(); });
     }
     return true;
 }
@@ -104,6 +107,7 @@ void CPageOption::OnLogEnable() {
     }
     EnableDlgItem(IDC_LOG_FILE, m_bLogFile != 0);
     EnableDlgItem(IDC_LOG_BROWSE, m_bLogFile != 0);
+    NoteChange();
 }
 
 void CPageOption::OnBrowseLog() {
@@ -122,6 +126,7 @@ void CPageOption::OnBrowseLog() {
     }
     m_strLogFile = *chosen;
     UpdateData(false);
+    NoteChange();
 }
 
 }  // namespace tandrel

@@ -21,9 +21,10 @@ namespace tandrel {
 // queue's log settings while this page writes them. The field for a default recycle directory
 // and its "..." are never enabled.
 //
-// Destroying the page writes both settings back, taken from the controls, when the page was
-// ever shown; a page never shown leaves the stored values as they are. A write that fails is
-// told in a box.
+// Both settings are written back, taken from the controls, within half a second of a change
+// (a click on the box, a name typed or chosen), at the close, and when the page is destroyed,
+// whenever the page was ever shown; a page never shown leaves the stored values as they are.
+// A write that fails at the close is told once (see CSheetPage).
 //
 // Window thread only. `profile` and `queue` must outlive the page.
 class CPageOption : public CSheetPage {
@@ -43,12 +44,11 @@ class CPageOption : public CSheetPage {
   protected:
     bool OnInitDialog() override;
     void DoDataExchange(bool save) override;
+    QString WriteSettings(bool closing) override;
 
   private:
     void OnLogEnable();
     void OnBrowseLog();
-    // Writes both settings; a failure is shown.
-    void SaveSettings();
 
     Profile& m_profile;
     CJobQueue& m_queue;

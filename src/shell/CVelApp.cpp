@@ -5,6 +5,8 @@
 #include <QApplication>
 #include <QTimer>
 #include <cstdio>
+#include <cstdlib>
+#include <thread>
 
 #include "CBackup.h"
 #include "CJobQueue.h"
@@ -38,6 +40,10 @@ void CVelApp::SetWindowLink(UniqueFd lock, std::string socketPath) {
 }
 
 namespace {
+
+// The program whose window is up, for the exit handler, and the window thread.
+CVelApp* g_openApp = nullptr;
+std::thread::id g_windowThread;
 
 // Whether entry `index` of the page is the one a caller named by its fields.
 bool SameEntry(const CPageBatch& page, int index, const std::vector<std::string>& request) {
@@ -98,7 +104,7 @@ std::vector<std::string> Answer(CVelSheet& sheet, const std::vector<std::string>
         if (!claim()) {
             return {"error", "the change was taken back, or came without its hand-over token"};
         }
-        // Shown as a row, or staged until the Batch page is first shown; saved at exit.
+        // Shown as a row, or staged until the Batch page is first shown; saved within a second.
         theJobQueue.m_pPageBatch->AddItem(request[1], request[2], request[3], kBatchChecked);
         return {"ok"};
     }
@@ -170,7 +176,18 @@ bool CVelApp::InitInstance(const std::function<void(CVelSheet&)>& onShown) {
 
     // A logout or a kill closes the window the way its close box does, so nothing is lost.
     auto closer = std::make_unique<CSignalCloser>(sheet.get());
+    // The display going away ends the program from inside the loop (the X11 plugin calls
+    // exit); the exit handler then stops the run and saves as a close would.
+    static const bool handlerSet = std::atexit(&CVelApp::OnExitWhileOpen) == 0;
+    if (!handlerSet) {
+        std::fputs("tandrel: cannot arrange to save if the display goes away\n", stderr);
+    }
+    m_pSheet = sheet.get();
+    g_windowThread = std::this_thread::get_id();
+    g_openApp = this;
     sheet->DoModal();
+    g_openApp = nullptr;
+    m_pSheet = nullptr;
     closer.reset();
     server.reset();
 
@@ -188,6 +205,12 @@ bool CVelApp::InitInstance(const std::function<void(CVelSheet&)>& onShown) {
     theJobQueue.m_pThread = nullptr;
     theJobQueue.m_bRunning = false;
 
+    // What changed since the close (an entry handed over while its box was open) is saved
+    // now; failures the user was not told about at the close go in one box.
+    if (const QString failures = sheet->SavePages(); !failures.isEmpty()) {
+        CMessageBox::Show(nullptr, failures, CMessageBox::Icon::kWarning,
+                          CMessageBox::Buttons::kOk);
+    }
     // Pages in reverse order while the sheet still exists, then the sheet. The Option page
     // writes the log settings and the Batch page its list back as they go.
     pageAbout.reset();
@@ -203,6 +226,31 @@ bool CVelApp::InitInstance(const std::function<void(CVelSheet&)>& onShown) {
         m_windowLock.Reset();
     }
     return false;
+}
+
+void CVelApp::OnExitWhileOpen() {
+    CVelApp* app = g_openApp;
+    if (app == nullptr || std::this_thread::get_id() != g_windowThread) {
+        return;
+    }
+    g_openApp = nullptr;
+    std::fputs(
+        "tandrel: the window ends without a close (its display is gone); the run is "
+        "cancelled and the changes are saved\n",
+        stderr);
+    app->m_worker->Stop();
+    std::string source;
+    std::string dest;
+    int flag = 0;
+    while (theJobQueue.GetNextJob(&source, &dest, &flag) != 0) {
+    }
+    theJobQueue.m_bRunning = false;
+    if (const QString failures = app->m_pSheet->SavePages(); !failures.isEmpty()) {
+        std::fprintf(stderr, "tandrel: %s\n", failures.toLocal8Bit().constData());
+    }
+    if (app->m_windowLock.valid()) {
+        unlink(app->m_socketPath.c_str());
+    }
 }
 
 }  // namespace tandrel

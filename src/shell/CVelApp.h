@@ -23,6 +23,11 @@ class CVelSheet;
 // (the destination file stays as it was), the worker is joined, and only then are the links in
 // theJobQueue cleared and the pages and the sheet destroyed, so the worker never reaches a
 // page or the sheet that is gone.
+//
+// The pages write their changes within half a second of each (see CSheetPage) and again at the
+// close. When the program ends from inside the window's loop without a close (Qt's X11 plugin
+// calls exit when the connection to the display breaks), an exit handler cancels and waits
+// for the run, writes what the pages still hold and says so on stderr.
 class CVelApp {
   public:
     explicit CVelApp(std::string settingsPath = SettingsStore::DefaultPath());
@@ -45,11 +50,16 @@ class CVelApp {
 
   private:
     void SetRegistryKey(const char* companyKey);
+    // The exit handler: does what the close would, for the window that is up (if any), when
+    // the program ends on the window thread.
+    static void OnExitWhileOpen();
 
     SettingsStore m_store;
     std::unique_ptr<Profile> m_profile;
     std::string m_storeNotice;
     std::unique_ptr<CBackup> m_worker;
+    // The sheet while its loop runs.
+    CVelSheet* m_pSheet = nullptr;
     UniqueFd m_windowLock;
     std::string m_socketPath;
 };

@@ -9,6 +9,8 @@
 
 #include "AppImages.h"
 #include "CAboutDlg.h"
+#include "CBackup.h"
+#include "CMessageBox.h"
 #include "CSheetPage.h"
 #include "ResourceIds.h"
 #include "StringTable.h"
@@ -157,6 +159,33 @@ void CVelSheet::OnCurrentChanged(int index) {
     }
     m_nActive = index;
     GetActivePage()->Activate();
+}
+
+QString CVelSheet::SavePages() {
+    QStringList untold;
+    for (CSheetPage* page : m_pages) {
+        const QString failure = page->SaveChanges();
+        if (!failure.isEmpty() && !page->FailureTold()) {
+            page->SetFailureTold();
+            untold << failure;
+        }
+    }
+    return untold.join(QStringLiteral("\n\n"));
+}
+
+void CVelSheet::done(int result) {
+    if (m_bClosing) {
+        return;
+    }
+    m_bClosing = true;
+    if (m_queue.m_pThread != nullptr) {
+        m_queue.m_pThread->CancelRun();
+    }
+    if (const QString failures = SavePages(); !failures.isEmpty()) {
+        CMessageBox::Show(this, failures, CMessageBox::Icon::kWarning, CMessageBox::Buttons::kOk);
+    }
+    m_bClosing = false;
+    QDialog::done(result);
 }
 
 void CVelSheet::OnSysCommand(int command) {

@@ -21,6 +21,9 @@ class CSheetPage;
 // no OK, Cancel, Apply or Help buttons, and a window menu (the context menu of the sheet) that
 // ends with "&About Tandrel...". The user leaves the program by closing it.
 //
+// Closing it cancels a run that is going and saves every page while the window is still on
+// screen; writes that failed are told in one box over the window before it goes.
+//
 // It is also the run's monitor: the worker sets the bar's range and position and announces the
 // end of a run through IRunMonitor. Those calls only store values and post events; the window
 // thread shows the latest values in order and handles the end of the run after the last of
@@ -50,6 +53,14 @@ class CVelSheet : public QDialog, public IRunMonitor {
     // Lays the window out (once), shows it and runs it until the user closes it. The window
     // and the pages' controls still exist afterwards.
     int DoModal();
+
+    // Writes what every page keeps in the store. Returns, in one text, the failures the user
+    // has not been told about yet (empty when there are none) and counts them as told.
+    QString SavePages();
+
+    // Closing: see the class comment. A close asked for while the box is open is taken by
+    // the close under way.
+    void done(int result) override;
 
     // The window-menu commands; IDM_ABOUTBOX opens the About box modally.
     void OnSysCommand(int command);
@@ -85,6 +96,7 @@ class CVelSheet : public QDialog, public IRunMonitor {
     int m_nActive = -1;
     bool m_bCreated = false;
     bool m_bTearingDown = false;
+    bool m_bClosing = false;
 
     // The latest range (lower in the high half, upper in the low half) and position, and
     // whether an event to show them is on its way.

@@ -1,13 +1,19 @@
 #include "CSheetPage.h"
 
 #include <QAbstractButton>
+#include <QTimer>
 
+#include "CMessageBox.h"
 #include "ResourceIds.h"
 #include "TemplateBuilder.h"
 
 namespace tandrel {
 
 namespace {
+
+// How long after a change its write waits, to take the changes of a burst (a typed name, a
+// column dragged wider) in one write. Changes in the meantime do not put it off further.
+constexpr int kSaveDelayMs = 500;
 
 // The layout a page without a template of its own falls back to: empty, nothing to build.
 constexpr DialogTemplate kEmptyTemplate = {0, "", 260, 144, "Arial", 9, nullptr, 0};
@@ -70,6 +76,40 @@ bool CSheetPage::OnInitDialog() {
 }
 
 void CSheetPage::DoDataExchange(bool /*save*/) {}
+
+void CSheetPage::NoteChange() {
+    ++m_nChanges;
+    if (m_saveTimer == nullptr) {
+        m_saveTimer = new QTimer(this);
+        m_saveTimer->setSingleShot(true);
+        m_saveTimer->setInterval(kSaveDelayMs);
+        // A failure here stays quiet: the change is written again at the next change and at
+        // the close, where the user is told.
+        connect(m_saveTimer, &QTimer::timeout, this, [this] { WriteSettings(false); });
+    }
+    if (!m_saveTimer->isActive()) {
+        m_saveTimer->start();
+    }
+}
+
+QString CSheetPage::SaveChanges() {
+    if (m_saveTimer != nullptr) {
+        m_saveTimer->stop();
+    }
+    return WriteSettings(true);
+}
+
+QString CSheetPage::WriteSettings(bool /*closing*/) {
+    return {};
+}
+
+void CSheetPage::SaveOnDestroy() {
+    const QString failure = SaveChanges();
+    if (!failure.isEmpty() && !FailureTold()) {
+        SetFailureTold();
+        CMessageBox::Show(nullptr, failure, CMessageBox::Icon::kWarning, CMessageBox::Buttons::kOk);
+    }
+}
 
 void CSheetPage::EnableDlgItem(int id, bool enable) {
     if (QWidget* control = GetDlgItem(id)) {

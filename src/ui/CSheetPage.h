@@ -5,6 +5,8 @@
 #include <QWidget>
 #include <functional>
 
+class QTimer;
+
 #include "DialogTemplate.h"
 #include "RunConstants.h"
 
@@ -19,6 +21,13 @@ namespace tandrel {
 // UpdateRunState tells a page whether a run is going, so that it can lock the controls that
 // would start another run or change what a run reads. The sheet calls it on the active page
 // when a run ends; pages call it themselves.
+//
+// A page that keeps settings in the store writes them in WriteSettings and reports each change
+// with NoteChange: the change is written within half a second, so that it survives an end of
+// the program that leaves no time to save (the display going away). A failure of that write
+// is kept quiet; the change stays pending, and SaveChanges (at the close) writes it again and
+// hands the failure to the caller to tell the user. The page's destructor saves once more and
+// shows a failure in a box only when nobody told the user about it yet.
 //
 // Window thread only.
 class CSheetPage : public QWidget {
@@ -53,6 +62,14 @@ class CSheetPage : public QWidget {
     // Enables or disables the control with template id `id`, when there is one.
     void EnableDlgItem(int id, bool enable);
 
+    // Writes the settings the page keeps now; returns what to tell the user when that failed,
+    // otherwise an empty text.
+    QString SaveChanges();
+    // Whether the user has been told about the failure SaveChanges last returned, with no
+    // change since; SetFailureTold records that they have.
+    bool FailureTold() const { return m_nToldAt == m_nChanges; }
+    void SetFailureTold() { m_nToldAt = m_nChanges; }
+
   protected:
     // For pages with the three extra-file action radio buttons (IDC_KEEP, IDC_DELETE,
     // IDC_MOVE) and the recycle field with its "..." (IDC_RECYCLE, IDC_RECYCLE_BROWSE): checks
@@ -69,10 +86,24 @@ class CSheetPage : public QWidget {
     // fills them. The base does nothing.
     virtual void DoDataExchange(bool save);
 
+    // Something the page keeps in the store changed: it is written within half a second.
+    void NoteChange();
+    // Writes what the page keeps in the store; `closing` is true for the writes at the close
+    // and from the destructor, false for the write soon after a change. Returns what to tell
+    // the user when the write failed, otherwise an empty text. The base keeps nothing.
+    virtual QString WriteSettings(bool closing);
+    // For the destructor of a page that keeps settings (the base's cannot reach the page's
+    // WriteSettings): SaveChanges, and a box for a failure the user was not told about yet.
+    void SaveOnDestroy();
+
   private:
     const int m_templateId;
     const DialogTemplate* m_tmpl;
     bool m_built = false;
+    QTimer* m_saveTimer = nullptr;
+    // Changes noted so far, and the count when the user was last told a write failed.
+    int m_nChanges = 0;
+    int m_nToldAt = -1;
 };
 
 }  // namespace tandrel

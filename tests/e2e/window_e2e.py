@@ -5,7 +5,9 @@ the keyboard through xdotool, on a fresh settings folder and temporary trees.
 It runs a job from the Quick page, adds a job on the Batch page and runs it, switches the log
 on on the Option page, closes the window with SIGTERM (as a logout does), starts it again and
 checks that the paths, the batch list and the log setting came back, and compares the trees and
-the log with what tandrel-cli makes of the same jobs.
+the log with what tandrel-cli makes of the same jobs. Then it starts the window with a file
+argument (left aside), hands it an entry with tandrel-cli and ends the X server under it: the
+entry must be in the store.
 
 Usage: window_e2e.py TANDREL TANDREL_CLI [SCREENSHOT_DIR]
 """
@@ -64,13 +66,13 @@ class Display:
 class Program:
     """One start of the window program and what a user does with it."""
 
-    def __init__(self, binary, env, shots, errors):
+    def __init__(self, binary, env, shots, errors, args=()):
         self.env = env
         self.shots = shots
         # The program's messages go to a file: a pipe nobody reads could fill and stop it.
         self.errors = errors
         with open(errors, "ab") as sink:
-            self.process = subprocess.Popen([binary], env=env, stderr=sink)
+            self.process = subprocess.Popen([binary, *args], env=env, stderr=sink)
         self.main = self.wait_window("^Tandrel$")
         # A second start returns only once this window's event loop has answered it, so the
         # keys below do not arrive while the window is still setting itself up.
@@ -309,6 +311,49 @@ def attempt(tandrel, cli, shots):
         shutil.rmtree(work, ignore_errors=True)
 
 
+def display_lost(tandrel, cli):
+    """The X server goes away under an open window that was just handed an entry; raises
+    Failure."""
+    work = tempfile.mkdtemp(prefix="tandrel-e2e-lost-")
+    display = Display()
+    program = None
+    errors = os.path.join(work, "tandrel-stderr.txt")
+    try:
+        os.makedirs(os.path.join(work, "run"), mode=0o700)
+        env = dict(os.environ, DISPLAY=display.name, XDG_CONFIG_HOME=os.path.join(work, "cfg"),
+                   XDG_RUNTIME_DIR=os.path.join(work, "run"), HOME=work)
+        env.pop("QT_QPA_PLATFORM", None)
+        env.pop("WAYLAND_DISPLAY", None)
+        for name in ("src", "dst"):
+            os.makedirs(os.path.join(work, name))
+        # A file manager's "open with" hands over a file: the window opens all the same.
+        program = Program(tandrel, env, "", errors, args=[os.path.join(work, "src")])
+        added = subprocess.run([cli, "add", "before the crash", os.path.join(work, "src"),
+                                os.path.join(work, "dst")],
+                               env=env, capture_output=True, text=True, timeout=TIMEOUT)
+        check(added.returncode == 0, "add while the window is open: " + added.stderr)
+        display.server.kill()
+        display.server.wait()
+        status = program.process.wait(timeout=TIMEOUT)
+        check(status == 1, "tandrel exited with %d when its display went away" % status)
+        listed = subprocess.run([cli, "list"], env=env, capture_output=True, text=True).stdout
+        check(listed == "[x] before the crash: %s => %s\n" % (os.path.join(work, "src"),
+                                                              os.path.join(work, "dst")),
+              "the batch list after the display went away:\n" + listed)
+        with open(errors, "rb") as f:
+            said = f.read().decode(errors="replace")
+        check("takes no arguments" in said and "display is gone" in said,
+              "what tandrel said on stderr:\n" + said)
+    except Failure:
+        describe(work, errors)
+        raise
+    finally:
+        if program:
+            program.kill()
+        display.close()
+        shutil.rmtree(work, ignore_errors=True)
+
+
 def describe(work, errors):
     """What a failed pass left behind, for the test's output."""
     for dirpath, dirnames, filenames in sorted(os.walk(work)):
@@ -328,14 +373,22 @@ def main():
         os.makedirs(shots, exist_ok=True)
     # Keys sent to a real X server on a busy machine: one pass may be retried, and the first
     # pass's failure is printed either way.
+    passed = False
     for number in (1, 2):
         try:
             attempt(tandrel, cli, shots)
             print("window end to end: ok" + (" on the second pass" if number == 2 else ""))
-            return 0
+            passed = True
+            break
         except Failure as failure:
             print("window end to end: pass %d FAILED: %s" % (number, failure), file=sys.stderr)
-    return 1
+    try:
+        display_lost(tandrel, cli)
+        print("display lost under the window: ok")
+    except Failure as failure:
+        print("display lost under the window: FAILED: %s" % failure, file=sys.stderr)
+        passed = False
+    return 0 if passed else 1
 
 
 if __name__ == "__main__":

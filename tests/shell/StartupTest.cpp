@@ -1,15 +1,25 @@
 #include "CVelApp.h"
 
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
+#include <QAbstractButton>
 #include <QApplication>
+#include <QMessageBox>
+#include <QPointer>
 #include <QTabWidget>
 #include <QTimer>
 #include <atomic>
+#include <chrono>
 #include <csignal>
 #include <cstdlib>
 #include <deque>
 #include <functional>
+#include <optional>
+#include <sstream>
 #include <string>
 #include <thread>
 #include <vector>
@@ -22,11 +32,30 @@
 #include "CVelSheet.h"
 #include "CliRunner.h"
 #include "GuiWait.h"
+#include "Profile.h"
+#include "ResourceIds.h"
 #include "TempTree.h"
 #include "WindowLink.h"
 
 namespace tandrel {
 namespace {
+
+// The batch list and the log switch as another process reads them from `path` now.
+std::deque<BatchItem> StoredList(const std::string& path) {
+    SettingsStore store(path);
+    std::deque<BatchItem> items;
+    BatchListStore(store).Load(&items);
+    return items;
+}
+int StoredLogSwitch(const std::string& path) {
+    SettingsStore store(path);
+    return Profile(store).GetProfileInt("", "BoolLogFile", 0);
+}
+
+void ClickLogSwitch(CVelSheet& sheet) {
+    sheet.SetActivePage(3);
+    qobject_cast<QAbstractButton*>(sheet.GetPage(3)->GetDlgItem(IDC_LOG_ENABLE))->click();
+}
 
 TEST(Startup, EmptyStoreShowsTheStatusPageFirstAndClosingEndsIt) {
     TempTree home;
@@ -327,6 +356,166 @@ TEST(Startup, DamagedSettingsFileIsReportedOnceTheWindowIsUp) {
     EXPECT_FALSE(CMessageBox::LastText().isEmpty());
     EXPECT_EQ(CMessageBox::LastIcon(), CMessageBox::Icon::kWarning);
     EXPECT_TRUE(home.Exists("settings.db.damaged"));
+}
+
+// Every change to the batch list or the settings reaches the store while the window stays
+// open, so nothing is lost when the program cannot save at its end. Entries added to the hidden
+// page are stored once, even after the page is shown.
+TEST(Startup, ChangesReachTheStoreWhileTheWindowIsOpen) {
+    TempTree home;
+    const std::string path = home.Path("settings.db");
+    bool hidden = false;
+    bool shown = false;
+    bool logSwitch = false;
+    CVelApp app(path);
+    app.InitInstance([&](CVelSheet& sheet) {
+        theJobQueue.m_pPageBatch->AddItem("hidden", "/a", "/b", kBatchChecked);
+        hidden = WaitFor([&] { return StoredList(path).size() == 1; });
+        sheet.SetActivePage(1);
+        theJobQueue.m_pPageBatch->AddItem("shown", "/c", "/d", kBatchUnchecked);
+        shown = WaitFor([&] {
+            const std::deque<BatchItem> items = StoredList(path);
+            return items.size() == 2 && items[0].strDescription == "hidden" &&
+                   items[1].strDescription == "shown";
+        });
+        ClickLogSwitch(sheet);
+        logSwitch = WaitFor([&] { return StoredLogSwitch(path) == 1; });
+        sheet.close();
+    });
+    EXPECT_TRUE(hidden);
+    EXPECT_TRUE(shown);
+    EXPECT_TRUE(logSwitch);
+    EXPECT_EQ(StoredList(path).size(), 2u);
+}
+
+// Qt ends the program with exit(1) when the connection to the display breaks. The run is
+// cancelled as a close would (no half-written copy left) and what changed since the last
+// save is written before the program ends.
+TEST(Startup, ALostDisplayStopsTheRunAndKeepsTheChanges) {
+    // The window runs in a new start of this program (not a fork of one whose Qt has threads of
+    // its own); it finds the folders this run made in the environment.
+    constexpr const char* kFolders = "TANDREL_TEST_LOST_DISPLAY";
+    std::optional<TempTree> home;
+    std::optional<TempTree> src;
+    std::optional<TempTree> dst;
+    std::string folders[3];
+    if (const char* given = std::getenv(kFolders)) {
+        std::istringstream(given) >> folders[0] >> folders[1] >> folders[2];
+    } else {
+        home.emplace();
+        src.emplace();
+        dst.emplace();
+        const std::string big(8 << 20, 'x');
+        for (int i = 0; i < 6; ++i) {
+            src->WriteFile("big" + std::to_string(i) + ".bin", big);
+        }
+        folders[0] = home->Path("settings.db");
+        folders[1] = src->root();
+        folders[2] = dst->root();
+        setenv(kFolders, (folders[0] + " " + folders[1] + " " + folders[2]).c_str(), 1);
+    }
+    const std::string style = GTEST_FLAG_GET(death_test_style);
+    GTEST_FLAG_SET(death_test_style, "threadsafe");
+    EXPECT_EXIT(
+        {
+            CVelApp app(folders[0]);
+            app.InitInstance([&](CVelSheet& sheet) {
+                ClickLogSwitch(sheet);
+                theJobQueue.m_pPageBatch->AddItem("lost display", "/a", "/b", kBatchChecked);
+                theJobQueue.AddJob(folders[1], folders[2], 0);
+                theJobQueue.StartRun(kActionKeep, "");
+                std::exit(1);
+            });
+        },
+        ::testing::ExitedWithCode(1), "display is gone");
+    GTEST_FLAG_SET(death_test_style, style);
+    unsetenv(kFolders);
+
+    const std::deque<BatchItem> items = StoredList(folders[0]);
+    ASSERT_EQ(items.size(), 1u);
+    EXPECT_EQ(items[0].strDescription, "lost display");
+    EXPECT_EQ(StoredLogSwitch(folders[0]), 1);
+    for (const std::string& name : dst->List()) {
+        EXPECT_EQ(name.find(".tandrel-"), std::string::npos) << name;
+        EXPECT_EQ(dst->ReadFile(name), src->ReadFile(name)) << name;
+    }
+}
+
+// Saves that fail at the close are told in one box, over the window that is still shown, and
+// pressed as a user would.
+TEST(Startup, FailedSavesAtTheCloseAreToldInOneBoxOverTheWindow) {
+    TempTree home;
+    home.MakeDir("broken");
+    home.WriteFile("broken/Halvory", "a file where the settings folder should be");
+    CMessageBox::Reset();
+    QPointer<CVelSheet> window;
+    std::vector<bool> overWindow;
+    QString text;
+    QTimer answer;
+    QObject::connect(&answer, &QTimer::timeout, [&] {
+        if (auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget())) {
+            overWindow.push_back(window && window->isVisible() && box->parentWidget() == window);
+            text = box->text();
+            box->button(QMessageBox::Ok)->click();
+        }
+    });
+    answer.start(10);
+    CVelApp app(home.Path("broken/Halvory/Tandrel/settings.db"));
+    app.InitInstance([&](CVelSheet& sheet) {
+        window = &sheet;
+        sheet.SetActivePage(1);
+        theJobQueue.m_pPageBatch->AddItem("entry", "/a", "/b", kBatchChecked);
+        ClickLogSwitch(sheet);
+        sheet.close();
+    });
+    answer.stop();
+    EXPECT_EQ(overWindow, std::vector<bool>{true});
+    EXPECT_TRUE(text.contains("batch list could not be saved")) << text.toStdString();
+    EXPECT_TRUE(text.contains("log file settings could not be saved")) << text.toStdString();
+}
+
+// A menu or a file manager may start the program with a file or a URL: the window opens all
+// the same, says on stderr that it takes none, and ends normally.
+TEST(Startup, ArgumentsAreNamedOnStderrAndTheWindowOpensAllTheSame) {
+    TempTree home;
+    home.MakeDir("run");
+    ASSERT_EQ(chmod(home.Path("run").c_str(), 0700), 0);
+    setenv("XDG_CONFIG_HOME", home.Path("config").c_str(), 1);
+    setenv("XDG_RUNTIME_DIR", home.Path("run").c_str(), 1);
+    WindowLinkPaths paths;
+    const Status linked = WindowLinkPathsFor(SettingsStore::DefaultPath(), &paths);
+    const std::string errors = home.Path("stderr.txt");
+    const pid_t child = fork();
+    if (child == 0) {
+        const int fd = open(errors.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+        dup2(fd, 2);
+        execl(TANDREL_WINDOW, TANDREL_WINDOW, "file:///home/user/a%20b.txt", nullptr);
+        _exit(127);
+    }
+    unsetenv("XDG_CONFIG_HOME");
+    unsetenv("XDG_RUNTIME_DIR");
+    ASSERT_TRUE(linked.ok()) << linked.ToString();
+    ASSERT_GT(child, 0);
+    // Up when it answers a second start; the wait ends early if it ends instead.
+    bool answered = false;
+    int status = 0;
+    bool ended = false;
+    const auto until = std::chrono::steady_clock::now() + std::chrono::milliseconds(kWaitMs);
+    while (!answered && !ended && std::chrono::steady_clock::now() < until) {
+        std::vector<std::string> reply;
+        answered = SendToWindow(paths.socket, {"raise"}, &reply, 1000).ok() && !reply.empty() &&
+                   reply[0] == "ok";
+        ended = !answered && waitpid(child, &status, WNOHANG) == child;
+        usleep(20 * 1000);
+    }
+    if (!ended) {
+        kill(child, SIGTERM);
+        ASSERT_EQ(waitpid(child, &status, 0), child);
+    }
+    EXPECT_TRUE(answered);
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << status;
+    EXPECT_NE(home.ReadFile("stderr.txt").find("takes no arguments"), std::string::npos)
+        << home.ReadFile("stderr.txt");
 }
 
 }  // namespace
