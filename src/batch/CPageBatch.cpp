@@ -70,7 +70,20 @@ void CPageBatch::SaveList() {
 }
 
 void CPageBatch::UpdateRunState(int running) {
-    EnableDlgItem(IDC_GO, running == 0);
+    EnableDlgItem(IDC_GO, running == 0 && HasCheckedRow());
+}
+
+void CPageBatch::UpdateGo() {
+    UpdateRunState(m_queue.m_bRunning ? 1 : 0);
+}
+
+bool CPageBatch::HasCheckedRow() const {
+    for (int row = 0; m_list && row < m_list->GetItemCount(); ++row) {
+        if (m_list->GetCheck(row)) {
+            return true;
+        }
+    }
+    return false;
 }
 
 void CPageBatch::AddItem(const std::string& description, const std::string& from,
@@ -92,14 +105,13 @@ void CPageBatch::InsertRow(const BatchItem& item) {
         return;
     }
     m_list->InsertItem(item);
-    if (!m_queue.m_bRunning) {
-        EnableDlgItem(IDC_GO, true);
-    }
+    UpdateGo();
 }
 
 void CPageBatch::SetRow(int row, const BatchItem& item) {
     if (HasWindow() && m_list) {
         m_list->SetItem(row, item);
+        UpdateGo();
     }
 }
 
@@ -148,9 +160,7 @@ bool CPageBatch::OnInitDialog() {
         m_items.pop_front();
     }
     m_nStored = 0;
-    if (GetRowCount() == 0) {
-        EnableDlgItem(IDC_GO, false);
-    }
+    UpdateGo();
     EnableDlgItem(IDC_BATCH_EDIT, false);
     EnableDlgItem(IDC_BATCH_REMOVE, false);
     return true;
@@ -249,15 +259,13 @@ void CPageBatch::OnRemove() {
                           CMessageBox::Buttons::kOkCancel) != CMessageBox::Answer::kOk) {
         return;
     }
-    if (GetRowCount() == 1) {
-        EnableDlgItem(IDC_GO, false);
-    }
     // Nothing stays selected, so that Edit can never open a row the user did not choose.
     m_list->ClearSelection();
     m_list->DeleteItem(row);
     m_list->ClearSelection();
     m_nSelected = -1;
     EnableEditButtons();
+    UpdateGo();
 }
 
 void CPageBatch::OnListClick(int row, int column, QPoint pos) {
@@ -268,6 +276,7 @@ void CPageBatch::OnListClick(int row, int column, QPoint pos) {
         return;
     }
     m_list->SetCheck(row, !m_list->GetCheck(row));
+    UpdateGo();
 }
 
 void CPageBatch::OnSelectionChanged() {
