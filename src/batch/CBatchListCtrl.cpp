@@ -56,6 +56,8 @@ CBatchListCtrl::CBatchListCtrl(QTreeWidget* list, QObject* parent)
     m_pList->setIconSize(QSize(kStateImageSize, kStateImageSize));
     m_pList->setEditTriggers(QAbstractItemView::NoEditTriggers);
     m_pList->header()->setSectionsMovable(true);
+    // A tree keeps its first column in place unless told otherwise; every column here moves.
+    m_pList->header()->setFirstSectionMovable(true);
     m_pList->header()->setStretchLastSection(false);
     m_pList->header()->setSortIndicatorShown(false);
     m_pList->viewport()->installEventFilter(this);

@@ -89,7 +89,20 @@ QString CPageBatch::SaveList(bool closing) {
 }
 
 void CPageBatch::UpdateRunState(int running) {
-    EnableDlgItem(IDC_GO, running == 0);
+    EnableDlgItem(IDC_GO, running == 0 && HasCheckedRow());
+}
+
+void CPageBatch::UpdateGo() {
+    UpdateRunState(m_queue.m_bRunning ? 1 : 0);
+}
+
+bool CPageBatch::HasCheckedRow() const {
+    for (int row = 0; m_list && row < m_list->GetItemCount(); ++row) {
+        if (m_list->GetCheck(row)) {
+            return true;
+        }
+    }
+    return false;
 }
 
 void CPageBatch::AddItem(const std::string& description, const std::string& from,
@@ -112,14 +125,13 @@ void CPageBatch::InsertRow(const BatchItem& item) {
         return;
     }
     m_list->InsertItem(item);
-    if (!m_queue.m_bRunning) {
-        EnableDlgItem(IDC_GO, true);
-    }
+    UpdateGo();
 }
 
 void CPageBatch::SetRow(int row, const BatchItem& item) {
     if (HasWindow() && m_list) {
         m_list->SetItem(row, item);
+        UpdateGo();
     }
 }
 
@@ -175,9 +187,7 @@ bool CPageBatch::OnInitDialog() {
     connect(tree->model(), &QAbstractItemModel::dataChanged, this, changed);
     connect(tree->header(), &QHeaderView::sectionResized, this, changed);
     connect(tree->header(), &QHeaderView::sectionMoved, this, changed);
-    if (GetRowCount() == 0) {
-        EnableDlgItem(IDC_GO, false);
-    }
+    UpdateGo();
     EnableDlgItem(IDC_BATCH_EDIT, false);
     EnableDlgItem(IDC_BATCH_REMOVE, false);
     return true;
@@ -276,15 +286,13 @@ void CPageBatch::OnRemove() {
                           CMessageBox::Buttons::kOkCancel) != CMessageBox::Answer::kOk) {
         return;
     }
-    if (GetRowCount() == 1) {
-        EnableDlgItem(IDC_GO, false);
-    }
     // Nothing stays selected, so that Edit can never open a row the user did not choose.
     m_list->ClearSelection();
     m_list->DeleteItem(row);
     m_list->ClearSelection();
     m_nSelected = -1;
     EnableEditButtons();
+    UpdateGo();
 }
 
 void CPageBatch::OnListClick(int row, int column, QPoint pos) {
@@ -295,6 +303,7 @@ void CPageBatch::OnListClick(int row, int column, QPoint pos) {
         return;
     }
     m_list->SetCheck(row, !m_list->GetCheck(row));
+    UpdateGo();
 }
 
 void CPageBatch::OnSelectionChanged() {
@@ -333,12 +342,11 @@ void CPageBatch::RemoveEntry(int index) {
             m_bStoredChanged = true;
         }
         m_items.erase(m_items.begin() + index);
+        NoteChange();
         return;
     }
     m_list->DeleteItem(index);
-    if (GetRowCount() == 0) {
-        EnableDlgItem(IDC_GO, false);
-    }
+    UpdateGo();
     // The rows below moved up: the selection is found again rather than counted.
     m_nSelected = m_list->GetSelectedItem();
     EnableEditButtons();
@@ -351,9 +359,11 @@ void CPageBatch::SetEntryCheck(int index, BatchCheckState check) {
     if (!m_list) {
         m_items[static_cast<size_t>(index)].nCheck = check;
         m_bStoredChanged = m_bStoredChanged || static_cast<size_t>(index) < m_nStored;
+        NoteChange();
         return;
     }
     m_list->SetCheck(index, check == kBatchChecked);
+    UpdateGo();
 }
 
 }  // namespace tandrel

@@ -27,9 +27,10 @@ class CBatchListCtrl;
 // are appended to it once, at the close. A save that fails leaves the stored list as it was
 // and is told once (see CSheetPage).
 //
-// "&Go" is disabled while a run is going (from its press until the sheet reports the end, or
-// until the page is next shown after the end) and when the list is empty after set-up or after
-// removing the last row. "&Edit" and "&Remove" are enabled only while a row is selected.
+// "&Go" is enabled exactly while the list holds a checked row and no run is going (from its press
+// until the sheet reports the end, or until the page is next shown after the end): every change
+// of the rows, their boxes or the page's activation looks again. "&Edit" and "&Remove" are
+// enabled only while a row is selected.
 //
 // Window thread only. `store` and `queue` must outlive the page.
 class CPageBatch : public CSheetPage, public IBatchRows {
@@ -40,6 +41,7 @@ class CPageBatch : public CSheetPage, public IBatchRows {
                         QWidget* parent = nullptr);
     ~CPageBatch() override;
 
+    // Disables "&Go" while `running`; otherwise enables it when a row is checked.
     void UpdateRunState(int running) override;
 
     // Adds an entry at the bottom of the list. Before the page was first shown the entry
@@ -87,6 +89,9 @@ class CPageBatch : public CSheetPage, public IBatchRows {
     void OnListClick(int row, int column, QPoint pos);
     void OnSelectionChanged();
     void EnableEditButtons();
+    // Enables "&Go" when a row is checked and no run is going, disables it otherwise.
+    void UpdateGo();
+    bool HasCheckedRow() const;
     // What the recycle field holds, as bytes.
     std::string RecycleField() const;
     // Writes the list back; see the class comment. Returns the text of a failure, or empty.

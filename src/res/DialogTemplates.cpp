@@ -41,27 +41,32 @@ constexpr ControlTemplate kDescriptionControls[] = {
     {IDOK, ControlKind::kDefPushButton, "OK", 153, 7, 28, 12, kStyleNone, "ok", 0},
 };
 
-// The batch item dialog: a description and the two directories of one batch entry.
+// The batch item dialog: a description and the two directories of one batch entry. Each label
+// has its field's height and centres its text in it, so that the two texts share a line; the
+// labels are wide enough for "Description" with room to spare.
 constexpr ControlTemplate kBatchItemControls[] = {
-    {IDC_ITEM_DESCRIPTION, ControlKind::kEdit, "", 48, 22, 149, 14, kStyleNone, "itemDescription",
+    {IDC_ITEM_DESCRIPTION, ControlKind::kEdit, "", 54, 22, 143, 14, kStyleNone, "itemDescription",
      0},
-    {IDC_FROM, ControlKind::kEdit, "", 48, 46, 135, 12, kStyleNone, "itemFrom", 0},
+    {IDC_FROM, ControlKind::kEdit, "", 54, 46, 129, 12, kStyleNone, "itemFrom", 0},
     {IDC_FROM_BROWSE, ControlKind::kPushButton, "...", 187, 46, 10, 11, kStyleNone,
      "itemFromBrowse", 0},
-    {IDC_TO, ControlKind::kEdit, "", 48, 61, 135, 12, kStyleNone, "itemTo", 0},
+    {IDC_TO, ControlKind::kEdit, "", 54, 61, 129, 12, kStyleNone, "itemTo", 0},
     {IDC_TO_BROWSE, ControlKind::kPushButton, "...", 187, 61, 10, 11, kStyleNone, "itemToBrowse",
      0},
     {IDC_ITEM_OK, ControlKind::kDefPushButton, "OK", 26, 79, 50, 14, kStyleNone, "itemOk", 0},
     {IDCANCEL, ControlKind::kPushButton, "Cancel", 114, 79, 50, 14, kStyleNone, "cancel", 0},
-    {IDC_STATIC, ControlKind::kStatic, "From", 7, 48, 37, 8, kStyleRight, "itemFromLabel", 0},
-    {IDC_STATIC, ControlKind::kStatic, "To", 7, 63, 37, 8, kStyleRight, "itemToLabel", 0},
-    {IDC_STATIC, ControlKind::kStatic, "Description", 7, 22, 37, 8, kStyleRight,
-     "itemDescriptionLabel", 0},
+    {IDC_STATIC, ControlKind::kStatic, "From", 4, 46, 46, 12, kStyleRight | kStyleCenterImage,
+     "itemFromLabel", 0},
+    {IDC_STATIC, ControlKind::kStatic, "To", 4, 61, 46, 12, kStyleRight | kStyleCenterImage,
+     "itemToLabel", 0},
+    {IDC_STATIC, ControlKind::kStatic, "Description", 4, 22, 46, 14,
+     kStyleRight | kStyleCenterImage, "itemDescriptionLabel", 0},
     {IDC_STATIC, ControlKind::kStatic, "Please enter the batch job", 7, 7, 190, 12, kStyleCenter,
      "itemHeading", 0},
 };
 
-// Quick page: one job typed or picked on the spot, run at once or added to the batch list.
+// Quick page: one job typed or picked on the spot, run at once or added to the batch list. The
+// "From" and "To" labels have their fields' height and centre their text in it.
 constexpr ControlTemplate kQuickControls[] = {
     {IDC_FROM, ControlKind::kEdit, "", 32, 7, 200, 13, kStyleNone, "quickFrom", 0},
     {IDC_TO, ControlKind::kEdit, "", 32, 25, 200, 13, kStyleNone, "quickTo", 0},
@@ -73,8 +78,10 @@ constexpr ControlTemplate kQuickControls[] = {
     {IDC_RECYCLE_BROWSE, ControlKind::kPushButton, "...", 240, 104, 13, 13, kStyleNone,
      "quickRecycleBrowse", 0},
     {IDC_GO, ControlKind::kPushButton, "&GO", 108, 124, 44, 13, kStyleNone, "quickGo", 0},
-    {IDC_STATIC, ControlKind::kStatic, "From", 7, 9, 20, 8, kStyleRight, "quickFromLabel", 0},
-    {IDC_STATIC, ControlKind::kStatic, "To", 7, 27, 20, 8, kStyleRight, "quickToLabel", 0},
+    {IDC_STATIC, ControlKind::kStatic, "From", 7, 7, 20, 13, kStyleRight | kStyleCenterImage,
+     "quickFromLabel", 0},
+    {IDC_STATIC, ControlKind::kStatic, "To", 7, 25, 20, 13, kStyleRight | kStyleCenterImage,
+     "quickToLabel", 0},
     {IDC_STATIC, ControlKind::kLine, "", 7, 62, 246, 1, kStyleNone, "quickLine", 0},
     {IDC_KEEP, ControlKind::kRadio, "Keep not existent files", 7, 67, 84, 10, kStyleGroup,
      "quickKeep", 0},

@@ -48,18 +48,30 @@ CMessageBox::Answer CMessageBox::Show(QWidget* parent, const QString& text, Icon
         return answer;
     }
     QMessageBox box(ToQt(icon), QStringLiteral("Tandrel"), text, QMessageBox::NoButton, parent);
+    // The first button is the one Return presses; Escape and the close box give the last
+    // (Cancel, No), or OK where OK is all there is.
+    QMessageBox::StandardButton first = QMessageBox::Ok;
+    QMessageBox::StandardButton last = QMessageBox::Ok;
     switch (buttons) {
         case Buttons::kOk:
-            box.setStandardButtons(QMessageBox::Ok);
             break;
         case Buttons::kOkCancel:
-            box.setStandardButtons(QMessageBox::Ok | QMessageBox::Cancel);
+            last = QMessageBox::Cancel;
             break;
         case Buttons::kYesNo:
-            box.setStandardButtons(QMessageBox::Yes | QMessageBox::No);
+            first = QMessageBox::Yes;
+            last = QMessageBox::No;
             break;
     }
-    switch (box.exec()) {
+    box.setStandardButtons(first | last);
+    box.setDefaultButton(first);
+    box.setEscapeButton(last);
+    box.exec();
+    // The answer is the button that closed the box; a box closed some other way (its window
+    // closed from outside) gives the safe answer.
+    switch (box.standardButton(box.clickedButton())) {
+        case QMessageBox::Ok:
+            return Answer::kOk;
         case QMessageBox::Cancel:
             return Answer::kCancel;
         case QMessageBox::Yes:
@@ -69,10 +81,8 @@ CMessageBox::Answer CMessageBox::Show(QWidget* parent, const QString& text, Icon
         default:
             break;
     }
-    // Closing the box with its close button counts as its safe answer.
-    return buttons == Buttons::kYesNo
-               ? Answer::kNo
-               : (buttons == Buttons::kOkCancel ? Answer::kCancel : Answer::kOk);
+    return last == QMessageBox::Ok ? Answer::kOk
+                                   : (last == QMessageBox::No ? Answer::kNo : Answer::kCancel);
 }
 
 void CMessageBox::SetNextAnswer(Answer answer) {

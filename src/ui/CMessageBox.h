@@ -9,7 +9,9 @@ class QWidget;
 
 namespace tandrel {
 
-// The program's modal message boxes: caption "Tandrel", the given icon and buttons. Tests
+// The program's modal message boxes: caption "Tandrel", the given icon and buttons. Show
+// returns the button the user pressed; Return presses the first (OK, Yes), Escape and the close
+// box the last (Cancel, No; OK where it is the only one). Tests
 // answer a box instead of a user: SetNextAnswer makes the next Show return that answer at once,
 // without showing anything, and every Show (answered or shown) is recorded.
 //

@@ -5,6 +5,8 @@
 #include <QKeyEvent>
 #include <QPainter>
 #include <QScrollBar>
+#include <QtMath>
+#include <array>
 
 #include "LineColors.h"
 
@@ -115,6 +117,16 @@ void CColorView::Create(const QRect& rect, int id) {
     m_cyLine = fm.height() + std::max(0, fm.leading());
     m_ascent = fm.ascent();
     m_lines.SetMetrics(m_cxChar, m_cyLine);
+    // Each ASCII character's advance, and that of a wide letter for everything else, so that
+    // the store can tell how far the longest line reaches without measuring text.
+    const QFontMetricsF fmf(m_font);
+    std::array<int, 128> ascii{};
+    for (int c = 0; c < 128; ++c) {
+        ascii[static_cast<size_t>(c)] =
+            qCeil(fmf.horizontalAdvance(QChar(static_cast<char16_t>(c))) * LineStore::kWidthScale);
+    }
+    m_lines.SetTextWidths(ascii, qCeil(fmf.horizontalAdvance(QChar(u'W')) * LineStore::kWidthScale),
+                          kMargin);
     setGeometry(rect);
     show();
     m_lines.Resize(viewport()->width(), viewport()->height());
@@ -149,10 +161,11 @@ void CColorView::SyncScrollBars() {
 
     QScrollBar* h = horizontalScrollBar();
     const QSignalBlocker blockH(h);
-    h->setRange(0, LineStore::kHorzRange);
+    h->setRange(0, s.horzMax);
     h->setPageStep(1);
     h->setSingleStep(1);
     h->setValue(s.horzPos);
+    h->setEnabled(s.horzMax > 0);
 }
 
 void CColorView::OnVerticalAction(int action) {

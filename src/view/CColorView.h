@@ -13,9 +13,10 @@ namespace tandrel {
 
 // The Status page's log: the last 5000 run lines, each coloured by its first character (see
 // SegmentLine), in an 8-point Arial face on white, scrolled by whole lines vertically and by
-// average character widths horizontally, with the scroll bars and the keys Page Up, Page Down,
-// Home, End and the arrows (with Ctrl, Home and End go to the first and last lines and Left and
-// Right move a horizontal page).
+// average character widths horizontally (as far as the end of the longest line held), with the
+// scroll bars and the keys Page Up, Page Down, Home, End and the arrows (with Ctrl, Home and End
+// go to the first and last lines and Left and Right move a horizontal page). Each bar shows
+// disabled while there is nothing to scroll.
 //
 // The line store exists from construction on, so lines may arrive before the view is placed.
 // The view follows the end of the output while its bottom row shows the last line.

@@ -27,10 +27,78 @@ size_t CutLength(std::string_view line, size_t limit) {
 
 }  // namespace
 
-LineStore::LineStore() : m_buffer(new char[static_cast<size_t>(kSlots) * kSlotBytes]) {
+LineStore::LineStore()
+    : m_buffer(new char[static_cast<size_t>(kSlots) * kSlotBytes]),
+      m_widths(new int[kSlots]()),
+      m_widest(new Widest[kSlots]()) {
     for (int i = 0; i < kSlots; ++i) {
         m_buffer[static_cast<size_t>(i) * kSlotBytes] = '\0';
     }
+}
+
+int LineStore::WidthOf(const char* text) const {
+    int width = 0;
+    int following = 0;  // continuation bytes still expected in the current sequence
+    for (const char* p = text; *p != '\0'; ++p) {
+        const auto b = static_cast<unsigned char>(*p);
+        if (b < 0x80) {
+            width += m_asciiWidth[b];
+            following = 0;
+        } else if (b < 0xC0 && following > 0) {
+            --following;
+        } else {
+            // A sequence's first byte, or a byte that belongs to none (shown on its own).
+            width += m_otherWidth;
+            following = b >= 0xF0 ? (b < 0xF8 ? 3 : 0) : b >= 0xE0 ? 2 : b >= 0xC0 ? 1 : 0;
+        }
+    }
+    return width;
+}
+
+void LineStore::PushWidthLocked(int64_t seq, int width) {
+    // The oldest entry goes when its line has left the ring.
+    if (m_nMaxCount > 0 && m_widest[m_nMaxHead].seq <= seq - kSlots) {
+        m_nMaxHead = (m_nMaxHead + 1) % kSlots;
+        --m_nMaxCount;
+    }
+    // Lines no wider than the new one can never be the longest again while it is held.
+    while (m_nMaxCount > 0 && m_widest[(m_nMaxHead + m_nMaxCount - 1) % kSlots].width <= width) {
+        --m_nMaxCount;
+    }
+    m_widest[(m_nMaxHead + m_nMaxCount) % kSlots] = Widest{seq, width};
+    ++m_nMaxCount;
+}
+
+int LineStore::HorzMaxLocked() const {
+    if (m_cxChar <= 0 || m_nMaxCount == 0) {
+        return 0;
+    }
+    // The position at which the longest line ends a margin short of the right edge, in whole
+    // characters, rounded up so that its end is in view.
+    const int64_t over = static_cast<int64_t>(m_widest[m_nMaxHead].width) +
+                         static_cast<int64_t>(kWidthScale) * (2 * m_nTextMargin - m_cxClient);
+    if (over <= 0) {
+        return 0;
+    }
+    const int64_t step = static_cast<int64_t>(kWidthScale) * m_cxChar;
+    return static_cast<int>((over + step - 1) / step);
+}
+
+void LineStore::SetTextWidths(const std::array<int, 128>& ascii, int other, int margin) {
+    std::lock_guard<std::mutex> lock(m_mutex);
+    m_asciiWidth = ascii;
+    m_otherWidth = other;
+    m_nTextMargin = margin;
+    m_nMaxHead = 0;
+    m_nMaxCount = 0;
+    const int count = LineCountLocked();
+    for (int i = 0; i < count; ++i) {
+        const int64_t seq = m_nAdded - count + i;
+        const int slot = static_cast<int>(seq % kSlots);
+        m_widths[slot] = WidthOf(&m_buffer[static_cast<size_t>(slot) * kSlotBytes]);
+        PushWidthLocked(seq, m_widths[slot]);
+    }
+    m_nHorzPos = std::min(m_nHorzPos, HorzMaxLocked());
 }
 
 void LineStore::AddLine(std::string_view line) {
@@ -39,6 +107,11 @@ void LineStore::AddLine(std::string_view line) {
     char* slot = &m_buffer[static_cast<size_t>(m_nNextLine) * kSlotBytes];
     std::memcpy(slot, line.data(), n);
     slot[n] = '\0';
+    m_widths[m_nNextLine] = WidthOf(slot);
+    PushWidthLocked(m_nAdded, m_widths[m_nNextLine]);
+    ++m_nAdded;
+    // The longest line may have left the ring.
+    m_nHorzPos = std::min(m_nHorzPos, HorzMaxLocked());
 
     // The row the new line takes: just below the bottom row means the view shows the end of
     // the output and follows it.
@@ -66,6 +139,7 @@ void LineStore::SetMetrics(int cxChar, int cyLine) {
         m_nPageLines = m_cyClient / m_cyLine;
         m_nHorzPage = (m_cxClient * 2 / m_cxChar) / 3;
     }
+    m_nHorzPos = std::min(m_nHorzPos, HorzMaxLocked());
 }
 
 void LineStore::Resize(int width, int height) {
@@ -81,6 +155,7 @@ void LineStore::Resize(int width, int height) {
     if (count < m_nTopLine + m_nPageLines) {
         m_nTopLine = std::max(0, count - m_nPageLines);
     }
+    m_nHorzPos = std::min(m_nHorzPos, HorzMaxLocked());
 }
 
 int LineStore::MaxTopLocked() const {
@@ -131,29 +206,30 @@ bool LineStore::HScroll(int code, int thumb) {
 }
 
 bool LineStore::HScrollLocked(int code, int thumb) {
+    const int maxPos = HorzMaxLocked();
     int pos = m_nHorzPos;
     switch (code) {
         case kScrollLineUp:
             pos = std::max(0, pos - 1);
             break;
         case kScrollLineDown:
-            pos = std::min(kHorzLast, pos + 1);
+            pos = std::min(maxPos, pos + 1);
             break;
         case kScrollPageUp:
             pos = std::max(0, pos - m_nHorzPage);
             break;
         case kScrollPageDown:
-            pos = std::min(kHorzLast, pos + m_nHorzPage);
+            pos = std::min(maxPos, pos + m_nHorzPage);
             break;
         case kScrollThumbPosition:
         case kScrollThumbTrack:
-            pos = std::clamp(thumb, 0, kHorzRange);
+            pos = std::clamp(thumb, 0, maxPos);
             break;
         case kScrollTop:
             pos = 0;
             break;
         case kScrollBottom:
-            pos = kHorzLast;
+            pos = maxPos;
             break;
         default:
             return false;
@@ -195,6 +271,7 @@ LineViewState LineStore::StateLocked() const {
     s.maxTop = MaxTopLocked();
     s.horzPos = m_nHorzPos;
     s.horzPage = m_nHorzPage;
+    s.horzMax = HorzMaxLocked();
     return s;
 }
 

@@ -1,5 +1,7 @@
 #pragma once
 
+#include <array>
+#include <cstdint>
 #include <memory>
 #include <mutex>
 #include <string>
@@ -33,6 +35,7 @@ struct LineViewState {
     int maxTop = 0;     // greatest top line: max(0, lineCount - pageLines)
     int horzPos = 0;    // horizontal position in average character widths
     int horzPage = 0;   // horizontal page step in characters
+    int horzMax = 0;    // greatest horizontal position: the end of the longest line in view
 };
 
 // The colour log view's memory: the most recent 5000 lines in a ring of fixed slots, and the
@@ -41,6 +44,12 @@ struct LineViewState {
 // Logical line 0 is the oldest line still held. The view follows the output while its bottom
 // row shows the last line; a view scrolled back stays on the lines it shows, also while the
 // ring overwrites its oldest lines.
+//
+// The horizontal range reaches just far enough to bring the end of the longest line held into
+// view. Each line's drawn width is estimated once, when it is stored, from a table of character
+// widths the window gives (SetTextWidths); the longest width among the lines held is kept up to
+// date as lines come and go (a queue of the lines that can still become the longest, in a
+// fixed ring), so no line is measured twice and nothing is re-measured when drawing.
 //
 // Threads: AddLine may be called on any thread (the worker calls it for every run line) at the
 // same time as the window thread scrolls, resizes and takes snapshots. One mutex guards all of
@@ -51,10 +60,8 @@ class LineStore {
     static constexpr int kSlots = 5000;
     static constexpr int kSlotBytes = 1024;
     static constexpr int kMaxLineBytes = kSlotBytes - 1;
-    // The horizontal range: the thumb can reach kHorzRange, arrows, pages and End stop at
-    // kHorzLast.
-    static constexpr int kHorzRange = 1024;
-    static constexpr int kHorzLast = 1023;
+    // Character widths are given in this fraction of a pixel.
+    static constexpr int kWidthScale = 64;
 
     LineStore();  // allocates every slot, all empty
     LineStore(const LineStore&) = delete;
@@ -72,13 +79,20 @@ class LineStore {
     // when the end of the output would leave rows empty, moves the top line up so that the last
     // line stays on the bottom row.
     void Resize(int width, int height);
+    // How wide lines are drawn, in 1/kWidthScale pixels: `ascii` for each ASCII byte and
+    // `other` for any other character (a UTF-8 sequence, or a byte that is not UTF-8); `margin`
+    // is the blank space in pixels left of the text, kept right of the longest line too. The
+    // lines already held are measured again. Until this is called every line counts as empty.
+    void SetTextWidths(const std::array<int, 128>& ascii, int other, int margin);
 
     // Scrolls vertically or horizontally; `thumb` is used by the thumb codes only. Returns
     // false for a code that does nothing (kScrollEnd and above).
+    // Every horizontal position stays between 0 and State().horzMax.
     bool VScroll(int code, int thumb = 0);
     bool HScroll(int code, int thumb = 0);
     // Scrolls for a key. With Ctrl, End and Home go to the last and first lines and Left and
-    // Right move a horizontal page; without, End and Home go to the far right and left. Returns
+    // Right move a horizontal page; without, End and Home go to the far right (the end of the
+    // longest line) and left. Returns
     // whether the key is one the view acts on.
     bool KeyDown(ViewKey key, bool ctrl);
 
@@ -96,6 +110,11 @@ class LineStore {
     const char* SlotOfLocked(int logical) const;
     bool VScrollLocked(int code, int thumb);
     bool HScrollLocked(int code, int thumb);
+    int WidthOf(const char* text) const;
+    int HorzMaxLocked() const;
+    // Brings line number `seq` (counted over all lines ever added) of `width` into the queue of
+    // the longest, and drops line `seq - kSlots` from it once the ring has overwritten it.
+    void PushWidthLocked(int64_t seq, int width);
 
     mutable std::mutex m_mutex;
     std::unique_ptr<char[]> m_buffer;  // kSlots * kSlotBytes, each slot zero-terminated
@@ -109,6 +128,22 @@ class LineStore {
     int m_nHorzPage = 0;
     int m_cxChar = 0;
     int m_cyLine = 0;
+
+    // Widths (1/kWidthScale pixels): the character table, and each held line's in its slot.
+    std::array<int, 128> m_asciiWidth{};
+    int m_otherWidth = 0;
+    int m_nTextMargin = 0;
+    std::unique_ptr<int[]> m_widths;
+    int64_t m_nAdded = 0;  // lines ever added; line n is in slot n % kSlots
+    // The lines that are wider than every line added after them, oldest first: the first is
+    // the longest held. A ring of kSlots entries starting at m_nMaxHead.
+    struct Widest {
+        int64_t seq;
+        int width;
+    };
+    std::unique_ptr<Widest[]> m_widest;
+    int m_nMaxHead = 0;
+    int m_nMaxCount = 0;
 };
 
 }  // namespace tandrel

@@ -3,7 +3,9 @@
 #include <gtest/gtest.h>
 
 #include <QFontMetrics>
+#include <QMessageBox>
 #include <QRadioButton>
+#include <functional>
 
 #include "BatchItemRows.h"
 #include "PageDriver.h"
@@ -158,28 +160,56 @@ TEST_F(BatchPageTest, OnlyAClickOnTheBoxToggles) {
               Tree()->topLevelItem(1)->icon(0).pixmap(size).toImage());
 }
 
-// Remove asks first; afterwards nothing is selected, so Edit cannot open a neighbour.
+// Remove asks first, in the real box: Escape and Cancel keep the row, a click on OK and Return
+// remove it. Afterwards nothing is selected, so Edit cannot open a neighbour.
 TEST_F(BatchPageTest, RemoveAsksAndLeavesNothingSelected) {
     Start();
     ShowBatch();
     page_->AddItem("a", "/a", "/b", kBatchChecked);
     page_->AddItem("b", "/c", "/d", kBatchChecked);
-    ClickText(0);
-    CMessageBox::SetNextAnswer(CMessageBox::Answer::kCancel);
-    Button(IDC_BATCH_REMOVE)->click();
-    EXPECT_EQ(CMessageBox::LastText(), "Delete this batch item?");
-    EXPECT_EQ(page_->GetRowCount(), 2);
+    page_->AddItem("c", "/e", "/f", kBatchChecked);
+    const auto clickOn = [](QMessageBox::StandardButton which) {
+        return [which](QMessageBox* box) { QTest::mouseClick(box->button(which), Qt::LeftButton); };
+    };
+    const auto key = [](Qt::Key k) { return [k](QMessageBox* box) { QTest::keyClick(box, k); }; };
+    const struct {
+        int row;
+        std::function<void(QMessageBox*)> press;
+        const char* left;  // the descriptions left, in order
+    } cases[] = {
+        {0, key(Qt::Key_Escape), "abc"},
+        {0, clickOn(QMessageBox::Cancel), "abc"},
+        {0, clickOn(QMessageBox::Ok), "bc"},
+        {1, key(Qt::Key_Return), "b"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.left);
+        ClickText(c.row);
+        QString asked;
+        OnNextDialog([&](QDialog* d) {
+            auto* box = qobject_cast<QMessageBox*>(d);
+            ASSERT_NE(box, nullptr);
+            asked = box->text();
+            c.press(box);
+        });
+        Button(IDC_BATCH_REMOVE)->click();
+        EXPECT_EQ(asked, "Delete this batch item?");
+        std::string left;
+        for (int r = 0; r < page_->GetRowCount(); ++r) {
+            left += Row(r).strDescription;
+        }
+        EXPECT_EQ(left, c.left);
+        if (left.size() < 3) {
+            EXPECT_EQ(page_->SelectedRow(), -1);
+            EXPECT_EQ(page_->List()->GetSelectedItem(), -1);
+            EXPECT_FALSE(Enabled(IDC_BATCH_EDIT));
+            EXPECT_FALSE(Enabled(IDC_BATCH_REMOVE));
+        }
+        EXPECT_TRUE(Enabled(IDC_GO));
+    }
 
-    CMessageBox::SetNextAnswer(CMessageBox::Answer::kOk);
-    Button(IDC_BATCH_REMOVE)->click();
-    ASSERT_EQ(page_->GetRowCount(), 1);
-    EXPECT_EQ(Row(0).strDescription, "b");
-    EXPECT_EQ(page_->SelectedRow(), -1);
-    EXPECT_EQ(page_->List()->GetSelectedItem(), -1);
-    EXPECT_FALSE(Enabled(IDC_BATCH_EDIT));
-    EXPECT_FALSE(Enabled(IDC_BATCH_REMOVE));
-    EXPECT_TRUE(Enabled(IDC_GO));
-
+    // Through the test's answer, as the other page tests give it: the last row goes, and with
+    // it "&Go".
     ClickText(0);
     CMessageBox::SetNextAnswer(CMessageBox::Answer::kOk);
     Button(IDC_BATCH_REMOVE)->click();
@@ -223,6 +253,84 @@ TEST_F(BatchPageTest, AddingDuringARunLeavesGoDisabled) {
     sheet_->PostJobsDone();
     ASSERT_TRUE(WaitFor([&] { return Enabled(IDC_GO); }));
     EXPECT_FALSE(queue_.m_bRunning);
+}
+
+// "&Go" is enabled exactly while the list holds a checked row and no run is going, whatever
+// changed the list or the page.
+TEST_F(BatchPageTest, GoIsEnabledExactlyWhileARowIsChecked) {
+    Start();
+    ShowBatch();
+    const auto switchTabs = [this] {
+        sheet_->SetActivePage(0);
+        sheet_->SetActivePage(1);
+    };
+    const auto endRun = [this] {
+        queue_.m_bRunning = true;
+        sheet_->PostJobsDone();
+        ASSERT_TRUE(WaitFor([this] { return !queue_.m_bRunning; }));
+    };
+    const auto removeRow = [this](int row) {
+        ClickText(row);
+        CMessageBox::SetNextAnswer(CMessageBox::Answer::kOk);
+        Button(IDC_BATCH_REMOVE)->click();
+    };
+    const struct {
+        const char* what;
+        std::function<void()> act;
+        bool go;
+    } steps[] = {
+        {"empty list", [] {}, false},
+        {"empty list, tabs switched", switchTabs, false},
+        {"empty list, a run ended", endRun, false},
+        {"an unchecked row added", [&] { page_->AddItem("u", "/a", "/b", kBatchUnchecked); },
+         false},
+        {"unchecked, tabs switched", switchTabs, false},
+        {"unchecked, a run ended", endRun, false},
+        {"its box checked", [&] { ClickBox(0); }, true},
+        {"checked, tabs switched", switchTabs, true},
+        {"its box unchecked", [&] { ClickBox(0); }, false},
+        {"a checked row added", [&] { page_->AddItem("c", "/c", "/d", kBatchChecked); }, true},
+        {"the checked row removed", [&] { removeRow(1); }, false},
+        {"a checked row added through the dialog", [&] { AddThroughDialog("d", "/", "/"); }, true},
+        {"the unchecked row removed", [&] { removeRow(0); }, true},
+        {"the last row removed", [&] { removeRow(0); }, false},
+        {"last row removed, tabs switched", switchTabs, false},
+    };
+    for (const auto& step : steps) {
+        step.act();
+        EXPECT_EQ(Enabled(IDC_GO), step.go) << step.what;
+    }
+}
+
+// Every column, the description's too, can be dragged by its header to another place.
+TEST_F(BatchPageTest, EveryColumnCanBeDraggedToAnotherPlace) {
+    Start();
+    ShowBatch();
+    sheet_->show();
+    QHeaderView* header = Tree()->header();
+    // A point `part` quarters into the section at place `visual`.
+    const auto at = [header](int visual, int part) {
+        const int logical = header->logicalIndex(visual);
+        return QPoint(
+            header->sectionViewportPosition(logical) + header->sectionSize(logical) * part / 4,
+            header->height() / 2);
+    };
+    const struct {
+        int column;  // logical
+        int to;      // visual place it is dropped on
+    } drags[] = {{0, 2}, {1, 0}, {2, 1}};
+    for (const auto& d : drags) {
+        const int place = header->visualIndex(d.column);
+        const QPoint from = at(place, 2);
+        // The header drops a section before or after another by which half it is let go on.
+        const QPoint to = at(d.to, d.to > place ? 3 : 1);
+        QTest::mousePress(header->viewport(), Qt::LeftButton, {}, from);
+        // Through the middle, so that the header sees a drag, not a click.
+        QTest::mouseMove(header->viewport(), (from + to) / 2);
+        QTest::mouseMove(header->viewport(), to);
+        QTest::mouseRelease(header->viewport(), Qt::LeftButton, {}, to);
+        EXPECT_EQ(header->visualIndex(d.column), d.to) << "column " << d.column;
+    }
 }
 
 TEST_F(BatchPageTest, WidthsSurviveARestartColumnOrderDoesNot) {

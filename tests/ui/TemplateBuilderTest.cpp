@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <QFontInfo>
+#include <QFontMetrics>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
@@ -92,6 +93,59 @@ TEST(TemplateBuilder, LabelMnemonicsLeadToTheNextControl) {
     ASSERT_NE(last, nullptr);
     EXPECT_EQ(last->buddy(), nullptr);
     EXPECT_EQ(last->text(), "A & B");
+}
+
+// Every label of every template, built at the default font: its text fits its rectangle, and
+// a label that stands beside a field (to the field's left, overlapping it vertically) ends
+// before the field and has its text's vertical centre within a pixel of the field's.
+TEST(TemplateBuilder, EveryLabelIsWholeAndCentredOnItsField) {
+    const int templates[] = {IDD_ABOUTBOX,    IDD_PAGE_STATUS, IDD_PAGE_BATCH,  IDD_PAGE_QUICK,
+                             IDD_PAGE_OPTION, IDD_PAGE_ABOUT,  IDD_DESCRIPTION, IDD_BATCH_ITEM};
+    QStringList beside;
+    for (const int id : templates) {
+        const DialogTemplate* tmpl = FindDialogTemplate(id);
+        ASSERT_NE(tmpl, nullptr) << id;
+        QWidget dialog;
+        TemplateBuilder(*tmpl).Build(&dialog);
+        const QList<QLineEdit*> fields = dialog.findChildren<QLineEdit*>();
+        for (const QLabel* label : dialog.findChildren<QLabel*>()) {
+            if (label->text().isEmpty()) {
+                continue;  // an image
+            }
+            const QString name = label->objectName();
+            SCOPED_TRACE(name.toStdString());
+            QString shown = label->text();
+            if (label->buddy() != nullptr) {
+                shown.replace("&&", "\x01").remove('&').replace("\x01", "&");
+            }
+            const QFontMetrics fm(label->font());
+            const QRect box = label->contentsRect();
+            EXPECT_LE(fm.horizontalAdvance(shown), box.width());
+            EXPECT_LE(fm.height(), box.height());
+
+            // Where the text's line is drawn, from the label's alignment.
+            const Qt::Alignment align = label->alignment();
+            const QRect g = label->geometry();
+            const double top = align & Qt::AlignVCenter ? g.y() + (box.height() - fm.height()) / 2.0
+                               : align & Qt::AlignBottom ? g.y() + box.height() - fm.height()
+                                                         : g.y();
+            const double textCentre = top + fm.height() / 2.0;
+            for (const QLineEdit* field : fields) {
+                const QRect f = field->geometry();
+                if (f.left() < g.left() || f.bottom() < g.top() || f.top() > g.bottom()) {
+                    continue;
+                }
+                beside << name;
+                EXPECT_LT(g.right(), f.left()) << "overlaps " << field->objectName().toStdString();
+                EXPECT_NEAR(textCentre, f.y() + f.height() / 2.0, 1.0)
+                    << "beside " << field->objectName().toStdString();
+            }
+        }
+    }
+    // The labels the rule above applies to; a label that finds no field is not checked there.
+    beside.sort();
+    EXPECT_EQ(beside.join(' '),
+              "itemDescriptionLabel itemFromLabel itemToLabel quickFromLabel quickToLabel");
 }
 
 TEST(TemplateBuilder, ArialTemplatesGetASansFaceAtTheirSize) {

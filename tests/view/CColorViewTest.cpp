@@ -64,20 +64,27 @@ TEST_F(CColorViewTest, BarsHaveTheirRangesAndAPageOfOne) {
     EXPECT_EQ(v->minimum(), 0);
     EXPECT_EQ(v->maximum(), 5);
     EXPECT_EQ(v->pageStep(), 1);
+    // Every line fits: nothing to scroll sideways.
     QScrollBar* h = view->horizontalScrollBar();
+    EXPECT_EQ(h->maximum(), 0);
+    EXPECT_FALSE(h->isEnabled());
+    view->AddLine("-" + std::string(400, 'x'));
+    ASSERT_TRUE(WaitForPostedEvents());
     EXPECT_EQ(h->minimum(), 0);
-    EXPECT_EQ(h->maximum(), 1024);
+    EXPECT_GT(h->maximum(), 0);
+    EXPECT_TRUE(h->isEnabled());
     EXPECT_EQ(h->pageStep(), 1);
     // Paging still moves a screen of rows, or two thirds of a screen of characters.
     QTest::keyClick(view, Qt::Key_Home, Qt::ControlModifier);
     QTest::keyClick(view, Qt::Key_PageDown);
-    EXPECT_EQ(v->value(), 5);
+    EXPECT_EQ(v->value(), 6);
     h->triggerAction(QAbstractSlider::SliderPageStepAdd);
     EXPECT_EQ(h->value(), view->Lines().State().horzPage);
 }
 
 TEST_F(CColorViewTest, TextStartsFourPixelsInAndScrollsByCharacterWidths) {
-    view->AddLine("-" + std::string(30, ' ') + "-");
+    // Long enough to scroll sideways.
+    view->AddLine("-" + std::string(30, ' ') + "-" + std::string(200, ' '));
     view->AddLine("-");
     const int cy = view->LineHeight();
     const QImage img = Grab();
@@ -179,14 +186,88 @@ TEST_F(CColorViewTest, KeysAndBarAgreeOnTheTopLine) {
     // The bar's own arrow goes through the same arithmetic.
     view->verticalScrollBar()->triggerAction(QAbstractSlider::SliderSingleStepSub);
     EXPECT_EQ(view->Lines().State().topLine, page - 1);
+    view->AddLine(std::string(300, 'x'));
+    ASSERT_TRUE(WaitForPostedEvents());
+    QTest::keyClick(view, Qt::Key_Home, Qt::ControlModifier);
+    QTest::keyClick(view, Qt::Key_PageDown);
+    view->verticalScrollBar()->triggerAction(QAbstractSlider::SliderSingleStepSub);
     view->horizontalScrollBar()->triggerAction(QAbstractSlider::SliderToMaximum);
-    EXPECT_EQ(view->Lines().State().horzPos, 1023);
+    EXPECT_EQ(view->Lines().State().horzPos, view->horizontalScrollBar()->maximum());
     // A view scrolled back is not pulled down by new lines.
     view->AddLine(" Copy: new");
     ASSERT_TRUE(WaitForPostedEvents());
     EXPECT_EQ(view->verticalScrollBar()->value(), page - 1);
     QTest::keyClick(view, Qt::Key_End, Qt::ControlModifier);
-    EXPECT_EQ(view->verticalScrollBar()->value(), 101 - page);
+    EXPECT_EQ(view->verticalScrollBar()->value(), 102 - page);
+}
+
+// The last column with ink in text row `row`, over all its pixel rows; -1 if none.
+int LastInkInRow(const QImage& img, int row, int cyLine) {
+    int last = -1;
+    for (int y = row * cyLine; y < (row + 1) * cyLine && y < img.height(); ++y) {
+        for (int x = img.width() - 1; x > last; --x) {
+            if (ToneOf(img.pixel(x, y)) != Tone::kWhite) {
+                last = x;
+                break;
+            }
+        }
+    }
+    return last;
+}
+
+// The horizontal bar reaches as far as the longest line held: at its end the line's last
+// character is in view, with at most the margin and `slack` average characters of blank after
+// it (a step rounds up to a whole character; characters beyond ASCII are estimated wide).
+TEST_F(CColorViewTest, HorizontalRangeEndsWithTheLongestLine) {
+    const struct {
+        std::string line;
+        int slack;
+    } cases[] = {
+        {" Copy: " + std::string(150, 'x') + "|", 1},
+        {"(12:00) " + std::string(120, 'W') + "|", 1},
+        {std::string(300, 'i') + "|", 1},
+        {"!Delete: /" + std::string(90, 'm') + "/\xc3\xa9t\xc3\xa9|", 3},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.line.substr(0, 12));
+        CColorView one(&parent);  // this line alone
+        one.Create(QRect(7, 7, 500, 240), 1000);
+        one.AddLine(c.line);
+        ASSERT_TRUE(WaitForPostedEvents());
+        QScrollBar* bar = one.horizontalScrollBar();
+        ASSERT_GT(bar->maximum(), 0);
+        QTest::keyClick(&one, Qt::Key_End);
+        EXPECT_EQ(bar->value(), bar->maximum());
+        const int width = one.viewport()->width();
+        const int atEnd = LastInkInRow(one.viewport()->grab().toImage(), 0, one.LineHeight());
+        EXPECT_LT(atEnd, width);
+        EXPECT_GE(atEnd, width - CColorView::kMargin - (c.slack + 1) * one.CharWidth());
+    }
+}
+
+// When the longest line leaves the ring, the range shrinks to the longest one left, and a view
+// scrolled beyond it comes back.
+TEST_F(CColorViewTest, HorizontalRangeShrinksWhenTheLongestLineIsDropped) {
+    view->AddLine(std::string(400, 'x'));
+    view->AddLine(std::string(200, 'x'));
+    ASSERT_TRUE(WaitForPostedEvents());
+    QScrollBar* h = view->horizontalScrollBar();
+    const int longest = h->maximum();
+    QTest::keyClick(view, Qt::Key_End);
+    EXPECT_EQ(h->value(), longest);
+    view->AddLine("-");
+    for (int i = 0; i < LineStore::kSlots - 2; ++i) {
+        view->AddLine("-");
+    }
+    ASSERT_TRUE(WaitForPostedEvents());
+    const int second = h->maximum();
+    EXPECT_GT(second, 0);
+    EXPECT_LT(second, longest);
+    EXPECT_EQ(h->value(), second);
+    view->AddLine("-");
+    ASSERT_TRUE(WaitForPostedEvents());
+    EXPECT_EQ(h->maximum(), 0);
+    EXPECT_EQ(h->value(), 0);
 }
 
 }  // namespace

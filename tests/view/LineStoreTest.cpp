@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <array>
 #include <atomic>
 #include <string>
 #include <thread>
@@ -10,13 +11,30 @@
 namespace tandrel {
 namespace {
 
+std::string Repeat(const std::string& part, int times) {
+    std::string out;
+    for (int i = 0; i < times; ++i) {
+        out += part;
+    }
+    return out;
+}
+
+// Every ASCII character 7 pixels wide, any other 14, with a margin of 4 pixels.
+void SetTestWidths(LineStore& store) {
+    std::array<int, 128> ascii;
+    ascii.fill(7 * LineStore::kWidthScale);
+    store.SetTextWidths(ascii, 14 * LineStore::kWidthScale, 4);
+}
+
 // A store laid out for 10 rows of 10 pixels and 700 pixels of width at 7 pixels a character:
-// a horizontal page of (700 * 2 / 7) / 3 = 66 characters.
+// a horizontal page of (700 * 2 / 7) / 3 = 66 characters. A line of n ASCII characters ends in
+// view from position ceil((7n + 2 * 4 - 700) / 7) on.
 class LineStoreTest : public ::testing::Test {
   protected:
     void SetUp() override {
         store.SetMetrics(7, 10);
         store.Resize(700, 100);
+        SetTestWidths(store);
     }
     void AddLines(int from, int to) {
         for (int i = from; i <= to; ++i) {
@@ -127,36 +145,110 @@ TEST_F(LineStoreTest, VerticalScrollCodesStayInRange) {
     EXPECT_EQ(store.State().topLine, 25);
 }
 
-TEST_F(LineStoreTest, HorizontalScrollStopsAt1023ButTheThumbReaches1024) {
+// Arrows, pages, the thumb and End all stop where the longest line ends.
+TEST_F(LineStoreTest, HorizontalScrollStopsAtTheEndOfTheLongestLine) {
+    store.AddLine(std::string(1000, 'x'));  // (7000 + 8 - 700) / 7 = 901.1: 902
+    ASSERT_EQ(store.State().horzMax, 902);
     store.HScroll(kScrollLineUp);
     EXPECT_EQ(store.State().horzPos, 0);
-    store.HScroll(kScrollThumbPosition, 1000);
+    store.HScroll(kScrollThumbPosition, 880);
     store.HScroll(kScrollPageDown);
-    EXPECT_EQ(store.State().horzPos, 1023);
+    EXPECT_EQ(store.State().horzPos, 902);
     store.HScroll(kScrollThumbTrack, 1024);
-    EXPECT_EQ(store.State().horzPos, 1024);
+    EXPECT_EQ(store.State().horzPos, 902);
     store.HScroll(kScrollLineDown);
-    EXPECT_EQ(store.State().horzPos, 1023);
+    EXPECT_EQ(store.State().horzPos, 902);
     store.HScroll(kScrollPageUp);
-    EXPECT_EQ(store.State().horzPos, 1023 - 66);
+    EXPECT_EQ(store.State().horzPos, 902 - 66);
     store.HScroll(kScrollTop);
     EXPECT_EQ(store.State().horzPos, 0);
+    store.HScroll(kScrollBottom);
+    EXPECT_EQ(store.State().horzPos, 902);
+}
+
+// The range is that of the longest line held, however it is written.
+TEST(LineStoreWidths, RangeIsTheLongestLineHeld) {
+    const struct {
+        const char* what;
+        std::vector<std::string> lines;
+        int horzMax;
+    } cases[] = {
+        {"nothing held", {}, 0},
+        {"every line fits", {"short", std::string(98, 'x')}, 0},
+        {"one character over", {std::string(99, 'x')}, 1},  // 693 + 8 = 701
+        {"the longest counts", {std::string(200, 'x'), std::string(300, 'x'), "x"}, 202},
+        {"UTF-8 sequences count once", {std::string(100, 'x') + Repeat("\xc3\xa9", 50)}, 102},
+        {"four-byte sequences", {std::string(100, 'x') + Repeat("\xf0\x9f\x98\x80", 50)}, 102},
+        {"stray continuation bytes", {std::string(100, '\x80')}, 102},
+        {"bytes that are never UTF-8", {std::string(100, '\xff')}, 102},
+        {"a cut line", {std::string(2000, 'x')}, 925},  // cut to 1023: (7161 + 8 - 700) / 7
+    };
+    for (const auto& c : cases) {
+        LineStore store;
+        store.SetMetrics(7, 10);
+        store.Resize(700, 100);
+        SetTestWidths(store);
+        for (const std::string& line : c.lines) {
+            store.AddLine(line);
+        }
+        EXPECT_EQ(store.State().horzMax, c.horzMax) << c.what;
+        store.KeyDown(ViewKey::kEnd, false);
+        EXPECT_EQ(store.State().horzPos, c.horzMax) << c.what;
+    }
+}
+
+// As the ring overwrites its oldest lines, the range follows the longest line still held, and
+// a view scrolled further comes back to it. Widths given after the lines measure them too.
+TEST(LineStoreWidths, RangeFollowsTheLinesAsTheyLeaveTheRing) {
+    LineStore store;
+    store.SetMetrics(7, 10);
+    store.Resize(700, 100);
+    store.AddLine(std::string(300, 'x'));  // 202
+    store.AddLine(std::string(200, 'x'));  // 102
+    store.AddLine(std::string(250, 'x'));  // 152
+    store.AddLine(std::string(100, 'x'));  // 2
+    EXPECT_EQ(store.State().horzMax, 0);   // no widths yet
+    SetTestWidths(store);
+    store.KeyDown(ViewKey::kEnd, false);
+    EXPECT_EQ(store.State().horzPos, 202);
+    for (int i = 4; i < LineStore::kSlots; ++i) {
+        store.AddLine("x");
+    }
+    const int expected[] = {152, 152, 2, 0};  // after each of the four long lines leaves
+    for (const int horzMax : expected) {
+        store.AddLine("x");
+        EXPECT_EQ(store.State().horzMax, horzMax);
+        EXPECT_EQ(store.State().horzPos, horzMax);
+    }
+}
+
+// A narrower view reaches further, a wider one less far.
+TEST_F(LineStoreTest, RangeFollowsTheWidthOfTheView) {
+    store.AddLine(std::string(200, 'x'));
+    EXPECT_EQ(store.State().horzMax, 102);  // (1400 + 8 - 700) / 7 = 101.1
+    store.KeyDown(ViewKey::kEnd, false);
+    store.Resize(350, 100);
+    EXPECT_EQ(store.State().horzMax, 152);
+    store.Resize(1400, 100);
+    EXPECT_EQ(store.State().horzMax, 2);
+    EXPECT_EQ(store.State().horzPos, 2);
 }
 
 TEST_F(LineStoreTest, KeysScrollAsTheBarsDo) {
-    AddLines(1, 40);
+    store.AddLine(std::string(1000, 'x'));  // reaches position 902
+    AddLines(2, 40);
     EXPECT_TRUE(store.KeyDown(ViewKey::kHome, true));
     EXPECT_EQ(store.State().topLine, 0);
     EXPECT_TRUE(store.KeyDown(ViewKey::kEnd, true));
     EXPECT_EQ(store.State().topLine, 30);
     EXPECT_EQ(store.State().horzPos, 0);
     store.KeyDown(ViewKey::kEnd, false);
-    EXPECT_EQ(store.State().horzPos, 1023);
+    EXPECT_EQ(store.State().horzPos, 902);
     EXPECT_EQ(store.State().topLine, 30);
     store.KeyDown(ViewKey::kLeft, true);
-    EXPECT_EQ(store.State().horzPos, 1023 - 66);
+    EXPECT_EQ(store.State().horzPos, 902 - 66);
     store.KeyDown(ViewKey::kLeft, false);
-    EXPECT_EQ(store.State().horzPos, 1023 - 67);
+    EXPECT_EQ(store.State().horzPos, 902 - 67);
     store.KeyDown(ViewKey::kHome, false);
     EXPECT_EQ(store.State().horzPos, 0);
     store.KeyDown(ViewKey::kRight, true);
