@@ -337,8 +337,8 @@ def display_lost(tandrel, cli):
         status = program.process.wait(timeout=TIMEOUT)
         check(status == 1, "tandrel exited with %d when its display went away" % status)
         listed = subprocess.run([cli, "list"], env=env, capture_output=True, text=True).stdout
-        check(listed == "[x] before the crash: %s => %s\n" % (os.path.join(work, "src"),
-                                                              os.path.join(work, "dst")),
+        check(listed == "1 [x] before the crash: %s => %s\n" % (os.path.join(work, "src"),
+                                                                os.path.join(work, "dst")),
               "the batch list after the display went away:\n" + listed)
         with open(errors, "rb") as f:
             said = f.read().decode(errors="replace")
