@@ -45,9 +45,11 @@ class CBackup {
     // is not running or the message is unknown.
     bool PostThreadMessage(int message);
     // Ends the current run as soon as possible: the copy in flight is abandoned (its temporary
-    // removed, the destination file left as it was), the job's separator is still written,
-    // the remaining jobs are dropped, and the run ends as usual with the bar reset and the
-    // notice posted. Harmless when no run is going. Any thread; async-signal-safe.
+    // removed, the destination file left as it was), the copies already finished are flushed
+    // to the disk and given their real times as at the end of any job, the job's separator is
+    // still written, the remaining jobs are dropped, and the run ends as usual with the bar
+    // reset and the notice posted. Harmless when no run is going. Any thread;
+    // async-signal-safe.
     void CancelRun();
     // Cancels any run, ends the thread and waits for it. Idempotent.
     void Stop();
