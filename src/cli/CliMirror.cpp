@@ -39,7 +39,7 @@ int CmdMirror(const std::vector<std::string>& args) {
     const Status overlap =
         CheckJobPaths(source, dest, options.action, options.recycle, theJobQueue.GetFileSystem());
     if (!overlap.ok()) {
-        PrintError(overlap.reason());
+        PrintError(JobCheckMessage(overlap));
         return kExitUsage;
     }
 

@@ -133,8 +133,9 @@ void CBackup::OnRunJobs() {
         m_queue.WriteLine(header);
         MirrorTree(source, dest, m_queue.m_nRunAction, m_queue.m_strRecycleDir);
         // The job's copies get their real times once they are safe on the disk. A stopped run
-        // does not wait for the disk: its last copies are simply copied again next time.
-        if (!m_fs.CommitCopies(Cancelled()).ok()) {
+        // does the same for the copies it finished: none is left looking out of date (and
+        // dated 1970) until the next run copies it again; only the copy in flight was dropped.
+        if (!m_fs.CommitCopies(false).ok()) {
             WriteActionLine(false, IDS_VERB_SYNC, dest, nullptr);
         }
         m_locks.clear();  // the next run on these directories may start

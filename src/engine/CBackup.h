@@ -45,9 +45,11 @@ class CBackup {
     // is not running or the message is unknown.
     bool PostThreadMessage(int message);
     // Ends the current run as soon as possible: the copy in flight is abandoned (its temporary
-    // removed, the destination file left as it was), the job's separator is still written,
-    // the remaining jobs are dropped, and the run ends as usual with the bar reset and the
-    // notice posted. Harmless when no run is going. Any thread; async-signal-safe.
+    // removed, the destination file left as it was), the copies already finished are flushed
+    // to the disk and given their real times as at the end of any job, the job's separator is
+    // still written, the remaining jobs are dropped, and the run ends as usual with the bar
+    // reset and the notice posted. Harmless when no run is going. Any thread;
+    // async-signal-safe.
     void CancelRun();
     // Cancels any run, ends the thread and waits for it. Idempotent.
     void Stop();
@@ -63,8 +65,9 @@ class CBackup {
     // One job: brings destination root `dest` up to date with source root `source` and applies
     // `action` to the extra destination entries, writing one run line per file operation.
     // Both roots end with '/'. `recycle` is used only when action is kActionMove. A job whose
-    // trees overlap (or whose recycle directory cannot be placed) gets one "!Skip" line; a root
-    // that cannot be listed one "!Read" line; in both cases nothing else happens.
+    // trees overlap (or whose recycle directory cannot be placed) gets one "!Skip" line with
+    // the reason; a root that cannot be listed one "!Read" line; in both cases nothing else
+    // happens.
     void MirrorTree(const std::string& source, const std::string& dest, ExtraFileAction action,
                     const std::string& recycle);
 
@@ -98,10 +101,10 @@ class CBackup {
     // `dir` is the directory listed (for removing stale temporaries found in it).
     void AddEntries(Side side, const std::string& prefix, const std::vector<DirEntry>& entries,
                     bool blocked, const DirHandle* dir);
-    // Sets up the per-job roots below. False when the recycle directory's place in the
-    // destination cannot be worked out (the job is then skipped).
-    bool ResolveRoots(const std::string& source, const std::string& dest, ExtraFileAction action,
-                      const std::string& recycle);
+    // Sets up the per-job roots below. An error, whose reason says why, when the recycle
+    // directory's place in the destination cannot be worked out (the job is then refused).
+    Status ResolveRoots(const std::string& source, const std::string& dest, ExtraFileAction action,
+                        const std::string& recycle);
     void MirrorFiles(ExtraFileAction action);
     void EnterDirectory(const Pending& dir);
     // Creates the destination directory `rel` for the source directory `srcDir`; false when
@@ -116,8 +119,9 @@ class CBackup {
     // created; nullptr when there is no recycle directory or a level is not a real directory.
     const DirHandle* RecycleLevel(const std::string& rel);
     void ExtraEntries(ExtraFileAction action);
-    // The gates of a job (RunGates.cpp). Each refusal writes one "!Skip" line with the reason
-    // and tells the monitor.
+    // The gates of a job (RunGates.cpp). RefuseJob is the one place a refusal is written: one
+    // line "!Skip: SOURCE => DEST (reason)", `reason` shown escaped like a name, handed to the
+    // monitor as well.
     void RefuseJob(JobRefusal why, const std::string& reason);
     // With Delete, whether a source root listing `srcEntries` may go on against a destination
     // root listing `dstEntries`: a source that holds nothing empties no backup.

@@ -18,13 +18,13 @@ bool SameOrInside(const DirectoryPlace& inner, const DirectoryPlace& outer) {
 Status CheckJobPaths(const std::string& source, const std::string& dest, ExtraFileAction action,
                      const std::string& recycle, FileSystem& fs) {
     auto refuse = [](const std::string& path, const std::string& reason) {
-        return Status::Error(Status::Code::kInvalid, path, "Error: " + reason);
+        return Status::Error(Status::Code::kInvalid, path, reason);
     };
     if (source.empty()) {
-        return refuse(source, "Directory name of 'From' is empty...");
+        return refuse(source, "Directory name of 'From' is empty");
     }
     if (dest.empty()) {
-        return refuse(dest, "Directory name of 'To' is empty...");
+        return refuse(dest, "Directory name of 'To' is empty");
     }
     const bool withRecycle = action == kActionMove && !recycle.empty();
     struct Root {
@@ -43,28 +43,32 @@ Status CheckJobPaths(const std::string& source, const std::string& dest, ExtraFi
         if (!s.ok()) {
             // Where a root lies cannot be told: it might overlap, so the job does not run.
             return refuse(root->path, std::string("Directory '") + root->field +
-                                          "' cannot be checked (" + s.ToString() + ")...");
+                                          "' cannot be checked (" + s.ToString() + ")");
         }
     }
     if (SameOrInside(dst.place, src.place)) {
-        return refuse(dest, "Directory 'To' is or lies inside 'From'...");
+        return refuse(dest, "Directory 'To' is or lies inside 'From'");
     }
     if (SameOrInside(src.place, dst.place)) {
-        return refuse(dest, "Directory 'To' contains 'From'...");
+        return refuse(dest, "Directory 'To' contains 'From'");
     }
     if (withRecycle) {
         if (SameOrInside(rcy.place, src.place)) {
-            return refuse(recycle, "Directory 'Recycle' is or lies inside 'From'...");
+            return refuse(recycle, "Directory 'Recycle' is or lies inside 'From'");
         }
         // Extra files moved there under their relative paths could land on source files.
         if (SameOrInside(src.place, rcy.place)) {
-            return refuse(recycle, "Directory 'Recycle' contains 'From'...");
+            return refuse(recycle, "Directory 'Recycle' contains 'From'");
         }
         if (SameOrInside(dst.place, rcy.place)) {
-            return refuse(recycle, "Directory 'Recycle' is or contains 'To'...");
+            return refuse(recycle, "Directory 'Recycle' is or contains 'To'");
         }
     }
     return Status::Ok();
+}
+
+std::string JobCheckMessage(const Status& refusal) {
+    return "Error: " + refusal.reason() + "...";
 }
 
 }  // namespace tandrel

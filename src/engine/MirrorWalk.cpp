@@ -99,8 +99,8 @@ bool NewerAtStep(int64_t sourceNs, int64_t destNs, int64_t step) {
 
 }  // namespace
 
-bool CBackup::ResolveRoots(const std::string& source, const std::string& dest,
-                           ExtraFileAction action, const std::string& recycle) {
+Status CBackup::ResolveRoots(const std::string& source, const std::string& dest,
+                             ExtraFileAction action, const std::string& recycle) {
     // A root the user gave as a link is resolved once, here; the operations below it then never
     // meet a link they would have to follow.
     auto resolve = [this](const std::string& shown) {
@@ -137,14 +137,18 @@ bool CBackup::ResolveRoots(const std::string& source, const std::string& dest,
     m_recycleRel.clear();
     if (!m_rcy.shown.empty()) {
         std::string rel;
-        if (!m_fs.PathBelow(m_dst.shown, m_rcy.shown, &rel).ok()) {
-            return false;  // the walk could not tell it from an extra directory
+        const Status below = m_fs.PathBelow(m_dst.shown, m_rcy.shown, &rel);
+        if (!below.ok()) {
+            // The walk could not tell it from an extra directory.
+            return Status::Error(
+                below.code(), m_rcy.shown,
+                "Directory 'Recycle' cannot be placed inside 'To' (" + below.ToString() + ")");
         }
         if (!rel.empty()) {
             m_recycleRel = rel + "/";
         }
     }
-    return true;
+    return Status::Ok();
 }
 
 void CBackup::MirrorTree(const std::string& source, const std::string& dest, ExtraFileAction action,
@@ -156,9 +160,15 @@ void CBackup::MirrorTree(const std::string& source, const std::string& dest, Ext
     m_newDirs.clear();
     m_cleanedRecycle.clear();
 
-    if (!CheckJobPaths(source, dest, action, recycle, m_fs).ok() ||
-        !ResolveRoots(source, dest, action, recycle)) {
-        WriteActionLine(false, IDS_VERB_SKIP, source, &dest);
+    // A refusal names the roots as they were given, until they are resolved.
+    m_src = Root{source, std::string()};
+    m_dst = Root{dest, std::string()};
+    Status usable = CheckJobPaths(source, dest, action, recycle, m_fs);
+    if (usable.ok()) {
+        usable = ResolveRoots(source, dest, action, recycle);
+    }
+    if (!usable.ok()) {
+        RefuseJob(JobRefusal::kPaths, usable.reason());
         return;
     }
     if (!TakeRunLocks(action)) {

@@ -18,6 +18,8 @@ enum JobPresence : int32_t { kNoJob = 0, kJobTaken = 1 };
 
 // Why the engine refused a job as a whole (IRunMonitor::JobRefused).
 enum class JobRefusal : int32_t {
+    kPaths,           // the roots cannot be used together: a name is empty, the trees overlap,
+                      // or where a root lies cannot be told
     kEmptySource,     // Delete with a source that holds nothing: the backup would be emptied
     kTooManyDeletes,  // Delete of more entries than the run allows
     kBusy,            // another run holds the destination or recycle directory, and the run

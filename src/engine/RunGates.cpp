@@ -31,10 +31,11 @@ bool HoldsAnything(const std::vector<DirEntry>& entries) {
 }  // namespace
 
 void CBackup::RefuseJob(JobRefusal why, const std::string& reason) {
-    // The form of the refusal of overlapping trees, with the reason after it.
+    // A reason may hold names (of roots, of a lock file), so it is escaped like them.
     std::string line = "!";
     line += LoadString(IDS_VERB_SKIP);
-    line += ": " + ShownName(m_src.shown) + " => " + ShownName(m_dst.shown) + " (" + reason + ")";
+    line += ": " + ShownName(m_src.shown) + " => " + ShownName(m_dst.shown) + " (" +
+            ShownName(reason) + ")";
     m_queue.WriteLine(line);
     if (m_queue.m_pSheet != nullptr) {
         m_queue.m_pSheet->JobRefused(why, line);
@@ -147,13 +148,12 @@ bool CBackup::TakeRunLocks(ExtraFileAction action) {
             if (s.code() != Status::Code::kBusy) {
                 // Without its lock the job could meet another run in the same tree.
                 m_locks.clear();
-                RefuseJob(JobRefusal::kBusy,
-                          "runs cannot be kept apart: " + ShownName(s.ToString()));
+                RefuseJob(JobRefusal::kBusy, "runs cannot be kept apart: " + s.ToString());
                 return false;
             }
             if (!m_queue.m_bWaitForOtherRuns) {
                 m_locks.clear();
-                RefuseJob(JobRefusal::kBusy, "another run is using " + ShownName(wanted[i].shown));
+                RefuseJob(JobRefusal::kBusy, "another run is using " + wanted[i].shown);
                 return false;
             }
             if (!told) {

@@ -134,10 +134,10 @@ class FileSystem {
     // Copies of regular files may be renamed into place before their contents are known to be
     // on the disk; until then they carry a placeholder time older than any real one, so that
     // after a power cut a later run sees them as out of date. CommitCopies flushes the volumes
-    // they live on and gives them their real last-write times. With `abandon` (a run being
-    // stopped at once) it does not wait for the disk: the waiting copies keep the placeholder
-    // and the next run copies them again. Returns the first failure to flush or stamp since
-    // the last call; the copies concerned keep the placeholder.
+    // they live on and gives them their real last-write times (the run does so at the end of
+    // every job, a stopped one included). With `abandon` it does not wait for the disk: the
+    // waiting copies keep the placeholder and the next run copies them again. Returns the first
+    // failure to flush or stamp since the last call; the copies concerned keep the placeholder.
     virtual Status CommitCopies(bool abandon) = 0;
 
     // Removes a temporary left behind by a copy that was killed. `path` must name an entry

@@ -20,7 +20,8 @@ class CVelSheet;
 // and the sheet, and runs the sheet until the user closes it.
 //
 // Closing the window while a run is going cancels the run: the copy in flight is abandoned
-// (the destination file stays as it was), the worker is joined, and only then are the links in
+// (the destination file stays as it was), the copies finished are flushed to the disk and
+// given their real times, the worker is joined, and only then are the links in
 // theJobQueue cleared and the pages and the sheet destroyed, so the worker never reaches a
 // page or the sheet that is gone.
 //

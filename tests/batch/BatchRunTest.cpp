@@ -166,7 +166,10 @@ TEST_F(BatchRunTest, EmptyDirectoryOfAStoredEntryFailsVisibly) {
     ASSERT_EQ(page_->GetRowCount(), 2);
     EXPECT_TRUE(Row(1).strFrom.empty());
     Go();
-    EXPECT_NE(Find("!Skip:  => " + tree_.Path("dst/")), -1);
+    const int skip = Find("!Skip:  => " + tree_.Path("dst/"));
+    ASSERT_NE(skip, -1);
+    EXPECT_EQ(Lines()[static_cast<size_t>(skip)],
+              "!Skip:  => " + tree_.Path("dst/") + " (Directory name of 'From' is empty)");
     EXPECT_EQ(tree_.ReadFile("dst/a.txt"), "a");
     std::vector<std::string> trees;
     for (const std::string& entry : tree_.List()) {

@@ -1,15 +1,89 @@
 #include <fcntl.h>
 #include <gtest/gtest.h>
+#include <signal.h>
+#include <spawn.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <cerrno>
+#include <chrono>
 #include <cstring>
+#include <fstream>
+#include <thread>
 
 #include "CliRunner.h"
 #include "TempTree.h"
 
+extern char** environ;
+
 namespace tandrel {
 namespace {
+
+// Whether `signal` sent to process `pid` is still waiting to be taken.
+bool SignalPending(pid_t pid, int signal) {
+    std::ifstream status("/proc/" + std::to_string(pid) + "/status");
+    std::string line;
+    while (std::getline(status, line)) {
+        if (line.rfind("ShdPnd:", 0) == 0) {
+            return ((std::stoull(line.substr(7), nullptr, 16) >> (signal - 1)) & 1) != 0;
+        }
+    }
+    return false;  // gone
+}
+
+// Runs tandrel-cli with `args` and sends it `signal` once `copies` copy lines have been read,
+// at a point it cannot pass: its standard output is a pipe of one page that the test stops
+// reading, so the run waits in a line of its own until the signal has been taken. What it
+// writes after that is read to the end. The exit status, as RunCli gives it.
+int StopAfterCopies(const std::vector<std::string>& args, int copies, int signal) {
+    int out[2];
+    if (pipe2(out, O_CLOEXEC) != 0) {
+        return -1;
+    }
+    fcntl(out[0], F_SETPIPE_SZ, 4096);
+    CliCommand command(args);
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_adddup2(&actions, out[1], STDOUT_FILENO);
+    posix_spawn_file_actions_addopen(&actions, STDERR_FILENO, "/dev/null", O_WRONLY, 0);
+    pid_t pid = -1;
+    const int spawned =
+        posix_spawn(&pid, command.argv[0], &actions, nullptr, command.argv.data(), environ);
+    posix_spawn_file_actions_destroy(&actions);
+    close(out[1]);
+    if (spawned != 0) {
+        close(out[0]);
+        return -1;
+    }
+    std::string text;
+    char buf[4096];
+    bool sent = false;
+    int seen = 0;
+    for (;;) {
+        const ssize_t n = read(out[0], buf, sizeof buf);
+        if (n <= 0) {
+            break;
+        }
+        for (ssize_t i = 0; i < n; ++i) {
+            text += buf[i];
+            if (buf[i] == '\n') {
+                seen += text.rfind(" Copy: ", 0) == 0 ? 1 : 0;
+                text.clear();
+            }
+        }
+        if (!sent && seen >= copies) {
+            kill(pid, signal);
+            sent = true;
+            while (SignalPending(pid, signal)) {
+                std::this_thread::sleep_for(std::chrono::milliseconds(1));
+            }
+        }
+    }
+    close(out[0]);
+    int status = 0;
+    waitpid(pid, &status, 0);
+    return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+}
 
 class CliMirror : public ::testing::Test {
   protected:
@@ -145,6 +219,28 @@ TEST_F(CliMirror, MoveSendsExtraFilesToTheRecycleDirectory) {
     EXPECT_EQ(Lines(r.out).at(1), " Move: " + t.Path("d/old/x") + " => " + t.Path("r/old/x"));
     EXPECT_EQ(t.List("r"), (std::set<std::string>{"old/", "old/x"}));
     EXPECT_EQ(t.List("d"), std::set<std::string>{});
+}
+
+// A stop keeps what was done: every copy finished before it has its source's time, none the
+// placeholder that would make it look out of date (dated 1970) until the next run.
+TEST_F(CliMirror, AStoppedRunGivesEveryCopyItMadeItsRealTime) {
+    constexpr int kFiles = 400;  // fewer than a flush batch: only the end of the job flushes
+    for (int i = 0; i < kFiles; ++i) {
+        t.WriteFile("s/f" + std::to_string(i), "x", int64_t{1'600'000'000'000'000'000} + i);
+    }
+    for (int signal : {SIGINT, SIGTERM}) {
+        SCOPED_TRACE(signal);
+        const std::string dest = "d" + std::to_string(signal) + "/";
+        t.MakeDir(dest);
+        EXPECT_EQ(StopAfterCopies({"mirror", t.Path("s"), t.Path(dest)}, 20, signal), 130);
+        const std::set<std::string> made = t.List(dest);
+        EXPECT_GE(made.size(), 20u);
+        EXPECT_LT(made.size(), size_t{kFiles});  // the stop came in the middle of the run
+        for (const std::string& rel : made) {
+            ASSERT_TRUE(t.Exists("s/" + rel)) << rel;  // no temporary left either
+            EXPECT_EQ(t.Mtime(dest + rel), t.Mtime("s/" + rel)) << rel;
+        }
+    }
 }
 
 TEST_F(CliMirror, CtrlCAbandonsTheCopyInFlightAndExitsWith130) {

@@ -64,7 +64,10 @@ TEST_F(CliSafety, BatchSkipsAJobWhoseRecycleDirectoryHoldsItsSource) {
     EXPECT_EQ(r.status, 1) << r.err;
     const std::vector<std::string> lines = Lines(r.out);
     ASSERT_EQ(lines.size(), 3u) << r.out;
-    EXPECT_EQ(lines[1], "!Skip: " + t.Path("home/docs/") + " => " + t.Path("b/"));
+    const std::string skip = "!Skip: " + t.Path("home/docs/") + " => " + t.Path("b/") +
+                             " (Directory 'Recycle' contains 'From')";
+    EXPECT_EQ(lines[1], skip);
+    EXPECT_EQ(r.err, "tandrel-cli: " + skip.substr(1) + "\n");
     EXPECT_EQ(t.ReadFile("home/docs/report.txt"), "orig");
     EXPECT_EQ(t.ReadFile("b/docs/report.txt"), "old");
 }

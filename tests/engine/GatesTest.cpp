@@ -5,6 +5,7 @@
 
 #include <chrono>
 #include <cstdlib>
+#include <functional>
 #include <thread>
 
 #include "FailingFileSystem.h"
@@ -217,6 +218,77 @@ TEST_F(Gates, AJobThatMustNotWaitIsRefused) {
     t.Chmod("runtime/tandrel", 0700);
     rig.Run(S(), D(), kActionMove, t.Path("r"));
     EXPECT_EQ(t.List("d"), (std::set<std::string>{"new.txt"}));
+}
+
+// Every way a job can be refused as a whole writes one "!Skip" line that ends with why, and
+// hands that same line to the monitor (tandrel-cli repeats it on stderr).
+TEST_F(Gates, EveryRefusalSaysWhyOnItsLineAndToTheMonitor) {
+    t.WriteFile("s/f", "f");
+    t.MakeDir("s/inner");
+    t.MakeDir("e");
+    t.MakeDir("d/bin");
+    using Op = FailingFileSystem::Op;
+    struct Case {
+        std::string source, dest;
+        ExtraFileAction action;
+        std::string recycle;
+        std::function<void(FailingFileSystem&, CJobQueue&)> setUp;
+        JobRefusal why;
+        std::string reason;
+    };
+    const auto none = [](FailingFileSystem&, CJobQueue&) {};
+    const std::vector<Case> cases = {
+        {"", D(), kActionDelete, "", none, JobRefusal::kPaths, "Directory name of 'From' is empty"},
+        {S(), "", kActionDelete, "", none, JobRefusal::kPaths, "Directory name of 'To' is empty"},
+        {S(), S("inner/"), kActionKeep, "", none, JobRefusal::kPaths,
+         "Directory 'To' is or lies inside 'From'"},
+        {S("inner/"), S(), kActionKeep, "", none, JobRefusal::kPaths,
+         "Directory 'To' contains 'From'"},
+        {S(), D(), kActionMove, S("inner/"), none, JobRefusal::kPaths,
+         "Directory 'Recycle' is or lies inside 'From'"},
+        {S(), D(), kActionMove, t.Path(""), none, JobRefusal::kPaths,
+         "Directory 'Recycle' contains 'From'"},
+        {S(), D("sub/"), kActionMove, D(), none, JobRefusal::kPaths,
+         "Directory 'Recycle' is or contains 'To'"},
+        {S(), D(), kActionKeep, "",
+         [&](FailingFileSystem& fs, CJobQueue&) { fs.FailOn(Op::kLocateDirectory, D()); },
+         JobRefusal::kPaths, "Directory 'To' cannot be checked (" + D() + ": injected failure)"},
+        {S(), D(), kActionMove, D("bin/"),
+         [&](FailingFileSystem& fs, CJobQueue&) { fs.FailOn(Op::kPathBelow, D("bin")); },
+         JobRefusal::kPaths,
+         "Directory 'Recycle' cannot be placed inside 'To' (" + D("bin/") + ": injected failure)"},
+        {t.Path("e/"), D(), kActionDelete, "", none, JobRefusal::kEmptySource,
+         "the source holds nothing; nothing is deleted"},
+        {S(), D(), kActionDelete, "", [](FailingFileSystem&, CJobQueue& q) { q.m_nMaxDelete = 1; },
+         JobRefusal::kTooManyDeletes, "4 entries would be deleted, more than the limit of 1"},
+        {S(), D(), kActionKeep, "",
+         [&](FailingFileSystem&, CJobQueue& q) {
+             HoldLock("d");
+             q.m_bWaitForOtherRuns = false;
+         },
+         JobRefusal::kBusy, "another run is using " + D()},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.reason);
+        FailingFileSystem fs;
+        EngineRig job(fs);
+        RefusalRecorder seen;
+        job.queue.m_pPageLog = &seen;
+        job.queue.m_pSheet = &seen;
+        c.setUp(fs, job.queue);
+        job.Run(c.source, c.dest, c.action, c.recycle);
+        other.Unlock();
+
+        const std::string line = "!Skip: " + c.source + " => " + c.dest + " (" + c.reason + ")";
+        std::vector<std::string> skips;
+        for (const std::string& l : seen.ActionLines()) {
+            if (l.rfind("!Skip", 0) == 0) {
+                skips.push_back(l);
+            }
+        }
+        EXPECT_EQ(skips, std::vector<std::string>{line});
+        EXPECT_EQ(seen.refusals, (std::vector<std::pair<JobRefusal, std::string>>{{c.why, line}}));
+    }
 }
 
 // A log file inside a source tree would be emptied when it is opened: logging is switched off.

@@ -106,7 +106,8 @@ TEST(JobCheck, RefusesOverlappingTrees) {
     EXPECT_FALSE(CheckJobPaths(src, dst, kActionMove, dst).ok());
     EXPECT_FALSE(CheckJobPaths(src, t.Path("other/d"), kActionMove, t.Path("other")).ok());
     const Status s = CheckJobPaths(src, t.Path("src/inner"), kActionKeep, "");
-    EXPECT_EQ(s.reason(), "Error: Directory 'To' is or lies inside 'From'...");
+    EXPECT_EQ(s.reason(), "Directory 'To' is or lies inside 'From'");
+    EXPECT_EQ(JobCheckMessage(s), "Error: Directory 'To' is or lies inside 'From'...");
 }
 
 TEST(DestIndex, FindsTheFirstMatchInListOrder) {

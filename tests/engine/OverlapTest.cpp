@@ -30,8 +30,9 @@ class Overlap : public ::testing::Test {
         rig.Run(source, dest, action, recycle);
         return rig.recorder.ActionLines();
     }
-    std::vector<std::string> Skip(const std::string& source, const std::string& dest) {
-        return {"!Skip: " + source + "/ => " + dest + "/"};
+    std::vector<std::string> Skip(const std::string& source, const std::string& dest,
+                                  const std::string& reason) {
+        return {"!Skip: " + source + "/ => " + dest + "/ (" + reason + ")"};
     }
 
     TempTree t;
@@ -47,12 +48,14 @@ TEST_F(Overlap, ARecycleDirectoryHoldingTheSourceIsRefused) {
     t.WriteFile("b/docs/report.txt", "old");
     t.MakeLink("bin", "home");
     const Status s = CheckJobPaths(P("home/docs"), P("b"), kActionMove, P("home"));
-    EXPECT_EQ(s.reason(), "Error: Directory 'Recycle' contains 'From'...");
+    EXPECT_EQ(s.reason(), "Directory 'Recycle' contains 'From'");
     EXPECT_FALSE(CheckJobPaths(P("home/docs"), P("b"), kActionMove, P("bin/")).ok());
     EXPECT_TRUE(CheckJobPaths(P("home/docs"), P("b"), kActionDelete, P("home")).ok());
 
-    EXPECT_EQ(Run(P("home/docs"), P("b"), kActionMove, P("home")), Skip(P("home/docs"), P("b")));
-    EXPECT_EQ(Run(P("home/docs"), P("b"), kActionMove, P("bin")), Skip(P("home/docs"), P("b")));
+    EXPECT_EQ(Run(P("home/docs"), P("b"), kActionMove, P("home")),
+              Skip(P("home/docs"), P("b"), "Directory 'Recycle' contains 'From'"));
+    EXPECT_EQ(Run(P("home/docs"), P("b"), kActionMove, P("bin")),
+              Skip(P("home/docs"), P("b"), "Directory 'Recycle' contains 'From'"));
     EXPECT_EQ(t.ReadFile("home/docs/report.txt"), "orig");
     EXPECT_EQ(t.ReadFile("b/docs/report.txt"), "old");
 }
@@ -72,11 +75,13 @@ TEST_F(Overlap, SourceAndDestinationMeetingThroughABindMountAreRefused) {
         EXPECT_FALSE(CheckJobPaths(source, dest, kActionKeep, "").ok()) << source << " " << dest;
     }
     EXPECT_EQ(CheckJobPaths(P("m"), P("a"), kActionKeep, "").reason(),
-              "Error: Directory 'To' contains 'From'...");
+              "Directory 'To' contains 'From'");
 
     // With Delete the first would remove a/sub, the second move the source into itself.
-    EXPECT_EQ(Run(P("m"), P("a"), kActionDelete), Skip(P("m"), P("a")));
-    EXPECT_EQ(Run(P("a"), P("m"), kActionDelete), Skip(P("a"), P("m")));
+    EXPECT_EQ(Run(P("m"), P("a"), kActionDelete),
+              Skip(P("m"), P("a"), "Directory 'To' contains 'From'"));
+    EXPECT_EQ(Run(P("a"), P("m"), kActionDelete),
+              Skip(P("a"), P("m"), "Directory 'To' is or lies inside 'From'"));
     EXPECT_EQ(t.List("a"), (std::set<std::string>{"q", "sub/", "sub/p"}));
 }
 
@@ -88,8 +93,9 @@ TEST_F(Overlap, ASourceShownInsideTheDestinationByAMountThereIsRefused) {
         GTEST_SKIP() << mounts.error();
     }
     EXPECT_EQ(CheckJobPaths(P("a"), P("d"), kActionKeep, "").reason(),
-              "Error: Directory 'To' contains 'From'...");
-    EXPECT_EQ(Run(P("a"), P("d"), kActionDelete), Skip(P("a"), P("d")));
+              "Directory 'To' contains 'From'");
+    EXPECT_EQ(Run(P("a"), P("d"), kActionDelete),
+              Skip(P("a"), P("d"), "Directory 'To' contains 'From'"));
     EXPECT_EQ(t.ReadFile("a/sub/p"), "precious");
 }
 
@@ -103,20 +109,22 @@ TEST_F(Overlap, RecycleDirectoriesMeetingTheTreesThroughBindMountsAreRefused) {
         std::string source, dest, recycle, reason;
     };
     const std::vector<Case> cases = {
-        {P("a"), P("d"), P("m"), "Error: Directory 'Recycle' is or lies inside 'From'..."},
-        {P("a"), P("d"), P("m/new"), "Error: Directory 'Recycle' is or lies inside 'From'..."},
-        {P("a/sub"), P("d"), P("m"), "Error: Directory 'Recycle' is or lies inside 'From'..."},
-        {P("m"), P("d"), P("a"), "Error: Directory 'Recycle' contains 'From'..."},
-        {P("r"), P("d"), P("rd"), "Error: Directory 'Recycle' is or contains 'To'..."},
-        {P("r"), P("m"), P("a"), "Error: Directory 'Recycle' is or contains 'To'..."},
+        {P("a"), P("d"), P("m"), "Directory 'Recycle' is or lies inside 'From'"},
+        {P("a"), P("d"), P("m/new"), "Directory 'Recycle' is or lies inside 'From'"},
+        {P("a/sub"), P("d"), P("m"), "Directory 'Recycle' is or lies inside 'From'"},
+        {P("m"), P("d"), P("a"), "Directory 'Recycle' contains 'From'"},
+        {P("r"), P("d"), P("rd"), "Directory 'Recycle' is or contains 'To'"},
+        {P("r"), P("m"), P("a"), "Directory 'Recycle' is or contains 'To'"},
     };
     for (const Case& c : cases) {
         EXPECT_EQ(CheckJobPaths(c.source, c.dest, kActionMove, c.recycle).reason(), c.reason)
             << c.source << " " << c.dest << " " << c.recycle;
     }
     t.WriteFile("d/extra", "x");
-    EXPECT_EQ(Run(P("m"), P("d"), kActionMove, P("a")), Skip(P("m"), P("d")));
-    EXPECT_EQ(Run(P("r"), P("d"), kActionMove, P("rd")), Skip(P("r"), P("d")));
+    EXPECT_EQ(Run(P("m"), P("d"), kActionMove, P("a")),
+              Skip(P("m"), P("d"), "Directory 'Recycle' contains 'From'"));
+    EXPECT_EQ(Run(P("r"), P("d"), kActionMove, P("rd")),
+              Skip(P("r"), P("d"), "Directory 'Recycle' is or contains 'To'"));
     EXPECT_EQ(t.List("a"), (std::set<std::string>{"q", "sub/", "sub/p"}));
     EXPECT_EQ(t.List("d"), std::set<std::string>{"extra"});
 }

@@ -224,13 +224,15 @@ TEST_F(Safety, OverlappingTreesAreSkippedWithOneLine) {
     EngineRig inside;
     inside.Run(S(), S("inner"), kActionDelete);
     EXPECT_EQ(inside.recorder.ActionLines(),
-              std::vector<std::string>{"!Skip: " + S() + " => " + S("inner/")});
+              std::vector<std::string>{"!Skip: " + S() + " => " + S("inner/") +
+                                       " (Directory 'To' is or lies inside 'From')"});
     EXPECT_EQ(t.List("s"), (std::set<std::string>{"f", "inner/"}));
 
     EngineRig recycleInSource;
     recycleInSource.Run(S(), D(), kActionMove, S("inner"));
     EXPECT_EQ(recycleInSource.recorder.ActionLines(),
-              std::vector<std::string>{"!Skip: " + S() + " => " + D()});
+              std::vector<std::string>{"!Skip: " + S() + " => " + D() +
+                                       " (Directory 'Recycle' is or lies inside 'From')"});
     EXPECT_EQ(t.List("d"), std::set<std::string>{});
 }
 

@@ -105,6 +105,44 @@ TEST(Worker, CancelAbandonsTheCopyInFlightWritesTheSeparatorAndDropsTheRest) {
     EXPECT_EQ(t.ReadFile("d/c"), "c");
 }
 
+// A stop keeps what was done: the copies finished before it are flushed to the disk and get
+// their real times (none is left with the placeholder, which would make the next run copy it
+// again and show it dated 1970 meanwhile); only the copy in flight is abandoned.
+TEST(Worker, AStopGivesTheCopiesMadeTheirRealTimesAndAbandonsOnlyTheOneInFlight) {
+    TempTree t;
+    int64_t time = int64_t{1'600'000'000} * 1'000'000'000;
+    for (int dir = 0; dir < 3; ++dir) {
+        t.MakeDir("s/d" + std::to_string(dir));
+        for (int file = 0; file < 4; ++file) {
+            t.WriteFile("s/d" + std::to_string(dir) + "/f" + std::to_string(file), "x",
+                        time += 1'000'000'000);
+        }
+    }
+    for (int stopAt : {1, 2, 7, 12}) {
+        SCOPED_TRACE(stopAt);
+        const std::string dest = "d" + std::to_string(stopAt) + "/";
+        t.MakeDir(dest);
+        FailingFileSystem fs;
+        EngineRig rig(fs);
+        int copies = 0;
+        fs.SetHook([&](const FailingFileSystem::Call& call) {
+            if (call.op == FailingFileSystem::Op::kCopyFile && ++copies == stopAt) {
+                rig.backup.CancelRun();  // as closing the window or Ctrl-C would
+            }
+        });
+        rig.Run(t.Path("s"), t.Path(dest), kActionKeep);
+
+        int made = 0;
+        for (const std::string& rel : t.List(dest)) {
+            if (rel.back() != '/') {
+                ++made;
+                EXPECT_EQ(t.Mtime(dest + rel), t.Mtime("s/" + rel)) << rel;
+            }
+        }
+        EXPECT_EQ(made, stopAt - 1);
+    }
+}
+
 TEST(Worker, StopEndsTheThreadAndRefusesLaterPosts) {
     CJobQueue queue;
     CBackup backup(queue);
