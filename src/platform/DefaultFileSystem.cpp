@@ -1,7 +1,13 @@
+#include "DirHandle.h"
 #include "FileSystem.h"
 #include "PosixFileSystem.h"
 
 namespace tandrel {
+
+Status FileSystem::OpenContainingDirectory(const DirHandle& dir, DirHandle*) {
+    return Status::Error(Status::Code::kUnsupported, dir.PathOf(".."),
+                         "the directory holding it cannot be opened from it here");
+}
 
 FileSystem& DefaultFileSystem() {
     // Never destroyed, so that threads still running at exit can use it.

@@ -110,6 +110,14 @@ Status DryRunFileSystem::OpenSubdirectory(const DirHandle& parent, const std::st
     return Status::Ok();
 }
 
+Status DryRunFileSystem::OpenContainingDirectory(const DirHandle& dir, DirHandle* parent) {
+    if (IsMade(dir)) {
+        // Exists for this run alone: its parent is known only by name.
+        return FileSystem::OpenContainingDirectory(dir, parent);
+    }
+    return base_.OpenContainingDirectory(dir, parent);
+}
+
 Status DryRunFileSystem::ListDirectoryAt(const DirHandle& dir, std::vector<DirEntry>* entries) {
     if (IsMade(dir)) {
         entries->clear();

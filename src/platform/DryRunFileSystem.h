@@ -47,6 +47,7 @@ class DryRunFileSystem : public FileSystem {
     Status OpenDirectory(const std::string& path, DirHandle* dir) override;
     Status OpenSubdirectory(const DirHandle& parent, const std::string& name,
                             DirHandle* dir) override;
+    Status OpenContainingDirectory(const DirHandle& dir, DirHandle* parent) override;
     Status ListDirectoryAt(const DirHandle& dir, std::vector<DirEntry>* entries) override;
     Status StatAt(const DirHandle& dir, const std::string& name, EntryInfo* info) override;
     Status CopyFileAt(const DirHandle& src_dir, const std::string& src_name,

@@ -189,6 +189,11 @@ class FileSystem {
     // it can be passed through; listing it then fails.
     virtual Status OpenSubdirectory(const DirHandle& parent, const std::string& name,
                                     DirHandle* dir) = 0;
+    // Opens the directory that holds the open directory `dir` now (its ".."), which is never a
+    // link. It need not be the one `dir` was opened from: a directory moved since then has
+    // another, so a caller that cares compares identities. A file system that cannot tell
+    // answers kUnsupported, and the caller opens the parent by its names instead.
+    virtual Status OpenContainingDirectory(const DirHandle& dir, DirHandle* parent);
     // ListDirectory of the directory `dir` itself.
     virtual Status ListDirectoryAt(const DirHandle& dir, std::vector<DirEntry>* entries) = 0;
     // Stat of `name` in `dir`; an empty name looks up `dir` itself.

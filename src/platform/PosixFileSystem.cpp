@@ -341,6 +341,25 @@ Status PosixFileSystem::OpenSubdirectory(const DirHandle& parent, const std::str
     return Status::Ok();
 }
 
+Status PosixFileSystem::OpenContainingDirectory(const DirHandle& dir, DirHandle* parent) {
+    constexpr int kFlags = O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC;
+    UniqueFd fd(openat(dir.fd(), "..", O_RDONLY | kFlags));
+    if (!fd.valid() && errno == EACCES) {
+        fd = UniqueFd(openat(dir.fd(), "..", O_PATH | kFlags));
+    }
+    if (!fd.valid()) {
+        return Status::FromErrno(errno, dir.PathOf(".."));
+    }
+    // Named for messages as the level above the path `dir` was opened as.
+    const std::string& path = dir.path();
+    const size_t slash = path.rfind('/');
+    std::string above = slash == std::string::npos ? std::string(".")
+                        : slash == 0               ? std::string("/")
+                                                   : path.substr(0, slash);
+    *parent = DirHandle(std::move(fd), std::move(above));
+    return Status::Ok();
+}
+
 Status PosixFileSystem::ListDirectoryAt(const DirHandle& dir, std::vector<DirEntry>* entries) {
     entries->clear();
     // A stream of its own, so that the handle's position never matters and the handle can be

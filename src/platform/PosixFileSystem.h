@@ -52,6 +52,7 @@ class PosixFileSystem : public FileSystem {
     // Listing and looking up go straight to the system, which keeps no state between calls.
     bool ReadsInParallel() const override { return true; }
     Status ProbeDirectory(const std::string& dir) override;
+    Status OpenContainingDirectory(const DirHandle& dir, DirHandle* parent) override;
     Status ListDirectoryAt(const DirHandle& dir, std::vector<DirEntry>* entries) override;
     Status StatAt(const DirHandle& dir, const std::string& name, EntryInfo* info) override;
     Status CopyFileAt(const DirHandle& src_dir, const std::string& src_name,

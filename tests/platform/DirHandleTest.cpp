@@ -159,6 +159,40 @@ TEST_F(DirHandleTest, DirectoriesAreMadeWithTheirModeAndSetExactly) {
     EXPECT_EQ(tree_.Mtime("d/private/f"), kTime);
 }
 
+// The way up from an open directory leads to where it lies now, which a caller tells by
+// identity; it works from a directory that may only be passed through as well.
+TEST_F(DirHandleTest, TheContainingDirectoryIsTheOneHoldingItNow) {
+    tree_.MakeDir("d/a/b");
+    tree_.MakeDir("d/c");
+    DirHandle a = Open("d/a");
+    DirHandle c = Open("d/c");
+    DirHandle b;
+    ASSERT_TRUE(fs_.OpenSubdirectory(a, "b", &b).ok());
+    DirHandle up;
+    ASSERT_TRUE(fs_.OpenContainingDirectory(b, &up).ok());
+    EXPECT_EQ(up.id(), a.id());
+    EXPECT_EQ(up.path(), tree_.Path("d/a"));
+
+    ASSERT_EQ(rename(tree_.Path("d/a/b").c_str(), tree_.Path("d/c/b").c_str()), 0);
+    ASSERT_TRUE(fs_.OpenContainingDirectory(b, &up).ok());
+    EXPECT_EQ(up.id(), c.id());
+    EXPECT_NE(up.id(), a.id());
+
+    tree_.Chmod("d/c/b", 0100);
+    const bool root = geteuid() == 0;
+    if (root) {
+        faults::Fail(faults::Call::kOpenAt, {.err = EACCES, .times = 1, .name = "b"});
+    }
+    DirHandle passable;
+    ASSERT_TRUE(fs_.OpenSubdirectory(c, "b", &passable).ok());
+    faults::Reset();
+    ASSERT_TRUE(fs_.OpenContainingDirectory(passable, &up).ok());
+    EXPECT_EQ(up.id(), c.id());
+    tree_.Chmod("d/c/b", 0700);
+    EXPECT_TRUE(fs_.RemoveDirectoryAt(up, "b").ok());
+    EXPECT_EQ(tree_.List("d"), (std::set<std::string>{"a/", "c/"}));
+}
+
 TEST(StampBatchBound, TheBatchIsFlushedOnceItHoldsTooManyDirectories) {
     TempTree tree;
     tree.WriteFile("f", "x", kTime);

@@ -365,6 +365,11 @@ Status FailingFileSystem::OpenSubdirectory(const DirHandle& parent, const std::s
     return s.ok() ? base_.OpenSubdirectory(parent, real, dir) : s;
 }
 
+Status FailingFileSystem::OpenContainingDirectory(const DirHandle& dir, DirHandle* parent) {
+    Status s = Enter(Op::kOpenDirectory, dir.PathOf(".."));
+    return s.ok() ? base_.OpenContainingDirectory(dir, parent) : s;
+}
+
 Status FailingFileSystem::ListDirectoryAt(const DirHandle& dir, std::vector<DirEntry>* entries) {
     Status s = Enter(Op::kListDirectory, dir.path());
     if (!s.ok()) {
