@@ -458,14 +458,15 @@ Status CBackup::RetryIfLocked(const DirHandle& dir, const std::string& name,
 }
 
 bool CBackup::IsNewer(const Pending& file, const std::optional<int64_t>& dstTime) {
+    const auto [parent, name] = TreeCursor::SplitRel(file.rel);
     if (file.mtime_ns && dstTime &&
-        !NewerAtStep(*file.mtime_ns, *dstTime, m_rules.TimeStep(*file.mtime_ns, *dstTime))) {
+        !NewerAtStep(*file.mtime_ns, *dstTime,
+                     m_rules.TimeStep(m_dstTree.Open(parent), *file.mtime_ns, *dstTime))) {
         // Not newer as the listings found them. Only a copy is confirmed by a fresh look: a
         // file changed since it was listed is taken up by the next run, as one changed just
         // after this comparison would be.
         return false;
     }
-    const auto [parent, name] = TreeCursor::SplitRel(file.rel);
     const DirHandle* src = m_srcTree.Open(parent);
     const DirHandle* dst = m_dstTree.Open(parent);
     EntryInfo s;
@@ -476,7 +477,7 @@ bool CBackup::IsNewer(const Pending& file, const std::optional<int64_t>& dstTime
     }
     // Compare at the precision the destination keeps: a file system that stores times in
     // coarser steps than the source must not make every run copy the same files again.
-    return NewerAtStep(s.mtime_ns, d.mtime_ns, m_rules.TimeStep(s.mtime_ns, d.mtime_ns));
+    return NewerAtStep(s.mtime_ns, d.mtime_ns, m_rules.TimeStep(dst, s.mtime_ns, d.mtime_ns));
 }
 
 const DirHandle* CBackup::RecycleLevel(const std::string& rel) {

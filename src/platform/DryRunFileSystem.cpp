@@ -182,6 +182,12 @@ Status DryRunFileSystem::SetFileModeAt(const DirHandle&, const std::string&, mod
     return Status::Ok();
 }
 
+Status DryRunFileSystem::ProbeStoredTime(const DirHandle& dir, int64_t mtime_ns,
+                                         int64_t* stored_ns) {
+    // Nothing is written, not even a probe: the walk then compares at the finer step.
+    return FileSystem::ProbeStoredTime(dir, mtime_ns, stored_ns);
+}
+
 Status DryRunFileSystem::RemoveStaleTempAt(const DirHandle&, const std::string&) {
     return Status::Ok();
 }

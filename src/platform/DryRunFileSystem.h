@@ -63,6 +63,7 @@ class DryRunFileSystem : public FileSystem {
     Status MakeReplaceableAt(const DirHandle& dir, const std::string& name) override;
     Status SetFileModeAt(const DirHandle& dir, const std::string& name, mode_t mode) override;
     Status RemoveStaleTempAt(const DirHandle& dir, const std::string& name) override;
+    Status ProbeStoredTime(const DirHandle& dir, int64_t mtime_ns, int64_t* stored_ns) override;
 
   private:
     // A directory made by this object only: a handle without a descriptor.

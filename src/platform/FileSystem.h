@@ -222,6 +222,11 @@ class FileSystem {
     // A link is never changed, nor its target: it fails with kUnsupported.
     virtual Status SetFileModeAt(const DirHandle& dir, const std::string& name, mode_t mode) = 0;
     virtual Status RemoveStaleTempAt(const DirHandle& dir, const std::string& name) = 0;
+    // Asks the volume of `dir` how it keeps last-write times: writes an empty temporary (see
+    // MakeTempName) in `dir`, gives it the time `mtime_ns`, reads back into *stored_ns the
+    // time the volume kept, and removes it. A file system that writes nothing answers
+    // kUnsupported.
+    virtual Status ProbeStoredTime(const DirHandle& dir, int64_t mtime_ns, int64_t* stored_ns);
 };
 
 // The process-wide POSIX implementation.

@@ -193,6 +193,26 @@ TEST_F(DirHandleTest, TheContainingDirectoryIsTheOneHoldingItNow) {
     EXPECT_EQ(tree_.List("d"), (std::set<std::string>{"a/", "c/"}));
 }
 
+// The probe of how a volume keeps times leaves nothing behind, whether it could be written or
+// not.
+TEST_F(DirHandleTest, AProbeOfStoredTimesReadsBackWhatTheVolumeKeptAndLeavesNothing) {
+    tree_.MakeDir("d");
+    DirHandle d = Open("d");
+    int64_t stored = 0;
+    ASSERT_TRUE(fs_.ProbeStoredTime(d, kTime, &stored).ok());
+    // The test's own volume keeps nanoseconds (ext4, tmpfs, btrfs, xfs all do).
+    EXPECT_EQ(stored, kTime);
+    EXPECT_EQ(tree_.List("d"), std::set<std::string>{});
+
+    faults::Fail(faults::Call::kOpenAt, {.err = EROFS, .times = 1});
+    stored = 0;
+    const Status refused = fs_.ProbeStoredTime(d, kTime, &stored);
+    faults::Reset();
+    EXPECT_EQ(refused.code(), Status::Code::kPermission) << refused.ToString();
+    EXPECT_EQ(stored, 0);
+    EXPECT_EQ(tree_.List("d"), std::set<std::string>{});
+}
+
 TEST(StampBatchBound, TheBatchIsFlushedOnceItHoldsTooManyDirectories) {
     TempTree tree;
     tree.WriteFile("f", "x", kTime);

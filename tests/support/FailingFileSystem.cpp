@@ -454,4 +454,17 @@ Status FailingFileSystem::RemoveStaleTempAt(const DirHandle& dir, const std::str
     return s.ok() ? base_.RemoveStaleTempAt(dir, real) : s;
 }
 
+Status FailingFileSystem::ProbeStoredTime(const DirHandle& dir, int64_t mtime_ns,
+                                          int64_t* stored_ns) {
+    Status s = Enter(Op::kProbeTime, dir.path());
+    if (s.ok()) {
+        s = base_.ProbeStoredTime(dir, mtime_ns, stored_ns);
+    }
+    std::lock_guard<std::mutex> lock(mutex_);
+    if (s.ok() && volume_ && volume_->time_granularity_ns > 1) {
+        *stored_ns = FloorTo(*stored_ns, volume_->time_granularity_ns);
+    }
+    return s;
+}
+
 }  // namespace tandrel

@@ -61,6 +61,7 @@ class FailingFileSystem : public FileSystem {
         kOpenDirectory,  // OpenDirectory and OpenSubdirectory
         kSetDirectoryMode,
         kSetFileMode,
+        kProbeTime,  // ProbeStoredTime; path: the directory
     };
 
     // One call as it arrived: `path2` is the destination for CopyFile and MoveFile, the inner
@@ -142,6 +143,8 @@ class FailingFileSystem : public FileSystem {
     Status MakeReplaceableAt(const DirHandle& dir, const std::string& name) override;
     Status SetFileModeAt(const DirHandle& dir, const std::string& name, mode_t mode) override;
     Status RemoveStaleTempAt(const DirHandle& dir, const std::string& name) override;
+    // With a simulated volume with coarse times, the time read back is cut down to its step.
+    Status ProbeStoredTime(const DirHandle& dir, int64_t mtime_ns, int64_t* stored_ns) override;
 
   private:
     struct Rule {
