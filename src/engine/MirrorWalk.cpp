@@ -607,13 +607,15 @@ void CBackup::RemoveExtraDirectories(std::vector<ExtraDirectory>* dirs) {
         const bool fromBelow =
             self != nullptr && dir.parentId != FileId{} && self->id() == dir.id &&
             m_fs.OpenContainingDirectory(*self, &parent).ok() && parent.id() == dir.parentId;
+        // Closed before it goes: a directory removed while still open lingers on some file
+        // systems until it is closed (ext4 keeps it on its orphan list).
+        here.Reset();
         m_dstTree.Forget(dir.rel);
         if (fromBelow) {
             m_fs.RemoveDirectoryAt(parent, name);
             here = std::move(parent);
             hereRel = parentRel;
         } else {
-            here.Reset();
             if (const DirHandle* byName = m_dstTree.Open(parentRel)) {
                 m_fs.RemoveDirectoryAt(*byName, name);
             }
