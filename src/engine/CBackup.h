@@ -119,6 +119,16 @@ class CBackup {
     // created; nullptr when there is no recycle directory or a level is not a real directory.
     const DirHandle* RecycleLevel(const std::string& rel);
     void ExtraEntries(ExtraFileAction action);
+    // An extra directory to remove once emptied: its path, and the identities it and its
+    // parent had when it was listed.
+    struct ExtraDirectory {
+        std::string rel;
+        FileId id;
+        FileId parentId;
+    };
+    // Removes the directories of `dirs` that are empty by now, from the back (children were
+    // queued after their parents), until the run is stopped.
+    void RemoveExtraDirectories(std::vector<ExtraDirectory>* dirs);
     // The gates of a job (RunGates.cpp). RefuseJob is the one place a refusal is written: one
     // line "!Skip: SOURCE => DEST (reason)", `reason` shown escaped like a name, handed to the
     // monitor as well.

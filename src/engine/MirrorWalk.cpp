@@ -468,14 +468,15 @@ Status CBackup::RetryIfLocked(const DirHandle& dir, const std::string& name,
 }
 
 bool CBackup::IsNewer(const Pending& file, const std::optional<int64_t>& dstTime) {
+    const auto [parent, name] = TreeCursor::SplitRel(file.rel);
     if (file.mtime_ns && dstTime &&
-        !NewerAtStep(*file.mtime_ns, *dstTime, m_rules.TimeStep(*file.mtime_ns, *dstTime))) {
+        !NewerAtStep(*file.mtime_ns, *dstTime,
+                     m_rules.TimeStep(m_dstTree.Open(parent), *file.mtime_ns, *dstTime))) {
         // Not newer as the listings found them. Only a copy is confirmed by a fresh look: a
         // file changed since it was listed is taken up by the next run, as one changed just
         // after this comparison would be.
         return false;
     }
-    const auto [parent, name] = TreeCursor::SplitRel(file.rel);
     const DirHandle* src = m_srcTree.Open(parent);
     const DirHandle* dst = m_dstTree.Open(parent);
     EntryInfo s;
@@ -486,7 +487,7 @@ bool CBackup::IsNewer(const Pending& file, const std::optional<int64_t>& dstTime
     }
     // Compare at the precision the destination keeps: a file system that stores times in
     // coarser steps than the source must not make every run copy the same files again.
-    return NewerAtStep(s.mtime_ns, d.mtime_ns, m_rules.TimeStep(s.mtime_ns, d.mtime_ns));
+    return NewerAtStep(s.mtime_ns, d.mtime_ns, m_rules.TimeStep(dst, s.mtime_ns, d.mtime_ns));
 }
 
 const DirHandle* CBackup::RecycleLevel(const std::string& rel) {
@@ -536,7 +537,7 @@ const DirHandle* CBackup::RecycleLevel(const std::string& rel) {
 
 void CBackup::ExtraEntries(ExtraFileAction action) {
     const bool move = action == kActionMove;
-    std::vector<std::string> toRemove;
+    std::vector<ExtraDirectory> toRemove;
     do {
         while (!m_listDstFiles.Empty()) {
             if (Cancelled()) {
@@ -580,27 +581,56 @@ void CBackup::ExtraEntries(ExtraFileAction action) {
             if (dirParentHandle != nullptr && m_rules.IsKept(*dirParentHandle, dirName)) {
                 continue;  // a directory the walk entered under another spelling
             }
+            ExtraDirectory extra{std::move(dir.rel), FileId{},
+                                 dirParentHandle != nullptr ? dirParentHandle->id() : FileId{}};
             std::vector<DirEntry> entries;
             const DirHandle* handle = nullptr;
-            if (List(Side::kDest, dir.rel, &entries, &handle)) {
-                AddEntries(Side::kDest, dir.rel, entries, false, handle);
+            if (List(Side::kDest, extra.rel, &entries, &handle)) {
+                extra.id = handle->id();
+                AddEntries(Side::kDest, extra.rel, entries, false, handle);
             } else {
-                WriteActionLine(false, IDS_VERB_READ, m_dst.shown + dir.rel, nullptr);
+                WriteActionLine(false, IDS_VERB_READ, m_dst.shown + extra.rel, nullptr);
             }
-            toRemove.push_back(std::move(dir.rel));
+            toRemove.push_back(std::move(extra));
         }
     } while (!m_listDstFiles.Empty() || !m_listDstDirs.Empty());
 
-    // Children were queued after their parents, so the back of the list goes first. A
-    // directory that still holds something stays.
-    while (!toRemove.empty()) {
-        const std::string& rel = toRemove.back();
-        const auto [parent, name] = TreeCursor::SplitRel(rel);
-        m_dstTree.Forget(rel);
-        if (const DirHandle* dir = m_dstTree.Open(parent)) {
-            m_fs.RemoveDirectoryAt(*dir, name);
+    RemoveExtraDirectories(&toRemove);
+}
+
+void CBackup::RemoveExtraDirectories(std::vector<ExtraDirectory>* dirs) {
+    // A directory that still holds something stays. Each is removed through its parent, and
+    // the parent is reached from the directory itself: the next one to go is most often that
+    // very parent (a chain is taken down level by level), so it is then at hand without a walk
+    // down from the root. It is used only while it is the directory the parent was when listed.
+    DirHandle here;  // the directory dirs->back() names, when reached from below
+    std::string hereRel;
+    while (!dirs->empty()) {
+        if (Cancelled()) {
+            return;  // what is left stays, as everything not reached by a stopped run
         }
-        toRemove.pop_back();
+        const ExtraDirectory& dir = dirs->back();
+        const auto [parentRel, name] = TreeCursor::SplitRel(dir.rel);
+        const DirHandle* self =
+            here.valid() && hereRel == dir.rel ? &here : m_dstTree.Open(dir.rel);
+        DirHandle parent;
+        const bool fromBelow =
+            self != nullptr && dir.parentId != FileId{} && self->id() == dir.id &&
+            m_fs.OpenContainingDirectory(*self, &parent).ok() && parent.id() == dir.parentId;
+        // Closed before it goes: a directory removed while still open lingers on some file
+        // systems until it is closed (ext4 keeps it on its orphan list).
+        here.Reset();
+        m_dstTree.Forget(dir.rel);
+        if (fromBelow) {
+            m_fs.RemoveDirectoryAt(parent, name);
+            here = std::move(parent);
+            hereRel = parentRel;
+        } else {
+            if (const DirHandle* byName = m_dstTree.Open(parentRel)) {
+                m_fs.RemoveDirectoryAt(*byName, name);
+            }
+        }
+        dirs->pop_back();
     }
 }
 

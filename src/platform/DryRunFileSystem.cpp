@@ -110,6 +110,14 @@ Status DryRunFileSystem::OpenSubdirectory(const DirHandle& parent, const std::st
     return Status::Ok();
 }
 
+Status DryRunFileSystem::OpenContainingDirectory(const DirHandle& dir, DirHandle* parent) {
+    if (IsMade(dir)) {
+        // Exists for this run alone: its parent is known only by name.
+        return FileSystem::OpenContainingDirectory(dir, parent);
+    }
+    return base_.OpenContainingDirectory(dir, parent);
+}
+
 Status DryRunFileSystem::ListDirectoryAt(const DirHandle& dir, std::vector<DirEntry>* entries) {
     if (IsMade(dir)) {
         entries->clear();
@@ -172,6 +180,12 @@ Status DryRunFileSystem::MakeReplaceableAt(const DirHandle&, const std::string&)
 
 Status DryRunFileSystem::SetFileModeAt(const DirHandle&, const std::string&, mode_t) {
     return Status::Ok();
+}
+
+Status DryRunFileSystem::ProbeStoredTime(const DirHandle& dir, int64_t mtime_ns,
+                                         int64_t* stored_ns) {
+    // Nothing is written, not even a probe: the walk then compares at the finer step.
+    return FileSystem::ProbeStoredTime(dir, mtime_ns, stored_ns);
 }
 
 Status DryRunFileSystem::RemoveStaleTempAt(const DirHandle&, const std::string&) {

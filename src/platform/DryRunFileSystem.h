@@ -47,6 +47,7 @@ class DryRunFileSystem : public FileSystem {
     Status OpenDirectory(const std::string& path, DirHandle* dir) override;
     Status OpenSubdirectory(const DirHandle& parent, const std::string& name,
                             DirHandle* dir) override;
+    Status OpenContainingDirectory(const DirHandle& dir, DirHandle* parent) override;
     Status ListDirectoryAt(const DirHandle& dir, std::vector<DirEntry>* entries) override;
     Status StatAt(const DirHandle& dir, const std::string& name, EntryInfo* info) override;
     Status CopyFileAt(const DirHandle& src_dir, const std::string& src_name,
@@ -62,6 +63,7 @@ class DryRunFileSystem : public FileSystem {
     Status MakeReplaceableAt(const DirHandle& dir, const std::string& name) override;
     Status SetFileModeAt(const DirHandle& dir, const std::string& name, mode_t mode) override;
     Status RemoveStaleTempAt(const DirHandle& dir, const std::string& name) override;
+    Status ProbeStoredTime(const DirHandle& dir, int64_t mtime_ns, int64_t* stored_ns) override;
 
   private:
     // A directory made by this object only: a handle without a descriptor.

@@ -189,6 +189,11 @@ class FileSystem {
     // it can be passed through; listing it then fails.
     virtual Status OpenSubdirectory(const DirHandle& parent, const std::string& name,
                                     DirHandle* dir) = 0;
+    // Opens the directory that holds the open directory `dir` now (its ".."), which is never a
+    // link. It need not be the one `dir` was opened from: a directory moved since then has
+    // another, so a caller that cares compares identities. A file system that cannot tell
+    // answers kUnsupported, and the caller opens the parent by its names instead.
+    virtual Status OpenContainingDirectory(const DirHandle& dir, DirHandle* parent);
     // ListDirectory of the directory `dir` itself.
     virtual Status ListDirectoryAt(const DirHandle& dir, std::vector<DirEntry>* entries) = 0;
     // Stat of `name` in `dir`; an empty name looks up `dir` itself.
@@ -217,6 +222,11 @@ class FileSystem {
     // A link is never changed, nor its target: it fails with kUnsupported.
     virtual Status SetFileModeAt(const DirHandle& dir, const std::string& name, mode_t mode) = 0;
     virtual Status RemoveStaleTempAt(const DirHandle& dir, const std::string& name) = 0;
+    // Asks the volume of `dir` how it keeps last-write times: writes an empty temporary (see
+    // MakeTempName) in `dir`, gives it the time `mtime_ns`, reads back into *stored_ns the
+    // time the volume kept, and removes it. A file system that writes nothing answers
+    // kUnsupported.
+    virtual Status ProbeStoredTime(const DirHandle& dir, int64_t mtime_ns, int64_t* stored_ns);
 };
 
 // The process-wide POSIX implementation.

@@ -52,6 +52,7 @@ class PosixFileSystem : public FileSystem {
     // Listing and looking up go straight to the system, which keeps no state between calls.
     bool ReadsInParallel() const override { return true; }
     Status ProbeDirectory(const std::string& dir) override;
+    Status OpenContainingDirectory(const DirHandle& dir, DirHandle* parent) override;
     Status ListDirectoryAt(const DirHandle& dir, std::vector<DirEntry>* entries) override;
     Status StatAt(const DirHandle& dir, const std::string& name, EntryInfo* info) override;
     Status CopyFileAt(const DirHandle& src_dir, const std::string& src_name,
@@ -67,6 +68,7 @@ class PosixFileSystem : public FileSystem {
     Status MakeReplaceableAt(const DirHandle& dir, const std::string& name) override;
     Status SetFileModeAt(const DirHandle& dir, const std::string& name, mode_t mode) override;
     Status RemoveStaleTempAt(const DirHandle& dir, const std::string& name) override;
+    Status ProbeStoredTime(const DirHandle& dir, int64_t mtime_ns, int64_t* stored_ns) override;
 
     // What MoveFile does when src and dst lie on different file systems: a copy flushed to
     // the disk before anything else happens, then DeleteFileAt of src (a virtual call). Only

@@ -6,7 +6,10 @@
 #include <chrono>
 #include <cstdlib>
 #include <functional>
+#include <optional>
 #include <thread>
+#include <utility>
+#include <vector>
 
 #include "FailingFileSystem.h"
 #include "RunLock.h"
@@ -62,12 +65,30 @@ class Gates : public ::testing::Test {
         savedRuntime_ = hadRuntime_ ? old : "";
         t.MakeDir("runtime");
         setenv("XDG_RUNTIME_DIR", t.Path("runtime").c_str(), 1);
+        // So do the places tried after it.
+        for (const char* name : {"XDG_CACHE_HOME", "TMPDIR"}) {
+            const char* value = std::getenv(name);
+            savedPlaces_.emplace_back(
+                name, value != nullptr ? std::optional<std::string>(value) : std::nullopt);
+        }
+        t.MakeDir("cache");
+        t.MakeDir("tmp");
+        t.Chmod("tmp", 01777);
+        setenv("XDG_CACHE_HOME", t.Path("cache").c_str(), 1);
+        setenv("TMPDIR", t.Path("tmp").c_str(), 1);
     }
     ~Gates() override {
         if (hadRuntime_) {
             setenv("XDG_RUNTIME_DIR", savedRuntime_.c_str(), 1);
         } else {
             unsetenv("XDG_RUNTIME_DIR");
+        }
+        for (const auto& [name, value] : savedPlaces_) {
+            if (value) {
+                setenv(name, value->c_str(), 1);
+            } else {
+                unsetenv(name);
+            }
         }
     }
     // Holds the run lock of the directory `rel` the way another run would.
@@ -87,6 +108,7 @@ class Gates : public ::testing::Test {
   private:
     bool hadRuntime_ = false;
     std::string savedRuntime_;
+    std::vector<std::pair<const char*, std::optional<std::string>>> savedPlaces_;
 };
 
 TEST_F(Gates, AnEmptySourceNeverEmptiesTheDestination) {
@@ -205,16 +227,29 @@ TEST_F(Gates, AJobThatMustNotWaitIsRefused) {
                                        t.Path("r/") + ")"});
     ASSERT_EQ(recorder.refusals.size(), 1u);
     EXPECT_EQ(recorder.refusals[0].first, JobRefusal::kBusy);
-    // A lock folder that cannot be used refuses the job too, whether or not it may wait.
+    // A lock folder others may write to is passed over for another private place, where
+    // the lock held there meets the job as well.
     other.Unlock();
+    const std::set<std::string> heldBefore = t.List("runtime/tandrel");
     t.Chmod("runtime/tandrel", 0777);
+    HoldLock("r");
+    rig.Run(S(), D(), kActionMove, t.Path("r"));
+    ASSERT_EQ(recorder.refusals.size(), 2u);
+    EXPECT_EQ(recorder.refusals[1].first, JobRefusal::kBusy);
+    EXPECT_NE(recorder.refusals[1].second.find("another run is using"), std::string::npos);
+    EXPECT_EQ(t.List("runtime/tandrel"), heldBefore);  // nothing new was put there
+    // Only when no private place at all can be had is the job refused, whether or not it may
+    // wait.
+    other.Unlock();
+    t.Chmod("cache/tandrel", 0777);
+    t.Chmod("tmp", 0777);
     rig.queue.m_bWaitForOtherRuns = true;
     rig.Run(S(), D(), kActionMove, t.Path("r"));
     EXPECT_EQ(t.List("d"), (std::set<std::string>{"a.txt", "sub/", "sub/b.txt"}));
-    ASSERT_EQ(recorder.refusals.size(), 2u);
-    EXPECT_EQ(recorder.refusals[1].first, JobRefusal::kBusy);
-    EXPECT_NE(recorder.refusals[1].second.find("runs cannot be kept apart"), std::string::npos);
-    // Free again, the same job runs.
+    ASSERT_EQ(recorder.refusals.size(), 3u);
+    EXPECT_EQ(recorder.refusals[2].first, JobRefusal::kBusy);
+    EXPECT_NE(recorder.refusals[2].second.find("runs cannot be kept apart"), std::string::npos);
+    // With a private place again, the same job runs.
     t.Chmod("runtime/tandrel", 0700);
     rig.Run(S(), D(), kActionMove, t.Path("r"));
     EXPECT_EQ(t.List("d"), (std::set<std::string>{"new.txt"}));

@@ -261,6 +261,71 @@ TEST_F(Safety, PipesInTheSourceAreNeverOpened) {
                                         "!Copy: " + S("pipe") + " => " + D("pipe")}));
 }
 
+// An extra chain of directories, each inside the last, deleted from the bottom up: every level
+// is reached again from the level below it, not from the root, so the directories opened grow
+// with the depth and not with its square.
+TEST_F(Safety, ADeepExtraChainIsDeletedWithOpensInProportionToItsDepth) {
+    t.WriteFile("s/keep", "k");
+    for (const int depth : {64, 256}) {
+        SCOPED_TRACE(depth);
+        std::string rel = "d/chain" + std::to_string(depth) + "/";
+        t.MakeDir(rel);
+        for (int level = 1; level < depth; ++level) {
+            rel += "d/";
+            t.MakeDir(rel);
+        }
+        t.WriteFile(rel + "leaf", "x");
+        FailingFileSystem fs;
+        EngineRig rig(fs);
+        rig.Run(S(), D(), kActionDelete);
+        EXPECT_EQ(t.List("d"), (std::set<std::string>{"keep"}));
+        EXPECT_EQ(fs.CallCount(Op::kRemoveDirectory), depth);
+        // Listed once by the count and once by the walk, and reached once more on the way up.
+        EXPECT_LE(fs.CallCount(Op::kOpenDirectory), 4 * depth + 16);
+    }
+}
+
+// A stop asked for while a deep chain is being taken down ends the job at once: the levels not
+// yet removed stay, nothing else is touched, and the next run finishes the work.
+TEST_F(Safety, AStopDuringTheRemovalOfADeepChainIsHonouredAtOnce) {
+    constexpr int kDepth = 40;
+    constexpr int kRemovedBeforeStop = 10;
+    t.WriteFile("s/keep", "k");
+    std::string rel = "d/chain/";
+    t.MakeDir(rel);
+    for (int level = 1; level < kDepth; ++level) {
+        rel += "d/";
+        t.MakeDir(rel);
+    }
+    t.WriteFile(rel + "leaf", "x");
+    FailingFileSystem fs;
+    EngineRig rig(fs);
+    int removed = 0;
+    fs.SetHook([&](const FailingFileSystem::Call& call) {
+        if (call.op == Op::kRemoveDirectory && ++removed == kRemovedBeforeStop) {
+            rig.backup.CancelRun();
+        }
+    });
+    rig.Run(S(), D(), kActionDelete);
+    // The removal under way when the stop came is the last one.
+    EXPECT_EQ(removed, kRemovedBeforeStop);
+    std::string left = "d/chain/";
+    for (int level = 1; level < kDepth - kRemovedBeforeStop; ++level) {
+        left += "d/";
+    }
+    EXPECT_TRUE(t.Exists(left));
+    EXPECT_FALSE(t.Exists(left + "d"));
+    EXPECT_EQ(t.ReadFile("d/keep"), "k");
+    for (const std::string& line : rig.recorder.ActionLines()) {
+        EXPECT_EQ(line[0], ' ') << line;
+    }
+
+    fs.SetHook({});
+    EngineRig next(fs);
+    next.Run(S(), D(), kActionDelete);
+    EXPECT_EQ(t.List("d"), (std::set<std::string>{"keep"}));
+}
+
 }  // namespace
 }  // namespace tandrel
 

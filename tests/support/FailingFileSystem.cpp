@@ -365,6 +365,11 @@ Status FailingFileSystem::OpenSubdirectory(const DirHandle& parent, const std::s
     return s.ok() ? base_.OpenSubdirectory(parent, real, dir) : s;
 }
 
+Status FailingFileSystem::OpenContainingDirectory(const DirHandle& dir, DirHandle* parent) {
+    Status s = Enter(Op::kOpenDirectory, dir.PathOf(".."));
+    return s.ok() ? base_.OpenContainingDirectory(dir, parent) : s;
+}
+
 Status FailingFileSystem::ListDirectoryAt(const DirHandle& dir, std::vector<DirEntry>* entries) {
     Status s = Enter(Op::kListDirectory, dir.path());
     if (!s.ok()) {
@@ -447,6 +452,19 @@ Status FailingFileSystem::RemoveStaleTempAt(const DirHandle& dir, const std::str
     const std::string real = ResolveAt(dir, name);
     Status s = Enter(Op::kRemoveStaleTemp, dir.PathOf(real));
     return s.ok() ? base_.RemoveStaleTempAt(dir, real) : s;
+}
+
+Status FailingFileSystem::ProbeStoredTime(const DirHandle& dir, int64_t mtime_ns,
+                                          int64_t* stored_ns) {
+    Status s = Enter(Op::kProbeTime, dir.path());
+    if (s.ok()) {
+        s = base_.ProbeStoredTime(dir, mtime_ns, stored_ns);
+    }
+    std::lock_guard<std::mutex> lock(mutex_);
+    if (s.ok() && volume_ && volume_->time_granularity_ns > 1) {
+        *stored_ns = FloorTo(*stored_ns, volume_->time_granularity_ns);
+    }
+    return s;
 }
 
 }  // namespace tandrel
