@@ -287,9 +287,9 @@ void CBackup::AddEntries(Side side, const std::string& prefix, const std::vector
                                                : rel == m_recycleRel)) {
                 continue;  // the recycle directory inside the destination is never extra
             }
-            m_listDstDirs.PushBack(std::move(rel), false);
+            m_listDstDirs.PushBack(std::move(rel), e.kind);
         } else if (!IsLogFile(rel, false)) {  // the run's own log is never extra
-            m_listDstFiles.PushBack(std::move(rel), e.kind == EntryKind::kLink, e.mtime_ns);
+            m_listDstFiles.PushBack(std::move(rel), e.kind, e.mtime_ns);
         }
     }
 }
@@ -304,12 +304,16 @@ void CBackup::MirrorFiles(ExtraFileAction action) {
             m_listSrcFiles.pop_front();
             bool copy = true;
             std::optional<int64_t> dstTime;
-            if (m_listDstFiles.RemoveMatch(file.rel, &dstTime)) {
+            EntryKind dstKind = EntryKind::kFile;
+            if (m_listDstFiles.RemoveMatch(file.rel, &dstTime, &dstKind)) {
                 if (action != kActionKeep) {
                     ++m_nSteps;  // the matched destination file is accounted for
                 }
-                // A pipe, socket or device is never copied, and says so every run.
-                copy = file.kind == EntryKind::kOther || IsNewer(file, dstTime);
+                // A pipe, socket or device is never copied, and says so every run. An entry of
+                // another kind than the source's (a link where the source has a file) is never
+                // up to date, whatever its time: it is not the same thing at all.
+                copy = file.kind == EntryKind::kOther || dstKind != file.kind ||
+                       IsNewer(file, dstTime);
             }
             if (copy) {
                 CopyOne(file);
@@ -473,6 +477,9 @@ bool CBackup::IsNewer(const Pending& file, const std::optional<int64_t>& dstTime
     if (src == nullptr || dst == nullptr || !m_fs.StatAt(*src, name, &s).ok() ||
         !m_fs.StatAt(*dst, name, &d).ok()) {
         return false;
+    }
+    if (s.kind != d.kind) {
+        return true;  // changed kind since it was listed
     }
     // Compare at the precision the destination keeps: a file system that stores times in
     // coarser steps than the source must not make every run copy the same files again.

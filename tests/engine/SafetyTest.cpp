@@ -5,6 +5,8 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <cstdio>
+
 #include "FailingFileSystem.h"
 #include "RunRecorder.h"
 #include "TempTree.h"
@@ -285,6 +287,75 @@ TEST_F(Safety, AFailedRetryPutsTheReadOnlyModeBack) {
         EXPECT_EQ(t.Mode("d/extra2.txt"), 0400u);
     }
     EXPECT_EQ(fs.CallCount(Op::kMakeReplaceable), 6);
+}
+
+// An entry that is a file on one side and a link or a pipe on the other is never taken for up
+// to date, whatever the times say: the destination's entry is replaced by the source's kind.
+TEST_F(Safety, AnEntryOfAnotherKindIsNeverUpToDate) {
+    struct Case {
+        const char* name;
+        char source;  // 'f' file, 'l' link
+        char dest;    // 'f' file, 'l' link, 'p' pipe
+    };
+    const Case cases[] = {
+        {"file-over-link", 'f', 'l'}, {"link-over-file", 'l', 'f'}, {"file-over-pipe", 'f', 'p'}};
+    const int64_t older = 1 * 1000000000LL;
+    const int64_t newer = 9 * 1000000000LL;
+    for (const Case& c : cases) {
+        const std::string rel = c.name;
+        if (c.source == 'f') {
+            t.WriteFile("s/" + rel, "the source file", older);
+        } else {
+            t.MakeLink("s/" + rel, "target-text");
+            t.SetMtime("s/" + rel, older);
+        }
+        if (c.dest == 'f') {
+            t.WriteFile("d/" + rel, "a destination file", newer);
+        } else if (c.dest == 'l') {
+            t.MakeLink("d/" + rel, "elsewhere");
+            t.SetMtime("d/" + rel, newer);
+        } else {
+            t.MakeFifo("d/" + rel);
+            t.SetMtime("d/" + rel, newer);
+        }
+    }
+    for (ExtraFileAction action : {kActionKeep, kActionDelete}) {
+        EngineRig rig;
+        rig.Run(S(), D(), action);
+        if (action == kActionKeep) {
+            EXPECT_EQ(rig.recorder.ActionLines().size(), std::size(cases));
+        } else {
+            EXPECT_TRUE(rig.recorder.ActionLines().empty());  // done by the first run
+        }
+        for (const Case& c : cases) {
+            const std::string rel = c.name;
+            if (c.source == 'f') {
+                EXPECT_EQ(t.ReadFile("d/" + rel), "the source file") << rel;
+            } else {
+                EXPECT_EQ(t.ReadLink("d/" + rel), "target-text") << rel;
+            }
+        }
+    }
+}
+
+// A link replaced by the file it pointed to (the file moved to the link's place): the
+// destination's link must not pass for the file, or the file's only copy would be deleted as
+// extra and never copied again.
+TEST_F(Safety, AFileMovedOntoItsLinkIsCopiedBeforeItsOldCopyGoes) {
+    t.MakeDir("s/drafts");
+    t.WriteFile("s/drafts/r.pdf", "the paper", 1 * 1000000000LL);
+    t.MakeLink("s/r.pdf", "drafts/r.pdf");
+    t.SetMtime("s/r.pdf", 5 * 1000000000LL);
+    EngineRig first;
+    first.Run(S(), D(), kActionDelete);
+    ASSERT_EQ(t.ReadLink("d/r.pdf"), "drafts/r.pdf");
+    ASSERT_EQ(::rename(S("drafts/r.pdf").c_str(), S("r.pdf").c_str()), 0);
+    EngineRig second;
+    second.Run(S(), D(), kActionDelete);
+    EXPECT_EQ(second.recorder.ActionLines(),
+              (std::vector<std::string>{" Copy: " + S("r.pdf") + " => " + D("r.pdf"),
+                                        " Delete: " + D("drafts/r.pdf")}));
+    EXPECT_EQ(t.ReadFile("d/r.pdf"), "the paper");
 }
 
 }  // namespace
