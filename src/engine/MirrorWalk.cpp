@@ -553,12 +553,16 @@ void CBackup::ExtraEntries(ExtraFileAction action) {
                 // Without a recycle directory nothing is moved anywhere.
                 const DirHandle* level =
                     dir != nullptr && !IsLogFile(x.rel, true) ? RecycleLevel(parent) : nullptr;
+                // Nothing in the recycle directory is ever replaced: a name already taken there
+                // (by an earlier run, or another job of this one) gets a numbered one beside it.
+                std::string placed = name;
                 if (level != nullptr) {
                     ok = RetryIfLocked(*dir, name, [&] {
-                             return m_fs.MoveFileAt(*dir, name, *level, name, &m_cancel);
+                             return m_fs.MoveNoReplaceAt(*dir, name, *level, name, &placed,
+                                                         &m_cancel);
                          }).ok();
                 }
-                const std::string shownTarget = m_rcy.shown + x.rel;
+                const std::string shownTarget = m_rcy.shown + parent + (ok ? placed : name);
                 WriteActionLine(ok, IDS_VERB_MOVE, m_dst.shown + x.rel, &shownTarget);
             } else {
                 ok = dir != nullptr &&

@@ -338,6 +338,45 @@ TEST_F(Safety, AnEntryOfAnotherKindIsNeverUpToDate) {
     }
 }
 
+// Extra entries of one name from two jobs, or from two runs, all stay in the recycle
+// directory: a taken name gets the next numbered one beside it, and the line says so.
+TEST_F(Safety, MovesNeverReplaceAnythingInTheRecycleDirectory) {
+    t.MakeDir("s2");
+    t.MakeDir("d2/sub");
+    t.WriteFile("d/notes.txt", "first");
+    t.WriteFile("d2/notes.txt", "second");
+    t.WriteFile("d2/sub/x", "x");
+    t.MakeDir("r/sub");
+    t.WriteFile("r/sub/x", "already there");
+    EngineRig rig;
+    rig.queue.AddJob(S(), D(), 0);
+    rig.queue.AddJob(t.Path("s2"), t.Path("d2"), 0);
+    rig.queue.StartRun(kActionMove, t.Path("r"));
+    rig.backup.OnRunJobs();
+    std::vector<std::string> moves;
+    for (const std::string& line : rig.recorder.lines) {
+        if (line.find("Move: ") != std::string::npos) {
+            moves.push_back(line);
+        }
+    }
+    EXPECT_EQ(moves, (std::vector<std::string>{
+                         " Move: " + D("notes.txt") + " => " + t.Path("r/notes.txt"),
+                         " Move: " + t.Path("d2/notes.txt") + " => " + t.Path("r/notes.txt.~1~"),
+                         " Move: " + t.Path("d2/sub/x") + " => " + t.Path("r/sub/x.~1~")}));
+    EXPECT_EQ(t.ReadFile("r/notes.txt"), "first");
+    EXPECT_EQ(t.ReadFile("r/notes.txt.~1~"), "second");
+    EXPECT_EQ(t.ReadFile("r/sub/x"), "already there");
+    EXPECT_EQ(t.ReadFile("r/sub/x.~1~"), "x");
+
+    t.WriteFile("d/notes.txt", "third");
+    EngineRig later;
+    later.Run(S(), D(), kActionMove, t.Path("r"));
+    EXPECT_EQ(
+        later.recorder.ActionLines(),
+        std::vector<std::string>{" Move: " + D("notes.txt") + " => " + t.Path("r/notes.txt.~2~")});
+    EXPECT_EQ(t.ReadFile("r/notes.txt.~2~"), "third");
+}
+
 // A link replaced by the file it pointed to (the file moved to the link's place): the
 // destination's link must not pass for the file, or the file's only copy would be deleted as
 // extra and never copied again.
