@@ -154,6 +154,7 @@ void CBackup::MirrorTree(const std::string& source, const std::string& dest, Ext
     m_listDstFiles.Clear();
     m_listDstDirs.Clear();
     m_newDirs.clear();
+    m_newRecycleDirs.clear();
     m_cleanedRecycle.clear();
 
     if (!CheckJobPaths(source, dest, action, recycle, m_fs).ok() ||
@@ -387,7 +388,9 @@ bool CBackup::CreateDestDirectory(const std::string& rel, const DirHandle& paren
     EntryInfo source;
     const mode_t sourceMode = m_fs.StatAt(srcDir, std::string(), &source).ok() ? source.mode : 0700;
     const std::string name = TreeCursor::SplitRel(rel).second;
-    if (!m_fs.CreateDirectoryAt(parent, name, FillingMode(sourceMode)).ok()) {
+    if (!WritingInto(parent, [&] {
+             return m_fs.CreateDirectoryAt(parent, name, FillingMode(sourceMode));
+         }).ok()) {
         return false;
     }
     // The process's umask may have taken bits away that the source gives; and the owner's may
@@ -408,6 +411,13 @@ void CBackup::FinishNewDirectories() {
             m_fs.SetDirectoryMode(*handle, dir.mode);
         }
         m_newDirs.pop_back();
+    }
+    while (!m_newRecycleDirs.empty()) {
+        const NewDirectory& dir = m_newRecycleDirs.back();
+        if (const DirHandle* handle = m_rcyTree.Open(dir.rel)) {
+            m_fs.SetDirectoryMode(*handle, dir.mode);
+        }
+        m_newRecycleDirs.pop_back();
     }
 }
 
@@ -438,9 +448,29 @@ void CBackup::CopyOne(const Pending& file) {
     WriteActionLine(ok, IDS_VERB_COPY, m_src.shown + file.rel, &shownDst);
 }
 
+Status CBackup::WritingInto(const DirHandle& dir, const std::function<Status()>& op) {
+    Status s = op();
+    constexpr mode_t kOwnerWrites = S_IWUSR | S_IXUSR;
+    EntryInfo info;
+    if (s.code() != Status::Code::kPermission || Cancelled() ||
+        !m_fs.StatAt(dir, std::string(), &info).ok() || info.kind != EntryKind::kDirectory ||
+        (info.mode & kOwnerWrites) == kOwnerWrites) {
+        return s;
+    }
+    // Only its owner gets more, and only for this one operation: a run killed now leaves it
+    // no more open to anyone else than it was.
+    const mode_t before = info.mode & 07777;
+    if (!m_fs.SetDirectoryMode(dir, before | kOwnerWrites).ok()) {
+        return s;
+    }
+    s = op();
+    m_fs.SetDirectoryMode(dir, before);
+    return s;
+}
+
 Status CBackup::RetryIfLocked(const DirHandle& dir, const std::string& name,
                               const std::function<Status()>& op) {
-    Status s = op();
+    Status s = WritingInto(dir, op);
     // Some file systems (SMB shares, FAT) refuse to replace or delete a file marked read-only;
     // clear the mark and try once more.
     if (s.code() != Status::Code::kPermission || Cancelled()) {
@@ -502,14 +532,26 @@ const DirHandle* CBackup::RecycleLevel(const std::string& rel) {
     if (level == nullptr) {
         // Create the missing levels one by one. An existing level is fine only as a real
         // directory: the open below never goes through a link.
+        // Each level takes the bits of the destination directory it mirrors (files moved out
+        // of a private directory stay private), as a new destination directory takes its
+        // source's; its owner may write into it until the job is done.
         for (size_t slash = rel.find('/'); slash != std::string::npos;
              slash = rel.find('/', slash + 1)) {
-            const auto [parentRel, name] = TreeCursor::SplitRel(rel.substr(0, slash + 1));
+            const std::string levelRel = rel.substr(0, slash + 1);
+            const auto [parentRel, name] = TreeCursor::SplitRel(levelRel);
+            EntryInfo mirrored;
+            const DirHandle* dstLevel = m_dstTree.Open(levelRel);
+            const mode_t mode =
+                dstLevel != nullptr && m_fs.StatAt(*dstLevel, std::string(), &mirrored).ok()
+                    ? mirrored.mode
+                    : 0700;
             const DirHandle* parent = m_rcyTree.Open(parentRel);
             if (parent == nullptr) {
                 return nullptr;
             }
-            m_fs.CreateDirectoryAt(*parent, name, 0777);
+            if (m_fs.CreateDirectoryAt(*parent, name, FillingMode(mode)).ok()) {
+                m_newRecycleDirs.push_back(NewDirectory{levelRel, FinalMode(mode)});
+            }
         }
         level = m_rcyTree.Open(rel);
         if (level == nullptr) {
@@ -557,6 +599,11 @@ void CBackup::ExtraEntries(ExtraFileAction action) {
                 // (by an earlier run, or another job of this one) gets a numbered one beside it.
                 std::string placed = name;
                 if (level != nullptr) {
+                    // Making the level looked at the destination's directories: `dir` may no
+                    // longer be held.
+                    dir = m_dstTree.Open(parent);
+                }
+                if (level != nullptr && dir != nullptr) {
                     ok = RetryIfLocked(*dir, name, [&] {
                              return m_fs.MoveNoReplaceAt(*dir, name, *level, name, &placed,
                                                          &m_cancel);
@@ -599,7 +646,7 @@ void CBackup::ExtraEntries(ExtraFileAction action) {
         const auto [parent, name] = TreeCursor::SplitRel(rel);
         m_dstTree.Forget(rel);
         if (const DirHandle* dir = m_dstTree.Open(parent)) {
-            m_fs.RemoveDirectoryAt(*dir, name);
+            WritingInto(*dir, [&] { return m_fs.RemoveDirectoryAt(*dir, name); });
         }
         toRemove.pop_back();
     }
