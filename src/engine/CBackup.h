@@ -116,7 +116,9 @@ class CBackup {
     // destination's time precision. `dstTime` is the destination's time as its listing found it.
     bool IsNewer(const Pending& file, const std::optional<int64_t>& dstTime);
     // The recycle directory's level for the relative directory `rel`, with every missing level
-    // created; nullptr when there is no recycle directory or a level is not a real directory.
+    // created (with the bits of the destination directory it mirrors: it opens destination
+    // directories, so a destination handle held from before must be opened again); nullptr
+    // when there is no recycle directory or a level is not a real directory.
     const DirHandle* RecycleLevel(const std::string& rel);
     void ExtraEntries(ExtraFileAction action);
     // An extra directory to remove once emptied: its path, and the identities it and its
@@ -157,10 +159,17 @@ class CBackup {
     // Whether `rel` (relative to the destination, or with `inRecycle` to the recycle
     // directory) is the log file.
     bool IsLogFile(const std::string& rel, bool inRecycle) const;
-    // Gives the directories this job created the source's exact permission bits, deepest first.
+    // Gives the directories this job created (in the destination: the source's; in the
+    // recycle directory: the destination's) their exact permission bits, deepest first.
     void FinishNewDirectories();
+    // Runs `op`, an operation on `name` in `dir`; when it is refused, tries once more with the
+    // directory opened for writing (WritingInto) and then with the file made replaceable.
     Status RetryIfLocked(const DirHandle& dir, const std::string& name,
                          const std::function<Status()>& op);
+    // Runs `op`, which writes into the destination directory `dir`. When it is refused and the
+    // directory's owner may not write into it (a read-only source directory gave it its bits),
+    // the directory is opened for its owner, `op` tried once more and the bits put back at once.
+    Status WritingInto(const DirHandle& dir, const std::function<Status()>& op);
     void Step();
     void WriteActionLine(bool ok, int verbId, const std::string& a, const std::string* b);
     bool Cancelled() const { return m_cancel.load(std::memory_order_relaxed); }
@@ -207,6 +216,7 @@ class CBackup {
     TreeCursor m_rcyTree;
     SideThread m_side;
     std::vector<NewDirectory> m_newDirs;
+    std::vector<NewDirectory> m_newRecycleDirs;  // the destination directory's bits
     std::unordered_set<std::string> m_cleanedRecycle;
     std::vector<RunLock> m_locks;
     // The log file of the run (its directory with every link resolved, its place and its name;

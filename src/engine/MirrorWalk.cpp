@@ -158,6 +158,7 @@ void CBackup::MirrorTree(const std::string& source, const std::string& dest, Ext
     m_listDstFiles.Clear();
     m_listDstDirs.Clear();
     m_newDirs.clear();
+    m_newRecycleDirs.clear();
     m_cleanedRecycle.clear();
 
     // A refusal names the roots as they were given, until they are resolved.
@@ -297,9 +298,9 @@ void CBackup::AddEntries(Side side, const std::string& prefix, const std::vector
                                                : rel == m_recycleRel)) {
                 continue;  // the recycle directory inside the destination is never extra
             }
-            m_listDstDirs.PushBack(std::move(rel), false);
+            m_listDstDirs.PushBack(std::move(rel), e.kind);
         } else if (!IsLogFile(rel, false)) {  // the run's own log is never extra
-            m_listDstFiles.PushBack(std::move(rel), e.kind == EntryKind::kLink, e.mtime_ns);
+            m_listDstFiles.PushBack(std::move(rel), e.kind, e.mtime_ns);
         }
     }
 }
@@ -314,12 +315,16 @@ void CBackup::MirrorFiles(ExtraFileAction action) {
             m_listSrcFiles.pop_front();
             bool copy = true;
             std::optional<int64_t> dstTime;
-            if (m_listDstFiles.RemoveMatch(file.rel, &dstTime)) {
+            EntryKind dstKind = EntryKind::kFile;
+            if (m_listDstFiles.RemoveMatch(file.rel, &dstTime, &dstKind)) {
                 if (action != kActionKeep) {
                     ++m_nSteps;  // the matched destination file is accounted for
                 }
-                // A pipe, socket or device is never copied, and says so every run.
-                copy = file.kind == EntryKind::kOther || IsNewer(file, dstTime);
+                // A pipe, socket or device is never copied, and says so every run. An entry of
+                // another kind than the source's (a link where the source has a file) is never
+                // up to date, whatever its time: it is not the same thing at all.
+                copy = file.kind == EntryKind::kOther || dstKind != file.kind ||
+                       IsNewer(file, dstTime);
             }
             if (copy) {
                 CopyOne(file);
@@ -393,7 +398,9 @@ bool CBackup::CreateDestDirectory(const std::string& rel, const DirHandle& paren
     EntryInfo source;
     const mode_t sourceMode = m_fs.StatAt(srcDir, std::string(), &source).ok() ? source.mode : 0700;
     const std::string name = TreeCursor::SplitRel(rel).second;
-    if (!m_fs.CreateDirectoryAt(parent, name, FillingMode(sourceMode)).ok()) {
+    if (!WritingInto(parent, [&] {
+             return m_fs.CreateDirectoryAt(parent, name, FillingMode(sourceMode));
+         }).ok()) {
         return false;
     }
     // The process's umask may have taken bits away that the source gives; and the owner's may
@@ -414,6 +421,13 @@ void CBackup::FinishNewDirectories() {
             m_fs.SetDirectoryMode(*handle, dir.mode);
         }
         m_newDirs.pop_back();
+    }
+    while (!m_newRecycleDirs.empty()) {
+        const NewDirectory& dir = m_newRecycleDirs.back();
+        if (const DirHandle* handle = m_rcyTree.Open(dir.rel)) {
+            m_fs.SetDirectoryMode(*handle, dir.mode);
+        }
+        m_newRecycleDirs.pop_back();
     }
 }
 
@@ -444,9 +458,29 @@ void CBackup::CopyOne(const Pending& file) {
     WriteActionLine(ok, IDS_VERB_COPY, m_src.shown + file.rel, &shownDst);
 }
 
+Status CBackup::WritingInto(const DirHandle& dir, const std::function<Status()>& op) {
+    Status s = op();
+    constexpr mode_t kOwnerWrites = S_IWUSR | S_IXUSR;
+    EntryInfo info;
+    if (s.code() != Status::Code::kPermission || Cancelled() ||
+        !m_fs.StatAt(dir, std::string(), &info).ok() || info.kind != EntryKind::kDirectory ||
+        (info.mode & kOwnerWrites) == kOwnerWrites) {
+        return s;
+    }
+    // Only its owner gets more, and only for this one operation: a run killed now leaves it
+    // no more open to anyone else than it was.
+    const mode_t before = info.mode & 07777;
+    if (!m_fs.SetDirectoryMode(dir, before | kOwnerWrites).ok()) {
+        return s;
+    }
+    s = op();
+    m_fs.SetDirectoryMode(dir, before);
+    return s;
+}
+
 Status CBackup::RetryIfLocked(const DirHandle& dir, const std::string& name,
                               const std::function<Status()>& op) {
-    Status s = op();
+    Status s = WritingInto(dir, op);
     // Some file systems (SMB shares, FAT) refuse to replace or delete a file marked read-only;
     // clear the mark and try once more.
     if (s.code() != Status::Code::kPermission || Cancelled()) {
@@ -485,6 +519,9 @@ bool CBackup::IsNewer(const Pending& file, const std::optional<int64_t>& dstTime
         !m_fs.StatAt(*dst, name, &d).ok()) {
         return false;
     }
+    if (s.kind != d.kind) {
+        return true;  // changed kind since it was listed
+    }
     // Compare at the precision the destination keeps: a file system that stores times in
     // coarser steps than the source must not make every run copy the same files again.
     return NewerAtStep(s.mtime_ns, d.mtime_ns, m_rules.TimeStep(dst, s.mtime_ns, d.mtime_ns));
@@ -506,14 +543,26 @@ const DirHandle* CBackup::RecycleLevel(const std::string& rel) {
     if (level == nullptr) {
         // Create the missing levels one by one. An existing level is fine only as a real
         // directory: the open below never goes through a link.
+        // Each level takes the bits of the destination directory it mirrors (files moved out
+        // of a private directory stay private), as a new destination directory takes its
+        // source's; its owner may write into it until the job is done.
         for (size_t slash = rel.find('/'); slash != std::string::npos;
              slash = rel.find('/', slash + 1)) {
-            const auto [parentRel, name] = TreeCursor::SplitRel(rel.substr(0, slash + 1));
+            const std::string levelRel = rel.substr(0, slash + 1);
+            const auto [parentRel, name] = TreeCursor::SplitRel(levelRel);
+            EntryInfo mirrored;
+            const DirHandle* dstLevel = m_dstTree.Open(levelRel);
+            const mode_t mode =
+                dstLevel != nullptr && m_fs.StatAt(*dstLevel, std::string(), &mirrored).ok()
+                    ? mirrored.mode
+                    : 0700;
             const DirHandle* parent = m_rcyTree.Open(parentRel);
             if (parent == nullptr) {
                 return nullptr;
             }
-            m_fs.CreateDirectoryAt(*parent, name, 0777);
+            if (m_fs.CreateDirectoryAt(*parent, name, FillingMode(mode)).ok()) {
+                m_newRecycleDirs.push_back(NewDirectory{levelRel, FinalMode(mode)});
+            }
         }
         level = m_rcyTree.Open(rel);
         if (level == nullptr) {
@@ -557,12 +606,21 @@ void CBackup::ExtraEntries(ExtraFileAction action) {
                 // Without a recycle directory nothing is moved anywhere.
                 const DirHandle* level =
                     dir != nullptr && !IsLogFile(x.rel, true) ? RecycleLevel(parent) : nullptr;
+                // Nothing in the recycle directory is ever replaced: a name already taken there
+                // (by an earlier run, or another job of this one) gets a numbered one beside it.
+                std::string placed = name;
                 if (level != nullptr) {
+                    // Making the level looked at the destination's directories: `dir` may no
+                    // longer be held.
+                    dir = m_dstTree.Open(parent);
+                }
+                if (level != nullptr && dir != nullptr) {
                     ok = RetryIfLocked(*dir, name, [&] {
-                             return m_fs.MoveFileAt(*dir, name, *level, name, &m_cancel);
+                             return m_fs.MoveNoReplaceAt(*dir, name, *level, name, &placed,
+                                                         &m_cancel);
                          }).ok();
                 }
-                const std::string shownTarget = m_rcy.shown + x.rel;
+                const std::string shownTarget = m_rcy.shown + parent + (ok ? placed : name);
                 WriteActionLine(ok, IDS_VERB_MOVE, m_dst.shown + x.rel, &shownTarget);
             } else {
                 ok = dir != nullptr &&
@@ -622,12 +680,12 @@ void CBackup::RemoveExtraDirectories(std::vector<ExtraDirectory>* dirs) {
         here.Reset();
         m_dstTree.Forget(dir.rel);
         if (fromBelow) {
-            m_fs.RemoveDirectoryAt(parent, name);
+            WritingInto(parent, [&] { return m_fs.RemoveDirectoryAt(parent, name); });
             here = std::move(parent);
             hereRel = parentRel;
         } else {
             if (const DirHandle* byName = m_dstTree.Open(parentRel)) {
-                m_fs.RemoveDirectoryAt(*byName, name);
+                WritingInto(*byName, [&] { return m_fs.RemoveDirectoryAt(*byName, name); });
             }
         }
         dirs->pop_back();

@@ -147,6 +147,37 @@ Status DryRunFileSystem::MoveFileAt(const DirHandle& src_dir, const std::string&
     return CopyFileAt(src_dir, src_name, dst_dir, dst_name, cancel);
 }
 
+Status DryRunFileSystem::MoveNoReplaceAt(const DirHandle& src_dir, const std::string& src_name,
+                                         const DirHandle& dst_dir, const std::string& dst_name,
+                                         std::string* placed_name,
+                                         const std::atomic<bool>* cancel) {
+    // The name the real move would take: the first that is free on the disk and not taken by
+    // an earlier move of this dry run.
+    *placed_name = dst_name;
+    for (unsigned n = 0; n < 100000; ++n) {
+        const std::string candidate = NumberedName(dst_name, n);
+        EntryInfo info;
+        bool taken = Look(dst_dir, candidate, &info).ok();
+        {
+            std::lock_guard<std::mutex> lock(mutex_);
+            taken = taken || placed_.count(dst_dir.PathOf(candidate)) != 0;
+        }
+        if (!taken) {
+            *placed_name = candidate;
+            break;
+        }
+    }
+    Status s = CheckTransfer(src_dir, src_name, dst_dir, *placed_name);
+    if (s.ok() && cancel != nullptr && cancel->load()) {
+        s = Status::Cancelled(dst_dir.PathOf(*placed_name));
+    }
+    if (s.ok()) {
+        std::lock_guard<std::mutex> lock(mutex_);
+        placed_.insert(dst_dir.PathOf(*placed_name));
+    }
+    return s;
+}
+
 Status DryRunFileSystem::DeleteFileAt(const DirHandle& dir, const std::string& name) {
     EntryInfo info;
     const Status s = Look(dir, name, &info);

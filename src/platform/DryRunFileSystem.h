@@ -56,6 +56,9 @@ class DryRunFileSystem : public FileSystem {
     Status MoveFileAt(const DirHandle& src_dir, const std::string& src_name,
                       const DirHandle& dst_dir, const std::string& dst_name,
                       const std::atomic<bool>* cancel) override;
+    Status MoveNoReplaceAt(const DirHandle& src_dir, const std::string& src_name,
+                           const DirHandle& dst_dir, const std::string& dst_name,
+                           std::string* placed_name, const std::atomic<bool>* cancel) override;
     Status DeleteFileAt(const DirHandle& dir, const std::string& name) override;
     Status CreateDirectoryAt(const DirHandle& dir, const std::string& name, mode_t mode) override;
     Status RemoveDirectoryAt(const DirHandle& dir, const std::string& name) override;
@@ -78,7 +81,8 @@ class DryRunFileSystem : public FileSystem {
 
     FileSystem& base_;
     mutable std::mutex mutex_;
-    std::set<std::string> made_;  // paths of the directories "created"
+    std::set<std::string> made_;    // paths of the directories "created"
+    std::set<std::string> placed_;  // paths that moves which replace nothing "took"
 };
 
 }  // namespace tandrel

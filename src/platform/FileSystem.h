@@ -208,6 +208,17 @@ class FileSystem {
     virtual Status MoveFileAt(const DirHandle& src_dir, const std::string& src_name,
                               const DirHandle& dst_dir, const std::string& dst_name,
                               const std::atomic<bool>* cancel) = 0;
+    // MoveFileAt that never replaces anything (a move into a recycle directory): when
+    // `dst_name` is taken in dst_dir, by whatever kind of entry, the entry gets the first free
+    // name of NumberedName(dst_name, 1), NumberedName(dst_name, 2), ... there instead. Each name
+    // is taken atomically, by a rename that refuses an existing target or, where the file
+    // system has none, by a new hard link and then the removal of the old name; across file
+    // systems the copy is made under a temporary name first and then placed the same way. So
+    // nothing is replaced, not even what another program puts there meanwhile. *placed_name is
+    // the name the entry got.
+    virtual Status MoveNoReplaceAt(const DirHandle& src_dir, const std::string& src_name,
+                                   const DirHandle& dst_dir, const std::string& dst_name,
+                                   std::string* placed_name, const std::atomic<bool>* cancel) = 0;
     virtual Status DeleteFileAt(const DirHandle& dir, const std::string& name) = 0;
     // Creates the directory `name` in `dir` with permission bits `mode` (the process's umask
     // applies, as with mkdir). Fails with kExists when anything is already there.
@@ -236,6 +247,10 @@ FileSystem& DefaultFileSystem();
 // <pid> is this process's id in decimal and <unique> 16 lower-case hex digits that no other
 // call in this process returns. The leading "." keeps it out of every walk. Thread-safe.
 std::string MakeTempName();
+
+// The n-th name beside `name` for an entry that must not replace it, the way numbered backups
+// are named: "notes.txt.~1~", "notes.txt.~2~", ...; `name` itself for 0.
+std::string NumberedName(const std::string& name, unsigned n);
 
 // True when `name` (a last path component) has exactly the form MakeTempName gives and the
 // process that made it no longer exists (so no copy can still be writing it). Temporaries of

@@ -61,6 +61,9 @@ class PosixFileSystem : public FileSystem {
     Status MoveFileAt(const DirHandle& src_dir, const std::string& src_name,
                       const DirHandle& dst_dir, const std::string& dst_name,
                       const std::atomic<bool>* cancel) override;
+    Status MoveNoReplaceAt(const DirHandle& src_dir, const std::string& src_name,
+                           const DirHandle& dst_dir, const std::string& dst_name,
+                           std::string* placed_name, const std::atomic<bool>* cancel) override;
     Status DeleteFileAt(const DirHandle& dir, const std::string& name) override;
     Status CreateDirectoryAt(const DirHandle& dir, const std::string& name, mode_t mode) override;
     Status RemoveDirectoryAt(const DirHandle& dir, const std::string& name) override;
@@ -77,9 +80,11 @@ class PosixFileSystem : public FileSystem {
     // exists in both places. Public so that this path can be exercised on a single file system.
     Status MoveByCopy(const std::string& src, const std::string& dst,
                       const std::atomic<bool>* cancel);
+    // With `placed_name`, the copy is made under a temporary name and then given dst_name or
+    // the next free numbered name, replacing nothing (see MoveNoReplaceAt).
     Status MoveByCopyAt(const DirHandle& src_dir, const std::string& src_name,
                         const DirHandle& dst_dir, const std::string& dst_name,
-                        const std::atomic<bool>* cancel);
+                        const std::atomic<bool>* cancel, std::string* placed_name = nullptr);
 
   private:
     const CopyOptions options_{};

@@ -300,6 +300,22 @@ TEST_F(CliGates, ADryRunPrintsTheRunsLinesAndChangesNothing) {
                                                   "tree/deeper/", "tree/deeper/leaf", "tree/top"}));
 }
 
+// A preview of a move names the numbered name the real move takes beside a taken one.
+TEST_F(CliGates, ADryRunOfAMoveNamesTheNameTheMoveWillTake) {
+    t.WriteFile("d/notes.txt", "extra");
+    t.MakeDir("r");
+    t.WriteFile("r/notes.txt", "moved by an earlier run");
+    const std::string line = " Move: " + D("notes.txt") + " => " + t.Path("r/notes.txt.~1~");
+    const CliResult dry = RunCli({"mirror", S(), D(), "--move", t.Path("r"), "--dry-run"});
+    EXPECT_EQ(dry.status, 0);
+    EXPECT_NE(dry.out.find(line + "\n"), std::string::npos) << dry.out;
+    EXPECT_EQ(t.List("r"), std::set<std::string>{"notes.txt"});
+    const CliResult real = RunCli({"mirror", S(), D(), "--move", t.Path("r")});
+    EXPECT_NE(real.out.find(line + "\n"), std::string::npos) << real.out;
+    EXPECT_EQ(t.ReadFile("r/notes.txt"), "moved by an earlier run");
+    EXPECT_EQ(t.ReadFile("r/notes.txt.~1~"), "extra");
+}
+
 TEST_F(CliGates, ADryRunWritesNoLogFile) {
     t.WriteFile("s/f", "f");
     t.WriteFile("old.log", "previous run");

@@ -2,6 +2,7 @@
 // destination, and a job that would delete more than the run allows deletes nothing.
 
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include <chrono>
 #include <cstdlib>
@@ -338,6 +339,29 @@ TEST_F(Gates, ALogFileInsideTheSourceSwitchesLoggingOff) {
         EXPECT_FALSE(rig.queue.m_bLogEnabled) << log;
         EXPECT_EQ(t.ReadFile("s/notes/today.txt"), "precious");
         EXPECT_EQ(t.ReadFile("d/notes/today.txt"), "precious");
+    }
+}
+
+// A log file that is a tree's file under another name (a hard link, kept outside every tree)
+// would empty that file and, by the next run, its backup: logging is switched off instead.
+TEST_F(Gates, ALogFileThatIsATreeFileUnderAnotherNameSwitchesLoggingOff) {
+    t.WriteFile("s/notes.txt", "precious");
+    rig.Run(S(), D(), kActionKeep);
+    ASSERT_EQ(t.ReadFile("d/notes.txt"), "precious");
+    struct Case {
+        const char* treeFile;
+        const char* logName;
+    };
+    for (const Case& c : {Case{"s/notes.txt", "run.log"}, Case{"d/notes.txt", "dest.log"}}) {
+        ASSERT_EQ(link(t.Path(c.treeFile).c_str(), t.Path(c.logName).c_str()), 0);
+        EngineRig run;
+        run.queue.m_strLogFileName = t.Path(c.logName);
+        run.queue.m_bLogEnabled = true;
+        run.Run(S(), D(), kActionDelete);
+        run.queue.FlushLog();
+        EXPECT_FALSE(run.queue.m_bLogEnabled) << c.logName;
+        EXPECT_EQ(t.ReadFile("s/notes.txt"), "precious") << c.logName;
+        EXPECT_EQ(t.ReadFile("d/notes.txt"), "precious") << c.logName;
     }
 }
 

@@ -70,11 +70,13 @@ TEST_F(Mirror, MoveKeepsRelativePathsInTheRecycleDirectory) {
 
     EngineRig rig;
     rig.Run(S(), D(), kActionMove, t.Path("r"));
+    // The file already there stays; the moved one goes beside it.
     EXPECT_EQ(rig.recorder.ActionLines(),
-              std::vector<std::string>{" Move: " + D("a/b/c.txt") + " => " + R("a/b/c.txt")});
-    EXPECT_EQ(t.ReadFile("r/a/b/c.txt"), "extra");
+              std::vector<std::string>{" Move: " + D("a/b/c.txt") + " => " + R("a/b/c.txt.~1~")});
+    EXPECT_EQ(t.ReadFile("r/a/b/c.txt"), "previous");
+    EXPECT_EQ(t.ReadFile("r/a/b/c.txt.~1~"), "extra");
     EXPECT_EQ(t.List("d"), std::set<std::string>{});
-    EXPECT_EQ(t.List("r"), (std::set<std::string>{"a/", "a/b/", "a/b/c.txt"}));
+    EXPECT_EQ(t.List("r"), (std::set<std::string>{"a/", "a/b/", "a/b/c.txt", "a/b/c.txt.~1~"}));
 }
 
 TEST_F(Mirror, MoveCreatesTheRecycleLevelsAndFailsWithoutARecycleRoot) {

@@ -5,6 +5,8 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <cstdio>
+
 #include "FailingFileSystem.h"
 #include "RunRecorder.h"
 #include "TempTree.h"
@@ -352,6 +354,114 @@ TEST_F(Safety, AFailedRetryPutsTheReadOnlyModeBack) {
         EXPECT_EQ(t.Mode("d/extra2.txt"), 0400u);
     }
     EXPECT_EQ(fs.CallCount(Op::kMakeReplaceable), 6);
+}
+
+// An entry that is a file on one side and a link or a pipe on the other is never taken for up
+// to date, whatever the times say: the destination's entry is replaced by the source's kind.
+TEST_F(Safety, AnEntryOfAnotherKindIsNeverUpToDate) {
+    struct Case {
+        const char* name;
+        char source;  // 'f' file, 'l' link
+        char dest;    // 'f' file, 'l' link, 'p' pipe
+    };
+    const Case cases[] = {
+        {"file-over-link", 'f', 'l'}, {"link-over-file", 'l', 'f'}, {"file-over-pipe", 'f', 'p'}};
+    const int64_t older = 1 * 1000000000LL;
+    const int64_t newer = 9 * 1000000000LL;
+    for (const Case& c : cases) {
+        const std::string rel = c.name;
+        if (c.source == 'f') {
+            t.WriteFile("s/" + rel, "the source file", older);
+        } else {
+            t.MakeLink("s/" + rel, "target-text");
+            t.SetMtime("s/" + rel, older);
+        }
+        if (c.dest == 'f') {
+            t.WriteFile("d/" + rel, "a destination file", newer);
+        } else if (c.dest == 'l') {
+            t.MakeLink("d/" + rel, "elsewhere");
+            t.SetMtime("d/" + rel, newer);
+        } else {
+            t.MakeFifo("d/" + rel);
+            t.SetMtime("d/" + rel, newer);
+        }
+    }
+    for (ExtraFileAction action : {kActionKeep, kActionDelete}) {
+        EngineRig rig;
+        rig.Run(S(), D(), action);
+        if (action == kActionKeep) {
+            EXPECT_EQ(rig.recorder.ActionLines().size(), std::size(cases));
+        } else {
+            EXPECT_TRUE(rig.recorder.ActionLines().empty());  // done by the first run
+        }
+        for (const Case& c : cases) {
+            const std::string rel = c.name;
+            if (c.source == 'f') {
+                EXPECT_EQ(t.ReadFile("d/" + rel), "the source file") << rel;
+            } else {
+                EXPECT_EQ(t.ReadLink("d/" + rel), "target-text") << rel;
+            }
+        }
+    }
+}
+
+// Extra entries of one name from two jobs, or from two runs, all stay in the recycle
+// directory: a taken name gets the next numbered one beside it, and the line says so.
+TEST_F(Safety, MovesNeverReplaceAnythingInTheRecycleDirectory) {
+    t.MakeDir("s2");
+    t.MakeDir("d2/sub");
+    t.WriteFile("d/notes.txt", "first");
+    t.WriteFile("d2/notes.txt", "second");
+    t.WriteFile("d2/sub/x", "x");
+    t.MakeDir("r/sub");
+    t.WriteFile("r/sub/x", "already there");
+    EngineRig rig;
+    rig.queue.AddJob(S(), D(), 0);
+    rig.queue.AddJob(t.Path("s2"), t.Path("d2"), 0);
+    rig.queue.StartRun(kActionMove, t.Path("r"));
+    rig.backup.OnRunJobs();
+    std::vector<std::string> moves;
+    for (const std::string& line : rig.recorder.lines) {
+        if (line.find("Move: ") != std::string::npos) {
+            moves.push_back(line);
+        }
+    }
+    EXPECT_EQ(moves, (std::vector<std::string>{
+                         " Move: " + D("notes.txt") + " => " + t.Path("r/notes.txt"),
+                         " Move: " + t.Path("d2/notes.txt") + " => " + t.Path("r/notes.txt.~1~"),
+                         " Move: " + t.Path("d2/sub/x") + " => " + t.Path("r/sub/x.~1~")}));
+    EXPECT_EQ(t.ReadFile("r/notes.txt"), "first");
+    EXPECT_EQ(t.ReadFile("r/notes.txt.~1~"), "second");
+    EXPECT_EQ(t.ReadFile("r/sub/x"), "already there");
+    EXPECT_EQ(t.ReadFile("r/sub/x.~1~"), "x");
+
+    t.WriteFile("d/notes.txt", "third");
+    EngineRig later;
+    later.Run(S(), D(), kActionMove, t.Path("r"));
+    EXPECT_EQ(
+        later.recorder.ActionLines(),
+        std::vector<std::string>{" Move: " + D("notes.txt") + " => " + t.Path("r/notes.txt.~2~")});
+    EXPECT_EQ(t.ReadFile("r/notes.txt.~2~"), "third");
+}
+
+// A link replaced by the file it pointed to (the file moved to the link's place): the
+// destination's link must not pass for the file, or the file's only copy would be deleted as
+// extra and never copied again.
+TEST_F(Safety, AFileMovedOntoItsLinkIsCopiedBeforeItsOldCopyGoes) {
+    t.MakeDir("s/drafts");
+    t.WriteFile("s/drafts/r.pdf", "the paper", 1 * 1000000000LL);
+    t.MakeLink("s/r.pdf", "drafts/r.pdf");
+    t.SetMtime("s/r.pdf", 5 * 1000000000LL);
+    EngineRig first;
+    first.Run(S(), D(), kActionDelete);
+    ASSERT_EQ(t.ReadLink("d/r.pdf"), "drafts/r.pdf");
+    ASSERT_EQ(::rename(S("drafts/r.pdf").c_str(), S("r.pdf").c_str()), 0);
+    EngineRig second;
+    second.Run(S(), D(), kActionDelete);
+    EXPECT_EQ(second.recorder.ActionLines(),
+              (std::vector<std::string>{" Copy: " + S("r.pdf") + " => " + D("r.pdf"),
+                                        " Delete: " + D("drafts/r.pdf")}));
+    EXPECT_EQ(t.ReadFile("d/r.pdf"), "the paper");
 }
 
 }  // namespace

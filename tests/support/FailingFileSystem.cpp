@@ -411,6 +411,18 @@ Status FailingFileSystem::MoveFileAt(const DirHandle& src_dir, const std::string
     return s.ok() ? base_.MoveFileAt(src_dir, real_src, dst_dir, real_dst, cancel) : s;
 }
 
+Status FailingFileSystem::MoveNoReplaceAt(const DirHandle& src_dir, const std::string& src_name,
+                                          const DirHandle& dst_dir, const std::string& dst_name,
+                                          std::string* placed_name,
+                                          const std::atomic<bool>* cancel) {
+    *placed_name = dst_name;
+    const std::string real_src = ResolveAt(src_dir, src_name);
+    const std::string real_dst = ResolveAt(dst_dir, dst_name);
+    Status s = Enter(Op::kMoveFile, src_dir.PathOf(real_src), dst_dir.PathOf(real_dst));
+    return s.ok() ? base_.MoveNoReplaceAt(src_dir, real_src, dst_dir, real_dst, placed_name, cancel)
+                  : s;
+}
+
 Status FailingFileSystem::DeleteFileAt(const DirHandle& dir, const std::string& name) {
     const std::string real = ResolveAt(dir, name);
     Status s = Enter(Op::kDeleteFile, dir.PathOf(real));

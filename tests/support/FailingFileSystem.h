@@ -136,6 +136,9 @@ class FailingFileSystem : public FileSystem {
     Status MoveFileAt(const DirHandle& src_dir, const std::string& src_name,
                       const DirHandle& dst_dir, const std::string& dst_name,
                       const std::atomic<bool>* cancel) override;
+    Status MoveNoReplaceAt(const DirHandle& src_dir, const std::string& src_name,
+                           const DirHandle& dst_dir, const std::string& dst_name,
+                           std::string* placed_name, const std::atomic<bool>* cancel) override;
     Status DeleteFileAt(const DirHandle& dir, const std::string& name) override;
     Status CreateDirectoryAt(const DirHandle& dir, const std::string& name, mode_t mode) override;
     Status RemoveDirectoryAt(const DirHandle& dir, const std::string& name) override;
