@@ -183,10 +183,15 @@ TEST_F(Outcome, RealVolumesGiveTheirReasons) {
         SmallVolume readOnly(D(), MS_RDONLY, "size=16k");
         ASSERT_TRUE(readOnly.mounted()) << readOnly.error();
         EngineRig rig;
+        rig.queue.m_strLogFileName = t.Path("run.log");
+        rig.queue.m_bLogEnabled = true;
         rig.Run(S(), D(), kActionKeep);
-        EXPECT_EQ(rig.recorder.ActionLines(),
-                  std::vector<std::string>{"!Copy: " + S("big") + " => " + D("big") +
-                                           " (Read-only file system)"});
+        rig.queue.FlushLog();
+        const std::string line =
+            "!Copy: " + S("big") + " => " + D("big") + " (Read-only file system)";
+        EXPECT_EQ(rig.recorder.ActionLines(), std::vector<std::string>{line});
+        // The log file holds the same line, reason and all.
+        EXPECT_NE(t.ReadFile("run.log").find("\n" + line + "\n"), std::string::npos);
     }
 }
 
