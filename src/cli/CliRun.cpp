@@ -6,6 +6,7 @@
 #include <condition_variable>
 #include <cstdio>
 #include <mutex>
+#include <optional>
 
 #include "CBackup.h"
 #include "DryRunFileSystem.h"
@@ -79,6 +80,11 @@ class CliOutput : public ILineSink, public IRunMonitor {
         PrintError(std::string(line.substr(line.empty() ? 0 : 1)));
     }
 
+    void RunEnded(const RunSummary& summary) override {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        m_summary = summary;
+    }
+
     void PostJobsDone() override {
         ClearProgress();
         std::lock_guard<std::mutex> lock(m_mutex);
@@ -86,9 +92,11 @@ class CliOutput : public ILineSink, public IRunMonitor {
         m_cv.notify_all();
     }
 
-    void WaitForDone() {
+    // Waits for the end of the run; how it went.
+    RunSummary WaitForDone() {
         std::unique_lock<std::mutex> lock(m_mutex);
         m_cv.wait(lock, [this] { return m_done; });
+        return m_summary;
     }
 
     bool failed() const { return m_failed; }
@@ -112,6 +120,7 @@ class CliOutput : public ILineSink, public IRunMonitor {
     std::mutex m_mutex;
     std::condition_variable m_cv;
     bool m_done = false;
+    RunSummary m_summary;
 };
 
 // A count of 0 or more in decimal digits only.
@@ -261,8 +270,14 @@ int RunQueuedJobs(CJobQueue& queue, const RunOptions& options) {
 
     backup.Start();
     int status = kExitOk;
+    // A run of no jobs (a batch list with nothing checked) prints nothing at all.
+    const bool anyJob = queue.GetJobCount() > 0;
+    std::optional<RunSummary> summary;
     if (queue.StartRun(options.action, options.recycle)) {
-        output.WaitForDone();
+        const RunSummary done = output.WaitForDone();
+        if (anyJob) {
+            summary = done;
+        }
     } else {
         PrintError("the worker could not be started");
         status = kExitFailures;
@@ -296,6 +311,16 @@ int RunQueuedJobs(CJobQueue& queue, const RunOptions& options) {
     }
     if (g_interrupted) {
         status = kExitInterrupted;
+    }
+    if (summary) {
+        // The last word on stderr; standard output keeps only run lines.
+        std::string prefix;
+        if (options.dryRun) {
+            prefix = summary->stopped ? "dry run, stopped: " : "dry run: ";
+        } else if (summary->stopped) {
+            prefix = "stopped: ";
+        }
+        PrintError(prefix + SummaryText(*summary));
     }
     return status;
 }

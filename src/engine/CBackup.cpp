@@ -13,6 +13,18 @@ namespace {
 
 constexpr int kHeaderDashes = 100;
 
+// The reason a failure line ends with: the failed call's own words (the system's error text
+// for a system call), or the engine's for what it refused to do.
+std::string FailureReason(const Status& outcome) {
+    if (outcome.IsCancelled()) {
+        return "stopped before it was done; left as it was";
+    }
+    if (outcome.reason().empty()) {
+        return "failed";  // every error names its reason; this is only a guard
+    }
+    return outcome.reason();
+}
+
 }  // namespace
 
 CBackup::CBackup(CJobQueue& queue, FileSystem& fs)
@@ -122,6 +134,7 @@ void CBackup::OnRunJobs() {
         monitor->SetProgressRange(0, total);
     }
     m_nSteps = 0;
+    m_summary = RunSummary{};
 
     std::string source;
     std::string dest;
@@ -135,8 +148,9 @@ void CBackup::OnRunJobs() {
         // The job's copies get their real times once they are safe on the disk. A stopped run
         // does the same for the copies it finished: none is left looking out of date (and
         // dated 1970) until the next run copies it again; only the copy in flight was dropped.
-        if (!m_fs.CommitCopies(false).ok()) {
-            WriteActionLine(false, IDS_VERB_SYNC, dest, nullptr);
+        const Status committed = m_fs.CommitCopies(false);
+        if (!committed.ok()) {
+            WriteActionLine(committed, IDS_VERB_SYNC, dest, nullptr);
         }
         m_locks.clear();  // the next run on these directories may start
         m_queue.WriteLine(separator);
@@ -150,8 +164,10 @@ void CBackup::OnRunJobs() {
     if (monitor != nullptr) {
         monitor->SetProgressPos(0);
     }
+    m_summary.stopped = Cancelled();
     m_cancel.store(false);
     if (monitor != nullptr) {
+        monitor->RunEnded(m_summary);
         monitor->PostJobsDone();
     }
 }
@@ -198,7 +214,18 @@ void CBackup::Step() {
     }
 }
 
-void CBackup::WriteActionLine(bool ok, int verbId, const std::string& a, const std::string* b) {
+void CBackup::WriteActionLine(const Status& outcome, int verbId, const std::string& a,
+                              const std::string* b) {
+    const bool ok = outcome.ok();
+    if (!ok) {
+        ++m_summary.failed;
+    } else if (verbId == IDS_VERB_COPY) {
+        ++m_summary.copied;
+    } else if (verbId == IDS_VERB_DELETE) {
+        ++m_summary.deleted;
+    } else if (verbId == IDS_VERB_MOVE) {
+        ++m_summary.moved;
+    }
     std::string line;
     line.reserve(a.size() + (b ? b->size() : 0) + 16);
     line += ok ? ' ' : '!';
@@ -209,6 +236,12 @@ void CBackup::WriteActionLine(bool ok, int verbId, const std::string& a, const s
     if (b != nullptr) {
         line += " => ";
         line += ShownName(*b);
+    }
+    if (!ok) {
+        // The reason may hold names (the system's words never do), so it is escaped like them.
+        line += " (";
+        line += ShownName(FailureReason(outcome));
+        line += ')';
     }
     m_queue.WriteLine(line);
 }

@@ -17,6 +17,7 @@
 #include "FileSystem.h"
 #include "RunConstants.h"
 #include "RunLock.h"
+#include "RunSummary.h"
 #include "SideThread.h"
 #include "TreeCursor.h"
 
@@ -66,8 +67,8 @@ class CBackup {
     // `action` to the extra destination entries, writing one run line per file operation.
     // Both roots end with '/'. `recycle` is used only when action is kActionMove. A job whose
     // trees overlap (or whose recycle directory cannot be placed) gets one "!Skip" line with
-    // the reason; a root that cannot be listed one "!Read" line; in both cases nothing else
-    // happens.
+    // the reason; a root that cannot be listed one "!Read" line with the reason; in both cases
+    // nothing else happens.
     void MirrorTree(const std::string& source, const std::string& dest, ExtraFileAction action,
                     const std::string& recycle);
 
@@ -87,17 +88,20 @@ class CBackup {
     };
 
     enum class Side { kSource, kDest };
-    // Lists root + prefix through the side's open directories; false (with nothing added) when
-    // it cannot be opened or listed. *dir is then the directory listed.
-    bool List(Side side, const std::string& prefix, std::vector<DirEntry>* entries,
-              const DirHandle** dir = nullptr);
+    // Lists root + prefix through the side's open directories; an error (with nothing added)
+    // when it cannot be opened or listed. *dir is then the directory listed.
+    Status List(Side side, const std::string& prefix, std::vector<DirEntry>* entries,
+                const DirHandle** dir = nullptr);
     // Lists the destination directory `rel`, whose source directory `srcDir` listed
     // `srcEntries`. In a directory large enough for it to pay, the times of the files of both
     // listings are looked up as well, the destination's on the side thread while the source's
-    // are on this one. False (with nothing listed) as for List.
-    bool ListDestination(const std::string& rel, const DirHandle& srcDir,
-                         std::vector<DirEntry>* srcEntries, std::vector<DirEntry>* dstEntries,
-                         const DirHandle** dstDir);
+    // are on this one. An error (with nothing listed) as for List.
+    Status ListDestination(const std::string& rel, const DirHandle& srcDir,
+                           std::vector<DirEntry>* srcEntries, std::vector<DirEntry>* dstEntries,
+                           const DirHandle** dstDir);
+    // Opens the root of `tree` at `op`, the job's root `shown` as the disk operations reach it;
+    // an error saying why it cannot be.
+    Status OpenJobRoot(TreeCursor& tree, const std::string& shown, const std::string& op);
     // `dir` is the directory listed (for removing stale temporaries found in it).
     void AddEntries(Side side, const std::string& prefix, const std::vector<DirEntry>& entries,
                     bool blocked, const DirHandle* dir);
@@ -112,14 +116,17 @@ class CBackup {
     bool CreateDestDirectory(const std::string& rel, const DirHandle& parent,
                              const DirHandle& srcDir);
     void CopyOne(const Pending& file);
+    // Why the blocked source entry `rel` cannot be copied.
+    Status BlockedReason(const std::string& rel);
     // Whether the source file is newer than the destination file of the same name, at the
     // destination's time precision. `dstTime` is the destination's time as its listing found it.
     bool IsNewer(const Pending& file, const std::optional<int64_t>& dstTime);
     // The recycle directory's level for the relative directory `rel`, with every missing level
     // created (with the bits of the destination directory it mirrors: it opens destination
     // directories, so a destination handle held from before must be opened again); nullptr
-    // when there is no recycle directory or a level is not a real directory.
-    const DirHandle* RecycleLevel(const std::string& rel);
+    // when there is no recycle directory or a level is not a real directory, *why then saying
+    // which.
+    const DirHandle* RecycleLevel(const std::string& rel, Status* why);
     void ExtraEntries(ExtraFileAction action);
     // An extra directory to remove once emptied: its path, and the identities it and its
     // parent had when it was listed.
@@ -171,7 +178,11 @@ class CBackup {
     // the directory is opened for its owner, `op` tried once more and the bits put back at once.
     Status WritingInto(const DirHandle& dir, const std::function<Status()>& op);
     void Step();
-    void WriteActionLine(bool ok, int verbId, const std::string& a, const std::string* b);
+    // Writes the line of one operation on `a` (and `b`) and counts it in the run's summary:
+    // marked with a blank when `outcome` is ok, else with "!" and ending with the reason in
+    // parentheses, so that no failure goes without its reason.
+    void WriteActionLine(const Status& outcome, int verbId, const std::string& a,
+                         const std::string* b);
     bool Cancelled() const { return m_cancel.load(std::memory_order_relaxed); }
     void ThreadMain();
 
@@ -186,6 +197,8 @@ class CBackup {
     DestIndex m_listDstFiles;
     DestIndex m_listDstDirs;
     int m_nSteps = 0;
+    // What the run has done so far, counted as its lines are written.
+    RunSummary m_summary;
 
     // Per job: each root as the run lines show it and as the disk operations use it (a root
     // given as a link is resolved once; nothing below a root is ever followed), how the

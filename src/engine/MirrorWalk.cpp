@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <atomic>
+#include <cerrno>
 
 #include "CBackup.h"
 #include "CJobQueue.h"
@@ -91,6 +92,15 @@ class SharedLookUp {
     const std::atomic<bool>& m_cancel;
     std::atomic<size_t> m_next{0};
 };
+
+// A failure met on the way to the directory `rel` names the level it met it at, when that is
+// a level above `rel` and the reason alone would read as if it were about `rel` itself.
+Status OnTheWayTo(const std::string& rel, const Status& s) {
+    if (s.ok() || rel.empty() || s.path().ends_with("/" + StripSlash(rel))) {
+        return s;
+    }
+    return Status::Error(s.code(), s.path(), s.ToString());
+}
 
 // Whether a source time is newer than a destination time when both are cut to `step`.
 bool NewerAtStep(int64_t sourceNs, int64_t destNs, int64_t step) {
@@ -181,17 +191,23 @@ void CBackup::MirrorTree(const std::string& source, const std::string& dest, Ext
     // never created (it may be a backup disk that is not mounted).
     std::vector<DirEntry> srcEntries;
     const DirHandle* srcRoot = nullptr;
-    if (!m_srcTree.OpenRoot(StripSlash(m_src.op)).ok() ||
-        !List(Side::kSource, std::string(), &srcEntries, &srcRoot)) {
-        WriteActionLine(false, IDS_VERB_READ, m_src.shown, nullptr);
+    Status read = OpenJobRoot(m_srcTree, m_src.shown, m_src.op);
+    if (read.ok()) {
+        read = List(Side::kSource, std::string(), &srcEntries, &srcRoot);
+    }
+    if (!read.ok()) {
+        WriteActionLine(read, IDS_VERB_READ, m_src.shown, nullptr);
         m_srcTree.Close();
         return;
     }
     std::vector<DirEntry> dstEntries;
     const DirHandle* dstRoot = nullptr;
-    if (!m_dstTree.OpenRoot(StripSlash(m_dst.op)).ok() ||
-        !ListDestination(std::string(), *srcRoot, &srcEntries, &dstEntries, &dstRoot)) {
-        WriteActionLine(false, IDS_VERB_READ, m_dst.shown, nullptr);
+    read = OpenJobRoot(m_dstTree, m_dst.shown, m_dst.op);
+    if (read.ok()) {
+        read = ListDestination(std::string(), *srcRoot, &srcEntries, &dstEntries, &dstRoot);
+    }
+    if (!read.ok()) {
+        WriteActionLine(read, IDS_VERB_READ, m_dst.shown, nullptr);
         m_srcTree.Close();
         m_dstTree.Close();
         return;
@@ -215,30 +231,49 @@ void CBackup::MirrorTree(const std::string& source, const std::string& dest, Ext
     m_rcyTree.Close();
 }
 
-bool CBackup::List(Side side, const std::string& prefix, std::vector<DirEntry>* entries,
-                   const DirHandle** dir) {
+Status CBackup::OpenJobRoot(TreeCursor& tree, const std::string& shown, const std::string& op) {
+    if (!op.empty()) {
+        return tree.OpenRoot(StripSlash(op));
+    }
+    // A root given as a link that could not be resolved: why, as its resolution says.
+    std::string canonical;
+    const Status resolved = m_fs.CanonicalPath(shown, &canonical);
+    return resolved.ok() ? Status::Error(Status::Code::kNotFound, shown,
+                                         "the link could not be followed when the job started")
+                         : resolved;
+}
+
+Status CBackup::List(Side side, const std::string& prefix, std::vector<DirEntry>* entries,
+                     const DirHandle** dir) {
     entries->clear();
     TreeCursor& tree = side == Side::kSource ? m_srcTree : m_dstTree;
-    const DirHandle* handle = tree.Open(prefix);
-    if (handle == nullptr || !m_fs.ListDirectoryAt(*handle, entries).ok()) {
-        return false;
+    Status s;
+    const DirHandle* handle = tree.Open(prefix, &s);
+    if (handle == nullptr) {
+        return OnTheWayTo(prefix, s);
+    }
+    s = m_fs.ListDirectoryAt(*handle, entries);
+    if (!s.ok()) {
+        entries->clear();
+        return s;
     }
     if (dir != nullptr) {
         *dir = handle;
     }
-    return true;
+    return s;
 }
 
-bool CBackup::ListDestination(const std::string& rel, const DirHandle& srcDir,
-                              std::vector<DirEntry>* srcEntries, std::vector<DirEntry>* dstEntries,
-                              const DirHandle** dstDir) {
+Status CBackup::ListDestination(const std::string& rel, const DirHandle& srcDir,
+                                std::vector<DirEntry>* srcEntries,
+                                std::vector<DirEntry>* dstEntries, const DirHandle** dstDir) {
     if (!m_fs.ReadsInParallel() || srcEntries->size() < kSideThreadMinEntries) {
         return List(Side::kDest, rel, dstEntries, dstDir);
     }
     dstEntries->clear();
-    const DirHandle* handle = m_dstTree.Open(rel);
+    Status opened;
+    const DirHandle* handle = m_dstTree.Open(rel, &opened);
     if (handle == nullptr) {
-        return false;
+        return OnTheWayTo(rel, opened);
     }
     // The side thread reads only through `handle`, which stays open: this thread does not
     // touch the destination's open directories until the task is done. Once it has the
@@ -260,10 +295,10 @@ bool CBackup::ListDestination(const std::string& rel, const DirHandle& srcDir,
     m_side.Wait();
     if (!listed.ok()) {
         dstEntries->clear();
-        return false;
+        return listed;
     }
     *dstDir = handle;
-    return true;
+    return listed;
 }
 
 void CBackup::AddEntries(Side side, const std::string& prefix, const std::vector<DirEntry>& entries,
@@ -347,10 +382,10 @@ void CBackup::EnterDirectory(const Pending& dir) {
 
     std::vector<DirEntry> srcEntries;
     const DirHandle* srcDir = nullptr;
-    if (!List(Side::kSource, dir.rel, &srcEntries, &srcDir)) {
+    if (const Status read = List(Side::kSource, dir.rel, &srcEntries, &srcDir); !read.ok()) {
         // What cannot be read is reported, and its destination counterpart left alone: it was
         // taken off the extra list above and is neither copied into nor deleted.
-        WriteActionLine(false, IDS_VERB_READ, m_src.shown + dir.rel, nullptr);
+        WriteActionLine(read, IDS_VERB_READ, m_src.shown + dir.rel, nullptr);
         return;
     }
 
@@ -381,10 +416,12 @@ void CBackup::EnterDirectory(const Pending& dir) {
         if (listDest) {
             std::vector<DirEntry> dstEntries;
             const DirHandle* dstDir = nullptr;
-            if (!ListDestination(dir.rel, *srcDir, &srcEntries, &dstEntries, &dstDir)) {
+            const Status read =
+                ListDestination(dir.rel, *srcDir, &srcEntries, &dstEntries, &dstDir);
+            if (!read.ok()) {
                 // Without the destination's listing every file would look missing and newer
                 // destination files would be overwritten: leave this subtree alone.
-                WriteActionLine(false, IDS_VERB_READ, m_dst.shown + dir.rel, nullptr);
+                WriteActionLine(read, IDS_VERB_READ, m_dst.shown + dir.rel, nullptr);
                 return;
             }
             AddEntries(Side::kDest, dir.rel, dstEntries, false, dstDir);
@@ -432,30 +469,57 @@ void CBackup::FinishNewDirectories() {
 }
 
 void CBackup::CopyOne(const Pending& file) {
-    bool ok = false;
-    // Nothing is copied over the run's own log file.
-    if (!file.blocked && file.kind != EntryKind::kOther && !IsLogFile(file.rel, false)) {
-        // Named variables, not a structured binding: the lambda below captures `name`.
-        const auto split = TreeCursor::SplitRel(file.rel);
-        const auto& parent = split.first;
-        const auto& name = split.second;
-        const DirHandle* src = m_srcTree.Open(parent);
-        const DirHandle* dst = m_dstTree.Open(parent);
-        if (src != nullptr && dst != nullptr) {
-            ok = RetryIfLocked(*dst, name, [&] {
-                     return m_fs.CopyFileAt(*src, name, *dst, name, &m_cancel);
-                 }).ok();
+    // Named variables, not a structured binding: the lambda below captures `name`.
+    const auto split = TreeCursor::SplitRel(file.rel);
+    const auto& parent = split.first;
+    const auto& name = split.second;
+    Status outcome;
+    if (file.blocked) {
+        outcome = BlockedReason(file.rel);
+    } else if (file.kind == EntryKind::kOther) {
+        outcome = Status::Error(Status::Code::kUnsupported, file.rel,
+                                "is a pipe, socket or device; only files and links are copied");
+    } else if (IsLogFile(file.rel, false)) {
+        outcome = Status::Error(Status::Code::kBusy, file.rel,
+                                "the destination is the run's log file; not copied over");
+    } else {
+        const DirHandle* src = m_srcTree.Open(parent, &outcome);
+        const DirHandle* dst = src != nullptr ? m_dstTree.Open(parent, &outcome) : nullptr;
+        if (src == nullptr || dst == nullptr) {
+            // A directory on the way, not the file: say which.
+            outcome = Status::Error(outcome.code(), outcome.path(), outcome.ToString());
+        } else {
+            outcome = RetryIfLocked(
+                *dst, name, [&] { return m_fs.CopyFileAt(*src, name, *dst, name, &m_cancel); });
         }
     }
+    const bool ok = outcome.ok();
     if (ok && !m_listDstFiles.Empty()) {
         // An unmatched destination entry may be this very file under another spelling.
-        const auto [parent, name] = TreeCursor::SplitRel(file.rel);
         if (const DirHandle* dst = m_dstTree.Open(parent)) {
             m_rules.Keep(*dst, name);
         }
     }
     const std::string shownDst = m_dst.shown + file.rel;
-    WriteActionLine(ok, IDS_VERB_COPY, m_src.shown + file.rel, &shownDst);
+    WriteActionLine(outcome, IDS_VERB_COPY, m_src.shown + file.rel, &shownDst);
+}
+
+Status CBackup::BlockedReason(const std::string& rel) {
+    if (!m_recycleRel.empty() &&
+        (m_destVolume.case_insensitive
+             ? EqualFolded(rel.substr(0, m_recycleRel.size()), m_recycleRel)
+             : rel.starts_with(m_recycleRel))) {
+        return Status::Error(Status::Code::kExists, rel,
+                             "it would land in the recycle directory inside the destination");
+    }
+    // Its directory in the destination is no directory (a file or a link stands there) or has
+    // gone: opening it again names the level that is in the way, and how.
+    Status why;
+    if (m_dstTree.Open(TreeCursor::SplitRel(rel).first, &why) == nullptr) {
+        return Status::Error(why.code(), why.path(), why.ToString());
+    }
+    return Status::Error(Status::Code::kNotDirectory, rel,
+                         "its directory in the destination could not be made");
 }
 
 Status CBackup::WritingInto(const DirHandle& dir, const std::function<Status()>& op) {
@@ -527,25 +591,43 @@ bool CBackup::IsNewer(const Pending& file, const std::optional<int64_t>& dstTime
     return NewerAtStep(s.mtime_ns, d.mtime_ns, m_rules.TimeStep(dst, s.mtime_ns, d.mtime_ns));
 }
 
-const DirHandle* CBackup::RecycleLevel(const std::string& rel) {
+const DirHandle* CBackup::RecycleLevel(const std::string& rel, Status* why) {
     if (m_rcy.op.empty()) {
+        *why = m_rcy.shown.empty()
+                   ? Status::Error(Status::Code::kNotFound, rel, "there is no recycle directory")
+                   : OpenJobRoot(m_rcyTree, m_rcy.shown, m_rcy.op);
         return nullptr;
     }
     if (!m_rcyTree.HasRoot()) {
         // Looked for again at each move until it can be opened: it may be a disk mounted late.
         EntryInfo info;
-        if (!m_fs.Stat(StripSlash(m_rcy.op), &info).ok() || info.kind != EntryKind::kDirectory ||
-            !m_rcyTree.OpenRoot(StripSlash(m_rcy.op)).ok()) {
+        Status s = m_fs.Stat(StripSlash(m_rcy.op), &info);
+        if (s.ok() && info.kind != EntryKind::kDirectory) {
+            s = Status::FromErrno(ENOTDIR, m_rcy.op);
+        }
+        if (s.ok()) {
+            s = m_rcyTree.OpenRoot(StripSlash(m_rcy.op));
+        }
+        if (!s.ok()) {
+            *why = Status::Error(s.code(), s.path(),
+                                 "the recycle directory cannot be opened: " + s.reason());
             return nullptr;
         }
     }
-    const DirHandle* level = m_rcyTree.Open(rel);
+    const DirHandle* level = m_rcyTree.Open(rel, why);
     if (level == nullptr) {
         // Create the missing levels one by one. An existing level is fine only as a real
-        // directory: the open below never goes through a link.
+        // directory: the open below never goes through a link. A level that cannot be made or
+        // entered is named with its reason: the creation's, when that is what failed.
         // Each level takes the bits of the destination directory it mirrors (files moved out
         // of a private directory stay private), as a new destination directory takes its
         // source's; its owner may write into it until the job is done.
+        Status made;
+        auto fail = [&] {
+            const Status& cause = made.ok() ? *why : made;
+            *why = Status::Error(cause.code(), cause.path(), cause.ToString());
+            return nullptr;
+        };
         for (size_t slash = rel.find('/'); slash != std::string::npos;
              slash = rel.find('/', slash + 1)) {
             const std::string levelRel = rel.substr(0, slash + 1);
@@ -556,17 +638,20 @@ const DirHandle* CBackup::RecycleLevel(const std::string& rel) {
                 dstLevel != nullptr && m_fs.StatAt(*dstLevel, std::string(), &mirrored).ok()
                     ? mirrored.mode
                     : 0700;
-            const DirHandle* parent = m_rcyTree.Open(parentRel);
+            const DirHandle* parent = m_rcyTree.Open(parentRel, why);
             if (parent == nullptr) {
-                return nullptr;
+                return fail();
             }
-            if (m_fs.CreateDirectoryAt(*parent, name, FillingMode(mode)).ok()) {
+            const Status created = m_fs.CreateDirectoryAt(*parent, name, FillingMode(mode));
+            if (created.ok()) {
                 m_newRecycleDirs.push_back(NewDirectory{levelRel, FinalMode(mode)});
+            } else if (created.code() != Status::Code::kExists) {
+                made = created;
             }
         }
-        level = m_rcyTree.Open(rel);
+        level = m_rcyTree.Open(rel, why);
         if (level == nullptr) {
-            return nullptr;
+            return fail();
         }
     }
     // The temporaries of moves from another file system that were killed halfway lie in the
@@ -596,36 +681,50 @@ void CBackup::ExtraEntries(ExtraFileAction action) {
             const auto split = TreeCursor::SplitRel(x.rel);
             const auto& parent = split.first;
             const auto& name = split.second;
-            const DirHandle* dir = m_dstTree.Open(parent);
+            Status opened;
+            const DirHandle* dir = m_dstTree.Open(parent, &opened);
             if (dir != nullptr && m_rules.IsKept(*dir, name)) {
                 Step();
                 continue;  // the same file as one just written, listed under another spelling
             }
-            bool ok = false;
+            Status outcome;
             if (move) {
                 // Without a recycle directory nothing is moved anywhere.
-                const DirHandle* level =
-                    dir != nullptr && !IsLogFile(x.rel, true) ? RecycleLevel(parent) : nullptr;
+                const DirHandle* level = nullptr;
+                if (dir == nullptr) {
+                    outcome = OnTheWayTo(x.rel, opened);
+                } else if (IsLogFile(x.rel, true)) {
+                    outcome = Status::Error(Status::Code::kExists, x.rel,
+                                            "the target is the run's log file; not moved onto");
+                } else {
+                    level = RecycleLevel(parent, &outcome);
+                }
+                if (level != nullptr) {
+                    // Making the level looked at the destination's directories: `dir` may no
+                    // longer be held.
+                    dir = m_dstTree.Open(parent, &opened);
+                    if (dir == nullptr) {
+                        level = nullptr;
+                        outcome = OnTheWayTo(x.rel, opened);
+                    }
+                }
                 // Nothing in the recycle directory is ever replaced: a name already taken there
                 // (by an earlier run, or another job of this one) gets a numbered one beside it.
                 std::string placed = name;
                 if (level != nullptr) {
-                    // Making the level looked at the destination's directories: `dir` may no
-                    // longer be held.
-                    dir = m_dstTree.Open(parent);
+                    outcome = RetryIfLocked(*dir, name, [&] {
+                        return m_fs.MoveNoReplaceAt(*dir, name, *level, name, &placed, &m_cancel);
+                    });
                 }
-                if (level != nullptr && dir != nullptr) {
-                    ok = RetryIfLocked(*dir, name, [&] {
-                             return m_fs.MoveNoReplaceAt(*dir, name, *level, name, &placed,
-                                                         &m_cancel);
-                         }).ok();
-                }
-                const std::string shownTarget = m_rcy.shown + parent + (ok ? placed : name);
-                WriteActionLine(ok, IDS_VERB_MOVE, m_dst.shown + x.rel, &shownTarget);
+                const std::string shownTarget =
+                    m_rcy.shown + parent + (outcome.ok() ? placed : name);
+                WriteActionLine(outcome, IDS_VERB_MOVE, m_dst.shown + x.rel, &shownTarget);
             } else {
-                ok = dir != nullptr &&
-                     RetryIfLocked(*dir, name, [&] { return m_fs.DeleteFileAt(*dir, name); }).ok();
-                WriteActionLine(ok, IDS_VERB_DELETE, m_dst.shown + x.rel, nullptr);
+                outcome =
+                    dir == nullptr
+                        ? OnTheWayTo(x.rel, opened)
+                        : RetryIfLocked(*dir, name, [&] { return m_fs.DeleteFileAt(*dir, name); });
+                WriteActionLine(outcome, IDS_VERB_DELETE, m_dst.shown + x.rel, nullptr);
             }
             Step();
         }
@@ -643,11 +742,11 @@ void CBackup::ExtraEntries(ExtraFileAction action) {
                                  dirParentHandle != nullptr ? dirParentHandle->id() : FileId{}};
             std::vector<DirEntry> entries;
             const DirHandle* handle = nullptr;
-            if (List(Side::kDest, extra.rel, &entries, &handle)) {
+            if (const Status read = List(Side::kDest, extra.rel, &entries, &handle); read.ok()) {
                 extra.id = handle->id();
                 AddEntries(Side::kDest, extra.rel, entries, false, handle);
             } else {
-                WriteActionLine(false, IDS_VERB_READ, m_dst.shown + extra.rel, nullptr);
+                WriteActionLine(read, IDS_VERB_READ, m_dst.shown + extra.rel, nullptr);
             }
             toRemove.push_back(std::move(extra));
         }

@@ -36,6 +36,7 @@ void CBackup::RefuseJob(JobRefusal why, const std::string& reason) {
     line += LoadString(IDS_VERB_SKIP);
     line += ": " + ShownName(m_src.shown) + " => " + ShownName(m_dst.shown) + " (" +
             ShownName(reason) + ")";
+    ++m_summary.refused;
     m_queue.WriteLine(line);
     if (m_queue.m_pSheet != nullptr) {
         m_queue.m_pSheet->JobRefused(why, line);
@@ -97,7 +98,7 @@ int64_t CBackup::CountExtraEntries() {
         const std::string rel = std::move(dirs.front());
         dirs.pop_front();
         ++count;
-        if (!List(Side::kDest, rel, &entries)) {
+        if (!List(Side::kDest, rel, &entries).ok()) {
             continue;  // phase 2 reports it and deletes nothing in it
         }
         for (const DirEntry& e : entries) {

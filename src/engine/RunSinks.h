@@ -3,6 +3,7 @@
 #include <string_view>
 
 #include "RunConstants.h"
+#include "RunSummary.h"
 
 namespace tandrel {
 
@@ -31,6 +32,9 @@ class IRunMonitor {
     // The run is over (the UM_JOBS_DONE notice). The receiver clears the queue's running flag
     // on its own thread.
     virtual void PostJobsDone() = 0;
+    // How the run went, counted from its lines: called once per run, after the last progress
+    // change and just before PostJobsDone. The receiver takes its own copy.
+    virtual void RunEnded(const RunSummary& summary) { static_cast<void>(summary); }
 
     // A job was refused as a whole: nothing of it was deleted or moved. `line` is the run line
     // that says so and why ("!Skip: SOURCE => DEST (reason)"), written already. A display that

@@ -74,10 +74,12 @@ class DryRunFileSystem : public FileSystem {
     bool WasMade(const std::string& path) const;
     // What stands at `name` in `dir`: ok with its kind, or why nothing can be looked at.
     Status Look(const DirHandle& dir, const std::string& name, EntryInfo* info);
-    // The checks the real copy or move makes before it writes: a source that is there and not
-    // a directory, and no directory in the way at the target.
+    // The checks the real copy or move makes before it writes, failing with the real one's
+    // words: a source that is there and not a directory, and no directory in the way at the
+    // target. A copy takes only files and links; a move takes a pipe, socket or device too,
+    // within one file system (a rename).
     Status CheckTransfer(const DirHandle& src_dir, const std::string& src_name,
-                         const DirHandle& dst_dir, const std::string& dst_name);
+                         const DirHandle& dst_dir, const std::string& dst_name, bool moving);
 
     FileSystem& base_;
     mutable std::mutex mutex_;

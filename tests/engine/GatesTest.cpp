@@ -377,9 +377,10 @@ TEST_F(Gates, ALogFileInsideTheDestinationOrRecycleDirectoryIsLeftAlone) {
     EXPECT_TRUE(rig.queue.m_bLogEnabled);
     EXPECT_EQ(t.List("d"), (std::set<std::string>{"f", "run.log"}));
     const std::vector<std::string> lines = recorder.ActionLines();
-    EXPECT_NE(
-        std::find(lines.begin(), lines.end(), "!Copy: " + S("run.log") + " => " + D("run.log")),
-        lines.end());
+    EXPECT_NE(std::find(lines.begin(), lines.end(),
+                        "!Copy: " + S("run.log") + " => " + D("run.log") +
+                            " (the destination is the run's log file; not copied over)"),
+              lines.end());
     EXPECT_EQ(t.ReadFile("d/run.log").rfind(CBackup::FormatHeader(920297109) + "\n", 0), 0u);
 
     // The recycle directory: an extra file of the log's name is not moved over it.
@@ -394,7 +395,8 @@ TEST_F(Gates, ALogFileInsideTheDestinationOrRecycleDirectoryIsLeftAlone) {
     next.queue.FlushLog();
     EXPECT_EQ(t.ReadFile("d2/run.log"), "extra");
     EXPECT_EQ(next.recorder.ActionLines().back(),
-              "!Move: " + t.Path("d2/run.log") + " => " + t.Path("r/run.log"));
+              "!Move: " + t.Path("d2/run.log") + " => " + t.Path("r/run.log") +
+                  " (the target is the run's log file; not moved onto)");
     EXPECT_EQ(t.ReadFile("r/run.log").rfind(CBackup::FormatHeader(920297109) + "\n", 0), 0u);
 }
 
@@ -408,8 +410,10 @@ TEST_F(Gates, ALogFileInACaseBlindDestinationIsKnownUnderAnySpelling) {
     fat.queue.m_bLogEnabled = true;
     fat.Run(S(), D(), kActionKeep);
     fat.queue.FlushLog();
-    EXPECT_EQ(fat.recorder.ActionLines(),
-              std::vector<std::string>{"!Copy: " + S("RUN.LOG") + " => " + D("RUN.LOG")});
+    EXPECT_EQ(
+        fat.recorder.ActionLines(),
+        std::vector<std::string>{"!Copy: " + S("RUN.LOG") + " => " + D("RUN.LOG") +
+                                 " (the destination is the run's log file; not copied over)"});
     EXPECT_EQ(t.ReadFile("d/run.log").rfind(CBackup::FormatHeader(920297109) + "\n", 0), 0u);
 }
 

@@ -26,6 +26,10 @@ class RunRecorder : public ILineSink, public IRunMonitor {
     void SetProgressRange(int, int upper) override { Push({'r', upper}); }
     void SetProgressPos(int pos) override { Push({'p', pos}); }
     void PostJobsDone() override { Push({'d', 0}); }
+    void RunEnded(const RunSummary& summary) override {
+        std::lock_guard<std::mutex> lock(mutex);
+        summaries.push_back(summary);
+    }
 
     // The lines between the first header and its separator.
     std::vector<std::string> ActionLines() const {
@@ -49,6 +53,7 @@ class RunRecorder : public ILineSink, public IRunMonitor {
     mutable std::mutex mutex;
     std::vector<std::string> lines;
     std::vector<Event> events;
+    std::vector<RunSummary> summaries;  // one per run
 
   private:
     void Push(Event e) {

@@ -58,7 +58,8 @@ TEST_P(Links, AreNeverFollowedOnEitherSide) {
     // Nothing was written through d/x.
     const std::vector<std::string> lines = rig.recorder.ActionLines();
     EXPECT_NE(std::find(lines.begin(), lines.end(),
-                        "!Copy: " + S("x/keep.txt") + " => " + D("x/keep.txt")),
+                        "!Copy: " + S("x/keep.txt") + " => " + D("x/keep.txt") + " (" + D("x") +
+                            ": is a symbolic link; links are not followed)"),
               lines.end());
     if (GetParam() == kActionKeep) {
         EXPECT_EQ(t.ReadLink("d/x"), t.Path("outside"));
@@ -104,7 +105,8 @@ TEST_F(Safety, AnUnreadableSourceDirectoryNeverCausesDeletions) {
     EngineRig rig(fs);
     rig.Run(S(), D(), kActionDelete);
     EXPECT_EQ(rig.recorder.ActionLines(),
-              (std::vector<std::string>{"!Read: " + S("locked/"), " Delete: " + D("stale")}));
+              (std::vector<std::string>{"!Read: " + S("locked/") + " (injected failure)",
+                                        " Delete: " + D("stale")}));
     EXPECT_EQ(t.ReadFile("d/locked/precious"), "p");
 }
 
@@ -115,19 +117,22 @@ TEST_F(Safety, AnUnreadableOrMissingRootStopsTheJob) {
     fs.FailOn(Op::kListDirectory, "/s", Status::Code::kPermission);
     EngineRig unreadable(fs);
     unreadable.Run(S(), D(), kActionDelete);
-    EXPECT_EQ(unreadable.recorder.ActionLines(), std::vector<std::string>{"!Read: " + S()});
+    EXPECT_EQ(unreadable.recorder.ActionLines(),
+              std::vector<std::string>{"!Read: " + S() + " (injected failure)"});
     EXPECT_TRUE(t.Exists("d/precious"));
 
     EngineRig missingDest;
     missingDest.Run(S(), t.Path("unmounted/backup"), kActionDelete);
     EXPECT_EQ(missingDest.recorder.ActionLines(),
-              std::vector<std::string>{"!Read: " + t.Path("unmounted/backup/")});
+              std::vector<std::string>{"!Read: " + t.Path("unmounted/backup/") +
+                                       " (No such file or directory)"});
     EXPECT_FALSE(t.Exists("unmounted"));
 
     EngineRig missingSource;
     missingSource.Run(t.Path("gone"), D(), kActionDelete);
-    EXPECT_EQ(missingSource.recorder.ActionLines(),
-              std::vector<std::string>{"!Read: " + t.Path("gone/")});
+    EXPECT_EQ(
+        missingSource.recorder.ActionLines(),
+        std::vector<std::string>{"!Read: " + t.Path("gone/") + " (No such file or directory)"});
     EXPECT_TRUE(t.Exists("d/precious"));
 }
 
@@ -140,7 +145,8 @@ TEST_F(Safety, AnUnreadableDestinationDirectoryIsLeftAlone) {
     fs.FailOn(Op::kListDirectory, "/d/sub");
     EngineRig rig(fs);
     rig.Run(S(), D(), kActionDelete);
-    EXPECT_EQ(rig.recorder.ActionLines(), std::vector<std::string>{"!Read: " + D("sub/")});
+    EXPECT_EQ(rig.recorder.ActionLines(),
+              std::vector<std::string>{"!Read: " + D("sub/") + " (injected failure)"});
     EXPECT_EQ(t.ReadFile("d/sub/f"), "newer destination");
 
     // A directory the run has made but then cannot open takes no files, and says so.
@@ -151,7 +157,8 @@ TEST_F(Safety, AnUnreadableDestinationDirectoryIsLeftAlone) {
     EngineRig again(shut);
     again.Run(S(), D(), kActionKeep);
     EXPECT_EQ(again.recorder.ActionLines(),
-              std::vector<std::string>{"!Copy: " + S("new/g") + " => " + D("new/g")});
+              std::vector<std::string>{"!Copy: " + S("new/g") + " => " + D("new/g") + " (" +
+                                       D("new") + ": injected failure)"});
     EXPECT_EQ(t.List("d/new"), std::set<std::string>{});
 }
 
@@ -163,7 +170,8 @@ TEST_F(Safety, AFailedCopyLeavesTheOldFileAndNoTemporary) {
     EngineRig rig(fs);
     rig.Run(S(), D(), kActionKeep);
     EXPECT_EQ(rig.recorder.ActionLines(),
-              std::vector<std::string>{"!Copy: " + S("f") + " => " + D("f")});
+              std::vector<std::string>{"!Copy: " + S("f") + " => " + D("f") +
+                                       " (No space left on device)"});
     EXPECT_EQ(t.List("d"), std::set<std::string>{"f"});
     EXPECT_EQ(t.ReadFile("d/f"), "old");
 }
@@ -247,8 +255,10 @@ TEST_F(Safety, ARecycleDirectoryInsideTheDestinationIsNeverExtra) {
     EngineRig rig;
     rig.Run(S(), D(), kActionMove, D("bin"));
     EXPECT_EQ(rig.recorder.ActionLines(),
-              (std::vector<std::string>{"!Copy: " + S("bin/tool") + " => " + D("bin/tool"),
-                                        " Move: " + D("extra") + " => " + D("bin/extra")}));
+              (std::vector<std::string>{
+                  "!Copy: " + S("bin/tool") + " => " + D("bin/tool") +
+                      " (it would land in the recycle directory inside the destination)",
+                  " Move: " + D("extra") + " => " + D("bin/extra")}));
     EXPECT_EQ(t.List("d/bin"), (std::set<std::string>{"extra", "old/", "old/kept"}));
 }
 
@@ -259,8 +269,10 @@ TEST_F(Safety, PipesInTheSourceAreNeverOpened) {
     EngineRig rig;
     rig.Run(S(), D(), kActionDelete);
     EXPECT_EQ(rig.recorder.ActionLines(),
-              (std::vector<std::string>{" Copy: " + S("after") + " => " + D("after"),
-                                        "!Copy: " + S("pipe") + " => " + D("pipe")}));
+              (std::vector<std::string>{
+                  " Copy: " + S("after") + " => " + D("after"),
+                  "!Copy: " + S("pipe") + " => " + D("pipe") +
+                      " (is a pipe, socket or device; only files and links are copied)"}));
 }
 
 // An extra chain of directories, each inside the last, deleted from the bottom up: every level
