@@ -45,6 +45,10 @@ std::string PathFilter::Parse(std::string_view text, Pattern* out,
     if (text.front() == '!') {
         return "a pattern cannot make an exception ('!'); write \\! for a name beginning with '!'";
     }
+    if (text.find('\n') != std::string_view::npos) {
+        // Patterns are kept and read one a line.
+        return "it holds a line break ('?' matches one)";
+    }
     Pattern p;
     while (!text.empty() && text.back() == '/') {
         p.dirOnly = true;

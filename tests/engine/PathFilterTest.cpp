@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 
+#include "NameText.h"
 #include "PathFilter.h"
 
 namespace tandrel {
@@ -155,13 +156,14 @@ TEST(PathFilter, PatternsThatCannotBeUsedAreRefusedByName) {
         {"!keep.txt", "exception"},
         {"", "empty"},
         {"/", "names nothing"},
+        {"a\nb", "line break"},
     };
     for (const Case& c : cases) {
         PathFilter filter;
         ASSERT_TRUE(PathFilter::Compile({"*.o"}, false, &filter).ok());
         const Status s = PathFilter::Compile({"fine", c.pattern}, true, &filter);
         ASSERT_FALSE(s.ok()) << c.pattern;
-        EXPECT_NE(s.reason().find(std::string("Pattern '") + c.pattern + "'"), std::string::npos)
+        EXPECT_NE(s.reason().find("Pattern '" + ShownName(c.pattern) + "'"), std::string::npos)
             << s.reason();
         EXPECT_NE(s.reason().find(c.why), std::string::npos) << s.reason();
         EXPECT_EQ(s.reason(), PathFilter::PatternError(c.pattern));
