@@ -189,6 +189,20 @@ Status PathFilter::Compile(const std::vector<std::string>& patterns, bool includ
             return Status::Error(Status::Code::kInvalid, text,
                                  "Pattern '" + ShownName(text) + "' cannot be used: " + why);
         }
+        if (filter.m_compiled.size() >= 0xffff) {
+            return Status::Error(Status::Code::kInvalid, text, "too many patterns");
+        }
+        const auto index = static_cast<uint16_t>(filter.m_compiled.size());
+        const Segment& last = p.segments.back();
+        if (!last.anyDirs && !last.tokens.empty() && last.tokens.back().kind == Token::kByte) {
+            const char c = last.tokens.back().byte;
+            filter.m_byLastByte[static_cast<unsigned char>(Lower(c))].push_back(index);
+            if (Upper(c) != Lower(c)) {
+                filter.m_byLastByte[static_cast<unsigned char>(Upper(c))].push_back(index);
+            }
+        } else {
+            filter.m_anyLastByte.push_back(index);
+        }
         filter.m_compiled.push_back(std::move(p));
         filter.m_patterns.push_back(text);
     }
@@ -295,16 +309,27 @@ bool PathFilter::Excludes(std::string_view rel, bool isDir, bool foldCase) const
     }
     const size_t slash = rel.rfind('/');
     const std::string_view name = slash == std::string_view::npos ? rel : rel.substr(slash + 1);
-    for (const Pattern& p : m_compiled) {
+    auto matches = [&](uint16_t index) {
+        const Pattern& p = m_compiled[index];
         if (p.dirOnly && !isDir) {
-            continue;
+            return false;
         }
         const Segment& last = p.segments.back();
         // The entry's own name must match the last name of the pattern: most fail here.
         if (!last.anyDirs && !MatchName(last, name, foldCase)) {
-            continue;
+            return false;
         }
-        if (!p.rooted || MatchFrom(p, 0, rel, foldCase)) {
+        return !p.rooted || MatchFrom(p, 0, rel, foldCase);
+    };
+    if (!name.empty()) {
+        for (const uint16_t index : m_byLastByte[static_cast<unsigned char>(name.back())]) {
+            if (matches(index)) {
+                return true;
+            }
+        }
+    }
+    for (const uint16_t index : m_anyLastByte) {
+        if (matches(index)) {
             return true;
         }
     }

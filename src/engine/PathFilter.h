@@ -1,5 +1,6 @@
 #pragma once
 
+#include <array>
 #include <bitset>
 #include <cstdint>
 #include <string>
@@ -82,6 +83,11 @@ class PathFilter {
 
     std::vector<std::string> m_patterns;
     std::vector<Pattern> m_compiled;
+    // The patterns a name can match, by the name's last byte: those whose last name ends with
+    // that plain byte (under both cases of an ASCII letter), then those that can end with any
+    // byte. Most names are thus held against a few patterns, not all.
+    std::array<std::vector<uint16_t>, 256> m_byLastByte;
+    std::vector<uint16_t> m_anyLastByte;
     std::vector<std::bitset<256>> m_sets;
     bool m_includeHidden = false;
 };

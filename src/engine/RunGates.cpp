@@ -104,8 +104,7 @@ int64_t CBackup::CountExtraEntries() {
             continue;  // phase 2 reports it and deletes nothing in it
         }
         for (const DirEntry& e : entries) {
-            if (IsStaleTempName(e.name) ||
-                !TakesPart(rel + e.name, e.kind == EntryKind::kDirectory)) {
+            if (!TakesPart(rel + e.name, e.kind == EntryKind::kDirectory)) {
                 continue;
             }
             if (e.kind == EntryKind::kDirectory) {
