@@ -9,10 +9,13 @@ once into two destinations, then times unchanged re-runs with --delete: one dest
 no patterns, the other with 20 patterns none of which matches a name of the tree (so both runs
 do the same work, and the difference is the cost of matching every name against 20 patterns).
 The two take turns, the order changing run by run, three re-runs per round. Each destination is
-checked with `diff -r` at the end. Prints the medians and their ratio (patterns / none).
+checked with `diff -r` at the end. Prints the medians of the elapsed time and of the CPU time
+(user + system, both threads) and their ratios (patterns / none); on a machine that other work
+shares, the CPU time is the steadier of the two.
 """
 import argparse
 import os
+import resource
 import shutil
 import statistics
 import subprocess
@@ -21,6 +24,14 @@ import tempfile
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 from mirror_vs_rsync import make_tree, timed  # noqa: E402
+
+
+def cpu_timed(cmd):
+    """Elapsed and CPU seconds of one run of `cmd`."""
+    before = resource.getrusage(resource.RUSAGE_CHILDREN)
+    elapsed = timed(cmd)
+    after = resource.getrusage(resource.RUSAGE_CHILDREN)
+    return elapsed, (after.ru_utime - before.ru_utime) + (after.ru_stime - before.ru_stime)
 
 # Patterns of the kinds people write, none matching "fileNNNNNN.dat" or "dirNNNNN".
 PATTERNS = [
@@ -55,17 +66,18 @@ def main():
         for run in range(args.runs * 3):
             order = list(cases) if run % 2 == 0 else list(reversed(cases))
             for c in order:
-                res[c].append(timed([args.cli, "mirror", src, dests[c], "--delete"] + cases[c]))
+                res[c].append(cpu_timed([args.cli, "mirror", src, dests[c], "--delete"] + cases[c]))
         for c in cases:
             if subprocess.run(["diff", "-r", src, dests[c]], capture_output=True).returncode:
                 sys.exit(c + ": the destination differs from the source")
         print("%d files on %s, %d re-runs each" % (args.files, args.base, args.runs * 3))
-        print("| case | median | ratio |")
-        print("|---|---|---|")
-        base = statistics.median(res["none"])
+        print("| case | elapsed | ratio | CPU | ratio |")
+        print("|---|---|---|---|---|")
+        base = [statistics.median(r[i] for r in res["none"]) for i in (0, 1)]
         for c in cases:
-            m = statistics.median(res[c])
-            print("| unchanged, %s | %.3f s | %.3f |" % (c, m, m / base))
+            m = [statistics.median(r[i] for r in res[c]) for i in (0, 1)]
+            print("| unchanged, %s | %.3f s | %.3f | %.3f s | %.3f |"
+                  % (c, m[0], m[0] / base[0], m[1], m[1] / base[1]))
     finally:
         shutil.rmtree(work, ignore_errors=True)
 
