@@ -3,8 +3,10 @@
 #include <signal.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <condition_variable>
 #include <cstdio>
+#include <cstring>
 #include <mutex>
 #include <optional>
 
@@ -133,7 +135,76 @@ bool ParseCount(const std::string& text, int64_t* count) {
     return true;
 }
 
+// Adds the patterns of `path`, one a line; blank lines and lines beginning with '#' are
+// skipped. False with a message when the file cannot be read.
+bool ReadPatternFile(const std::string& path, std::vector<std::string>* patterns,
+                     std::string* error) {
+    FILE* file = fopen(path.c_str(), "rb");
+    if (file == nullptr) {
+        *error = "cannot read the exclude file '" + ShownName(path) + "': " + strerror(errno);
+        return false;
+    }
+    std::string text;
+    char buffer[4096];
+    size_t got = 0;
+    while ((got = fread(buffer, 1, sizeof buffer, file)) > 0) {
+        text.append(buffer, got);
+    }
+    const bool failed = ferror(file) != 0;
+    const int err = errno;
+    fclose(file);
+    if (failed) {
+        *error = "cannot read the exclude file '" + ShownName(path) + "': " + strerror(err);
+        return false;
+    }
+    size_t start = 0;
+    while (start < text.size()) {
+        size_t end = text.find('\n', start);
+        if (end == std::string::npos) {
+            end = text.size();
+        }
+        const std::string line = text.substr(start, end - start);
+        if (!line.empty() && line.front() != '#') {
+            patterns->push_back(line);
+        }
+        start = end + 1;
+    }
+    return true;
+}
+
 }  // namespace
+
+int TakeFilterOption(const std::vector<std::string>& args, size_t* i, FilterOptions* filter,
+                     std::string* error) {
+    const std::string& a = args[*i];
+    if (a == "--include-hidden") {
+        filter->includeHidden = true;
+        return 1;
+    }
+    if (a != "--exclude" && a != "--exclude-from") {
+        return 0;
+    }
+    if (*i + 1 >= args.size()) {
+        *error = a + (a == "--exclude" ? " needs a PATTERN" : " needs a FILE");
+        return -1;
+    }
+    const std::string& value = args[++*i];
+    std::vector<std::string> patterns;
+    if (a == "--exclude") {
+        patterns.push_back(value);
+    } else if (!ReadPatternFile(value, &patterns, error)) {
+        return -1;
+    }
+    for (const std::string& p : patterns) {
+        const std::string why = PathFilter::PatternError(p);
+        if (!why.empty()) {
+            *error = why + (a == "--exclude-from" ? " (in '" + ShownName(value) + "')" : "");
+            return -1;
+        }
+        filter->exclude.push_back(p);
+    }
+    return 1;
+}
 
 void PrintError(const std::string& message) {
     fflush(stdout);
@@ -201,6 +272,10 @@ bool ParseRunOptions(const std::vector<std::string>& args, RunOptions* options,
             }
         } else if (a == "--delete") {
             if (!setAction(kActionDelete, a)) {
+                return false;
+            }
+        } else if (const int taken = TakeFilterOption(args, &i, &options->filter, error)) {
+            if (taken < 0) {
                 return false;
             }
         } else if (a == "--dry-run") {

@@ -127,9 +127,10 @@ void CBackup::OnRunJobs() {
     IRunMonitor* monitor = m_queue.m_pSheet;
     // The count lists every directory once more before the walk: made only for a bar.
     if (monitor != nullptr && monitor->ShowsProgress()) {
-        int total = CountFiles(m_queue.SourceRoots());
+        const std::deque<PathFilter> filters = m_queue.Filters();
+        int total = CountFiles(m_queue.SourceRoots(), filters);
         if (m_queue.m_nRunAction != kActionKeep) {
-            total += CountFiles(m_queue.DestRoots());
+            total += CountFiles(m_queue.DestRoots(), filters);
         }
         monitor->SetProgressRange(0, total);
     }
@@ -139,12 +140,13 @@ void CBackup::OnRunJobs() {
     std::string source;
     std::string dest;
     int flag = 0;
-    while (m_queue.GetNextJob(&source, &dest, &flag)) {
+    PathFilter filter;
+    while (m_queue.GetNextJob(&source, &dest, &flag, &filter)) {
         if (Cancelled()) {
             continue;  // a stopped run drops the jobs still waiting
         }
         m_queue.WriteLine(header);
-        MirrorTree(source, dest, m_queue.m_nRunAction, m_queue.m_strRecycleDir);
+        MirrorTree(source, dest, m_queue.m_nRunAction, m_queue.m_strRecycleDir, filter);
         // The job's copies get their real times once they are safe on the disk. A stopped run
         // does the same for the copies it finished: none is left looking out of date (and
         // dated 1970) until the next run copies it again; only the copy in flight was dropped.
@@ -172,14 +174,21 @@ void CBackup::OnRunJobs() {
     }
 }
 
-int CBackup::CountFiles(const std::deque<std::string>& roots) {
+int CBackup::CountFiles(const std::deque<std::string>& roots,
+                        const std::deque<PathFilter>& filters) {
     int count = 0;
     // Directories relative to the root, ending with '/'. Counted through open directories,
     // like the walk, so that a directory swapped for a link meanwhile is not looked into.
     std::deque<std::string> work;
     std::vector<DirEntry> entries;
+    std::string path;
     TreeCursor tree(m_fs);
-    for (const std::string& root : roots) {
+    const PathFilter plain;
+    for (size_t r = 0; r < roots.size(); ++r) {
+        const std::string& root = roots[r];
+        const PathFilter& filter = r < filters.size() ? filters[r] : plain;
+        // The destination's case rule is not known yet; the count is only for the bar.
+        constexpr bool kExactCase = false;
         // A root given as a link is the user's choice; below it nothing is followed.
         std::string canonical;
         if (!m_fs.CanonicalPath(StripSlash(root), &canonical).ok() ||
@@ -196,10 +205,18 @@ int CBackup::CountFiles(const std::deque<std::string>& roots) {
                 continue;
             }
             for (const DirEntry& e : entries) {
-                if (e.kind != EntryKind::kDirectory) {
+                const bool isDir = e.kind == EntryKind::kDirectory;
+                path.assign(rel).append(e.name);
+                if (filter.Excludes(path, isDir, kExactCase)) {
+                    continue;
+                }
+                if (isDir) {
+                    if (filter.TakesPart(path, true, kExactCase)) {
+                        work.push_back(path + "/");
+                    }
+                } else if (!filter.IncludesHidden() || filter.TakesPart(path, false, kExactCase)) {
+                    // Without names beginning with ".", their files are counted all the same.
                     ++count;
-                } else if (!StartsWithDot(e.name)) {
-                    work.push_back(rel + e.name + "/");
                 }
             }
         }

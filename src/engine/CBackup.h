@@ -15,6 +15,7 @@
 #include "DestIndex.h"
 #include "DestRules.h"
 #include "FileSystem.h"
+#include "PathFilter.h"
 #include "RunConstants.h"
 #include "RunLock.h"
 #include "RunSummary.h"
@@ -61,16 +62,21 @@ class CBackup {
     // The run loop for one UM_RUN_JOBS.
     void OnRunJobs();
     // Number of non-directory entries in all the trees (names beginning with "." included;
-    // links are entries, never followed).
-    int CountFiles(const std::deque<std::string>& roots);
+    // links are entries, never followed). With `filters` (one per root, in the same order),
+    // what a root's filter excludes is not counted nor entered, and a filter that includes
+    // names beginning with "." has their directories entered too.
+    int CountFiles(const std::deque<std::string>& roots,
+                   const std::deque<PathFilter>& filters = {});
     // One job: brings destination root `dest` up to date with source root `source` and applies
     // `action` to the extra destination entries, writing one run line per file operation.
     // Both roots end with '/'. `recycle` is used only when action is kActionMove. A job whose
     // trees overlap (or whose recycle directory cannot be placed) gets one "!Skip" line with
     // the reason; a root that cannot be listed one "!Read" line with the reason; in both cases
-    // nothing else happens.
+    // nothing else happens. `filter` says what takes part: what it leaves out is neither copied
+    // from the source nor deleted or moved from the destination, and its directories are not
+    // entered.
     void MirrorTree(const std::string& source, const std::string& dest, ExtraFileAction action,
-                    const std::string& recycle);
+                    const std::string& recycle, const PathFilter& filter = PathFilter());
 
     // The header line of a run started at `start`: "(Mon Mar 01 14:05:09 1999) " + 100 "-".
     static std::string FormatHeader(time_t start);
@@ -102,6 +108,14 @@ class CBackup {
     // Opens the root of `tree` at `op`, the job's root `shown` as the disk operations reach it;
     // an error saying why it cannot be.
     Status OpenJobRoot(TreeCursor& tree, const std::string& shown, const std::string& op);
+    // Learns the destination's case rule from the listing `entries` of its directory `dir`,
+    // unless it is known, and matches names by it from then on.
+    void LearnCase(const DirHandle& dir, const std::vector<DirEntry>& entries);
+    // Whether the entry at `rel` (no trailing '/') takes part in the job, under its filter and
+    // the destination's case rule.
+    bool TakesPart(std::string_view rel, bool isDir) const {
+        return m_filter.TakesPart(rel, isDir, m_destVolume.case_insensitive);
+    }
     // `dir` is the directory listed (for removing stale temporaries found in it).
     void AddEntries(Side side, const std::string& prefix, const std::vector<DirEntry>& entries,
                     bool blocked, const DirHandle* dir);
@@ -200,6 +214,8 @@ class CBackup {
     // What the run has done so far, counted as its lines are written.
     RunSummary m_summary;
 
+    // Per job: what takes part.
+    PathFilter m_filter;
     // Per job: each root as the run lines show it and as the disk operations use it (a root
     // given as a link is resolved once; nothing below a root is ever followed), how the
     // destination's file system compares names and stores times, and the recycle directory's

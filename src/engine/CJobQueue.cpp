@@ -20,24 +20,31 @@ CJobQueue::CJobQueue() = default;
 // Destroying the log file, if open, writes out what it still holds.
 CJobQueue::~CJobQueue() = default;
 
-void CJobQueue::AddJob(const std::string& source, const std::string& dest, int flag) {
+void CJobQueue::AddJob(const std::string& source, const std::string& dest, int flag,
+                       PathFilter filter) {
     std::lock_guard<std::mutex> lock(m_mutex);
     m_listSource.push_back(WithTrailingSlash(source));
     m_listDest.push_back(WithTrailingSlash(dest));
     m_listFlag.push_back(flag);
+    m_listFilter.push_back(std::move(filter));
 }
 
-JobPresence CJobQueue::GetNextJob(std::string* source, std::string* dest, int* flag) {
+JobPresence CJobQueue::GetNextJob(std::string* source, std::string* dest, int* flag,
+                                  PathFilter* filter) {
     std::lock_guard<std::mutex> lock(m_mutex);
-    if (m_listSource.empty() || m_listDest.empty() || m_listFlag.empty()) {
+    if (m_listSource.empty() || m_listDest.empty() || m_listFlag.empty() || m_listFilter.empty()) {
         return kNoJob;
     }
     *source = std::move(m_listSource.front());
     *dest = std::move(m_listDest.front());
     *flag = m_listFlag.front();
+    if (filter != nullptr) {
+        *filter = std::move(m_listFilter.front());
+    }
     m_listSource.pop_front();
     m_listDest.pop_front();
     m_listFlag.pop_front();
+    m_listFilter.pop_front();
     return kJobTaken;
 }
 
@@ -54,6 +61,11 @@ std::deque<std::string> CJobQueue::SourceRoots() const {
 std::deque<std::string> CJobQueue::DestRoots() const {
     std::lock_guard<std::mutex> lock(m_mutex);
     return m_listDest;
+}
+
+std::deque<PathFilter> CJobQueue::Filters() const {
+    std::lock_guard<std::mutex> lock(m_mutex);
+    return m_listFilter;
 }
 
 bool CJobQueue::StartRun(ExtraFileAction action, const std::string& recycleDir) {

@@ -9,6 +9,7 @@
 #include <string>
 
 #include "FileSystem.h"
+#include "PathFilter.h"
 #include "RunConstants.h"
 #include "RunSinks.h"
 
@@ -34,14 +35,20 @@ class CJobQueue {
     CJobQueue& operator=(const CJobQueue&) = delete;
 
     // Queues one job. Both roots get a trailing '/' when they lack one. Flag is carried
-    // through unchanged; the run does not act on it.
-    void AddJob(const std::string& source, const std::string& dest, int flag);
-    // Takes the oldest job out: 1, or 0 (changing nothing) when the queue is empty.
-    JobPresence GetNextJob(std::string* source, std::string* dest, int* flag);
+    // through unchanged; the run does not act on it. `filter` (compiled by the caller, which
+    // tells the user about a pattern that cannot be used before anything is queued) says what
+    // the job leaves out; by default names beginning with "." and nothing else.
+    void AddJob(const std::string& source, const std::string& dest, int flag,
+                PathFilter filter = PathFilter());
+    // Takes the oldest job out: 1, or 0 (changing nothing) when the queue is empty. `filter`,
+    // when given, receives the job's filter.
+    JobPresence GetNextJob(std::string* source, std::string* dest, int* flag,
+                           PathFilter* filter = nullptr);
     int GetJobCount() const;
-    // Copies of the queued roots, oldest first (the run loop counts their files).
+    // Copies of the queued roots and filters, oldest first (the run loop counts their files).
     std::deque<std::string> SourceRoots() const;
     std::deque<std::string> DestRoots() const;
+    std::deque<PathFilter> Filters() const;
 
     // Sets the running flag, the run's action and recycle directory (a trailing '/' added to a
     // non-empty one; an empty one stays empty) and posts UM_RUN_JOBS to the worker. Returns
@@ -102,6 +109,7 @@ class CJobQueue {
     std::deque<std::string> m_listSource;
     std::deque<std::string> m_listDest;
     std::deque<int> m_listFlag;
+    std::deque<PathFilter> m_listFilter;
     FileSystem* m_pFileSystem = &DefaultFileSystem();
     std::unique_ptr<LogFile> m_logFile;
     // The log names this process has opened: opened again after a failure, they are

@@ -162,7 +162,8 @@ Status CBackup::ResolveRoots(const std::string& source, const std::string& dest,
 }
 
 void CBackup::MirrorTree(const std::string& source, const std::string& dest, ExtraFileAction action,
-                         const std::string& recycle) {
+                         const std::string& recycle, const PathFilter& filter) {
+    m_filter = filter;
     m_listSrcFiles.clear();
     m_listSrcDirs.clear();
     m_listDstFiles.Clear();
@@ -212,6 +213,8 @@ void CBackup::MirrorTree(const std::string& source, const std::string& dest, Ext
         m_dstTree.Close();
         return;
     }
+    // The filter matches names by the destination's case rule, so that is learned first.
+    LearnCase(*dstRoot, dstEntries);
     if (!PassesEmptySourceGate(action, srcEntries, dstEntries)) {
         m_srcTree.Close();
         m_dstTree.Close();
@@ -301,23 +304,32 @@ Status CBackup::ListDestination(const std::string& rel, const DirHandle& srcDir,
     return listed;
 }
 
-void CBackup::AddEntries(Side side, const std::string& prefix, const std::vector<DirEntry>& entries,
-                         bool blocked, const DirHandle* dir) {
-    if (side == Side::kDest && dir != nullptr && m_rules.LearnCase(*dir, entries)) {
+void CBackup::LearnCase(const DirHandle& dir, const std::vector<DirEntry>& entries) {
+    if (m_rules.LearnCase(dir, entries)) {
         // The volume matches names ignoring case although its type did not say so.
         m_destVolume.case_insensitive = true;
         m_listDstFiles.SetCaseInsensitive(true);
         m_listDstDirs.SetCaseInsensitive(true);
     }
+}
+
+void CBackup::AddEntries(Side side, const std::string& prefix, const std::vector<DirEntry>& entries,
+                         bool blocked, const DirHandle* dir) {
+    if (side == Side::kDest && dir != nullptr) {
+        LearnCase(*dir, entries);
+    }
     for (const DirEntry& e : entries) {
-        if (StartsWithDot(e.name)) {
-            // Invisible to the walk. A temporary left by a copy that was killed is cleared away.
-            if (side == Side::kDest && dir != nullptr && IsStaleTempName(e.name)) {
-                m_fs.RemoveStaleTempAt(*dir, e.name);
-            }
+        if (side == Side::kDest && dir != nullptr && IsStaleTempName(e.name)) {
+            // A temporary left by a copy that was killed is cleared away.
+            m_fs.RemoveStaleTempAt(*dir, e.name);
             continue;
         }
         std::string rel = prefix + e.name;
+        if (!TakesPart(rel, e.kind == EntryKind::kDirectory)) {
+            // Invisible to the walk: never copied, and in the destination never taken for
+            // extra; a directory is not entered.
+            continue;
+        }
         if (e.kind == EntryKind::kDirectory) {
             rel.push_back('/');
         }

@@ -23,11 +23,6 @@ bool Deletes(ExtraFileAction action) {
     return action != kActionKeep && action != kActionMove;
 }
 
-bool HoldsAnything(const std::vector<DirEntry>& entries) {
-    return std::any_of(entries.begin(), entries.end(),
-                       [](const DirEntry& e) { return !StartsWithDot(e.name); });
-}
-
 }  // namespace
 
 void CBackup::RefuseJob(JobRefusal why, const std::string& reason) {
@@ -48,8 +43,15 @@ bool CBackup::PassesEmptySourceGate(ExtraFileAction action, const std::vector<Di
     // An unmounted disk leaves an empty mount point behind: mirrored with Delete it would
     // empty the backup. Keep deletes nothing and Move keeps everything in the recycle
     // directory, so only Delete is held back.
-    if (!Deletes(action) || m_queue.m_bAllowEmptySource || HoldsAnything(srcEntries) ||
-        !HoldsAnything(dstEntries)) {
+    // Only what takes part counts: a source holding only what the job leaves out holds
+    // nothing, and a destination holding only what it protects has nothing to lose.
+    auto holdsAnything = [this](const std::vector<DirEntry>& entries) {
+        return std::any_of(entries.begin(), entries.end(), [this](const DirEntry& e) {
+            return TakesPart(e.name, e.kind == EntryKind::kDirectory);
+        });
+    };
+    if (!Deletes(action) || m_queue.m_bAllowEmptySource || holdsAnything(srcEntries) ||
+        !holdsAnything(dstEntries)) {
         return true;
     }
     RefuseJob(JobRefusal::kEmptySource, "the source holds nothing; nothing is deleted");
@@ -74,7 +76,8 @@ bool CBackup::PassesDeleteLimit(ExtraFileAction action) {
 int64_t CBackup::CountExtraEntries() {
     // Counted as phase 2 would meet them: the entries it would skip as written by this job
     // under another spelling are not counted, a directory counts once besides its contents,
-    // and names beginning with "." take no part.
+    // and what the job's filter leaves out (names beginning with "." unless it includes them,
+    // what its patterns match) takes no part.
     auto kept = [this](const std::string& rel) {
         const auto [parent, name] = TreeCursor::SplitRel(rel);
         const DirHandle* dir = m_dstTree.Open(parent);
@@ -102,7 +105,7 @@ int64_t CBackup::CountExtraEntries() {
             continue;  // phase 2 reports it and deletes nothing in it
         }
         for (const DirEntry& e : entries) {
-            if (StartsWithDot(e.name)) {
+            if (!TakesPart(rel + e.name, e.kind == EntryKind::kDirectory)) {
                 continue;
             }
             if (e.kind == EntryKind::kDirectory) {
