@@ -8,7 +8,6 @@
 #include <mutex>
 
 #include "CBackup.h"
-#include "DryRunFileSystem.h"
 #include "NameText.h"
 #include "ResourceIds.h"
 
@@ -229,10 +228,7 @@ bool ParseRunOptions(const std::vector<std::string>& args, RunOptions* options,
 
 int RunQueuedJobs(CJobQueue& queue, const RunOptions& options) {
     CliOutput output;
-    // A preview walks the same trees through a file system that only reads.
-    DryRunFileSystem preview(queue.GetFileSystem());
-    CBackup backup(queue,
-                   options.dryRun ? static_cast<FileSystem&>(preview) : queue.GetFileSystem());
+    CBackup backup(queue, queue.GetFileSystem());
 
     queue.m_pThread = &backup;
     queue.m_pPageLog = &output;
@@ -261,7 +257,9 @@ int RunQueuedJobs(CJobQueue& queue, const RunOptions& options) {
 
     backup.Start();
     int status = kExitOk;
-    if (queue.StartRun(options.action, options.recycle)) {
+    // A preview walks the same trees through a file system that only reads.
+    if (queue.StartRun(options.action, options.recycle,
+                       options.dryRun ? RunKind::kPreview : RunKind::kRun)) {
         output.WaitForDone();
     } else {
         PrintError("the worker could not be started");

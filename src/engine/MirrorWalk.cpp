@@ -106,13 +106,13 @@ Status CBackup::ResolveRoots(const std::string& source, const std::string& dest,
     auto resolve = [this](const std::string& shown) {
         Root root{shown, shown};
         EntryInfo info;
-        if (!shown.empty() && m_fs.Stat(StripSlash(shown), &info).ok() &&
+        if (!shown.empty() && m_fs->Stat(StripSlash(shown), &info).ok() &&
             info.kind == EntryKind::kLink) {
             // A link that cannot be resolved leaves the root unusable: the job then reads and
             // writes nothing there, as the overlap checks could not vouch for where it leads.
             std::string canonical;
-            root.op = m_fs.CanonicalPath(shown, &canonical).ok() ? WithTrailingSlash(canonical)
-                                                                 : std::string();
+            root.op = m_fs->CanonicalPath(shown, &canonical).ok() ? WithTrailingSlash(canonical)
+                                                                  : std::string();
         }
         return root;
     };
@@ -121,7 +121,7 @@ Status CBackup::ResolveRoots(const std::string& source, const std::string& dest,
     m_rcy = action == kActionMove ? resolve(recycle) : Root{};
 
     m_destVolume = VolumeInfo{};
-    if (!m_fs.GetVolumeInfo(StripSlash(m_dst.op), &m_destVolume).ok()) {
+    if (!m_fs->GetVolumeInfo(StripSlash(m_dst.op), &m_destVolume).ok()) {
         m_destVolume = VolumeInfo{};
     }
     if (m_destVolume.time_granularity_ns < 1) {
@@ -137,7 +137,7 @@ Status CBackup::ResolveRoots(const std::string& source, const std::string& dest,
     m_recycleRel.clear();
     if (!m_rcy.shown.empty()) {
         std::string rel;
-        const Status below = m_fs.PathBelow(m_dst.shown, m_rcy.shown, &rel);
+        const Status below = m_fs->PathBelow(m_dst.shown, m_rcy.shown, &rel);
         if (!below.ok()) {
             // The walk could not tell it from an extra directory.
             return Status::Error(
@@ -164,7 +164,7 @@ void CBackup::MirrorTree(const std::string& source, const std::string& dest, Ext
     // A refusal names the roots as they were given, until they are resolved.
     m_src = Root{source, std::string()};
     m_dst = Root{dest, std::string()};
-    Status usable = CheckJobPaths(source, dest, action, recycle, m_fs);
+    Status usable = CheckJobPaths(source, dest, action, recycle, *m_fs);
     if (usable.ok()) {
         usable = ResolveRoots(source, dest, action, recycle);
     }
@@ -205,7 +205,7 @@ void CBackup::MirrorTree(const std::string& source, const std::string& dest, Ext
     AddEntries(Side::kDest, std::string(), dstEntries, false, dstRoot);
 
     MirrorFiles(action);
-    if (action != kActionKeep && !Cancelled() && PassesDeleteLimit(action)) {
+    if (action != kActionKeep && !Cancelled() && PassesDeleteGates(action)) {
         ExtraEntries(action);
     }
     FinishNewDirectories();
@@ -220,7 +220,7 @@ bool CBackup::List(Side side, const std::string& prefix, std::vector<DirEntry>* 
     entries->clear();
     TreeCursor& tree = side == Side::kSource ? m_srcTree : m_dstTree;
     const DirHandle* handle = tree.Open(prefix);
-    if (handle == nullptr || !m_fs.ListDirectoryAt(*handle, entries).ok()) {
+    if (handle == nullptr || !m_fs->ListDirectoryAt(*handle, entries).ok()) {
         return false;
     }
     if (dir != nullptr) {
@@ -232,7 +232,7 @@ bool CBackup::List(Side side, const std::string& prefix, std::vector<DirEntry>* 
 bool CBackup::ListDestination(const std::string& rel, const DirHandle& srcDir,
                               std::vector<DirEntry>* srcEntries, std::vector<DirEntry>* dstEntries,
                               const DirHandle** dstDir) {
-    if (!m_fs.ReadsInParallel() || srcEntries->size() < kSideThreadMinEntries) {
+    if (!m_fs->ReadsInParallel() || srcEntries->size() < kSideThreadMinEntries) {
         return List(Side::kDest, rel, dstEntries, dstDir);
     }
     dstEntries->clear();
@@ -244,11 +244,11 @@ bool CBackup::ListDestination(const std::string& rel, const DirHandle& srcDir,
     // touch the destination's open directories until the task is done. Once it has the
     // destination's times it helps with the source's.
     Status listed;
-    SharedLookUp source(m_fs, srcDir, srcEntries, m_cancel);
+    SharedLookUp source(*m_fs, srcDir, srcEntries, m_cancel);
     auto readDestination = [&] {
-        listed = m_fs.ListDirectoryAt(*handle, dstEntries);
+        listed = m_fs->ListDirectoryAt(*handle, dstEntries);
         if (listed.ok()) {
-            LookUpTimes(m_fs, *handle, dstEntries->data(), dstEntries->data() + dstEntries->size(),
+            LookUpTimes(*m_fs, *handle, dstEntries->data(), dstEntries->data() + dstEntries->size(),
                         m_cancel);
         }
         source.Work();
@@ -278,7 +278,7 @@ void CBackup::AddEntries(Side side, const std::string& prefix, const std::vector
         if (StartsWithDot(e.name)) {
             // Invisible to the walk. A temporary left by a copy that was killed is cleared away.
             if (side == Side::kDest && dir != nullptr && IsStaleTempName(e.name)) {
-                m_fs.RemoveStaleTempAt(*dir, e.name);
+                m_fs->RemoveStaleTempAt(*dir, e.name);
             }
             continue;
         }
@@ -369,7 +369,7 @@ void CBackup::EnterDirectory(const Pending& dir) {
                 // Something is already there. Only a real directory can take the files; a file
                 // or a link (perhaps to a directory elsewhere) must not be written into.
                 EntryInfo info;
-                if (m_fs.StatAt(*parent, TreeCursor::SplitRel(dir.rel).second, &info).ok() &&
+                if (m_fs->StatAt(*parent, TreeCursor::SplitRel(dir.rel).second, &info).ok() &&
                     info.kind == EntryKind::kDirectory) {
                     listDest = true;
                     m_rules.Keep(info.id);  // perhaps listed under another spelling
@@ -396,17 +396,18 @@ void CBackup::EnterDirectory(const Pending& dir) {
 bool CBackup::CreateDestDirectory(const std::string& rel, const DirHandle& parent,
                                   const DirHandle& srcDir) {
     EntryInfo source;
-    const mode_t sourceMode = m_fs.StatAt(srcDir, std::string(), &source).ok() ? source.mode : 0700;
+    const mode_t sourceMode =
+        m_fs->StatAt(srcDir, std::string(), &source).ok() ? source.mode : 0700;
     const std::string name = TreeCursor::SplitRel(rel).second;
     if (!WritingInto(parent, [&] {
-             return m_fs.CreateDirectoryAt(parent, name, FillingMode(sourceMode));
+             return m_fs->CreateDirectoryAt(parent, name, FillingMode(sourceMode));
          }).ok()) {
         return false;
     }
     // The process's umask may have taken bits away that the source gives; and the owner's may
     // have been widened for filling. Either way the exact bits are set once the job is done.
     EntryInfo made;
-    if (!m_fs.StatAt(parent, name, &made).ok() || made.mode != FinalMode(sourceMode)) {
+    if (!m_fs->StatAt(parent, name, &made).ok() || made.mode != FinalMode(sourceMode)) {
         m_newDirs.push_back(NewDirectory{rel, FinalMode(sourceMode)});
     }
     return true;
@@ -418,14 +419,14 @@ void CBackup::FinishNewDirectories() {
     while (!m_newDirs.empty()) {
         const NewDirectory& dir = m_newDirs.back();
         if (const DirHandle* handle = m_dstTree.Open(dir.rel)) {
-            m_fs.SetDirectoryMode(*handle, dir.mode);
+            m_fs->SetDirectoryMode(*handle, dir.mode);
         }
         m_newDirs.pop_back();
     }
     while (!m_newRecycleDirs.empty()) {
         const NewDirectory& dir = m_newRecycleDirs.back();
         if (const DirHandle* handle = m_rcyTree.Open(dir.rel)) {
-            m_fs.SetDirectoryMode(*handle, dir.mode);
+            m_fs->SetDirectoryMode(*handle, dir.mode);
         }
         m_newRecycleDirs.pop_back();
     }
@@ -443,7 +444,7 @@ void CBackup::CopyOne(const Pending& file) {
         const DirHandle* dst = m_dstTree.Open(parent);
         if (src != nullptr && dst != nullptr) {
             ok = RetryIfLocked(*dst, name, [&] {
-                     return m_fs.CopyFileAt(*src, name, *dst, name, &m_cancel);
+                     return m_fs->CopyFileAt(*src, name, *dst, name, &m_cancel);
                  }).ok();
         }
     }
@@ -463,18 +464,18 @@ Status CBackup::WritingInto(const DirHandle& dir, const std::function<Status()>&
     constexpr mode_t kOwnerWrites = S_IWUSR | S_IXUSR;
     EntryInfo info;
     if (s.code() != Status::Code::kPermission || Cancelled() ||
-        !m_fs.StatAt(dir, std::string(), &info).ok() || info.kind != EntryKind::kDirectory ||
+        !m_fs->StatAt(dir, std::string(), &info).ok() || info.kind != EntryKind::kDirectory ||
         (info.mode & kOwnerWrites) == kOwnerWrites) {
         return s;
     }
     // Only its owner gets more, and only for this one operation: a run killed now leaves it
     // no more open to anyone else than it was.
     const mode_t before = info.mode & 07777;
-    if (!m_fs.SetDirectoryMode(dir, before | kOwnerWrites).ok()) {
+    if (!m_fs->SetDirectoryMode(dir, before | kOwnerWrites).ok()) {
         return s;
     }
     s = op();
-    m_fs.SetDirectoryMode(dir, before);
+    m_fs->SetDirectoryMode(dir, before);
     return s;
 }
 
@@ -487,16 +488,16 @@ Status CBackup::RetryIfLocked(const DirHandle& dir, const std::string& name,
         return s;
     }
     EntryInfo before;
-    const bool known = m_fs.StatAt(dir, name, &before).ok() && before.kind == EntryKind::kFile;
-    if (!m_fs.MakeReplaceableAt(dir, name).ok()) {
+    const bool known = m_fs->StatAt(dir, name, &before).ok() && before.kind == EntryKind::kFile;
+    if (!m_fs->MakeReplaceableAt(dir, name).ok()) {
         return s;
     }
     s = op();
     EntryInfo after;
-    if (!s.ok() && known && m_fs.StatAt(dir, name, &after).ok() && after.id == before.id &&
+    if (!s.ok() && known && m_fs->StatAt(dir, name, &after).ok() && after.id == before.id &&
         after.mode != before.mode) {
         // It did not help: the file keeps the mark it had.
-        m_fs.SetFileModeAt(dir, name, before.mode);
+        m_fs->SetFileModeAt(dir, name, before.mode);
     }
     return s;
 }
@@ -515,8 +516,8 @@ bool CBackup::IsNewer(const Pending& file, const std::optional<int64_t>& dstTime
     const DirHandle* dst = m_dstTree.Open(parent);
     EntryInfo s;
     EntryInfo d;
-    if (src == nullptr || dst == nullptr || !m_fs.StatAt(*src, name, &s).ok() ||
-        !m_fs.StatAt(*dst, name, &d).ok()) {
+    if (src == nullptr || dst == nullptr || !m_fs->StatAt(*src, name, &s).ok() ||
+        !m_fs->StatAt(*dst, name, &d).ok()) {
         return false;
     }
     if (s.kind != d.kind) {
@@ -534,7 +535,7 @@ const DirHandle* CBackup::RecycleLevel(const std::string& rel) {
     if (!m_rcyTree.HasRoot()) {
         // Looked for again at each move until it can be opened: it may be a disk mounted late.
         EntryInfo info;
-        if (!m_fs.Stat(StripSlash(m_rcy.op), &info).ok() || info.kind != EntryKind::kDirectory ||
+        if (!m_fs->Stat(StripSlash(m_rcy.op), &info).ok() || info.kind != EntryKind::kDirectory ||
             !m_rcyTree.OpenRoot(StripSlash(m_rcy.op)).ok()) {
             return nullptr;
         }
@@ -553,14 +554,14 @@ const DirHandle* CBackup::RecycleLevel(const std::string& rel) {
             EntryInfo mirrored;
             const DirHandle* dstLevel = m_dstTree.Open(levelRel);
             const mode_t mode =
-                dstLevel != nullptr && m_fs.StatAt(*dstLevel, std::string(), &mirrored).ok()
+                dstLevel != nullptr && m_fs->StatAt(*dstLevel, std::string(), &mirrored).ok()
                     ? mirrored.mode
                     : 0700;
             const DirHandle* parent = m_rcyTree.Open(parentRel);
             if (parent == nullptr) {
                 return nullptr;
             }
-            if (m_fs.CreateDirectoryAt(*parent, name, FillingMode(mode)).ok()) {
+            if (m_fs->CreateDirectoryAt(*parent, name, FillingMode(mode)).ok()) {
                 m_newRecycleDirs.push_back(NewDirectory{levelRel, FinalMode(mode)});
             }
         }
@@ -573,10 +574,10 @@ const DirHandle* CBackup::RecycleLevel(const std::string& rel) {
     // level they were going to; clear them the first time this job moves something there.
     if (m_cleanedRecycle.insert(rel).second) {
         std::vector<DirEntry> entries;
-        if (m_fs.ListDirectoryAt(*level, &entries).ok()) {
+        if (m_fs->ListDirectoryAt(*level, &entries).ok()) {
             for (const DirEntry& e : entries) {
                 if (IsStaleTempName(e.name)) {
-                    m_fs.RemoveStaleTempAt(*level, e.name);
+                    m_fs->RemoveStaleTempAt(*level, e.name);
                 }
             }
         }
@@ -616,15 +617,15 @@ void CBackup::ExtraEntries(ExtraFileAction action) {
                 }
                 if (level != nullptr && dir != nullptr) {
                     ok = RetryIfLocked(*dir, name, [&] {
-                             return m_fs.MoveNoReplaceAt(*dir, name, *level, name, &placed,
-                                                         &m_cancel);
+                             return m_fs->MoveNoReplaceAt(*dir, name, *level, name, &placed,
+                                                          &m_cancel);
                          }).ok();
                 }
                 const std::string shownTarget = m_rcy.shown + parent + (ok ? placed : name);
                 WriteActionLine(ok, IDS_VERB_MOVE, m_dst.shown + x.rel, &shownTarget);
             } else {
                 ok = dir != nullptr &&
-                     RetryIfLocked(*dir, name, [&] { return m_fs.DeleteFileAt(*dir, name); }).ok();
+                     RetryIfLocked(*dir, name, [&] { return m_fs->DeleteFileAt(*dir, name); }).ok();
                 WriteActionLine(ok, IDS_VERB_DELETE, m_dst.shown + x.rel, nullptr);
             }
             Step();
@@ -674,18 +675,18 @@ void CBackup::RemoveExtraDirectories(std::vector<ExtraDirectory>* dirs) {
         DirHandle parent;
         const bool fromBelow =
             self != nullptr && dir.parentId != FileId{} && self->id() == dir.id &&
-            m_fs.OpenContainingDirectory(*self, &parent).ok() && parent.id() == dir.parentId;
+            m_fs->OpenContainingDirectory(*self, &parent).ok() && parent.id() == dir.parentId;
         // Closed before it goes: a directory removed while still open lingers on some file
         // systems until it is closed (ext4 keeps it on its orphan list).
         here.Reset();
         m_dstTree.Forget(dir.rel);
         if (fromBelow) {
-            WritingInto(parent, [&] { return m_fs.RemoveDirectoryAt(parent, name); });
+            WritingInto(parent, [&] { return m_fs->RemoveDirectoryAt(parent, name); });
             here = std::move(parent);
             hereRel = parentRel;
         } else {
             if (const DirHandle* byName = m_dstTree.Open(parentRel)) {
-                WritingInto(*byName, [&] { return m_fs.RemoveDirectoryAt(*byName, name); });
+                WritingInto(*byName, [&] { return m_fs->RemoveDirectoryAt(*byName, name); });
             }
         }
         dirs->pop_back();
