@@ -260,6 +260,10 @@ int RunQueuedJobs(CJobQueue& queue, const RunOptions& options) {
     // A preview walks the same trees through a file system that only reads.
     if (queue.StartRun(options.action, options.recycle,
                        options.dryRun ? RunKind::kPreview : RunKind::kRun)) {
+        // Posting a run forgets the stops before it: a Ctrl-C that came before is passed on.
+        if (g_interrupted) {
+            backup.CancelRun();
+        }
         output.WaitForDone();
     } else {
         PrintError("the worker could not be started");

@@ -57,7 +57,9 @@ bool CBackup::PassesEmptySourceGate(ExtraFileAction action, const std::vector<Di
 
 bool CBackup::PassesDeleteGates(ExtraFileAction action) {
     const int64_t limit = Deletes(action) ? m_queue.m_nMaxDelete : -1;
-    const int64_t askAbove = action != kActionKeep ? m_queue.m_nAskAbove : 0;
+    // A preview deletes nothing: it shows what would go instead of asking.
+    const int64_t askAbove =
+        action != kActionKeep && m_queue.m_nRunKind != RunKind::kPreview ? m_queue.m_nAskAbove : 0;
     if (limit < 0 && askAbove <= 0) {
         return true;
     }
