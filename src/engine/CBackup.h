@@ -159,9 +159,9 @@ class CBackup {
     int64_t CountExtraEntries();
     // The entries of the destination, counted as CountExtraEntries counts them.
     int64_t CountDestEntries();
-    // Puts `question` to the monitor and waits for its answer or a stop; kSkip when it cannot
-    // be asked or the run was stopped.
-    DeleteAnswer Ask(DeleteQuestion question);
+    // Puts `question` to the monitor and waits for its answer or a stop; nothing when it
+    // cannot be asked, kSkip when the run was stopped or waiting failed.
+    std::optional<DeleteAnswer> Ask(DeleteQuestion question);
     // Looks at the disk through `fs` from now on (the walk, the counts, the checks).
     void UseFileSystem(FileSystem& fs);
     // Takes the run locks of the job's destination and (with Move) recycle directory, in the

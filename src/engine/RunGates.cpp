@@ -83,23 +83,25 @@ bool CBackup::PassesDeleteGates(ExtraFileAction action) {
     question.entries = count;
     question.held = CountDestEntries();
     question.action = action;
-    const DeleteAnswer answer = Cancelled() ? DeleteAnswer::kSkip : Ask(std::move(question));
+    const std::optional<DeleteAnswer> answer =
+        Cancelled() ? std::nullopt : Ask(std::move(question));
     if (Cancelled()) {
         return false;  // stopped while asking: the run ends, nothing is deleted
     }
     if (answer == DeleteAnswer::kProceed) {
         return true;
     }
-    RefuseJob(JobRefusal::kNotConfirmed, std::to_string(count) + " entries would be " + what +
-                                             ", more than " + std::to_string(askAbove) +
-                                             " without asking; not confirmed");
+    RefuseJob(JobRefusal::kNotConfirmed,
+              std::to_string(count) + " entries would be " + what + ", more than the " +
+                  std::to_string(askAbove) + " allowed without asking; " +
+                  (answer.has_value() ? "skipped when asked" : "no one could be asked"));
     return false;
 }
 
-DeleteAnswer CBackup::Ask(DeleteQuestion question) {
+std::optional<DeleteAnswer> CBackup::Ask(DeleteQuestion question) {
     IRunMonitor* monitor = m_queue.m_pSheet;
     if (monitor == nullptr || !m_wake.Open()) {
-        return DeleteAnswer::kSkip;
+        return std::nullopt;
     }
     {
         std::lock_guard<std::mutex> lock(m_askMutex);
@@ -110,7 +112,8 @@ DeleteAnswer CBackup::Ask(DeleteQuestion question) {
     // Wake-ups meant for an earlier question go; a stop since then is seen below by its flag.
     m_wake.Clear();
     std::optional<DeleteAnswer> answer;
-    if (monitor->AskBeforeDeleting(question)) {
+    const bool asked = monitor->AskBeforeDeleting(question);
+    if (asked) {
         for (;;) {
             {
                 std::lock_guard<std::mutex> lock(m_askMutex);
@@ -123,6 +126,10 @@ DeleteAnswer CBackup::Ask(DeleteQuestion question) {
     }
     std::lock_guard<std::mutex> lock(m_askMutex);
     m_askWaiting = 0;  // a late answer finds no question
+    if (!asked) {
+        return std::nullopt;
+    }
+    // Waiting that failed is taken as a skip: nothing is deleted without a yes.
     return answer.value_or(DeleteAnswer::kSkip);
 }
 

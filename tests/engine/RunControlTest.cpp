@@ -296,10 +296,11 @@ TEST(RunControl, AJobOverTheThresholdAsksAndWaitsForTheAnswer) {
         // The copies are made whatever the answer.
         EXPECT_EQ(t.Exists("d/new.txt"), !preview);
         EXPECT_EQ(t.Exists("d2/new.txt"), !stopped && !preview);
-        const std::string refusal = "!Skip: " + t.Path("s/") + " => " + t.Path("d/") +
-                                    " (4 entries would be " +
-                                    (c.action == kActionMove ? "moved" : "deleted") +
-                                    ", more than 3 without asking; not confirmed)";
+        const std::string refusal =
+            "!Skip: " + t.Path("s/") + " => " + t.Path("d/") + " (4 entries would be " +
+            (c.action == kActionMove ? "moved" : "deleted") +
+            ", more than the 3 allowed without asking; " +
+            (c.response == Response::kSkip ? "skipped when asked" : "no one could be asked") + ")";
         const bool refused = c.response == Response::kSkip || c.response == Response::kCannotAsk;
         const std::vector<std::string>& lines = rig.recorder.lines;
         EXPECT_EQ(std::count(lines.begin(), lines.end(), refusal), refused ? 1 : 0);
