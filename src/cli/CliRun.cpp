@@ -11,7 +11,6 @@
 #include <optional>
 
 #include "CBackup.h"
-#include "DryRunFileSystem.h"
 #include "NameText.h"
 #include "ResourceIds.h"
 
@@ -313,10 +312,7 @@ bool ParseRunOptions(const std::vector<std::string>& args, RunOptions* options,
 
 int RunQueuedJobs(CJobQueue& queue, const RunOptions& options) {
     CliOutput output;
-    // A preview walks the same trees through a file system that only reads.
-    DryRunFileSystem preview(queue.GetFileSystem());
-    CBackup backup(queue,
-                   options.dryRun ? static_cast<FileSystem&>(preview) : queue.GetFileSystem());
+    CBackup backup(queue, queue.GetFileSystem());
 
     queue.m_pThread = &backup;
     queue.m_pPageLog = &output;
@@ -348,7 +344,13 @@ int RunQueuedJobs(CJobQueue& queue, const RunOptions& options) {
     // A run of no jobs (a batch list with nothing checked) prints nothing at all.
     const bool anyJob = queue.GetJobCount() > 0;
     std::optional<RunSummary> summary;
-    if (queue.StartRun(options.action, options.recycle)) {
+    // A preview walks the same trees through a file system that only reads.
+    if (queue.StartRun(options.action, options.recycle,
+                       options.dryRun ? RunKind::kPreview : RunKind::kRun)) {
+        // Posting a run forgets the stops before it: a Ctrl-C that came before is passed on.
+        if (g_interrupted) {
+            backup.CancelRun();
+        }
         const RunSummary done = output.WaitForDone();
         if (anyJob) {
             summary = done;

@@ -29,7 +29,8 @@ std::string FailureReason(const Status& outcome) {
 
 CBackup::CBackup(CJobQueue& queue, FileSystem& fs)
     : m_queue(queue),
-      m_fs(fs),
+      m_baseFs(fs),
+      m_fs(&fs),
       m_clock([] { return time(nullptr); }),
       m_srcTree(fs),
       m_dstTree(fs),
@@ -58,6 +59,9 @@ bool CBackup::PostThreadMessage(int message) {
         if (!m_started || m_quit) {
             return false;
         }
+        // A stop that came after the last run ended (pressed just as it ended) must not stop
+        // this one.
+        m_cancel.store(false);
         m_messages.push_back(message);
     }
     m_msgCv.notify_one();
@@ -66,6 +70,27 @@ bool CBackup::PostThreadMessage(int message) {
 
 void CBackup::CancelRun() {
     m_cancel.store(true);
+    m_wake.Notify();  // a question waiting for its answer is given up
+}
+
+bool CBackup::AnswerDeleteQuestion(uint64_t id, DeleteAnswer answer) {
+    {
+        std::lock_guard<std::mutex> lock(m_askMutex);
+        if (id == 0 || id != m_askWaiting || m_answer.has_value()) {
+            return false;
+        }
+        m_answer = answer;
+    }
+    m_wake.Notify();
+    return true;
+}
+
+void CBackup::UseFileSystem(FileSystem& fs) {
+    m_fs = &fs;
+    m_srcTree.UseFileSystem(fs);
+    m_dstTree.UseFileSystem(fs);
+    m_rcyTree.UseFileSystem(fs);
+    m_rules.UseFileSystem(fs);
 }
 
 void CBackup::Stop() {
@@ -78,6 +103,7 @@ void CBackup::Stop() {
         m_messages.clear();
     }
     m_cancel.store(true);
+    m_wake.Notify();
     m_msgCv.notify_one();
     if (m_thread.joinable()) {
         m_thread.join();
@@ -104,7 +130,7 @@ void CBackup::ThreadMain() {
     }
 }
 
-std::string CBackup::FormatHeader(time_t start) {
+std::string CBackup::FormatHeader(time_t start, RunKind kind) {
     // The C library's ctime() layout, in the C locale whatever the user's: "Mon Mar 01 14:05:09
     // 1999" (day of month with a leading zero).
     static const char* const kDays[] = {"Sun", "Mon", "Tue", "Wed", "Thu", "Fri", "Sat"};
@@ -113,14 +139,28 @@ std::string CBackup::FormatHeader(time_t start) {
     struct tm local {};
     localtime_r(&start, &local);
     char text[64];
-    snprintf(text, sizeof text, "(%s %s %02d %02d:%02d:%02d %d) ", kDays[local.tm_wday % 7],
+    snprintf(text, sizeof text, "%s %s %02d %02d:%02d:%02d %d", kDays[local.tm_wday % 7],
              kMonths[local.tm_mon % 12], local.tm_mday, local.tm_hour, local.tm_min, local.tm_sec,
              local.tm_year + 1900);
-    return std::string(text) + std::string(kHeaderDashes, '-');
+    if (kind == RunKind::kPreview) {
+        // As wide as a run's header, so that the separator below it is the same too.
+        static const std::string kMarker = "Preview ";
+        return "(" + kMarker + text + ") " + std::string(kHeaderDashes - kMarker.size(), '-');
+    }
+    return "(" + std::string(text) + ") " + std::string(kHeaderDashes, '-');
 }
 
 void CBackup::OnRunJobs() {
-    const std::string header = FormatHeader(m_clock());
+    const RunKind kind = m_queue.m_nRunKind;
+    // A preview reads the trees as the run would and changes nothing: every write is only
+    // checked and reported as done by a file system made for this preview alone.
+    if (kind == RunKind::kPreview) {
+        m_preview = std::make_unique<DryRunFileSystem>(m_baseFs);
+        UseFileSystem(*m_preview);
+    } else {
+        UseFileSystem(m_baseFs);
+    }
+    const std::string header = FormatHeader(m_clock(), kind);
     const std::string separator(header.size(), '-');
     PlaceLogFile();
 
@@ -150,7 +190,7 @@ void CBackup::OnRunJobs() {
         // The job's copies get their real times once they are safe on the disk. A stopped run
         // does the same for the copies it finished: none is left looking out of date (and
         // dated 1970) until the next run copies it again; only the copy in flight was dropped.
-        const Status committed = m_fs.CommitCopies(false);
+        const Status committed = m_fs->CommitCopies(false);
         if (!committed.ok()) {
             WriteActionLine(committed, IDS_VERB_SYNC, dest, nullptr);
         }
@@ -162,6 +202,10 @@ void CBackup::OnRunJobs() {
     m_listSrcDirs.clear();
     m_listDstFiles.Clear();
     m_listDstDirs.Clear();
+    if (m_preview) {
+        UseFileSystem(m_baseFs);
+        m_preview.reset();
+    }
 
     if (monitor != nullptr) {
         monitor->SetProgressPos(0);
@@ -182,7 +226,7 @@ int CBackup::CountFiles(const std::deque<std::string>& roots,
     std::deque<std::string> work;
     std::vector<DirEntry> entries;
     std::string path;
-    TreeCursor tree(m_fs);
+    TreeCursor tree(*m_fs);
     const PathFilter plain;
     for (size_t r = 0; r < roots.size(); ++r) {
         const std::string& root = roots[r];
@@ -191,7 +235,7 @@ int CBackup::CountFiles(const std::deque<std::string>& roots,
         constexpr bool kExactCase = false;
         // A root given as a link is the user's choice; below it nothing is followed.
         std::string canonical;
-        if (!m_fs.CanonicalPath(StripSlash(root), &canonical).ok() ||
+        if (!m_fs->CanonicalPath(StripSlash(root), &canonical).ok() ||
             !tree.OpenRoot(canonical).ok()) {
             continue;
         }
@@ -201,7 +245,7 @@ int CBackup::CountFiles(const std::deque<std::string>& roots,
             const std::string rel = std::move(work.front());
             work.pop_front();
             const DirHandle* dir = tree.Open(rel);
-            if (dir == nullptr || !m_fs.ListDirectoryAt(*dir, &entries).ok()) {
+            if (dir == nullptr || !m_fs->ListDirectoryAt(*dir, &entries).ok()) {
                 continue;
             }
             for (const DirEntry& e : entries) {

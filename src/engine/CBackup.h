@@ -5,6 +5,7 @@
 #include <ctime>
 #include <deque>
 #include <functional>
+#include <memory>
 #include <mutex>
 #include <optional>
 #include <string>
@@ -14,13 +15,16 @@
 
 #include "DestIndex.h"
 #include "DestRules.h"
+#include "DryRunFileSystem.h"
 #include "FileSystem.h"
 #include "PathFilter.h"
 #include "RunConstants.h"
 #include "RunLock.h"
+#include "RunSinks.h"
 #include "RunSummary.h"
 #include "SideThread.h"
 #include "TreeCursor.h"
+#include "WakeEvent.h"
 
 namespace tandrel {
 
@@ -44,15 +48,21 @@ class CBackup {
     // Starts the thread; it waits for UM_RUN_JOBS.
     void Start();
     // Queues a message for the worker. Only UM_RUN_JOBS is understood. False when the thread
-    // is not running or the message is unknown.
+    // is not running or the message is unknown. A run posted after a CancelRun is not stopped
+    // by it: a stop that arrives as a run ends cannot stop the next one. (The queue posts a
+    // run only while none is going.)
     bool PostThreadMessage(int message);
     // Ends the current run as soon as possible: the copy in flight is abandoned (its temporary
     // removed, the destination file left as it was), the copies already finished are flushed
     // to the disk and given their real times as at the end of any job, the job's separator is
     // still written, the remaining jobs are dropped, and the run ends as usual with the bar
-    // reset and the notice posted. Harmless when no run is going. Any thread;
-    // async-signal-safe.
+    // reset and the notice posted. A question before deleting that is waiting for its answer
+    // is given up: nothing of that job is deleted or moved. Harmless when no run is going.
+    // Any thread; async-signal-safe.
     void CancelRun();
+    // The answer to the question asked with `id` (IRunMonitor::AskBeforeDeleting); false when
+    // no question with that id is waiting. Any thread.
+    bool AnswerDeleteQuestion(uint64_t id, DeleteAnswer answer);
     // Cancels any run, ends the thread and waits for it. Idempotent.
     void Stop();
 
@@ -79,7 +89,8 @@ class CBackup {
                     const std::string& recycle, const PathFilter& filter = PathFilter());
 
     // The header line of a run started at `start`: "(Mon Mar 01 14:05:09 1999) " + 100 "-".
-    static std::string FormatHeader(time_t start);
+    // A preview's says so, and is as wide: "(Preview Mon Mar 01 14:05:09 1999) " + 92 "-".
+    static std::string FormatHeader(time_t start, RunKind kind = RunKind::kRun);
 
   private:
     // A waiting source entry of the walk. `blocked` marks an entry whose destination cannot
@@ -162,9 +173,18 @@ class CBackup {
                                const std::vector<DirEntry>& dstEntries);
     // With Delete and a limit, counts what phase 2 would delete (the extra files and links, the
     // extra directories and everything in them that takes part) and refuses the deletes when
-    // that is more than the limit.
-    bool PassesDeleteLimit(ExtraFileAction action);
+    // that is more than the limit. Then, with Delete or Move and more of them than the run
+    // lets go without asking, asks (AskBeforeDeleting) and waits for the answer; a skip, a
+    // question that cannot be asked and a stop while waiting all refuse the deletes or moves.
+    bool PassesDeleteGates(ExtraFileAction action);
     int64_t CountExtraEntries();
+    // The entries of the destination, counted as CountExtraEntries counts them.
+    int64_t CountDestEntries();
+    // Puts `question` to the monitor and waits for its answer or a stop; nothing when it
+    // cannot be asked, kSkip when the run was stopped or waiting failed.
+    std::optional<DeleteAnswer> Ask(DeleteQuestion question);
+    // Looks at the disk through `fs` from now on (the walk, the counts, the checks).
+    void UseFileSystem(FileSystem& fs);
     // Takes the run locks of the job's destination and (with Move) recycle directory, in the
     // order of their identities so that two runs can never hold one each and wait for the
     // other. While another run holds one, the job waits (saying so once) or, when the run does
@@ -201,7 +221,11 @@ class CBackup {
     void ThreadMain();
 
     CJobQueue& m_queue;
-    FileSystem& m_fs;
+    // The file system the worker was given, and the one the current run goes through: the
+    // same, or for a preview a DryRunFileSystem over it, made afresh for each preview.
+    FileSystem& m_baseFs;
+    FileSystem* m_fs;
+    std::unique_ptr<DryRunFileSystem> m_preview;
     std::function<time_t()> m_clock;
 
     // The walk's working lists: waiting source entries, and destination entries listed and
@@ -231,7 +255,7 @@ class CBackup {
     std::string m_recycleRel;
     // What the job learns from the destination itself: its case rule, its time step, and the
     // entries it wrote or entered that must never be taken for extra.
-    DestRules m_rules{m_fs};
+    DestRules m_rules{*m_fs};
 
     // Per job: the open directories of each tree (see TreeCursor), the directories created
     // whose permission bits are still to be set, and the recycle levels already cleared of
@@ -257,6 +281,13 @@ class CBackup {
     std::string m_logRelRcy;
 
     std::atomic<bool> m_cancel{false};
+    // The question before deleting: the id of the one waiting (0: none) and its answer, guarded
+    // by m_askMutex; m_wake wakes the worker for an answer or a stop.
+    WakeEvent m_wake;
+    std::mutex m_askMutex;
+    uint64_t m_askLast = 0;
+    uint64_t m_askWaiting = 0;
+    std::optional<DeleteAnswer> m_answer;
     std::thread m_thread;
     std::mutex m_msgMutex;
     std::condition_variable m_msgCv;

@@ -68,19 +68,31 @@ std::deque<PathFilter> CJobQueue::Filters() const {
     return m_listFilter;
 }
 
-bool CJobQueue::StartRun(ExtraFileAction action, const std::string& recycleDir) {
+bool CJobQueue::StartRun(ExtraFileAction action, const std::string& recycleDir, RunKind kind) {
     m_bRunning = true;
     m_nRunAction = action;
+    m_nRunKind = kind;
     // An empty recycle directory stays empty: "/" would name the file system's root.
     m_strRecycleDir = WithTrailingSlash(recycleDir);
     return m_pThread != nullptr && m_pThread->PostThreadMessage(UM_RUN_JOBS);
+}
+
+void CJobQueue::StopRun() {
+    if (m_pThread != nullptr) {
+        m_pThread->CancelRun();
+    }
+}
+
+bool CJobQueue::AnswerDeleteQuestion(uint64_t id, DeleteAnswer answer) {
+    return m_pThread != nullptr && m_pThread->AnswerDeleteQuestion(id, answer);
 }
 
 void CJobQueue::WriteLine(std::string_view line) {
     if (m_pPageLog != nullptr) {
         m_pPageLog->AddLine(line);
     }
-    if (!m_bLogEnabled) {
+    // A preview writes nothing anywhere but to the display.
+    if (!m_bLogEnabled || m_nRunKind == RunKind::kPreview) {
         return;
     }
     if (!m_logFile) {

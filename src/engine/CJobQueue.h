@@ -51,9 +51,20 @@ class CJobQueue {
     std::deque<PathFilter> Filters() const;
 
     // Sets the running flag, the run's action and recycle directory (a trailing '/' added to a
-    // non-empty one; an empty one stays empty) and posts UM_RUN_JOBS to the worker. Returns
-    // whether the post reached a running worker.
-    bool StartRun(ExtraFileAction action, const std::string& recycleDir);
+    // non-empty one; an empty one stays empty) and kind, and posts UM_RUN_JOBS to the worker.
+    // Returns whether the post reached a running worker. A preview runs the same jobs with the
+    // same action and recycle directory through a file system that changes nothing
+    // (DryRunFileSystem): its lines are the run's, under headers marked as a preview, and
+    // none goes to the log file.
+    bool StartRun(ExtraFileAction action, const std::string& recycleDir,
+                  RunKind kind = RunKind::kRun);
+    // Stops the current run as closing the window does (CBackup::CancelRun); the worker stays,
+    // ready for the next StartRun. Harmless when no run is going. User-interface thread.
+    void StopRun();
+    // The answer to the question IRunMonitor::AskBeforeDeleting put with `id`. False (and
+    // nothing done) when that question is no longer waiting: answered before, or its run
+    // stopped. Any thread.
+    bool AnswerDeleteQuestion(uint64_t id, DeleteAnswer answer);
 
     // The file system the log file goes through, and the one callers hand CheckDirectory
     // (DefaultFileSystem() unless a test sets another, which must outlive the queue or the next
@@ -100,6 +111,12 @@ class CJobQueue {
     bool m_bAllowEmptySource = false;
     int64_t m_nMaxDelete = -1;
     bool m_bWaitForOtherRuns = true;
+    // A job that would delete or move more than m_nAskAbove destination entries (counted as
+    // for m_nMaxDelete) asks IRunMonitor::AskBeforeDeleting first and waits for the answer;
+    // 0 never asks. Set while no run is going.
+    int64_t m_nAskAbove = 0;
+    // The kind of the run going (or last run), set by StartRun.
+    RunKind m_nRunKind = RunKind::kRun;
 
   private:
     // Stops logging and lets the failed log file go.

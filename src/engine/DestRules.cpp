@@ -59,7 +59,7 @@ bool DestRules::LearnCase(const DirHandle& dir, const std::vector<DirEntry>& ent
         return false;  // nothing to probe with here; a later directory may do
     }
     EntryInfo info;
-    if (!m_fs.StatAt(dir, std::string(), &info).ok() || m_probedDevices.count(info.id.dev) != 0) {
+    if (!m_fs->StatAt(dir, std::string(), &info).ok() || m_probedDevices.count(info.id.dev) != 0) {
         return false;
     }
     const int answer = ProbeCase(dir, entries);
@@ -91,11 +91,11 @@ int DestRules::ProbeCase(const DirHandle& dir, const std::vector<DirEntry>& entr
             break;
         }
         EntryInfo listed;
-        if (!m_fs.StatAt(dir, e.name, &listed).ok()) {
+        if (!m_fs->StatAt(dir, e.name, &listed).ok()) {
             continue;  // gone since the listing, or unreadable: try another name
         }
         EntryInfo other;
-        const Status s = m_fs.StatAt(dir, variant, &other);
+        const Status s = m_fs->StatAt(dir, variant, &other);
         if (s.ok()) {
             return 1;  // a spelling the directory does not list leads to an entry
         }
@@ -132,7 +132,7 @@ int64_t DestRules::TimeStep(const DirHandle* dir, int64_t sourceNs, int64_t dest
 
 int64_t DestRules::ProbedStep(const DirHandle& dir) {
     EntryInfo info;
-    if (!m_fs.StatAt(dir, std::string(), &info).ok()) {
+    if (!m_fs->StatAt(dir, std::string(), &info).ok()) {
         return 1;
     }
     if (auto known = m_probedSteps.find(info.id.dev); known != m_probedSteps.end()) {
@@ -143,7 +143,7 @@ int64_t DestRules::ProbedStep(const DirHandle& dir) {
     constexpr int64_t kProbeNs = 1000000001234567891;
     int64_t stored = 0;
     int64_t step = 1;
-    if (m_fs.ProbeStoredTime(dir, kProbeNs, &stored).ok() && stored != kProbeNs) {
+    if (m_fs->ProbeStoredTime(dir, kProbeNs, &stored).ok() && stored != kProbeNs) {
         // The finest step that explains what was kept; anything else (a time rounded up, or
         // not kept at all) leaves the volume at the finest step.
         for (int64_t candidate : kSteps) {
@@ -160,7 +160,7 @@ int64_t DestRules::ProbedStep(const DirHandle& dir) {
 
 void DestRules::Keep(const DirHandle& dir, const std::string& name) {
     EntryInfo info;
-    if (m_fs.StatAt(dir, name, &info).ok()) {
+    if (m_fs->StatAt(dir, name, &info).ok()) {
         m_kept.insert(info.id);
     }
 }
@@ -170,7 +170,7 @@ bool DestRules::IsKept(const DirHandle& dir, const std::string& name) {
         return false;
     }
     EntryInfo info;
-    return m_fs.StatAt(dir, name, &info).ok() && m_kept.count(info.id) != 0;
+    return m_fs->StatAt(dir, name, &info).ok() && m_kept.count(info.id) != 0;
 }
 
 }  // namespace tandrel

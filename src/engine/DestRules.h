@@ -37,7 +37,10 @@ namespace tandrel {
 // Worker thread only; one instance per worker, reset at the start of each job.
 class DestRules {
   public:
-    explicit DestRules(FileSystem& fs) : m_fs(fs) {}
+    explicit DestRules(FileSystem& fs) : m_fs(&fs) {}
+    // Looks at the destination through `fs` from the next job on (a preview reads through a
+    // file system that changes nothing).
+    void UseFileSystem(FileSystem& fs) { m_fs = &fs; }
 
     // Starts a job on a destination whose file system described itself as `told`.
     void Reset(const VolumeInfo& told);
@@ -71,7 +74,7 @@ class DestRules {
     // it; 1 when it cannot tell. Asked once per device.
     int64_t ProbedStep(const DirHandle& dir);
 
-    FileSystem& m_fs;
+    FileSystem* m_fs;
     bool m_caseBlind = false;
     std::unordered_set<uint64_t> m_probedDevices;
     int64_t m_toldStep = 1;

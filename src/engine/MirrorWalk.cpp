@@ -116,13 +116,13 @@ Status CBackup::ResolveRoots(const std::string& source, const std::string& dest,
     auto resolve = [this](const std::string& shown) {
         Root root{shown, shown};
         EntryInfo info;
-        if (!shown.empty() && m_fs.Stat(StripSlash(shown), &info).ok() &&
+        if (!shown.empty() && m_fs->Stat(StripSlash(shown), &info).ok() &&
             info.kind == EntryKind::kLink) {
             // A link that cannot be resolved leaves the root unusable: the job then reads and
             // writes nothing there, as the overlap checks could not vouch for where it leads.
             std::string canonical;
-            root.op = m_fs.CanonicalPath(shown, &canonical).ok() ? WithTrailingSlash(canonical)
-                                                                 : std::string();
+            root.op = m_fs->CanonicalPath(shown, &canonical).ok() ? WithTrailingSlash(canonical)
+                                                                  : std::string();
         }
         return root;
     };
@@ -131,7 +131,7 @@ Status CBackup::ResolveRoots(const std::string& source, const std::string& dest,
     m_rcy = action == kActionMove ? resolve(recycle) : Root{};
 
     m_destVolume = VolumeInfo{};
-    if (!m_fs.GetVolumeInfo(StripSlash(m_dst.op), &m_destVolume).ok()) {
+    if (!m_fs->GetVolumeInfo(StripSlash(m_dst.op), &m_destVolume).ok()) {
         m_destVolume = VolumeInfo{};
     }
     if (m_destVolume.time_granularity_ns < 1) {
@@ -147,7 +147,7 @@ Status CBackup::ResolveRoots(const std::string& source, const std::string& dest,
     m_recycleRel.clear();
     if (!m_rcy.shown.empty()) {
         std::string rel;
-        const Status below = m_fs.PathBelow(m_dst.shown, m_rcy.shown, &rel);
+        const Status below = m_fs->PathBelow(m_dst.shown, m_rcy.shown, &rel);
         if (!below.ok()) {
             // The walk could not tell it from an extra directory.
             return Status::Error(
@@ -175,7 +175,7 @@ void CBackup::MirrorTree(const std::string& source, const std::string& dest, Ext
     // A refusal names the roots as they were given, until they are resolved.
     m_src = Root{source, std::string()};
     m_dst = Root{dest, std::string()};
-    Status usable = CheckJobPaths(source, dest, action, recycle, m_fs);
+    Status usable = CheckJobPaths(source, dest, action, recycle, *m_fs);
     if (usable.ok()) {
         usable = ResolveRoots(source, dest, action, recycle);
     }
@@ -224,7 +224,7 @@ void CBackup::MirrorTree(const std::string& source, const std::string& dest, Ext
     AddEntries(Side::kDest, std::string(), dstEntries, false, dstRoot);
 
     MirrorFiles(action);
-    if (action != kActionKeep && !Cancelled() && PassesDeleteLimit(action)) {
+    if (action != kActionKeep && !Cancelled() && PassesDeleteGates(action)) {
         ExtraEntries(action);
     }
     FinishNewDirectories();
@@ -240,7 +240,7 @@ Status CBackup::OpenJobRoot(TreeCursor& tree, const std::string& shown, const st
     }
     // A root given as a link that could not be resolved: why, as its resolution says.
     std::string canonical;
-    const Status resolved = m_fs.CanonicalPath(shown, &canonical);
+    const Status resolved = m_fs->CanonicalPath(shown, &canonical);
     return resolved.ok() ? Status::Error(Status::Code::kNotFound, shown,
                                          "the link could not be followed when the job started")
                          : resolved;
@@ -255,7 +255,7 @@ Status CBackup::List(Side side, const std::string& prefix, std::vector<DirEntry>
     if (handle == nullptr) {
         return OnTheWayTo(prefix, s);
     }
-    s = m_fs.ListDirectoryAt(*handle, entries);
+    s = m_fs->ListDirectoryAt(*handle, entries);
     if (!s.ok()) {
         entries->clear();
         return s;
@@ -269,7 +269,7 @@ Status CBackup::List(Side side, const std::string& prefix, std::vector<DirEntry>
 Status CBackup::ListDestination(const std::string& rel, const DirHandle& srcDir,
                                 std::vector<DirEntry>* srcEntries,
                                 std::vector<DirEntry>* dstEntries, const DirHandle** dstDir) {
-    if (!m_fs.ReadsInParallel() || srcEntries->size() < kSideThreadMinEntries) {
+    if (!m_fs->ReadsInParallel() || srcEntries->size() < kSideThreadMinEntries) {
         return List(Side::kDest, rel, dstEntries, dstDir);
     }
     dstEntries->clear();
@@ -282,11 +282,11 @@ Status CBackup::ListDestination(const std::string& rel, const DirHandle& srcDir,
     // touch the destination's open directories until the task is done. Once it has the
     // destination's times it helps with the source's.
     Status listed;
-    SharedLookUp source(m_fs, srcDir, srcEntries, m_cancel);
+    SharedLookUp source(*m_fs, srcDir, srcEntries, m_cancel);
     auto readDestination = [&] {
-        listed = m_fs.ListDirectoryAt(*handle, dstEntries);
+        listed = m_fs->ListDirectoryAt(*handle, dstEntries);
         if (listed.ok()) {
-            LookUpTimes(m_fs, *handle, dstEntries->data(), dstEntries->data() + dstEntries->size(),
+            LookUpTimes(*m_fs, *handle, dstEntries->data(), dstEntries->data() + dstEntries->size(),
                         m_cancel);
         }
         source.Work();
@@ -321,7 +321,7 @@ void CBackup::AddEntries(Side side, const std::string& prefix, const std::vector
     for (const DirEntry& e : entries) {
         if (side == Side::kDest && dir != nullptr && IsStaleTempName(e.name)) {
             // A temporary left by a copy that was killed is cleared away.
-            m_fs.RemoveStaleTempAt(*dir, e.name);
+            m_fs->RemoveStaleTempAt(*dir, e.name);
             continue;
         }
         std::string rel = prefix + e.name;
@@ -416,7 +416,7 @@ void CBackup::EnterDirectory(const Pending& dir) {
                 // Something is already there. Only a real directory can take the files; a file
                 // or a link (perhaps to a directory elsewhere) must not be written into.
                 EntryInfo info;
-                if (m_fs.StatAt(*parent, TreeCursor::SplitRel(dir.rel).second, &info).ok() &&
+                if (m_fs->StatAt(*parent, TreeCursor::SplitRel(dir.rel).second, &info).ok() &&
                     info.kind == EntryKind::kDirectory) {
                     listDest = true;
                     m_rules.Keep(info.id);  // perhaps listed under another spelling
@@ -445,17 +445,18 @@ void CBackup::EnterDirectory(const Pending& dir) {
 bool CBackup::CreateDestDirectory(const std::string& rel, const DirHandle& parent,
                                   const DirHandle& srcDir) {
     EntryInfo source;
-    const mode_t sourceMode = m_fs.StatAt(srcDir, std::string(), &source).ok() ? source.mode : 0700;
+    const mode_t sourceMode =
+        m_fs->StatAt(srcDir, std::string(), &source).ok() ? source.mode : 0700;
     const std::string name = TreeCursor::SplitRel(rel).second;
     if (!WritingInto(parent, [&] {
-             return m_fs.CreateDirectoryAt(parent, name, FillingMode(sourceMode));
+             return m_fs->CreateDirectoryAt(parent, name, FillingMode(sourceMode));
          }).ok()) {
         return false;
     }
     // The process's umask may have taken bits away that the source gives; and the owner's may
     // have been widened for filling. Either way the exact bits are set once the job is done.
     EntryInfo made;
-    if (!m_fs.StatAt(parent, name, &made).ok() || made.mode != FinalMode(sourceMode)) {
+    if (!m_fs->StatAt(parent, name, &made).ok() || made.mode != FinalMode(sourceMode)) {
         m_newDirs.push_back(NewDirectory{rel, FinalMode(sourceMode)});
     }
     return true;
@@ -467,14 +468,14 @@ void CBackup::FinishNewDirectories() {
     while (!m_newDirs.empty()) {
         const NewDirectory& dir = m_newDirs.back();
         if (const DirHandle* handle = m_dstTree.Open(dir.rel)) {
-            m_fs.SetDirectoryMode(*handle, dir.mode);
+            m_fs->SetDirectoryMode(*handle, dir.mode);
         }
         m_newDirs.pop_back();
     }
     while (!m_newRecycleDirs.empty()) {
         const NewDirectory& dir = m_newRecycleDirs.back();
         if (const DirHandle* handle = m_rcyTree.Open(dir.rel)) {
-            m_fs.SetDirectoryMode(*handle, dir.mode);
+            m_fs->SetDirectoryMode(*handle, dir.mode);
         }
         m_newRecycleDirs.pop_back();
     }
@@ -502,7 +503,7 @@ void CBackup::CopyOne(const Pending& file) {
             outcome = Status::Error(outcome.code(), outcome.path(), outcome.ToString());
         } else {
             outcome = RetryIfLocked(
-                *dst, name, [&] { return m_fs.CopyFileAt(*src, name, *dst, name, &m_cancel); });
+                *dst, name, [&] { return m_fs->CopyFileAt(*src, name, *dst, name, &m_cancel); });
         }
     }
     const bool ok = outcome.ok();
@@ -539,18 +540,18 @@ Status CBackup::WritingInto(const DirHandle& dir, const std::function<Status()>&
     constexpr mode_t kOwnerWrites = S_IWUSR | S_IXUSR;
     EntryInfo info;
     if (s.code() != Status::Code::kPermission || Cancelled() ||
-        !m_fs.StatAt(dir, std::string(), &info).ok() || info.kind != EntryKind::kDirectory ||
+        !m_fs->StatAt(dir, std::string(), &info).ok() || info.kind != EntryKind::kDirectory ||
         (info.mode & kOwnerWrites) == kOwnerWrites) {
         return s;
     }
     // Only its owner gets more, and only for this one operation: a run killed now leaves it
     // no more open to anyone else than it was.
     const mode_t before = info.mode & 07777;
-    if (!m_fs.SetDirectoryMode(dir, before | kOwnerWrites).ok()) {
+    if (!m_fs->SetDirectoryMode(dir, before | kOwnerWrites).ok()) {
         return s;
     }
     s = op();
-    m_fs.SetDirectoryMode(dir, before);
+    m_fs->SetDirectoryMode(dir, before);
     return s;
 }
 
@@ -563,16 +564,16 @@ Status CBackup::RetryIfLocked(const DirHandle& dir, const std::string& name,
         return s;
     }
     EntryInfo before;
-    const bool known = m_fs.StatAt(dir, name, &before).ok() && before.kind == EntryKind::kFile;
-    if (!m_fs.MakeReplaceableAt(dir, name).ok()) {
+    const bool known = m_fs->StatAt(dir, name, &before).ok() && before.kind == EntryKind::kFile;
+    if (!m_fs->MakeReplaceableAt(dir, name).ok()) {
         return s;
     }
     s = op();
     EntryInfo after;
-    if (!s.ok() && known && m_fs.StatAt(dir, name, &after).ok() && after.id == before.id &&
+    if (!s.ok() && known && m_fs->StatAt(dir, name, &after).ok() && after.id == before.id &&
         after.mode != before.mode) {
         // It did not help: the file keeps the mark it had.
-        m_fs.SetFileModeAt(dir, name, before.mode);
+        m_fs->SetFileModeAt(dir, name, before.mode);
     }
     return s;
 }
@@ -591,8 +592,8 @@ bool CBackup::IsNewer(const Pending& file, const std::optional<int64_t>& dstTime
     const DirHandle* dst = m_dstTree.Open(parent);
     EntryInfo s;
     EntryInfo d;
-    if (src == nullptr || dst == nullptr || !m_fs.StatAt(*src, name, &s).ok() ||
-        !m_fs.StatAt(*dst, name, &d).ok()) {
+    if (src == nullptr || dst == nullptr || !m_fs->StatAt(*src, name, &s).ok() ||
+        !m_fs->StatAt(*dst, name, &d).ok()) {
         return false;
     }
     if (s.kind != d.kind) {
@@ -613,7 +614,7 @@ const DirHandle* CBackup::RecycleLevel(const std::string& rel, Status* why) {
     if (!m_rcyTree.HasRoot()) {
         // Looked for again at each move until it can be opened: it may be a disk mounted late.
         EntryInfo info;
-        Status s = m_fs.Stat(StripSlash(m_rcy.op), &info);
+        Status s = m_fs->Stat(StripSlash(m_rcy.op), &info);
         if (s.ok() && info.kind != EntryKind::kDirectory) {
             s = Status::FromErrno(ENOTDIR, m_rcy.op);
         }
@@ -647,14 +648,14 @@ const DirHandle* CBackup::RecycleLevel(const std::string& rel, Status* why) {
             EntryInfo mirrored;
             const DirHandle* dstLevel = m_dstTree.Open(levelRel);
             const mode_t mode =
-                dstLevel != nullptr && m_fs.StatAt(*dstLevel, std::string(), &mirrored).ok()
+                dstLevel != nullptr && m_fs->StatAt(*dstLevel, std::string(), &mirrored).ok()
                     ? mirrored.mode
                     : 0700;
             const DirHandle* parent = m_rcyTree.Open(parentRel, why);
             if (parent == nullptr) {
                 return fail();
             }
-            const Status created = m_fs.CreateDirectoryAt(*parent, name, FillingMode(mode));
+            const Status created = m_fs->CreateDirectoryAt(*parent, name, FillingMode(mode));
             if (created.ok()) {
                 m_newRecycleDirs.push_back(NewDirectory{levelRel, FinalMode(mode)});
             } else if (created.code() != Status::Code::kExists) {
@@ -670,10 +671,10 @@ const DirHandle* CBackup::RecycleLevel(const std::string& rel, Status* why) {
     // level they were going to; clear them the first time this job moves something there.
     if (m_cleanedRecycle.insert(rel).second) {
         std::vector<DirEntry> entries;
-        if (m_fs.ListDirectoryAt(*level, &entries).ok()) {
+        if (m_fs->ListDirectoryAt(*level, &entries).ok()) {
             for (const DirEntry& e : entries) {
                 if (IsStaleTempName(e.name)) {
-                    m_fs.RemoveStaleTempAt(*level, e.name);
+                    m_fs->RemoveStaleTempAt(*level, e.name);
                 }
             }
         }
@@ -725,7 +726,7 @@ void CBackup::ExtraEntries(ExtraFileAction action) {
                 std::string placed = name;
                 if (level != nullptr) {
                     outcome = RetryIfLocked(*dir, name, [&] {
-                        return m_fs.MoveNoReplaceAt(*dir, name, *level, name, &placed, &m_cancel);
+                        return m_fs->MoveNoReplaceAt(*dir, name, *level, name, &placed, &m_cancel);
                     });
                 }
                 const std::string shownTarget =
@@ -735,7 +736,7 @@ void CBackup::ExtraEntries(ExtraFileAction action) {
                 outcome =
                     dir == nullptr
                         ? OnTheWayTo(x.rel, opened)
-                        : RetryIfLocked(*dir, name, [&] { return m_fs.DeleteFileAt(*dir, name); });
+                        : RetryIfLocked(*dir, name, [&] { return m_fs->DeleteFileAt(*dir, name); });
                 WriteActionLine(outcome, IDS_VERB_DELETE, m_dst.shown + x.rel, nullptr);
             }
             Step();
@@ -785,18 +786,18 @@ void CBackup::RemoveExtraDirectories(std::vector<ExtraDirectory>* dirs) {
         DirHandle parent;
         const bool fromBelow =
             self != nullptr && dir.parentId != FileId{} && self->id() == dir.id &&
-            m_fs.OpenContainingDirectory(*self, &parent).ok() && parent.id() == dir.parentId;
+            m_fs->OpenContainingDirectory(*self, &parent).ok() && parent.id() == dir.parentId;
         // Closed before it goes: a directory removed while still open lingers on some file
         // systems until it is closed (ext4 keeps it on its orphan list).
         here.Reset();
         m_dstTree.Forget(dir.rel);
         if (fromBelow) {
-            WritingInto(parent, [&] { return m_fs.RemoveDirectoryAt(parent, name); });
+            WritingInto(parent, [&] { return m_fs->RemoveDirectoryAt(parent, name); });
             here = std::move(parent);
             hereRel = parentRel;
         } else {
             if (const DirHandle* byName = m_dstTree.Open(parentRel)) {
-                WritingInto(*byName, [&] { return m_fs.RemoveDirectoryAt(*byName, name); });
+                WritingInto(*byName, [&] { return m_fs->RemoveDirectoryAt(*byName, name); });
             }
         }
         dirs->pop_back();

@@ -305,7 +305,10 @@ TEST_F(CliGates, ADryRunPrintsTheRunsLinesAndChangesNothing) {
         std::vector<std::string> realLines = Lines(real.out);
         ASSERT_GE(dryLines.size(), 2u);
         ASSERT_EQ(dryLines.size(), realLines.size()) << dry.out << real.out;
-        // The headers carry the time each run started.
+        // The headers carry the time each run started; the preview's says it is one and is as
+        // wide as the run's.
+        EXPECT_EQ(dryLines.front().rfind("(Preview ", 0), 0u) << dryLines.front();
+        EXPECT_EQ(dryLines.front().size(), realLines.front().size());
         dryLines.front().clear();
         realLines.front().clear();
         EXPECT_EQ(dryLines, realLines);
