@@ -14,6 +14,7 @@
 
 #include "DestIndex.h"
 #include "DestRules.h"
+#include "ExtraTree.h"
 #include "FileSystem.h"
 #include "RunConstants.h"
 #include "RunLock.h"
@@ -98,9 +99,11 @@ class CBackup {
     bool ListDestination(const std::string& rel, const DirHandle& srcDir,
                          std::vector<DirEntry>* srcEntries, std::vector<DirEntry>* dstEntries,
                          const DirHandle** dstDir);
-    // `dir` is the directory listed (for removing stale temporaries found in it).
+    // `dir` is the directory listed (for removing stale temporaries found in it). `extraDir`,
+    // when the destination directory `prefix` is extra, is its number in phase 2's ExtraTree:
+    // its entries then keep only their names.
     void AddEntries(Side side, const std::string& prefix, const std::vector<DirEntry>& entries,
-                    bool blocked, const DirHandle* dir);
+                    bool blocked, const DirHandle* dir, size_t extraDir = ExtraTree::kRoot);
     // Sets up the per-job roots below. An error, whose reason says why, when the recycle
     // directory's place in the destination cannot be worked out (the job is then refused).
     Status ResolveRoots(const std::string& source, const std::string& dest, ExtraFileAction action,
@@ -121,16 +124,9 @@ class CBackup {
     // when there is no recycle directory or a level is not a real directory.
     const DirHandle* RecycleLevel(const std::string& rel);
     void ExtraEntries(ExtraFileAction action);
-    // An extra directory to remove once emptied: its path, and the identities it and its
-    // parent had when it was listed.
-    struct ExtraDirectory {
-        std::string rel;
-        FileId id;
-        FileId parentId;
-    };
     // Removes the directories of `dirs` that are empty by now, from the back (children were
-    // queued after their parents), until the run is stopped.
-    void RemoveExtraDirectories(std::vector<ExtraDirectory>* dirs);
+    // listed after their parents), until the run is stopped.
+    void RemoveExtraDirectories(ExtraTree* dirs);
     // The gates of a job (RunGates.cpp). RefuseJob is the one place a refusal is written: one
     // line "!Skip: SOURCE => DEST (reason)", `reason` shown escaped like a name, handed to the
     // monitor as well.

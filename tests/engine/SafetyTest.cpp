@@ -8,6 +8,7 @@
 #include <cstdio>
 
 #include "FailingFileSystem.h"
+#include "HeapPeak.h"
 #include "RunRecorder.h"
 #include "TempTree.h"
 
@@ -326,6 +327,29 @@ TEST_F(Safety, AStopDuringTheRemovalOfADeepChainIsHonouredAtOnce) {
     EngineRig next(fs);
     next.Run(S(), D(), kActionDelete);
     EXPECT_EQ(t.List("d"), (std::set<std::string>{"keep"}));
+}
+
+// The extra directories of a chain take memory in proportion to their number, not to the length
+// of their paths: a chain four times as deep takes about four times as much, not sixteen.
+TEST_F(Safety, ADeepExtraChainIsDeletedWithMemoryInProportionToItsDepth) {
+    t.WriteFile("s/keep", "k", 5 * 1000000000LL);
+    t.WriteFile("d/keep", "k", 5 * 1000000000LL);
+    auto peakFor = [&](int depth) {
+        std::string rel = "d/chain/";
+        for (int level = 1; level < depth; ++level) {
+            rel += "d/";
+        }
+        t.MakeDir(rel);  // with every level above it
+        t.WriteFile(rel + "leaf", "x");
+        EngineRig rig;
+        const HeapPeak peak;
+        rig.Run(S(), D(), kActionDelete);
+        EXPECT_EQ(t.List("d"), (std::set<std::string>{"keep"}));
+        return peak.Bytes();
+    };
+    const int64_t shallow = peakFor(300);
+    const int64_t deep = peakFor(1200);
+    EXPECT_LT(deep, 6 * shallow) << "300 levels: " << shallow << " bytes, 1200 levels: " << deep;
 }
 
 }  // namespace
