@@ -202,7 +202,8 @@ class CBackup {
 
     // Per job: the open directories of each tree (see TreeCursor), the directories created
     // whose permission bits are still to be set, and the recycle levels already cleared of
-    // stale temporaries.
+    // stale temporaries (by identity: a path each would take room in proportion to the square
+    // of the depth of a chain).
     struct NewDirectory {
         std::string rel;
         mode_t mode;  // the source's bits, set when the job is done
@@ -213,7 +214,12 @@ class CBackup {
     SideThread m_side;
     std::vector<NewDirectory> m_newDirs;
     std::vector<NewDirectory> m_newRecycleDirs;  // the destination directory's bits
-    std::unordered_set<std::string> m_cleanedRecycle;
+    struct IdHash {
+        size_t operator()(const FileId& id) const {
+            return std::hash<uint64_t>()(id.ino) ^ (std::hash<uint64_t>()(id.dev) << 1);
+        }
+    };
+    std::unordered_set<FileId, IdHash> m_cleanedRecycle;
     std::vector<RunLock> m_locks;
     // The log file of the run (its directory with every link resolved, its place and its name;
     // empty directory when there is no log file) and, per job, its relative paths.

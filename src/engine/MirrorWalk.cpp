@@ -559,7 +559,12 @@ const DirHandle* CBackup::RecycleLevel(const std::string& rel) {
         // Each level takes the bits of the destination directory it mirrors (files moved out
         // of a private directory stay private), as a new destination directory takes its
         // source's; its owner may write into it until the job is done.
-        for (size_t slash = rel.find('/'); slash != std::string::npos;
+        // When the level above is there (moving down a chain, it was made for the files one
+        // level up) only the last level is missing; otherwise every level from the top is
+        // made if missing.
+        const std::string above = TreeCursor::SplitRel(rel).first;
+        const size_t from = !above.empty() && m_rcyTree.Open(above) != nullptr ? above.size() : 0;
+        for (size_t slash = rel.find('/', from); slash != std::string::npos;
              slash = rel.find('/', slash + 1)) {
             const std::string levelRel = rel.substr(0, slash + 1);
             const auto [parentRel, name] = TreeCursor::SplitRel(levelRel);
@@ -573,7 +578,11 @@ const DirHandle* CBackup::RecycleLevel(const std::string& rel) {
             if (parent == nullptr) {
                 return nullptr;
             }
-            if (m_fs.CreateDirectoryAt(*parent, name, FillingMode(mode)).ok()) {
+            // As for a new destination directory, the exact bits are set once the job is done
+            // when the umask or the filling left it with others.
+            EntryInfo made;
+            if (m_fs.CreateDirectoryAt(*parent, name, FillingMode(mode)).ok() &&
+                (!m_fs.StatAt(*parent, name, &made).ok() || made.mode != FinalMode(mode))) {
                 m_newRecycleDirs.push_back(NewDirectory{levelRel, FinalMode(mode)});
             }
         }
@@ -584,7 +593,7 @@ const DirHandle* CBackup::RecycleLevel(const std::string& rel) {
     }
     // The temporaries of moves from another file system that were killed halfway lie in the
     // level they were going to; clear them the first time this job moves something there.
-    if (m_cleanedRecycle.insert(rel).second) {
+    if (m_cleanedRecycle.insert(level->id()).second) {
         std::vector<DirEntry> entries;
         if (m_fs.ListDirectoryAt(*level, &entries).ok()) {
             for (const DirEntry& e : entries) {
