@@ -16,6 +16,7 @@
 #include "DestIndex.h"
 #include "DestRules.h"
 #include "DryRunFileSystem.h"
+#include "ExtraTree.h"
 #include "FileSystem.h"
 #include "PathFilter.h"
 #include "RunConstants.h"
@@ -127,9 +128,11 @@ class CBackup {
     bool TakesPart(std::string_view rel, bool isDir) const {
         return m_filter.TakesPart(rel, isDir, m_destVolume.case_insensitive);
     }
-    // `dir` is the directory listed (for removing stale temporaries found in it).
+    // `dir` is the directory listed (for removing stale temporaries found in it). `extraDir`,
+    // when the destination directory `prefix` is extra, is its number in phase 2's ExtraTree:
+    // its entries then keep only their names.
     void AddEntries(Side side, const std::string& prefix, const std::vector<DirEntry>& entries,
-                    bool blocked, const DirHandle* dir);
+                    bool blocked, const DirHandle* dir, size_t extraDir = ExtraTree::kRoot);
     // Sets up the per-job roots below. An error, whose reason says why, when the recycle
     // directory's place in the destination cannot be worked out (the job is then refused).
     Status ResolveRoots(const std::string& source, const std::string& dest, ExtraFileAction action,
@@ -153,16 +156,9 @@ class CBackup {
     // which.
     const DirHandle* RecycleLevel(const std::string& rel, Status* why);
     void ExtraEntries(ExtraFileAction action);
-    // An extra directory to remove once emptied: its path, and the identities it and its
-    // parent had when it was listed.
-    struct ExtraDirectory {
-        std::string rel;
-        FileId id;
-        FileId parentId;
-    };
     // Removes the directories of `dirs` that are empty by now, from the back (children were
-    // queued after their parents), until the run is stopped.
-    void RemoveExtraDirectories(std::vector<ExtraDirectory>* dirs);
+    // listed after their parents), until the run is stopped.
+    void RemoveExtraDirectories(ExtraTree* dirs);
     // The gates of a job (RunGates.cpp). RefuseJob is the one place a refusal is written: one
     // line "!Skip: SOURCE => DEST (reason)", `reason` shown escaped like a name, handed to the
     // monitor as well.
@@ -259,7 +255,8 @@ class CBackup {
 
     // Per job: the open directories of each tree (see TreeCursor), the directories created
     // whose permission bits are still to be set, and the recycle levels already cleared of
-    // stale temporaries.
+    // stale temporaries (by identity: a path each would take room in proportion to the square
+    // of the depth of a chain).
     struct NewDirectory {
         std::string rel;
         mode_t mode;  // the source's bits, set when the job is done
@@ -270,7 +267,12 @@ class CBackup {
     SideThread m_side;
     std::vector<NewDirectory> m_newDirs;
     std::vector<NewDirectory> m_newRecycleDirs;  // the destination directory's bits
-    std::unordered_set<std::string> m_cleanedRecycle;
+    struct IdHash {
+        size_t operator()(const FileId& id) const {
+            return std::hash<uint64_t>()(id.ino) ^ (std::hash<uint64_t>()(id.dev) << 1);
+        }
+    };
+    std::unordered_set<FileId, IdHash> m_cleanedRecycle;
     std::vector<RunLock> m_locks;
     // The log file of the run (its directory with every link resolved, its place and its name;
     // empty directory when there is no log file) and, per job, its relative paths.

@@ -21,9 +21,14 @@ bool DestIndex::Equal(std::string_view a, std::string_view b) const {
     return a.size() == b.size() && Fold(a) == Fold(b);
 }
 
-void DestIndex::PushBack(std::string rel, EntryKind kind, std::optional<int64_t> mtime_ns) {
+void DestIndex::PushBack(std::string rel, EntryKind kind, std::optional<int64_t> mtime_ns,
+                         size_t dir) {
+    if (dir != kRoot) {
+        m_entries.push_back(Entry{std::move(rel), kind, mtime_ns, dir});
+        return;
+    }
     std::string key = Fold(rel);
-    m_entries.push_back(Entry{std::move(rel), kind, mtime_ns});
+    m_entries.push_back(Entry{std::move(rel), kind, mtime_ns, kRoot});
     m_index[std::move(key)].push_back(std::prev(m_entries.end()));
 }
 
@@ -56,6 +61,9 @@ bool DestIndex::RemoveMatch(std::string_view rel, std::optional<int64_t>* mtime_
 }
 
 void DestIndex::Unindex(Iter it) {
+    if (it->dir != kRoot) {
+        return;  // never indexed
+    }
     auto found = m_index.find(Fold(it->rel));
     if (found == m_index.end()) {
         return;

@@ -23,19 +23,27 @@ namespace tandrel {
 // Worker thread only.
 class DestIndex {
   public:
+    // What `dir` of an entry is when `rel` is relative to the destination root.
+    static constexpr size_t kRoot = SIZE_MAX;
+
     struct Entry {
-        std::string rel;  // path relative to the destination root
+        std::string rel;  // path relative to the destination root, or to `dir`
         EntryKind kind = EntryKind::kFile;
         std::optional<int64_t> mtime_ns;
+        // kRoot, or the number the caller gave the directory the entry was listed in. Such an
+        // entry is never matched (it is below a directory the source does not have), so it is
+        // left out of the index.
+        size_t dir = kRoot;
     };
 
     void SetCaseInsensitive(bool caseInsensitive) { m_caseInsensitive = caseInsensitive; }
 
-    void PushBack(std::string rel, EntryKind kind, std::optional<int64_t> mtime_ns = std::nullopt);
+    void PushBack(std::string rel, EntryKind kind, std::optional<int64_t> mtime_ns = std::nullopt,
+                  size_t dir = kRoot);
     bool Empty() const { return m_entries.empty(); }
     size_t Size() const { return m_entries.size(); }
-    // Removes the first entry equal to `rel`; true when there was one. Its time, when known,
-    // goes to *mtime_ns, its kind to *kind.
+    // Removes the first entry equal to `rel` (relative to the root); true when there was one. Its
+    // time, when known, goes to *mtime_ns, its kind to *kind.
     bool RemoveMatch(std::string_view rel, std::optional<int64_t>* mtime_ns = nullptr,
                      EntryKind* kind = nullptr);
     // The entries in list order.

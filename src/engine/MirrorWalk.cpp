@@ -26,6 +26,14 @@ int64_t FloorDiv(int64_t a, int64_t b) {
     return q;
 }
 
+// The last name of a relative path: "a/b/" -> "b".
+std::string LastName(const std::string& rel) {
+    const size_t end = !rel.empty() && rel.back() == '/' ? rel.size() - 1 : rel.size();
+    const size_t slash = end == 0 ? std::string::npos : rel.rfind('/', end - 1);
+    const size_t begin = slash == std::string::npos ? 0 : slash + 1;
+    return rel.substr(begin, end - begin);
+}
+
 bool EqualFolded(std::string_view a, std::string_view b) {
     return std::equal(a.begin(), a.end(), b.begin(), b.end(), [](char x, char y) {
         auto lower = [](char c) { return (c >= 'A' && c <= 'Z') ? char(c - 'A' + 'a') : c; };
@@ -314,7 +322,12 @@ void CBackup::LearnCase(const DirHandle& dir, const std::vector<DirEntry>& entri
 }
 
 void CBackup::AddEntries(Side side, const std::string& prefix, const std::vector<DirEntry>& entries,
-                         bool blocked, const DirHandle* dir) {
+                         bool blocked, const DirHandle* dir, size_t extraDir) {
+    // Below an extra directory an entry keeps only its name: phase 2 builds the path from the
+    // directory's when it comes to it.
+    auto stored = [&](std::string& rel) {
+        return extraDir == ExtraTree::kRoot ? std::move(rel) : rel.substr(prefix.size());
+    };
     if (side == Side::kDest && dir != nullptr) {
         LearnCase(*dir, entries);
     }
@@ -345,9 +358,9 @@ void CBackup::AddEntries(Side side, const std::string& prefix, const std::vector
                                                : rel == m_recycleRel)) {
                 continue;  // the recycle directory inside the destination is never extra
             }
-            m_listDstDirs.PushBack(std::move(rel), e.kind);
+            m_listDstDirs.PushBack(stored(rel), e.kind, std::nullopt, extraDir);
         } else if (!IsLogFile(rel, false)) {  // the run's own log is never extra
-            m_listDstFiles.PushBack(std::move(rel), e.kind, e.mtime_ns);
+            m_listDstFiles.PushBack(stored(rel), e.kind, e.mtime_ns, extraDir);
         }
     }
 }
@@ -641,7 +654,12 @@ const DirHandle* CBackup::RecycleLevel(const std::string& rel, Status* why) {
             *why = Status::Error(cause.code(), cause.path(), cause.ToString());
             return nullptr;
         };
-        for (size_t slash = rel.find('/'); slash != std::string::npos;
+        // When the level above is there (moving down a chain, it was made for the files one
+        // level up) only the last level is missing; otherwise every level from the top is
+        // made if missing.
+        const std::string above = TreeCursor::SplitRel(rel).first;
+        const size_t from = !above.empty() && m_rcyTree.Open(above) != nullptr ? above.size() : 0;
+        for (size_t slash = rel.find('/', from); slash != std::string::npos;
              slash = rel.find('/', slash + 1)) {
             const std::string levelRel = rel.substr(0, slash + 1);
             const auto [parentRel, name] = TreeCursor::SplitRel(levelRel);
@@ -655,10 +673,14 @@ const DirHandle* CBackup::RecycleLevel(const std::string& rel, Status* why) {
             if (parent == nullptr) {
                 return fail();
             }
+            // As for a new destination directory, the exact bits are set once the job is done
+            // when the umask or the filling left it with others.
             const Status created = m_fs->CreateDirectoryAt(*parent, name, FillingMode(mode));
-            if (created.ok()) {
+            EntryInfo madeInfo;
+            if (created.ok() && (!m_fs->StatAt(*parent, name, &madeInfo).ok() ||
+                                 madeInfo.mode != FinalMode(mode))) {
                 m_newRecycleDirs.push_back(NewDirectory{levelRel, FinalMode(mode)});
-            } else if (created.code() != Status::Code::kExists) {
+            } else if (!created.ok() && created.code() != Status::Code::kExists) {
                 made = created;
             }
         }
@@ -669,7 +691,7 @@ const DirHandle* CBackup::RecycleLevel(const std::string& rel, Status* why) {
     }
     // The temporaries of moves from another file system that were killed halfway lie in the
     // level they were going to; clear them the first time this job moves something there.
-    if (m_cleanedRecycle.insert(rel).second) {
+    if (m_cleanedRecycle.insert(level->id()).second) {
         std::vector<DirEntry> entries;
         if (m_fs->ListDirectoryAt(*level, &entries).ok()) {
             for (const DirEntry& e : entries) {
@@ -684,13 +706,18 @@ const DirHandle* CBackup::RecycleLevel(const std::string& rel, Status* why) {
 
 void CBackup::ExtraEntries(ExtraFileAction action) {
     const bool move = action == kActionMove;
-    std::vector<ExtraDirectory> toRemove;
+    // Every extra directory listed, each by its name below its parent: the entries listed in one
+    // name it by its number, and their paths are built one at a time.
+    ExtraTree toRemove;
     do {
         while (!m_listDstFiles.Empty()) {
             if (Cancelled()) {
                 return;
             }
-            const DestIndex::Entry x = m_listDstFiles.PopFront();
+            DestIndex::Entry x = m_listDstFiles.PopFront();
+            if (x.dir != ExtraTree::kRoot) {
+                x.rel.insert(0, toRemove.Path(x.dir));
+            }
             const auto split = TreeCursor::SplitRel(x.rel);
             const auto& parent = split.first;
             const auto& name = split.second;
@@ -746,43 +773,47 @@ void CBackup::ExtraEntries(ExtraFileAction action) {
                 return;
             }
             DestIndex::Entry dir = m_listDstDirs.PopFront();
-            const auto [dirParent, dirName] = TreeCursor::SplitRel(dir.rel);
+            const std::string rel = toRemove.Path(dir.dir) + dir.rel;
+            const auto [dirParent, dirName] = TreeCursor::SplitRel(rel);
             const DirHandle* dirParentHandle = m_dstTree.Open(dirParent);
             if (dirParentHandle != nullptr && m_rules.IsKept(*dirParentHandle, dirName)) {
                 continue;  // a directory the walk entered under another spelling
             }
-            ExtraDirectory extra{std::move(dir.rel), FileId{},
-                                 dirParentHandle != nullptr ? dirParentHandle->id() : FileId{}};
+            const size_t index = toRemove.Add(dir.dir, std::move(dir.rel));
+            if (dirParentHandle != nullptr) {
+                toRemove[index].parentId = dirParentHandle->id();
+            }
             std::vector<DirEntry> entries;
             const DirHandle* handle = nullptr;
-            if (const Status read = List(Side::kDest, extra.rel, &entries, &handle); read.ok()) {
-                extra.id = handle->id();
-                AddEntries(Side::kDest, extra.rel, entries, false, handle);
+            if (const Status read = List(Side::kDest, rel, &entries, &handle); read.ok()) {
+                toRemove[index].id = handle->id();
+                AddEntries(Side::kDest, rel, entries, false, handle, index);
             } else {
-                WriteActionLine(read, IDS_VERB_READ, m_dst.shown + extra.rel, nullptr);
+                WriteActionLine(read, IDS_VERB_READ, m_dst.shown + rel, nullptr);
             }
-            toRemove.push_back(std::move(extra));
         }
     } while (!m_listDstFiles.Empty() || !m_listDstDirs.Empty());
 
     RemoveExtraDirectories(&toRemove);
 }
 
-void CBackup::RemoveExtraDirectories(std::vector<ExtraDirectory>* dirs) {
+void CBackup::RemoveExtraDirectories(ExtraTree* dirs) {
     // A directory that still holds something stays. Each is removed through its parent, and
     // the parent is reached from the directory itself: the next one to go is most often that
     // very parent (a chain is taken down level by level), so it is then at hand without a walk
     // down from the root. It is used only while it is the directory the parent was when listed.
-    DirHandle here;  // the directory dirs->back() names, when reached from below
-    std::string hereRel;
-    while (!dirs->empty()) {
+    DirHandle here;  // the directory hereIndex names, when reached from below
+    size_t hereIndex = ExtraTree::kRoot;
+    while (!dirs->Empty()) {
         if (Cancelled()) {
             return;  // what is left stays, as everything not reached by a stopped run
         }
-        const ExtraDirectory& dir = dirs->back();
-        const auto [parentRel, name] = TreeCursor::SplitRel(dir.rel);
-        const DirHandle* self =
-            here.valid() && hereRel == dir.rel ? &here : m_dstTree.Open(dir.rel);
+        const size_t index = dirs->Size() - 1;
+        const ExtraTree::Node& dir = (*dirs)[index];
+        // The path of the parent of the one removed last, as a rule: built by cutting a name off.
+        const std::string& rel = dirs->Path(index);
+        const std::string name = LastName(rel);
+        const DirHandle* self = here.valid() && hereIndex == index ? &here : m_dstTree.Open(rel);
         DirHandle parent;
         const bool fromBelow =
             self != nullptr && dir.parentId != FileId{} && self->id() == dir.id &&
@@ -790,17 +821,17 @@ void CBackup::RemoveExtraDirectories(std::vector<ExtraDirectory>* dirs) {
         // Closed before it goes: a directory removed while still open lingers on some file
         // systems until it is closed (ext4 keeps it on its orphan list).
         here.Reset();
-        m_dstTree.Forget(dir.rel);
+        m_dstTree.Forget(rel);
         if (fromBelow) {
             WritingInto(parent, [&] { return m_fs->RemoveDirectoryAt(parent, name); });
             here = std::move(parent);
-            hereRel = parentRel;
+            hereIndex = dir.parent;
         } else {
-            if (const DirHandle* byName = m_dstTree.Open(parentRel)) {
+            if (const DirHandle* byName = m_dstTree.Open(TreeCursor::SplitRel(rel).first)) {
                 WritingInto(*byName, [&] { return m_fs->RemoveDirectoryAt(*byName, name); });
             }
         }
-        dirs->pop_back();
+        dirs->PopBack();
     }
 }
 

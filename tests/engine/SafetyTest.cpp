@@ -8,6 +8,7 @@
 #include <cstdio>
 
 #include "FailingFileSystem.h"
+#include "HeapPeak.h"
 #include "RunRecorder.h"
 #include "TempTree.h"
 
@@ -338,6 +339,70 @@ TEST_F(Safety, AStopDuringTheRemovalOfADeepChainIsHonouredAtOnce) {
     EngineRig next(fs);
     next.Run(S(), D(), kActionDelete);
     EXPECT_EQ(t.List("d"), (std::set<std::string>{"keep"}));
+}
+
+// The extra directories of a chain take memory in proportion to their number, not to the length
+// of their paths: a chain four times as deep takes about four times as much, not sixteen. Moved,
+// each level holding a file, the chain's levels in the recycle directory as well. (The run lines
+// themselves name whole paths; they are passed on, never kept.)
+TEST_F(Safety, ADeepExtraChainTakesMemoryInProportionToItsDepth) {
+    t.WriteFile("s/keep", "k", 5 * 1000000000LL);
+    t.WriteFile("d/keep", "k", 5 * 1000000000LL);
+    for (const ExtraFileAction action : {kActionDelete, kActionMove}) {
+        SCOPED_TRACE(action);
+        auto peakFor = [&](int depth) {
+            std::string rel = "d/chain/";
+            for (int level = 1; level < depth; ++level) {
+                rel += "d/";
+            }
+            t.MakeDir(rel);  // with every level above it
+            if (action == kActionMove) {
+                for (size_t slash = rel.find('/', 2); slash != std::string::npos;
+                     slash = rel.find('/', slash + 1)) {
+                    t.WriteFile(rel.substr(0, slash + 1) + "f", "x");
+                }
+            }
+            t.WriteFile(rel + "leaf", "x");
+            EngineRig rig;
+            // The lines are counted, not kept: a line holds a whole path.
+            struct : ILineSink {
+                void AddLine(std::string_view) override { ++count; }
+                int count = 0;
+            } lines;
+            rig.queue.m_pPageLog = &lines;
+            const HeapPeak peak;
+            rig.Run(S(), D(), action, t.Path("r"));
+            EXPECT_EQ(lines.count, 2 + (action == kActionMove ? depth + 1 : 1));
+            EXPECT_EQ(t.List("d"), (std::set<std::string>{"keep"}));
+            return peak.Bytes();
+        };
+        const int64_t shallow = peakFor(250);
+        const int64_t deep = peakFor(1000);
+        EXPECT_LT(deep, 6 * shallow) << "250 levels: " << shallow << " bytes, 1000: " << deep;
+    }
+}
+
+// Moving a deep chain creates each of its levels in the recycle directory once, reached from the
+// one above it, rather than going over every level above it again for each.
+TEST_F(Safety, ADeepExtraChainIsMovedWithCallsInProportionToItsDepth) {
+    constexpr int kDepth = 200;
+    t.WriteFile("s/keep", "k");
+    std::string rel = "d/chain/";
+    for (int level = 1; level < kDepth; ++level) {
+        rel += "d/";
+    }
+    t.MakeDir(rel);
+    for (size_t slash = rel.find('/', 2); slash != std::string::npos;
+         slash = rel.find('/', slash + 1)) {
+        t.WriteFile(rel.substr(0, slash + 1) + "f", "x");
+    }
+    FailingFileSystem fs;
+    EngineRig rig(fs);
+    rig.Run(S(), D(), kActionMove, t.Path("r"));
+    EXPECT_EQ(t.List("d"), (std::set<std::string>{"keep"}));
+    EXPECT_EQ(t.ReadFile(rel.replace(0, 1, "r") + "f"), "x");
+    EXPECT_EQ(fs.CallCount(Op::kCreateDirectory), kDepth);
+    EXPECT_LE(fs.CallCount(Op::kOpenDirectory), 8 * kDepth + 16);
 }
 
 }  // namespace
