@@ -13,11 +13,11 @@ namespace tandrel {
 // is over it (taking precedence over the other two); underlined; a pointing-hand cursor; a
 // tooltip with its target; a transparent background, so the page shows through.
 //
-// The label is made with its page and stands in for a label the page's template built: Bind
-// gives it that label's place (parent, geometry, text, alignment, font, object name and
-// "controlId") and deletes the template's label. Until then the label "has no window": the
-// setters only store their value. On binding, a target still empty is taken from the text and
-// an empty text from the target; the label then shrinks to its text (FitToText).
+// The label is made with its page and stands in for a label the page built: Bind gives it that
+// label's place (parent, its item in the parent's layout or else its geometry, text,
+// alignment, font, object name and "controlId") and deletes the page's label. Until then the label
+// "has no window": the setters only store their value. On binding, a target still empty is taken
+// from the text and an empty text from the target; the label then shrinks to its text (FitToText).
 //
 // A left click opens the target through the opener. On success the label turns visited; on a
 // failure it is not visited any more, the desktop beeps, and a warning box says
@@ -89,6 +89,7 @@ class CLinkLabel : public QLabel {
     bool m_bUnderlined = true;
     bool m_bPressed = false;
     bool m_bound = false;
+    bool m_inLayout = false;
     QString m_strTarget;
     QFont m_font;
     Opener m_opener;

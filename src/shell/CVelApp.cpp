@@ -145,6 +145,9 @@ bool CVelApp::InitInstance(const std::function<void(CVelSheet&)>& onShown) {
     auto pageAbout = std::make_unique<CPageAbout>();
     sheet->AddPage(pageAbout.get());
 
+    m_storedPlacement = m_profile->GetProfileString(kPlacementSection, kPlacementEntry, "");
+    sheet->SetPlacement(QByteArray::fromBase64(QByteArray::fromStdString(m_storedPlacement)));
+
     theJobQueue.m_pPageLog = pageLog.get();
     theJobQueue.m_pPageBatch = pageBatch.get();
     theJobQueue.m_pSheet = sheet.get();
@@ -187,6 +190,7 @@ bool CVelApp::InitInstance(const std::function<void(CVelSheet&)>& onShown) {
     g_openApp = this;
     sheet->DoModal();
     g_openApp = nullptr;
+    SavePlacement(*sheet);
     m_pSheet = nullptr;
     closer.reset();
     server.reset();
@@ -226,6 +230,22 @@ bool CVelApp::InitInstance(const std::function<void(CVelSheet&)>& onShown) {
         m_windowLock.Reset();
     }
     return false;
+}
+
+void CVelApp::SavePlacement(const CVelSheet& sheet) {
+    const std::string placement = sheet.Placement().toBase64().toStdString();
+    // A window left at its usual size is no reason to make a settings file; one that was
+    // resized before, or is now, keeps its place.
+    if (placement == m_storedPlacement ||
+        (m_storedPlacement.empty() && sheet.size() == sheet.DefaultSize())) {
+        return;
+    }
+    // Only the window's size and place: not worth a box, but not kept quiet either.
+    if (Status s = m_profile->WriteProfileString(kPlacementSection, kPlacementEntry, placement);
+        !s.ok()) {
+        std::fprintf(stderr, "tandrel: the window's size could not be stored (%s)\n",
+                     s.ToString().c_str());
+    }
 }
 
 void CVelApp::OnExitWhileOpen() {
