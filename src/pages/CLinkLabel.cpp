@@ -93,7 +93,20 @@ QColor CLinkLabel::TextColour() const {
     if (m_bHovering) {
         return m_clrHover;
     }
+    const QPalette& pal = palette();
+    if (pal.color(QPalette::Base).lightness() < pal.color(QPalette::Text).lightness()) {
+        return pal.color(m_bWasVisited ? QPalette::LinkVisited : QPalette::Link);
+    }
     return m_bWasVisited ? m_clrVisited : m_clrLink;
+}
+
+void CLinkLabel::changeEvent(QEvent* event) {
+    QLabel::changeEvent(event);
+    // A new palette (a dark theme switched on) may change the link's colour; the change
+    // ShowState itself makes is not one.
+    if (event->type() == QEvent::PaletteChange && m_bound && !m_bShowingState) {
+        ShowState();
+    }
 }
 
 void CLinkLabel::SetOpener(Opener opener) {
@@ -226,7 +239,9 @@ void CLinkLabel::BuildFont() {
 void CLinkLabel::ShowState() {
     QPalette pal = palette();
     pal.setColor(QPalette::WindowText, TextColour());
+    m_bShowingState = true;
     setPalette(pal);
+    m_bShowingState = false;
     if (isVisible()) {
         repaint();
     }

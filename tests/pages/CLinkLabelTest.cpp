@@ -200,6 +200,31 @@ TEST(CLinkLabel, ClickOpensTheTargetAndExplainsEachFailure) {
     CMessageBox::Reset();
 }
 
+// On a dark palette the link takes the palette's link colours, which read there; on a light one
+// it keeps its own. A palette changed while the link is up is followed.
+TEST(CLinkLabel, TakesThePalettesLinkColoursOnADarkPalette) {
+    Bound b("Visit Halvory's Homepage");
+    b.window.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&b.window));
+    EXPECT_EQ(b.link.TextColour(), QColor::fromRgb(CLinkLabel::kLinkColour));
+
+    QPalette dark = b.window.palette();
+    dark.setColor(QPalette::Window, QColor(0x31, 0x36, 0x3b));
+    dark.setColor(QPalette::WindowText, QColor(0xef, 0xf0, 0xf1));
+    dark.setColor(QPalette::Base, QColor(0x23, 0x26, 0x29));
+    dark.setColor(QPalette::Text, QColor(0xef, 0xf0, 0xf1));
+    dark.setColor(QPalette::Link, QColor(0x29, 0x80, 0xb9));
+    dark.setColor(QPalette::LinkVisited, QColor(0x9b, 0x59, 0xb6));
+    b.window.setPalette(dark);
+    EXPECT_EQ(b.link.TextColour(), QColor(0x29, 0x80, 0xb9));
+    EXPECT_TRUE(Shows(b.link, qRgb(0x29, 0x80, 0xb9)));
+    b.link.SetVisitedState(true);
+    EXPECT_EQ(b.link.TextColour(), QColor(0x9b, 0x59, 0xb6));
+
+    b.window.setPalette(QPalette());
+    EXPECT_EQ(b.link.TextColour(), QColor::fromRgb(CLinkLabel::kVisitedColour));
+}
+
 TEST(CPageAbout, BindsItsLinkToTheHomePage) {
     CPageAbout page;
     page.resize(page.sizeHint());
