@@ -19,6 +19,7 @@
 #include "CSignalCloser.h"
 #include "CVelSheet.h"
 #include "CWindowServer.h"
+#include "DesktopWindow.h"
 #include "WindowLink.h"
 
 namespace tandrel {
@@ -91,10 +92,10 @@ std::vector<std::string> ChangeEntry(const std::vector<std::string>& request,
 // batch list is made only with the caller's hand-over token (see WindowLink.h).
 std::vector<std::string> Answer(CVelSheet& sheet, const std::vector<std::string>& request,
                                 const std::function<bool()>& claim) {
-    if (request.size() == 1 && request[0] == "raise") {
-        sheet.showNormal();
-        sheet.raise();
-        sheet.activateWindow();
+    // A later start asks to be shown this window, with the activation token it was given
+    // (when it was given one).
+    if ((request.size() == 1 || request.size() == 2) && request[0] == "raise") {
+        RaiseWindow(sheet, request.size() == 2 ? request[1] : std::string());
         return {"ok"};
     }
     if (request.size() == 4 && request[0] == "add") {
@@ -185,6 +186,7 @@ bool CVelApp::InitInstance(const std::function<void(CVelSheet&)>& onShown) {
     if (!handlerSet) {
         std::fputs("tandrel: cannot arrange to save if the display goes away\n", stderr);
     }
+    MarkDesktopFile(*sheet);
     m_pSheet = sheet.get();
     g_windowThread = std::this_thread::get_id();
     g_openApp = this;
