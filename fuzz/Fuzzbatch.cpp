@@ -73,7 +73,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     }
     for (size_t i = 0; i < items.size(); ++i) {
         if (again[i].strDescription != items[i].strDescription ||
-            again[i].strFrom != items[i].strFrom || again[i].strTo != items[i].strTo) {
+            again[i].strFrom != items[i].strFrom || again[i].strTo != items[i].strTo ||
+            again[i].listExclude != items[i].listExclude ||
+            again[i].bIncludeHidden != items[i].bIncludeHidden) {
             __builtin_trap();
         }
     }

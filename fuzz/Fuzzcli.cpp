@@ -1,13 +1,16 @@
 // Any argument list for tandrel-cli's run options (arguments separated by NUL bytes): parsing
 // accepts or refuses with a message, never crashes, and what it accepts is consistent. Each
 // argument is also read as the entry number of remove, check and uncheck: what is accepted is
-// a number of at least 1 that the argument spells in decimal digits alone.
+// a number of at least 1 that the argument spells in decimal digits alone. Each is also read as
+// an exclude pattern: refused with a reason or compiled, never both, and a compiled one
+// matches every argument taken as a path without a crash.
 #include <cstdint>
 #include <string>
 #include <vector>
 
 #include "BatchListStore.h"
 #include "CliRun.h"
+#include "PathFilter.h"
 
 using namespace tandrel;
 
@@ -38,6 +41,17 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
                 arg.substr(digits) != std::to_string(number)) {
                 __builtin_trap();
             }
+        }
+    }
+    for (const std::string& arg : args) {
+        PathFilter filter;
+        const bool refused = !PathFilter::PatternError(arg).empty();
+        if (refused == PathFilter::Compile({arg}, true, &filter).ok()) {
+            __builtin_trap();
+        }
+        for (const std::string& path : args) {
+            (void)filter.TakesPart(path, true, true);
+            (void)filter.Excludes(path, false, false);
         }
     }
     return 0;

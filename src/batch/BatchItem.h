@@ -2,6 +2,7 @@
 
 #include <cstdint>
 #include <string>
+#include <vector>
 
 namespace tandrel {
 
@@ -20,7 +21,12 @@ struct BatchItem {
     std::string strDescription;
     std::string strFrom;
     std::string strTo;
+    // What the entry's job leaves out: exclude patterns, in the order given, and whether names
+    // beginning with "." take part.
+    std::vector<std::string> listExclude;
+    bool bIncludeHidden = false;
 
+    bool HasFilters() const { return !listExclude.empty() || bIncludeHidden; }
     bool IsChecked() const { return nCheck == kBatchChecked; }
 };
 

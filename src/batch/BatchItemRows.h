@@ -24,6 +24,8 @@ class BatchItemRows : public IBatchRows {
         item->strDescription = from.strDescription;
         item->strFrom = from.strFrom;
         item->strTo = from.strTo;
+        item->listExclude = from.listExclude;
+        item->bIncludeHidden = from.bIncludeHidden;
         return item->IsChecked();
     }
 

@@ -9,9 +9,16 @@
 namespace tandrel {
 namespace {
 
-// The four entry keys, in the order loading and saving walk them.
-enum EntryKey { kDescription, kFrom, kTo, kFlag, kEntryKeyCount };
-constexpr const char* kEntryKeyNames[kEntryKeyCount] = {"Description", "From", "To", "Flag"};
+// The entry keys, in the order loading and saving walk them: the four every version has, then
+// the filters, kept only for the entries that have them.
+enum EntryKey { kDescription, kFrom, kTo, kFlag, kExclude, kHidden, kEntryKeyCount };
+constexpr const char* kEntryKeyNames[kEntryKeyCount] = {"Description", "From",    "To",
+                                                        "Flag",        "Exclude", "Hidden"};
+constexpr int kFilterKeys = kExclude;  // the first key of the filters
+
+// The Quick page's remembered filters, beside its directories.
+constexpr const char* kQuickExclude = "Exclude";
+constexpr const char* kQuickHidden = "IncludeHidden";
 
 // Rows 0 to 48 keep the one-byte names earlier versions used.
 constexpr int kOneByteRows = 49;
@@ -111,8 +118,12 @@ Status BatchListStore::Load(std::deque<BatchItem>* items) {
                     item.strFrom = TextOf(value);
                 } else if (k == kTo) {
                     item.strTo = TextOf(value);
-                } else {
+                } else if (k == kFlag) {
                     item.nCheck = CheckOf(value);
+                } else if (k == kExclude) {
+                    item.listExclude = SplitPatterns(TextOf(value));
+                } else {
+                    item.bIncludeHidden = CheckOf(value) != 0;
                 }
             }
         }
@@ -128,16 +139,25 @@ Status BatchListStore::Load(std::deque<BatchItem>* items) {
 
 Status BatchListStore::SaveEntries(const IBatchRows& rows) {
     SettingsStore::Key keys[kEntryKeyCount] = {};
+    const int count = rows.GetRowCount();
+    bool anyFilters = false;
+    for (int row = 0; row < count && !anyFilters; ++row) {
+        BatchItem item;
+        rows.GetRow(row, &item);
+        anyFilters = item.HasFilters();
+    }
     for (int k = 0; k < kEntryKeyCount; ++k) {
         const std::string path = EntryKeyPath(kEntryKeyNames[k]);
         if (Status s = store_->DeleteKey(path); !s.ok() && !s.IsNotFound()) {
             return s;
         }
+        if (k >= kFilterKeys && !anyFilters) {
+            continue;
+        }
         if (Status s = store_->CreateKey(path, &keys[k]); !s.ok()) {
             return s;
         }
     }
-    const int count = rows.GetRowCount();
     for (int row = 0; row < count; ++row) {
         BatchItem item;
         rows.GetRow(row, &item);
@@ -149,6 +169,10 @@ Status BatchListStore::SaveEntries(const IBatchRows& rows) {
             s = store_->SetString(keys[kTo], name, item.strTo);
         if (s.ok())
             s = store_->SetDword(keys[kFlag], name, static_cast<std::uint32_t>(item.nCheck));
+        if (s.ok() && !item.listExclude.empty())
+            s = store_->SetString(keys[kExclude], name, JoinPatterns(item.listExclude));
+        if (s.ok() && item.bIncludeHidden)
+            s = store_->SetDword(keys[kHidden], name, 1);
         if (!s.ok()) {
             return s;
         }
@@ -202,6 +226,46 @@ Status BatchListStore::Append(const BatchItem& item) {
         BatchItemRows rows(std::vector<BatchItem>(stored.begin(), stored.end()));
         rows.items().push_back(item);
         return SaveEntries(rows);
+    });
+}
+
+std::string BatchListStore::JoinPatterns(const std::vector<std::string>& patterns) {
+    std::string text;
+    for (const std::string& p : patterns) {
+        if (!text.empty()) {
+            text.push_back('\n');
+        }
+        text += p;
+    }
+    return text;
+}
+
+std::vector<std::string> BatchListStore::SplitPatterns(std::string_view text) {
+    std::vector<std::string> patterns;
+    while (!text.empty()) {
+        const size_t end = text.find('\n');
+        if (end != 0) {
+            patterns.emplace_back(text.substr(0, end));
+        }
+        text = end == std::string_view::npos ? std::string_view() : text.substr(end + 1);
+    }
+    return patterns;
+}
+
+void BatchListStore::ReadQuickFilters(const Profile& profile, std::vector<std::string>* patterns,
+                                      bool* includeHidden) {
+    *patterns = SplitPatterns(profile.GetProfileString("", kQuickExclude, ""));
+    *includeHidden = profile.GetProfileInt("", kQuickHidden, 0) != 0;
+}
+
+Status BatchListStore::WriteQuickFilters(Profile& profile, const std::vector<std::string>& patterns,
+                                         bool includeHidden) {
+    return profile.store().Write([&]() -> Status {
+        if (Status s = profile.WriteProfileString("", kQuickExclude, JoinPatterns(patterns));
+            !s.ok()) {
+            return s;
+        }
+        return profile.WriteProfileInt("", kQuickHidden, includeHidden ? 1 : 0);
     });
 }
 

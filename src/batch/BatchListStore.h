@@ -3,6 +3,8 @@
 #include <array>
 #include <deque>
 #include <string>
+#include <string_view>
+#include <vector>
 
 #include "BatchItem.h"
 #include "IBatchRows.h"
@@ -19,6 +21,14 @@ namespace tandrel {
 //   Batch List\From         one per entry string   the source directory
 //   Batch List\To           one per entry string   the destination directory
 //   Batch List\Flag         one per entry 32-bit   the check state (1 or 2)
+//
+// Beside them, for the entries that have filters (keys and values written only then, so that
+// a list without filters is stored exactly as earlier versions stored it):
+//
+//   Batch List\Exclude      string   the exclude patterns, one a line
+//   Batch List\Hidden       32-bit   1: names beginning with "." take part
+//
+// A store without them (written by an earlier version) reads as no patterns and no such names.
 //
 // The entry in row r is stored under the same value name in all four keys: the single byte
 // 48 + r for rows 0 to 48 ("0".."9", ":", ..., "`"), the layout earlier versions read and
@@ -66,6 +76,20 @@ class BatchListStore {
     // The number of an entry as users count them (the first is 1), written in decimal digits
     // alone: false for anything else, 0, or a number too large to be a row.
     static bool ParseEntryNumber(const std::string& text, int* number);
+
+    // The stored form of a list of patterns: one a line (a pattern cannot hold a line break),
+    // and back again (empty lines skipped).
+    static std::string JoinPatterns(const std::vector<std::string>& patterns);
+    static std::vector<std::string> SplitPatterns(std::string_view text);
+
+    // The filters the Quick page remembers with its directories: the values "Exclude" (one
+    // pattern a line) and "IncludeHidden" (0 or 1) beside "From", "To" and "Remove". Reading
+    // a store that has none gives no patterns and no hidden names; writing runs in the
+    // caller's transaction when called inside a SettingsStore::Write body.
+    static void ReadQuickFilters(const Profile& profile, std::vector<std::string>* patterns,
+                                 bool* includeHidden);
+    static Status WriteQuickFilters(Profile& profile, const std::vector<std::string>& patterns,
+                                    bool includeHidden);
 
     // The value name of row `row` (>= 0).
     static std::string EntryName(int row);

@@ -24,6 +24,9 @@ namespace {
 // Each column keeps its bytes here; the shown text is their decoding.
 constexpr int kBytesRole = Qt::UserRole;
 constexpr int kCheckRole = Qt::UserRole + 1;
+// The entry's filters travel with its row, unseen, so that saving the list keeps them.
+constexpr int kExcludeRole = Qt::UserRole + 2;
+constexpr int kHiddenRole = Qt::UserRole + 3;
 constexpr QRgb kTransparent = qRgb(255, 0, 0);
 
 // Box `index` (0 empty, 1 checked) drawn `pixels` wide and high, the shapes of bitmap 147 at
@@ -162,6 +165,12 @@ void CBatchListCtrl::Fill(QTreeWidgetItem* row, const BatchItem& item) {
     SetText(row, 1, item.strFrom);
     SetText(row, 2, item.strTo);
     row->setData(0, kCheckRole, static_cast<int>(item.nCheck));
+    QList<QByteArray> patterns;
+    for (const std::string& p : item.listExclude) {
+        patterns.append(QByteArray::fromStdString(p));
+    }
+    row->setData(0, kExcludeRole, QVariant::fromValue(patterns));
+    row->setData(0, kHiddenRole, item.bIncludeHidden);
     row->setIcon(0, item.nCheck == kBatchChecked     ? m_checked
                     : item.nCheck == kBatchUnchecked ? m_unchecked
                                                      : QIcon());
@@ -190,6 +199,11 @@ void CBatchListCtrl::GetItem(int row, BatchItem* item) const {
     item->strDescription = Text(r, 0);
     item->strFrom = Text(r, 1);
     item->strTo = Text(r, 2);
+    item->listExclude.clear();
+    for (const QByteArray& p : r->data(0, kExcludeRole).value<QList<QByteArray>>()) {
+        item->listExclude.push_back(p.toStdString());
+    }
+    item->bIncludeHidden = r->data(0, kHiddenRole).toBool();
 }
 
 void CBatchListCtrl::DeleteItem(int row) {

@@ -111,11 +111,14 @@ bool CPageBatch::HasCheckedRow() const {
 }
 
 void CPageBatch::AddItem(const std::string& description, const std::string& from,
-                         const std::string& to, int check) {
+                         const std::string& to, int check, const std::vector<std::string>& exclude,
+                         bool includeHidden) {
     BatchItem item;
     item.strDescription = description;
     item.strFrom = from;
     item.strTo = to;
+    item.listExclude = exclude;
+    item.bIncludeHidden = includeHidden;
     item.nCheck = static_cast<BatchCheckState>(check);
     if (HasWindow()) {
         InsertRow(item);
@@ -287,11 +290,28 @@ void CPageBatch::OnGo() {
     }
     // Each checked row is queued as it is, from the last row up; a row the engine cannot run
     // (an empty directory, say) becomes a failed line of the run.
+    // Each with its own filter; a stored pattern that cannot be used (written by hand) stops
+    // the run before anything is queued.
+    std::vector<std::pair<BatchItem, PathFilter>> jobs;
     for (int row = GetRowCount() - 1; row >= 0; --row) {
         BatchItem item;
         if (GetRow(row, &item)) {
-            m_queue.AddJob(item.strFrom, item.strTo, 0);
+            PathFilter filter;
+            const Status compiled =
+                PathFilter::Compile(item.listExclude, item.bIncludeHidden, &filter);
+            if (!compiled.ok()) {
+                CMessageBox::Show(this,
+                                  ShownText(item.strDescription + ": " + compiled.reason() +
+                                            ". Nothing was run."),
+                                  CMessageBox::Icon::kError, CMessageBox::Buttons::kOk);
+                UpdateRunState(m_queue.m_bRunning ? 1 : 0);
+                return;
+            }
+            jobs.emplace_back(std::move(item), std::move(filter));
         }
+    }
+    for (auto& [item, filter] : jobs) {
+        m_queue.AddJob(item.strFrom, item.strTo, 0, std::move(filter));
     }
     if (!m_queue.StartRun(m_nAction, recycle)) {
         // No worker took the run: drop what was queued so it is not run twice later.

@@ -3,6 +3,7 @@
 #include <deque>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "BatchItem.h"
 #include "BatchListStore.h"
@@ -47,7 +48,8 @@ class CPageBatch : public CSheetPage, public IBatchRows {
     // Adds an entry at the bottom of the list. Before the page was first shown the entry
     // waits and becomes a row then; either way it is saved within a second.
     void AddItem(const std::string& description, const std::string& from, const std::string& to,
-                 int check);
+                 int check, const std::vector<std::string>& exclude = {},
+                 bool includeHidden = false);
     // The list's entries in order, counted from 0: the rows once the page has its window, the
     // entries waiting for it before. For changes handed over from outside the window, which
     // work either way and are saved at shutdown like any other.

@@ -4,6 +4,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstddef>
 #include <cstdio>
 #include <cstdlib>
 #include <deque>
@@ -131,6 +132,19 @@ bool AbsoluteName(const std::string& path, std::string* absolute) {
     return true;
 }
 
+// `text` in single quotes, a quote inside written as '\''.
+std::string ShellQuoted(const std::string& text) {
+    std::string quoted = "'";
+    for (const char c : text) {
+        if (c == '\'') {
+            quoted += "'\\''";
+        } else {
+            quoted.push_back(c);
+        }
+    }
+    return quoted + "'";
+}
+
 }  // namespace
 
 int CmdList(const std::vector<std::string>& args) {
@@ -153,7 +167,16 @@ int CmdList(const std::vector<std::string>& args) {
         std::string line = std::to_string(++number) + (item.IsChecked() ? " [x] " : " [ ] ");
         // Shown escaped, like the run lines, so that every entry stays on one line.
         line += ShownName(item.strDescription) + ": " + ShownName(item.strFrom) + " => " +
-                ShownName(item.strTo) + "\n";
+                ShownName(item.strTo);
+        // The filters as the options that give them, each pattern quoted as a shell would
+        // need it.
+        for (const std::string& p : item.listExclude) {
+            line += " --exclude " + ShellQuoted(ShownName(p));
+        }
+        if (item.bIncludeHidden) {
+            line += " --include-hidden";
+        }
+        line += "\n";
         fwrite(line.data(), 1, line.size(), stdout);
     }
     if (fflush(stdout) != 0 || ferror(stdout)) {
@@ -164,9 +187,27 @@ int CmdList(const std::vector<std::string>& args) {
 }
 
 int CmdAdd(const std::vector<std::string>& args) {
+    // The filter options are taken out first; anything else that looks like an option is
+    // refused.
     std::vector<std::string> positional;
+    std::vector<std::string> rest;
+    FilterOptions filter;
     std::string error;
-    if (!PositionalOnly(args, &positional, &error)) {
+    for (size_t i = 0; i < args.size(); ++i) {
+        if (args[i] == "--") {
+            rest.insert(rest.end(), args.begin() + static_cast<std::ptrdiff_t>(i), args.end());
+            break;
+        }
+        const int taken = TakeFilterOption(args, &i, &filter, &error);
+        if (taken < 0) {
+            PrintError(error);
+            return kExitUsage;
+        }
+        if (taken == 0) {
+            rest.push_back(args[i]);
+        }
+    }
+    if (!PositionalOnly(rest, &positional, &error)) {
         PrintError(error);
         return kExitUsage;
     }
@@ -179,6 +220,8 @@ int CmdAdd(const std::vector<std::string>& args) {
     item.strDescription = positional[0];  // kept as typed, blanks and all
     item.strFrom = Trim(positional[1]);
     item.strTo = Trim(positional[2]);
+    item.listExclude = filter.exclude;
+    item.bIncludeHidden = filter.includeHidden;
     for (const auto& [path, field] :
          {std::pair{&item.strFrom, IDS_FIELD_FROM}, std::pair{&item.strTo, IDS_FIELD_TO}}) {
         if (!CheckDirectoryArg(*path, field)) {
@@ -317,11 +360,30 @@ int CmdBatch(const std::vector<std::string>& args) {
     if (!LoadList(&items)) {
         return kExitFailures;
     }
-    // From the last row up: the lowest checked entry runs first.
-    for (auto it = items.rbegin(); it != items.rend(); ++it) {
-        if (it->IsChecked()) {
-            theJobQueue.AddJob(it->strFrom, it->strTo, 0);
+    // From the last row up: the lowest checked entry runs first, each with its own filters
+    // and those of the command line. A stored pattern that cannot be used (one written by
+    // hand) stops the run before anything is queued.
+    std::vector<std::pair<const BatchItem*, PathFilter>> jobs;
+    int number = static_cast<int>(items.size());
+    for (auto it = items.rbegin(); it != items.rend(); ++it, --number) {
+        if (!it->IsChecked()) {
+            continue;
         }
+        std::vector<std::string> patterns = it->listExclude;
+        patterns.insert(patterns.end(), options.filter.exclude.begin(),
+                        options.filter.exclude.end());
+        PathFilter filter;
+        const Status compiled = PathFilter::Compile(
+            patterns, it->bIncludeHidden || options.filter.includeHidden, &filter);
+        if (!compiled.ok()) {
+            PrintError("entry " + std::to_string(number) + " (" + ShownName(it->strDescription) +
+                       "): " + compiled.reason() + "; nothing was run");
+            return kExitUsage;
+        }
+        jobs.emplace_back(&*it, std::move(filter));
+    }
+    for (auto& [item, filter] : jobs) {
+        theJobQueue.AddJob(item->strFrom, item->strTo, 0, std::move(filter));
     }
     return RunQueuedJobs(theJobQueue, options);
 }

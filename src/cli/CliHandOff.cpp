@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <chrono>
 
+#include "BatchListStore.h"
 #include "CliRun.h"
 #include "WindowLink.h"
 
@@ -100,8 +101,12 @@ int ChangeThroughWindowOrStore(const std::string& settingsPath,
 
 int AddThroughWindowOrStore(const std::string& settingsPath, const BatchItem& item,
                             const std::function<int()>& writeStore) {
-    return ChangeThroughWindowOrStore(settingsPath,
-                                      {"add", item.strDescription, item.strFrom, item.strTo},
+    std::vector<std::string> request = {"add", item.strDescription, item.strFrom, item.strTo};
+    if (item.HasFilters()) {
+        request.push_back(BatchListStore::JoinPatterns(item.listExclude));
+        request.push_back(item.bIncludeHidden ? "1" : "0");
+    }
+    return ChangeThroughWindowOrStore(settingsPath, request,
                                       {"the entry", "nothing was added", "Add it"}, writeStore);
 }
 

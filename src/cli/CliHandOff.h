@@ -17,8 +17,8 @@ struct ChangeWords {
 };
 
 // Makes a change to the batch list without racing the window. The window keeps the list in
-// memory while it runs and writes it back whole after each change, so a change written into the store
-// behind its back would be lost. So: when no window runs over `settingsPath`, the window lock
+// memory while it runs and writes it back whole after each change, so a change written into the
+// store behind its back would be lost. So: when no window runs over `settingsPath`, the window lock
 // is held while `writeStore` makes the change (a window starting meanwhile waits, then reads
 // it); when one runs, `request` (see WindowLink.h) is handed to it with a hand-over token and
 // the window makes the change in its list at once. When neither works within a few seconds,

@@ -43,7 +43,14 @@ int CmdMirror(const std::vector<std::string>& args) {
         return kExitUsage;
     }
 
-    theJobQueue.AddJob(source, dest, 0);
+    PathFilter filter;
+    const Status compiled =
+        PathFilter::Compile(options.filter.exclude, options.filter.includeHidden, &filter);
+    if (!compiled.ok()) {
+        PrintError(compiled.reason());
+        return kExitUsage;
+    }
+    theJobQueue.AddJob(source, dest, 0, std::move(filter));
     return RunQueuedJobs(theJobQueue, options);
 }
 

@@ -3,12 +3,14 @@
 #include <signal.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <condition_variable>
 #include <cstdio>
+#include <cstring>
 #include <mutex>
+#include <optional>
 
 #include "CBackup.h"
-#include "DryRunFileSystem.h"
 #include "NameText.h"
 #include "ResourceIds.h"
 
@@ -79,6 +81,11 @@ class CliOutput : public ILineSink, public IRunMonitor {
         PrintError(std::string(line.substr(line.empty() ? 0 : 1)));
     }
 
+    void RunEnded(const RunSummary& summary) override {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        m_summary = summary;
+    }
+
     void PostJobsDone() override {
         ClearProgress();
         std::lock_guard<std::mutex> lock(m_mutex);
@@ -86,9 +93,11 @@ class CliOutput : public ILineSink, public IRunMonitor {
         m_cv.notify_all();
     }
 
-    void WaitForDone() {
+    // Waits for the end of the run; how it went.
+    RunSummary WaitForDone() {
         std::unique_lock<std::mutex> lock(m_mutex);
         m_cv.wait(lock, [this] { return m_done; });
+        return m_summary;
     }
 
     bool failed() const { return m_failed; }
@@ -112,6 +121,7 @@ class CliOutput : public ILineSink, public IRunMonitor {
     std::mutex m_mutex;
     std::condition_variable m_cv;
     bool m_done = false;
+    RunSummary m_summary;
 };
 
 // A count of 0 or more in decimal digits only.
@@ -124,7 +134,76 @@ bool ParseCount(const std::string& text, int64_t* count) {
     return true;
 }
 
+// Adds the patterns of `path`, one a line; blank lines and lines beginning with '#' are
+// skipped. False with a message when the file cannot be read.
+bool ReadPatternFile(const std::string& path, std::vector<std::string>* patterns,
+                     std::string* error) {
+    FILE* file = fopen(path.c_str(), "rb");
+    if (file == nullptr) {
+        *error = "cannot read the exclude file '" + ShownName(path) + "': " + strerror(errno);
+        return false;
+    }
+    std::string text;
+    char buffer[4096];
+    size_t got = 0;
+    while ((got = fread(buffer, 1, sizeof buffer, file)) > 0) {
+        text.append(buffer, got);
+    }
+    const bool failed = ferror(file) != 0;
+    const int err = errno;
+    fclose(file);
+    if (failed) {
+        *error = "cannot read the exclude file '" + ShownName(path) + "': " + strerror(err);
+        return false;
+    }
+    size_t start = 0;
+    while (start < text.size()) {
+        size_t end = text.find('\n', start);
+        if (end == std::string::npos) {
+            end = text.size();
+        }
+        const std::string line = text.substr(start, end - start);
+        if (!line.empty() && line.front() != '#') {
+            patterns->push_back(line);
+        }
+        start = end + 1;
+    }
+    return true;
+}
+
 }  // namespace
+
+int TakeFilterOption(const std::vector<std::string>& args, size_t* i, FilterOptions* filter,
+                     std::string* error) {
+    const std::string& a = args[*i];
+    if (a == "--include-hidden") {
+        filter->includeHidden = true;
+        return 1;
+    }
+    if (a != "--exclude" && a != "--exclude-from") {
+        return 0;
+    }
+    if (*i + 1 >= args.size()) {
+        *error = a + (a == "--exclude" ? " needs a PATTERN" : " needs a FILE");
+        return -1;
+    }
+    const std::string& value = args[++*i];
+    std::vector<std::string> patterns;
+    if (a == "--exclude") {
+        patterns.push_back(value);
+    } else if (!ReadPatternFile(value, &patterns, error)) {
+        return -1;
+    }
+    for (const std::string& p : patterns) {
+        const std::string why = PathFilter::PatternError(p);
+        if (!why.empty()) {
+            *error = why + (a == "--exclude-from" ? " (in '" + ShownName(value) + "')" : "");
+            return -1;
+        }
+        filter->exclude.push_back(p);
+    }
+    return 1;
+}
 
 void PrintError(const std::string& message) {
     fflush(stdout);
@@ -194,6 +273,10 @@ bool ParseRunOptions(const std::vector<std::string>& args, RunOptions* options,
             if (!setAction(kActionDelete, a)) {
                 return false;
             }
+        } else if (const int taken = TakeFilterOption(args, &i, &options->filter, error)) {
+            if (taken < 0) {
+                return false;
+            }
         } else if (a == "--dry-run") {
             options->dryRun = true;
         } else if (a == "--no-wait") {
@@ -229,10 +312,7 @@ bool ParseRunOptions(const std::vector<std::string>& args, RunOptions* options,
 
 int RunQueuedJobs(CJobQueue& queue, const RunOptions& options) {
     CliOutput output;
-    // A preview walks the same trees through a file system that only reads.
-    DryRunFileSystem preview(queue.GetFileSystem());
-    CBackup backup(queue,
-                   options.dryRun ? static_cast<FileSystem&>(preview) : queue.GetFileSystem());
+    CBackup backup(queue, queue.GetFileSystem());
 
     queue.m_pThread = &backup;
     queue.m_pPageLog = &output;
@@ -261,8 +341,20 @@ int RunQueuedJobs(CJobQueue& queue, const RunOptions& options) {
 
     backup.Start();
     int status = kExitOk;
-    if (queue.StartRun(options.action, options.recycle)) {
-        output.WaitForDone();
+    // A run of no jobs (a batch list with nothing checked) prints nothing at all.
+    const bool anyJob = queue.GetJobCount() > 0;
+    std::optional<RunSummary> summary;
+    // A preview walks the same trees through a file system that only reads.
+    if (queue.StartRun(options.action, options.recycle,
+                       options.dryRun ? RunKind::kPreview : RunKind::kRun)) {
+        // Posting a run forgets the stops before it: a Ctrl-C that came before is passed on.
+        if (g_interrupted) {
+            backup.CancelRun();
+        }
+        const RunSummary done = output.WaitForDone();
+        if (anyJob) {
+            summary = done;
+        }
     } else {
         PrintError("the worker could not be started");
         status = kExitFailures;
@@ -296,6 +388,16 @@ int RunQueuedJobs(CJobQueue& queue, const RunOptions& options) {
     }
     if (g_interrupted) {
         status = kExitInterrupted;
+    }
+    if (summary) {
+        // The last word on stderr; standard output keeps only run lines.
+        std::string prefix;
+        if (options.dryRun) {
+            prefix = summary->stopped ? "dry run, stopped: " : "dry run: ";
+        } else if (summary->stopped) {
+            prefix = "stopped: ";
+        }
+        PrintError(prefix + SummaryText(*summary));
     }
     return status;
 }

@@ -13,11 +13,24 @@ namespace {
 
 constexpr int kHeaderDashes = 100;
 
+// The reason a failure line ends with: the failed call's own words (the system's error text
+// for a system call), or the engine's for what it refused to do.
+std::string FailureReason(const Status& outcome) {
+    if (outcome.IsCancelled()) {
+        return "stopped before it was done; left as it was";
+    }
+    if (outcome.reason().empty()) {
+        return "failed";  // every error names its reason; this is only a guard
+    }
+    return outcome.reason();
+}
+
 }  // namespace
 
 CBackup::CBackup(CJobQueue& queue, FileSystem& fs)
     : m_queue(queue),
-      m_fs(fs),
+      m_baseFs(fs),
+      m_fs(&fs),
       m_clock([] { return time(nullptr); }),
       m_srcTree(fs),
       m_dstTree(fs),
@@ -46,6 +59,9 @@ bool CBackup::PostThreadMessage(int message) {
         if (!m_started || m_quit) {
             return false;
         }
+        // A stop that came after the last run ended (pressed just as it ended) must not stop
+        // this one.
+        m_cancel.store(false);
         m_messages.push_back(message);
     }
     m_msgCv.notify_one();
@@ -54,6 +70,27 @@ bool CBackup::PostThreadMessage(int message) {
 
 void CBackup::CancelRun() {
     m_cancel.store(true);
+    m_wake.Notify();  // a question waiting for its answer is given up
+}
+
+bool CBackup::AnswerDeleteQuestion(uint64_t id, DeleteAnswer answer) {
+    {
+        std::lock_guard<std::mutex> lock(m_askMutex);
+        if (id == 0 || id != m_askWaiting || m_answer.has_value()) {
+            return false;
+        }
+        m_answer = answer;
+    }
+    m_wake.Notify();
+    return true;
+}
+
+void CBackup::UseFileSystem(FileSystem& fs) {
+    m_fs = &fs;
+    m_srcTree.UseFileSystem(fs);
+    m_dstTree.UseFileSystem(fs);
+    m_rcyTree.UseFileSystem(fs);
+    m_rules.UseFileSystem(fs);
 }
 
 void CBackup::Stop() {
@@ -66,6 +103,7 @@ void CBackup::Stop() {
         m_messages.clear();
     }
     m_cancel.store(true);
+    m_wake.Notify();
     m_msgCv.notify_one();
     if (m_thread.joinable()) {
         m_thread.join();
@@ -92,7 +130,7 @@ void CBackup::ThreadMain() {
     }
 }
 
-std::string CBackup::FormatHeader(time_t start) {
+std::string CBackup::FormatHeader(time_t start, RunKind kind) {
     // The C library's ctime() layout, in the C locale whatever the user's: "Mon Mar 01 14:05:09
     // 1999" (day of month with a leading zero).
     static const char* const kDays[] = {"Sun", "Mon", "Tue", "Wed", "Thu", "Fri", "Sat"};
@@ -101,42 +139,60 @@ std::string CBackup::FormatHeader(time_t start) {
     struct tm local {};
     localtime_r(&start, &local);
     char text[64];
-    snprintf(text, sizeof text, "(%s %s %02d %02d:%02d:%02d %d) ", kDays[local.tm_wday % 7],
+    snprintf(text, sizeof text, "%s %s %02d %02d:%02d:%02d %d", kDays[local.tm_wday % 7],
              kMonths[local.tm_mon % 12], local.tm_mday, local.tm_hour, local.tm_min, local.tm_sec,
              local.tm_year + 1900);
-    return std::string(text) + std::string(kHeaderDashes, '-');
+    if (kind == RunKind::kPreview) {
+        // As wide as a run's header, so that the separator below it is the same too.
+        static const std::string kMarker = "Preview ";
+        return "(" + kMarker + text + ") " + std::string(kHeaderDashes - kMarker.size(), '-');
+    }
+    return "(" + std::string(text) + ") " + std::string(kHeaderDashes, '-');
 }
 
 void CBackup::OnRunJobs() {
-    const std::string header = FormatHeader(m_clock());
+    const RunKind kind = m_queue.m_nRunKind;
+    // A preview reads the trees as the run would and changes nothing: every write is only
+    // checked and reported as done by a file system made for this preview alone.
+    if (kind == RunKind::kPreview) {
+        m_preview = std::make_unique<DryRunFileSystem>(m_baseFs);
+        UseFileSystem(*m_preview);
+    } else {
+        UseFileSystem(m_baseFs);
+    }
+    const std::string header = FormatHeader(m_clock(), kind);
     const std::string separator(header.size(), '-');
     PlaceLogFile();
 
     IRunMonitor* monitor = m_queue.m_pSheet;
     // The count lists every directory once more before the walk: made only for a bar.
     if (monitor != nullptr && monitor->ShowsProgress()) {
-        int total = CountFiles(m_queue.SourceRoots());
+        const std::deque<PathFilter> filters = m_queue.Filters();
+        int total = CountFiles(m_queue.SourceRoots(), filters);
         if (m_queue.m_nRunAction != kActionKeep) {
-            total += CountFiles(m_queue.DestRoots());
+            total += CountFiles(m_queue.DestRoots(), filters);
         }
         monitor->SetProgressRange(0, total);
     }
     m_nSteps = 0;
+    m_summary = RunSummary{};
 
     std::string source;
     std::string dest;
     int flag = 0;
-    while (m_queue.GetNextJob(&source, &dest, &flag)) {
+    PathFilter filter;
+    while (m_queue.GetNextJob(&source, &dest, &flag, &filter)) {
         if (Cancelled()) {
             continue;  // a stopped run drops the jobs still waiting
         }
         m_queue.WriteLine(header);
-        MirrorTree(source, dest, m_queue.m_nRunAction, m_queue.m_strRecycleDir);
+        MirrorTree(source, dest, m_queue.m_nRunAction, m_queue.m_strRecycleDir, filter);
         // The job's copies get their real times once they are safe on the disk. A stopped run
         // does the same for the copies it finished: none is left looking out of date (and
         // dated 1970) until the next run copies it again; only the copy in flight was dropped.
-        if (!m_fs.CommitCopies(false).ok()) {
-            WriteActionLine(false, IDS_VERB_SYNC, dest, nullptr);
+        const Status committed = m_fs->CommitCopies(false);
+        if (!committed.ok()) {
+            WriteActionLine(committed, IDS_VERB_SYNC, dest, nullptr);
         }
         m_locks.clear();  // the next run on these directories may start
         m_queue.WriteLine(separator);
@@ -146,27 +202,40 @@ void CBackup::OnRunJobs() {
     m_listSrcDirs.clear();
     m_listDstFiles.Clear();
     m_listDstDirs.Clear();
+    if (m_preview) {
+        UseFileSystem(m_baseFs);
+        m_preview.reset();
+    }
 
     if (monitor != nullptr) {
         monitor->SetProgressPos(0);
     }
+    m_summary.stopped = Cancelled();
     m_cancel.store(false);
     if (monitor != nullptr) {
+        monitor->RunEnded(m_summary);
         monitor->PostJobsDone();
     }
 }
 
-int CBackup::CountFiles(const std::deque<std::string>& roots) {
+int CBackup::CountFiles(const std::deque<std::string>& roots,
+                        const std::deque<PathFilter>& filters) {
     int count = 0;
     // Directories relative to the root, ending with '/'. Counted through open directories,
     // like the walk, so that a directory swapped for a link meanwhile is not looked into.
     std::deque<std::string> work;
     std::vector<DirEntry> entries;
-    TreeCursor tree(m_fs);
-    for (const std::string& root : roots) {
+    std::string path;
+    TreeCursor tree(*m_fs);
+    const PathFilter plain;
+    for (size_t r = 0; r < roots.size(); ++r) {
+        const std::string& root = roots[r];
+        const PathFilter& filter = r < filters.size() ? filters[r] : plain;
+        // The destination's case rule is not known yet; the count is only for the bar.
+        constexpr bool kExactCase = false;
         // A root given as a link is the user's choice; below it nothing is followed.
         std::string canonical;
-        if (!m_fs.CanonicalPath(StripSlash(root), &canonical).ok() ||
+        if (!m_fs->CanonicalPath(StripSlash(root), &canonical).ok() ||
             !tree.OpenRoot(canonical).ok()) {
             continue;
         }
@@ -176,14 +245,22 @@ int CBackup::CountFiles(const std::deque<std::string>& roots) {
             const std::string rel = std::move(work.front());
             work.pop_front();
             const DirHandle* dir = tree.Open(rel);
-            if (dir == nullptr || !m_fs.ListDirectoryAt(*dir, &entries).ok()) {
+            if (dir == nullptr || !m_fs->ListDirectoryAt(*dir, &entries).ok()) {
                 continue;
             }
             for (const DirEntry& e : entries) {
-                if (e.kind != EntryKind::kDirectory) {
+                const bool isDir = e.kind == EntryKind::kDirectory;
+                path.assign(rel).append(e.name);
+                if (filter.Excludes(path, isDir, kExactCase)) {
+                    continue;
+                }
+                if (isDir) {
+                    if (filter.TakesPart(path, true, kExactCase)) {
+                        work.push_back(path + "/");
+                    }
+                } else if (!filter.IncludesHidden() || filter.TakesPart(path, false, kExactCase)) {
+                    // Without names beginning with ".", their files are counted all the same.
                     ++count;
-                } else if (!StartsWithDot(e.name)) {
-                    work.push_back(rel + e.name + "/");
                 }
             }
         }
@@ -198,7 +275,18 @@ void CBackup::Step() {
     }
 }
 
-void CBackup::WriteActionLine(bool ok, int verbId, const std::string& a, const std::string* b) {
+void CBackup::WriteActionLine(const Status& outcome, int verbId, const std::string& a,
+                              const std::string* b) {
+    const bool ok = outcome.ok();
+    if (!ok) {
+        ++m_summary.failed;
+    } else if (verbId == IDS_VERB_COPY) {
+        ++m_summary.copied;
+    } else if (verbId == IDS_VERB_DELETE) {
+        ++m_summary.deleted;
+    } else if (verbId == IDS_VERB_MOVE) {
+        ++m_summary.moved;
+    }
     std::string line;
     line.reserve(a.size() + (b ? b->size() : 0) + 16);
     line += ok ? ' ' : '!';
@@ -209,6 +297,12 @@ void CBackup::WriteActionLine(bool ok, int verbId, const std::string& a, const s
     if (b != nullptr) {
         line += " => ";
         line += ShownName(*b);
+    }
+    if (!ok) {
+        // The reason may hold names (the system's words never do), so it is escaped like them.
+        line += " (";
+        line += ShownName(FailureReason(outcome));
+        line += ')';
     }
     m_queue.WriteLine(line);
 }

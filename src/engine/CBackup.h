@@ -5,6 +5,7 @@
 #include <ctime>
 #include <deque>
 #include <functional>
+#include <memory>
 #include <mutex>
 #include <optional>
 #include <string>
@@ -14,11 +15,16 @@
 
 #include "DestIndex.h"
 #include "DestRules.h"
+#include "DryRunFileSystem.h"
 #include "FileSystem.h"
+#include "PathFilter.h"
 #include "RunConstants.h"
 #include "RunLock.h"
+#include "RunSinks.h"
+#include "RunSummary.h"
 #include "SideThread.h"
 #include "TreeCursor.h"
+#include "WakeEvent.h"
 
 namespace tandrel {
 
@@ -42,15 +48,21 @@ class CBackup {
     // Starts the thread; it waits for UM_RUN_JOBS.
     void Start();
     // Queues a message for the worker. Only UM_RUN_JOBS is understood. False when the thread
-    // is not running or the message is unknown.
+    // is not running or the message is unknown. A run posted after a CancelRun is not stopped
+    // by it: a stop that arrives as a run ends cannot stop the next one. (The queue posts a
+    // run only while none is going.)
     bool PostThreadMessage(int message);
     // Ends the current run as soon as possible: the copy in flight is abandoned (its temporary
     // removed, the destination file left as it was), the copies already finished are flushed
     // to the disk and given their real times as at the end of any job, the job's separator is
     // still written, the remaining jobs are dropped, and the run ends as usual with the bar
-    // reset and the notice posted. Harmless when no run is going. Any thread;
-    // async-signal-safe.
+    // reset and the notice posted. A question before deleting that is waiting for its answer
+    // is given up: nothing of that job is deleted or moved. Harmless when no run is going.
+    // Any thread; async-signal-safe.
     void CancelRun();
+    // The answer to the question asked with `id` (IRunMonitor::AskBeforeDeleting); false when
+    // no question with that id is waiting. Any thread.
+    bool AnswerDeleteQuestion(uint64_t id, DeleteAnswer answer);
     // Cancels any run, ends the thread and waits for it. Idempotent.
     void Stop();
 
@@ -60,19 +72,25 @@ class CBackup {
     // The run loop for one UM_RUN_JOBS.
     void OnRunJobs();
     // Number of non-directory entries in all the trees (names beginning with "." included;
-    // links are entries, never followed).
-    int CountFiles(const std::deque<std::string>& roots);
+    // links are entries, never followed). With `filters` (one per root, in the same order),
+    // what a root's filter excludes is not counted nor entered, and a filter that includes
+    // names beginning with "." has their directories entered too.
+    int CountFiles(const std::deque<std::string>& roots,
+                   const std::deque<PathFilter>& filters = {});
     // One job: brings destination root `dest` up to date with source root `source` and applies
     // `action` to the extra destination entries, writing one run line per file operation.
     // Both roots end with '/'. `recycle` is used only when action is kActionMove. A job whose
     // trees overlap (or whose recycle directory cannot be placed) gets one "!Skip" line with
-    // the reason; a root that cannot be listed one "!Read" line; in both cases nothing else
-    // happens.
+    // the reason; a root that cannot be listed one "!Read" line with the reason; in both cases
+    // nothing else happens. `filter` says what takes part: what it leaves out is neither copied
+    // from the source nor deleted or moved from the destination, and its directories are not
+    // entered.
     void MirrorTree(const std::string& source, const std::string& dest, ExtraFileAction action,
-                    const std::string& recycle);
+                    const std::string& recycle, const PathFilter& filter = PathFilter());
 
     // The header line of a run started at `start`: "(Mon Mar 01 14:05:09 1999) " + 100 "-".
-    static std::string FormatHeader(time_t start);
+    // A preview's says so, and is as wide: "(Preview Mon Mar 01 14:05:09 1999) " + 92 "-".
+    static std::string FormatHeader(time_t start, RunKind kind = RunKind::kRun);
 
   private:
     // A waiting source entry of the walk. `blocked` marks an entry whose destination cannot
@@ -87,17 +105,28 @@ class CBackup {
     };
 
     enum class Side { kSource, kDest };
-    // Lists root + prefix through the side's open directories; false (with nothing added) when
-    // it cannot be opened or listed. *dir is then the directory listed.
-    bool List(Side side, const std::string& prefix, std::vector<DirEntry>* entries,
-              const DirHandle** dir = nullptr);
+    // Lists root + prefix through the side's open directories; an error (with nothing added)
+    // when it cannot be opened or listed. *dir is then the directory listed.
+    Status List(Side side, const std::string& prefix, std::vector<DirEntry>* entries,
+                const DirHandle** dir = nullptr);
     // Lists the destination directory `rel`, whose source directory `srcDir` listed
     // `srcEntries`. In a directory large enough for it to pay, the times of the files of both
     // listings are looked up as well, the destination's on the side thread while the source's
-    // are on this one. False (with nothing listed) as for List.
-    bool ListDestination(const std::string& rel, const DirHandle& srcDir,
-                         std::vector<DirEntry>* srcEntries, std::vector<DirEntry>* dstEntries,
-                         const DirHandle** dstDir);
+    // are on this one. An error (with nothing listed) as for List.
+    Status ListDestination(const std::string& rel, const DirHandle& srcDir,
+                           std::vector<DirEntry>* srcEntries, std::vector<DirEntry>* dstEntries,
+                           const DirHandle** dstDir);
+    // Opens the root of `tree` at `op`, the job's root `shown` as the disk operations reach it;
+    // an error saying why it cannot be.
+    Status OpenJobRoot(TreeCursor& tree, const std::string& shown, const std::string& op);
+    // Learns the destination's case rule from the listing `entries` of its directory `dir`,
+    // unless it is known, and matches names by it from then on.
+    void LearnCase(const DirHandle& dir, const std::vector<DirEntry>& entries);
+    // Whether the entry at `rel` (no trailing '/') takes part in the job, under its filter and
+    // the destination's case rule.
+    bool TakesPart(std::string_view rel, bool isDir) const {
+        return m_filter.TakesPart(rel, isDir, m_destVolume.case_insensitive);
+    }
     // `dir` is the directory listed (for removing stale temporaries found in it).
     void AddEntries(Side side, const std::string& prefix, const std::vector<DirEntry>& entries,
                     bool blocked, const DirHandle* dir);
@@ -112,13 +141,28 @@ class CBackup {
     bool CreateDestDirectory(const std::string& rel, const DirHandle& parent,
                              const DirHandle& srcDir);
     void CopyOne(const Pending& file);
+    // Why the blocked source entry `rel` cannot be copied.
+    Status BlockedReason(const std::string& rel);
     // Whether the source file is newer than the destination file of the same name, at the
     // destination's time precision. `dstTime` is the destination's time as its listing found it.
     bool IsNewer(const Pending& file, const std::optional<int64_t>& dstTime);
     // The recycle directory's level for the relative directory `rel`, with every missing level
-    // created; nullptr when there is no recycle directory or a level is not a real directory.
-    const DirHandle* RecycleLevel(const std::string& rel);
+    // created (with the bits of the destination directory it mirrors: it opens destination
+    // directories, so a destination handle held from before must be opened again); nullptr
+    // when there is no recycle directory or a level is not a real directory, *why then saying
+    // which.
+    const DirHandle* RecycleLevel(const std::string& rel, Status* why);
     void ExtraEntries(ExtraFileAction action);
+    // An extra directory to remove once emptied: its path, and the identities it and its
+    // parent had when it was listed.
+    struct ExtraDirectory {
+        std::string rel;
+        FileId id;
+        FileId parentId;
+    };
+    // Removes the directories of `dirs` that are empty by now, from the back (children were
+    // queued after their parents), until the run is stopped.
+    void RemoveExtraDirectories(std::vector<ExtraDirectory>* dirs);
     // The gates of a job (RunGates.cpp). RefuseJob is the one place a refusal is written: one
     // line "!Skip: SOURCE => DEST (reason)", `reason` shown escaped like a name, handed to the
     // monitor as well.
@@ -129,9 +173,18 @@ class CBackup {
                                const std::vector<DirEntry>& dstEntries);
     // With Delete and a limit, counts what phase 2 would delete (the extra files and links, the
     // extra directories and everything in them that takes part) and refuses the deletes when
-    // that is more than the limit.
-    bool PassesDeleteLimit(ExtraFileAction action);
+    // that is more than the limit. Then, with Delete or Move and more of them than the run
+    // lets go without asking, asks (AskBeforeDeleting) and waits for the answer; a skip, a
+    // question that cannot be asked and a stop while waiting all refuse the deletes or moves.
+    bool PassesDeleteGates(ExtraFileAction action);
     int64_t CountExtraEntries();
+    // The entries of the destination, counted as CountExtraEntries counts them.
+    int64_t CountDestEntries();
+    // Puts `question` to the monitor and waits for its answer or a stop; nothing when it
+    // cannot be asked, kSkip when the run was stopped or waiting failed.
+    std::optional<DeleteAnswer> Ask(DeleteQuestion question);
+    // Looks at the disk through `fs` from now on (the walk, the counts, the checks).
+    void UseFileSystem(FileSystem& fs);
     // Takes the run locks of the job's destination and (with Move) recycle directory, in the
     // order of their identities so that two runs can never hold one each and wait for the
     // other. While another run holds one, the job waits (saying so once) or, when the run does
@@ -147,17 +200,32 @@ class CBackup {
     // Whether `rel` (relative to the destination, or with `inRecycle` to the recycle
     // directory) is the log file.
     bool IsLogFile(const std::string& rel, bool inRecycle) const;
-    // Gives the directories this job created the source's exact permission bits, deepest first.
+    // Gives the directories this job created (in the destination: the source's; in the
+    // recycle directory: the destination's) their exact permission bits, deepest first.
     void FinishNewDirectories();
+    // Runs `op`, an operation on `name` in `dir`; when it is refused, tries once more with the
+    // directory opened for writing (WritingInto) and then with the file made replaceable.
     Status RetryIfLocked(const DirHandle& dir, const std::string& name,
                          const std::function<Status()>& op);
+    // Runs `op`, which writes into the destination directory `dir`. When it is refused and the
+    // directory's owner may not write into it (a read-only source directory gave it its bits),
+    // the directory is opened for its owner, `op` tried once more and the bits put back at once.
+    Status WritingInto(const DirHandle& dir, const std::function<Status()>& op);
     void Step();
-    void WriteActionLine(bool ok, int verbId, const std::string& a, const std::string* b);
+    // Writes the line of one operation on `a` (and `b`) and counts it in the run's summary:
+    // marked with a blank when `outcome` is ok, else with "!" and ending with the reason in
+    // parentheses, so that no failure goes without its reason.
+    void WriteActionLine(const Status& outcome, int verbId, const std::string& a,
+                         const std::string* b);
     bool Cancelled() const { return m_cancel.load(std::memory_order_relaxed); }
     void ThreadMain();
 
     CJobQueue& m_queue;
-    FileSystem& m_fs;
+    // The file system the worker was given, and the one the current run goes through: the
+    // same, or for a preview a DryRunFileSystem over it, made afresh for each preview.
+    FileSystem& m_baseFs;
+    FileSystem* m_fs;
+    std::unique_ptr<DryRunFileSystem> m_preview;
     std::function<time_t()> m_clock;
 
     // The walk's working lists: waiting source entries, and destination entries listed and
@@ -167,7 +235,11 @@ class CBackup {
     DestIndex m_listDstFiles;
     DestIndex m_listDstDirs;
     int m_nSteps = 0;
+    // What the run has done so far, counted as its lines are written.
+    RunSummary m_summary;
 
+    // Per job: what takes part.
+    PathFilter m_filter;
     // Per job: each root as the run lines show it and as the disk operations use it (a root
     // given as a link is resolved once; nothing below a root is ever followed), how the
     // destination's file system compares names and stores times, and the recycle directory's
@@ -183,7 +255,7 @@ class CBackup {
     std::string m_recycleRel;
     // What the job learns from the destination itself: its case rule, its time step, and the
     // entries it wrote or entered that must never be taken for extra.
-    DestRules m_rules{m_fs};
+    DestRules m_rules{*m_fs};
 
     // Per job: the open directories of each tree (see TreeCursor), the directories created
     // whose permission bits are still to be set, and the recycle levels already cleared of
@@ -197,6 +269,7 @@ class CBackup {
     TreeCursor m_rcyTree;
     SideThread m_side;
     std::vector<NewDirectory> m_newDirs;
+    std::vector<NewDirectory> m_newRecycleDirs;  // the destination directory's bits
     std::unordered_set<std::string> m_cleanedRecycle;
     std::vector<RunLock> m_locks;
     // The log file of the run (its directory with every link resolved, its place and its name;
@@ -208,6 +281,13 @@ class CBackup {
     std::string m_logRelRcy;
 
     std::atomic<bool> m_cancel{false};
+    // The question before deleting: the id of the one waiting (0: none) and its answer, guarded
+    // by m_askMutex; m_wake wakes the worker for an answer or a stop.
+    WakeEvent m_wake;
+    std::mutex m_askMutex;
+    uint64_t m_askLast = 0;
+    uint64_t m_askWaiting = 0;
+    std::optional<DeleteAnswer> m_answer;
     std::thread m_thread;
     std::mutex m_msgMutex;
     std::condition_variable m_msgCv;

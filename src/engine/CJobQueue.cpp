@@ -20,24 +20,31 @@ CJobQueue::CJobQueue() = default;
 // Destroying the log file, if open, writes out what it still holds.
 CJobQueue::~CJobQueue() = default;
 
-void CJobQueue::AddJob(const std::string& source, const std::string& dest, int flag) {
+void CJobQueue::AddJob(const std::string& source, const std::string& dest, int flag,
+                       PathFilter filter) {
     std::lock_guard<std::mutex> lock(m_mutex);
     m_listSource.push_back(WithTrailingSlash(source));
     m_listDest.push_back(WithTrailingSlash(dest));
     m_listFlag.push_back(flag);
+    m_listFilter.push_back(std::move(filter));
 }
 
-JobPresence CJobQueue::GetNextJob(std::string* source, std::string* dest, int* flag) {
+JobPresence CJobQueue::GetNextJob(std::string* source, std::string* dest, int* flag,
+                                  PathFilter* filter) {
     std::lock_guard<std::mutex> lock(m_mutex);
-    if (m_listSource.empty() || m_listDest.empty() || m_listFlag.empty()) {
+    if (m_listSource.empty() || m_listDest.empty() || m_listFlag.empty() || m_listFilter.empty()) {
         return kNoJob;
     }
     *source = std::move(m_listSource.front());
     *dest = std::move(m_listDest.front());
     *flag = m_listFlag.front();
+    if (filter != nullptr) {
+        *filter = std::move(m_listFilter.front());
+    }
     m_listSource.pop_front();
     m_listDest.pop_front();
     m_listFlag.pop_front();
+    m_listFilter.pop_front();
     return kJobTaken;
 }
 
@@ -56,19 +63,36 @@ std::deque<std::string> CJobQueue::DestRoots() const {
     return m_listDest;
 }
 
-bool CJobQueue::StartRun(ExtraFileAction action, const std::string& recycleDir) {
+std::deque<PathFilter> CJobQueue::Filters() const {
+    std::lock_guard<std::mutex> lock(m_mutex);
+    return m_listFilter;
+}
+
+bool CJobQueue::StartRun(ExtraFileAction action, const std::string& recycleDir, RunKind kind) {
     m_bRunning = true;
     m_nRunAction = action;
+    m_nRunKind = kind;
     // An empty recycle directory stays empty: "/" would name the file system's root.
     m_strRecycleDir = WithTrailingSlash(recycleDir);
     return m_pThread != nullptr && m_pThread->PostThreadMessage(UM_RUN_JOBS);
+}
+
+void CJobQueue::StopRun() {
+    if (m_pThread != nullptr) {
+        m_pThread->CancelRun();
+    }
+}
+
+bool CJobQueue::AnswerDeleteQuestion(uint64_t id, DeleteAnswer answer) {
+    return m_pThread != nullptr && m_pThread->AnswerDeleteQuestion(id, answer);
 }
 
 void CJobQueue::WriteLine(std::string_view line) {
     if (m_pPageLog != nullptr) {
         m_pPageLog->AddLine(line);
     }
-    if (!m_bLogEnabled) {
+    // A preview writes nothing anywhere but to the display.
+    if (!m_bLogEnabled || m_nRunKind == RunKind::kPreview) {
         return;
     }
     if (!m_logFile) {

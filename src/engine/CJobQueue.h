@@ -9,6 +9,7 @@
 #include <string>
 
 #include "FileSystem.h"
+#include "PathFilter.h"
 #include "RunConstants.h"
 #include "RunSinks.h"
 
@@ -34,19 +35,36 @@ class CJobQueue {
     CJobQueue& operator=(const CJobQueue&) = delete;
 
     // Queues one job. Both roots get a trailing '/' when they lack one. Flag is carried
-    // through unchanged; the run does not act on it.
-    void AddJob(const std::string& source, const std::string& dest, int flag);
-    // Takes the oldest job out: 1, or 0 (changing nothing) when the queue is empty.
-    JobPresence GetNextJob(std::string* source, std::string* dest, int* flag);
+    // through unchanged; the run does not act on it. `filter` (compiled by the caller, which
+    // tells the user about a pattern that cannot be used before anything is queued) says what
+    // the job leaves out; by default names beginning with "." and nothing else.
+    void AddJob(const std::string& source, const std::string& dest, int flag,
+                PathFilter filter = PathFilter());
+    // Takes the oldest job out: 1, or 0 (changing nothing) when the queue is empty. `filter`,
+    // when given, receives the job's filter.
+    JobPresence GetNextJob(std::string* source, std::string* dest, int* flag,
+                           PathFilter* filter = nullptr);
     int GetJobCount() const;
-    // Copies of the queued roots, oldest first (the run loop counts their files).
+    // Copies of the queued roots and filters, oldest first (the run loop counts their files).
     std::deque<std::string> SourceRoots() const;
     std::deque<std::string> DestRoots() const;
+    std::deque<PathFilter> Filters() const;
 
     // Sets the running flag, the run's action and recycle directory (a trailing '/' added to a
-    // non-empty one; an empty one stays empty) and posts UM_RUN_JOBS to the worker. Returns
-    // whether the post reached a running worker.
-    bool StartRun(ExtraFileAction action, const std::string& recycleDir);
+    // non-empty one; an empty one stays empty) and kind, and posts UM_RUN_JOBS to the worker.
+    // Returns whether the post reached a running worker. A preview runs the same jobs with the
+    // same action and recycle directory through a file system that changes nothing
+    // (DryRunFileSystem): its lines are the run's, under headers marked as a preview, and
+    // none goes to the log file.
+    bool StartRun(ExtraFileAction action, const std::string& recycleDir,
+                  RunKind kind = RunKind::kRun);
+    // Stops the current run as closing the window does (CBackup::CancelRun); the worker stays,
+    // ready for the next StartRun. Harmless when no run is going. User-interface thread.
+    void StopRun();
+    // The answer to the question IRunMonitor::AskBeforeDeleting put with `id`. False (and
+    // nothing done) when that question is no longer waiting: answered before, or its run
+    // stopped. Any thread.
+    bool AnswerDeleteQuestion(uint64_t id, DeleteAnswer answer);
 
     // The file system the log file goes through, and the one callers hand CheckDirectory
     // (DefaultFileSystem() unless a test sets another, which must outlive the queue or the next
@@ -93,6 +111,12 @@ class CJobQueue {
     bool m_bAllowEmptySource = false;
     int64_t m_nMaxDelete = -1;
     bool m_bWaitForOtherRuns = true;
+    // A job that would delete or move more than m_nAskAbove destination entries (counted as
+    // for m_nMaxDelete) asks IRunMonitor::AskBeforeDeleting first and waits for the answer;
+    // 0 never asks. Set while no run is going.
+    int64_t m_nAskAbove = 0;
+    // The kind of the run going (or last run), set by StartRun.
+    RunKind m_nRunKind = RunKind::kRun;
 
   private:
     // Stops logging and lets the failed log file go.
@@ -102,6 +126,7 @@ class CJobQueue {
     std::deque<std::string> m_listSource;
     std::deque<std::string> m_listDest;
     std::deque<int> m_listFlag;
+    std::deque<PathFilter> m_listFilter;
     FileSystem* m_pFileSystem = &DefaultFileSystem();
     std::unique_ptr<LogFile> m_logFile;
     // The log names this process has opened: opened again after a failure, they are

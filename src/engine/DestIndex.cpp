@@ -21,13 +21,14 @@ bool DestIndex::Equal(std::string_view a, std::string_view b) const {
     return a.size() == b.size() && Fold(a) == Fold(b);
 }
 
-void DestIndex::PushBack(std::string rel, bool isLink, std::optional<int64_t> mtime_ns) {
+void DestIndex::PushBack(std::string rel, EntryKind kind, std::optional<int64_t> mtime_ns) {
     std::string key = Fold(rel);
-    m_entries.push_back(Entry{std::move(rel), isLink, mtime_ns});
+    m_entries.push_back(Entry{std::move(rel), kind, mtime_ns});
     m_index[std::move(key)].push_back(std::prev(m_entries.end()));
 }
 
-bool DestIndex::RemoveMatch(std::string_view rel, std::optional<int64_t>* mtime_ns) {
+bool DestIndex::RemoveMatch(std::string_view rel, std::optional<int64_t>* mtime_ns,
+                            EntryKind* kind) {
     auto found = m_index.find(Fold(rel));
     if (found == m_index.end()) {
         return false;
@@ -39,6 +40,9 @@ bool DestIndex::RemoveMatch(std::string_view rel, std::optional<int64_t>* mtime_
         if (Equal(bucket[i]->rel, rel)) {
             if (mtime_ns != nullptr) {
                 *mtime_ns = bucket[i]->mtime_ns;
+            }
+            if (kind != nullptr) {
+                *kind = bucket[i]->kind;
             }
             m_entries.erase(bucket[i]);
             bucket.erase(bucket.begin() + static_cast<std::ptrdiff_t>(i));

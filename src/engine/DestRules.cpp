@@ -43,8 +43,8 @@ void DestRules::Reset(const VolumeInfo& told) {
     m_caseBlind = told.case_insensitive;
     m_probedDevices.clear();
     m_toldStep = std::max<int64_t>(told.time_granularity_ns, 1);
-    m_cutStep = 1;
     m_wholeStep = 0;
+    m_probedSteps.clear();
     m_kept.clear();
 }
 
@@ -59,7 +59,7 @@ bool DestRules::LearnCase(const DirHandle& dir, const std::vector<DirEntry>& ent
         return false;  // nothing to probe with here; a later directory may do
     }
     EntryInfo info;
-    if (!m_fs.StatAt(dir, std::string(), &info).ok() || m_probedDevices.count(info.id.dev) != 0) {
+    if (!m_fs->StatAt(dir, std::string(), &info).ok() || m_probedDevices.count(info.id.dev) != 0) {
         return false;
     }
     const int answer = ProbeCase(dir, entries);
@@ -91,11 +91,11 @@ int DestRules::ProbeCase(const DirHandle& dir, const std::vector<DirEntry>& entr
             break;
         }
         EntryInfo listed;
-        if (!m_fs.StatAt(dir, e.name, &listed).ok()) {
+        if (!m_fs->StatAt(dir, e.name, &listed).ok()) {
             continue;  // gone since the listing, or unreadable: try another name
         }
         EntryInfo other;
-        const Status s = m_fs.StatAt(dir, variant, &other);
+        const Status s = m_fs->StatAt(dir, variant, &other);
         if (s.ok()) {
             return 1;  // a spelling the directory does not list leads to an entry
         }
@@ -106,7 +106,7 @@ int DestRules::ProbeCase(const DirHandle& dir, const std::vector<DirEntry>& entr
     return -1;
 }
 
-int64_t DestRules::TimeStep(int64_t sourceNs, int64_t destNs) {
+int64_t DestRules::TimeStep(const DirHandle* dir, int64_t sourceNs, int64_t destNs) {
     // The coarsest step every destination time seen is a whole multiple of. A volume that
     // keeps times in steps of T never shows a time off its steps, so this never falls below
     // the volume's own step; one finer time shows the volume is finer.
@@ -117,23 +117,50 @@ int64_t DestRules::TimeStep(int64_t sourceNs, int64_t destNs) {
         auto finer = std::find(kSteps.rbegin(), kSteps.rend(), m_wholeStep) + 1;
         m_wholeStep = finer == kSteps.rend() ? 1 : *finer;
     }
-    // A copy the volume cut down holds the source's time cut to a whole step exactly. The
-    // finest step that explains the pair is taken, so a destination file that is simply older
-    // (its time is not the source's cut down) teaches nothing.
-    if (destNs < sourceNs) {
-        for (int64_t step : kSteps) {
-            if (FloorTo(sourceNs, step) == destNs) {
-                m_cutStep = std::max(m_cutStep, step);
+    if (m_wholeStep <= m_toldStep) {
+        return m_toldStep;
+    }
+    // The volume is asked only when the answer turns on it: newer at the step its type gives,
+    // not newer at the coarsest step its times allow.
+    const bool newerFine = FloorTo(sourceNs, m_toldStep) > FloorTo(destNs, m_toldStep);
+    const bool newerCoarse = FloorTo(sourceNs, m_wholeStep) > FloorTo(destNs, m_wholeStep);
+    if (!newerFine || newerCoarse || dir == nullptr) {
+        return m_toldStep;
+    }
+    return std::max(m_toldStep, std::min(ProbedStep(*dir), m_wholeStep));
+}
+
+int64_t DestRules::ProbedStep(const DirHandle& dir) {
+    EntryInfo info;
+    if (!m_fs->StatAt(dir, std::string(), &info).ok()) {
+        return 1;
+    }
+    if (auto known = m_probedSteps.find(info.id.dev); known != m_probedSteps.end()) {
+        return known->second;
+    }
+    // A time off every step (an odd second and 1.234567891 s past an even one): what the
+    // volume keeps of it is that time cut down to the volume's own step.
+    constexpr int64_t kProbeNs = 1000000001234567891;
+    int64_t stored = 0;
+    int64_t step = 1;
+    if (m_fs->ProbeStoredTime(dir, kProbeNs, &stored).ok() && stored != kProbeNs) {
+        // The finest step that explains what was kept; anything else (a time rounded up, or
+        // not kept at all) leaves the volume at the finest step.
+        for (int64_t candidate : kSteps) {
+            if (FloorTo(kProbeNs, candidate) == stored) {
+                step = candidate;
                 break;
             }
         }
     }
-    return std::max(m_toldStep, std::min(m_cutStep, m_wholeStep));
+    // A probe that could not be written is not tried again in this job either.
+    m_probedSteps[info.id.dev] = step;
+    return step;
 }
 
 void DestRules::Keep(const DirHandle& dir, const std::string& name) {
     EntryInfo info;
-    if (m_fs.StatAt(dir, name, &info).ok()) {
+    if (m_fs->StatAt(dir, name, &info).ok()) {
         m_kept.insert(info.id);
     }
 }
@@ -143,7 +170,7 @@ bool DestRules::IsKept(const DirHandle& dir, const std::string& name) {
         return false;
     }
     EntryInfo info;
-    return m_fs.StatAt(dir, name, &info).ok() && m_kept.count(info.id) != 0;
+    return m_fs->StatAt(dir, name, &info).ok() && m_kept.count(info.id) != 0;
 }
 
 }  // namespace tandrel

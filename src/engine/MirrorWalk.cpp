@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <atomic>
+#include <cerrno>
 
 #include "CBackup.h"
 #include "CJobQueue.h"
@@ -92,6 +93,15 @@ class SharedLookUp {
     std::atomic<size_t> m_next{0};
 };
 
+// A failure met on the way to the directory `rel` names the level it met it at, when that is
+// a level above `rel` and the reason alone would read as if it were about `rel` itself.
+Status OnTheWayTo(const std::string& rel, const Status& s) {
+    if (s.ok() || rel.empty() || s.path().ends_with("/" + StripSlash(rel))) {
+        return s;
+    }
+    return Status::Error(s.code(), s.path(), s.ToString());
+}
+
 // Whether a source time is newer than a destination time when both are cut to `step`.
 bool NewerAtStep(int64_t sourceNs, int64_t destNs, int64_t step) {
     return FloorDiv(sourceNs, step) > FloorDiv(destNs, step);
@@ -106,13 +116,13 @@ Status CBackup::ResolveRoots(const std::string& source, const std::string& dest,
     auto resolve = [this](const std::string& shown) {
         Root root{shown, shown};
         EntryInfo info;
-        if (!shown.empty() && m_fs.Stat(StripSlash(shown), &info).ok() &&
+        if (!shown.empty() && m_fs->Stat(StripSlash(shown), &info).ok() &&
             info.kind == EntryKind::kLink) {
             // A link that cannot be resolved leaves the root unusable: the job then reads and
             // writes nothing there, as the overlap checks could not vouch for where it leads.
             std::string canonical;
-            root.op = m_fs.CanonicalPath(shown, &canonical).ok() ? WithTrailingSlash(canonical)
-                                                                 : std::string();
+            root.op = m_fs->CanonicalPath(shown, &canonical).ok() ? WithTrailingSlash(canonical)
+                                                                  : std::string();
         }
         return root;
     };
@@ -121,7 +131,7 @@ Status CBackup::ResolveRoots(const std::string& source, const std::string& dest,
     m_rcy = action == kActionMove ? resolve(recycle) : Root{};
 
     m_destVolume = VolumeInfo{};
-    if (!m_fs.GetVolumeInfo(StripSlash(m_dst.op), &m_destVolume).ok()) {
+    if (!m_fs->GetVolumeInfo(StripSlash(m_dst.op), &m_destVolume).ok()) {
         m_destVolume = VolumeInfo{};
     }
     if (m_destVolume.time_granularity_ns < 1) {
@@ -137,7 +147,7 @@ Status CBackup::ResolveRoots(const std::string& source, const std::string& dest,
     m_recycleRel.clear();
     if (!m_rcy.shown.empty()) {
         std::string rel;
-        const Status below = m_fs.PathBelow(m_dst.shown, m_rcy.shown, &rel);
+        const Status below = m_fs->PathBelow(m_dst.shown, m_rcy.shown, &rel);
         if (!below.ok()) {
             // The walk could not tell it from an extra directory.
             return Status::Error(
@@ -152,18 +162,20 @@ Status CBackup::ResolveRoots(const std::string& source, const std::string& dest,
 }
 
 void CBackup::MirrorTree(const std::string& source, const std::string& dest, ExtraFileAction action,
-                         const std::string& recycle) {
+                         const std::string& recycle, const PathFilter& filter) {
+    m_filter = filter;
     m_listSrcFiles.clear();
     m_listSrcDirs.clear();
     m_listDstFiles.Clear();
     m_listDstDirs.Clear();
     m_newDirs.clear();
+    m_newRecycleDirs.clear();
     m_cleanedRecycle.clear();
 
     // A refusal names the roots as they were given, until they are resolved.
     m_src = Root{source, std::string()};
     m_dst = Root{dest, std::string()};
-    Status usable = CheckJobPaths(source, dest, action, recycle, m_fs);
+    Status usable = CheckJobPaths(source, dest, action, recycle, *m_fs);
     if (usable.ok()) {
         usable = ResolveRoots(source, dest, action, recycle);
     }
@@ -180,21 +192,29 @@ void CBackup::MirrorTree(const std::string& source, const std::string& dest, Ext
     // never created (it may be a backup disk that is not mounted).
     std::vector<DirEntry> srcEntries;
     const DirHandle* srcRoot = nullptr;
-    if (!m_srcTree.OpenRoot(StripSlash(m_src.op)).ok() ||
-        !List(Side::kSource, std::string(), &srcEntries, &srcRoot)) {
-        WriteActionLine(false, IDS_VERB_READ, m_src.shown, nullptr);
+    Status read = OpenJobRoot(m_srcTree, m_src.shown, m_src.op);
+    if (read.ok()) {
+        read = List(Side::kSource, std::string(), &srcEntries, &srcRoot);
+    }
+    if (!read.ok()) {
+        WriteActionLine(read, IDS_VERB_READ, m_src.shown, nullptr);
         m_srcTree.Close();
         return;
     }
     std::vector<DirEntry> dstEntries;
     const DirHandle* dstRoot = nullptr;
-    if (!m_dstTree.OpenRoot(StripSlash(m_dst.op)).ok() ||
-        !ListDestination(std::string(), *srcRoot, &srcEntries, &dstEntries, &dstRoot)) {
-        WriteActionLine(false, IDS_VERB_READ, m_dst.shown, nullptr);
+    read = OpenJobRoot(m_dstTree, m_dst.shown, m_dst.op);
+    if (read.ok()) {
+        read = ListDestination(std::string(), *srcRoot, &srcEntries, &dstEntries, &dstRoot);
+    }
+    if (!read.ok()) {
+        WriteActionLine(read, IDS_VERB_READ, m_dst.shown, nullptr);
         m_srcTree.Close();
         m_dstTree.Close();
         return;
     }
+    // The filter matches names by the destination's case rule, so that is learned first.
+    LearnCase(*dstRoot, dstEntries);
     if (!PassesEmptySourceGate(action, srcEntries, dstEntries)) {
         m_srcTree.Close();
         m_dstTree.Close();
@@ -204,7 +224,7 @@ void CBackup::MirrorTree(const std::string& source, const std::string& dest, Ext
     AddEntries(Side::kDest, std::string(), dstEntries, false, dstRoot);
 
     MirrorFiles(action);
-    if (action != kActionKeep && !Cancelled() && PassesDeleteLimit(action)) {
+    if (action != kActionKeep && !Cancelled() && PassesDeleteGates(action)) {
         ExtraEntries(action);
     }
     FinishNewDirectories();
@@ -214,40 +234,59 @@ void CBackup::MirrorTree(const std::string& source, const std::string& dest, Ext
     m_rcyTree.Close();
 }
 
-bool CBackup::List(Side side, const std::string& prefix, std::vector<DirEntry>* entries,
-                   const DirHandle** dir) {
+Status CBackup::OpenJobRoot(TreeCursor& tree, const std::string& shown, const std::string& op) {
+    if (!op.empty()) {
+        return tree.OpenRoot(StripSlash(op));
+    }
+    // A root given as a link that could not be resolved: why, as its resolution says.
+    std::string canonical;
+    const Status resolved = m_fs->CanonicalPath(shown, &canonical);
+    return resolved.ok() ? Status::Error(Status::Code::kNotFound, shown,
+                                         "the link could not be followed when the job started")
+                         : resolved;
+}
+
+Status CBackup::List(Side side, const std::string& prefix, std::vector<DirEntry>* entries,
+                     const DirHandle** dir) {
     entries->clear();
     TreeCursor& tree = side == Side::kSource ? m_srcTree : m_dstTree;
-    const DirHandle* handle = tree.Open(prefix);
-    if (handle == nullptr || !m_fs.ListDirectoryAt(*handle, entries).ok()) {
-        return false;
+    Status s;
+    const DirHandle* handle = tree.Open(prefix, &s);
+    if (handle == nullptr) {
+        return OnTheWayTo(prefix, s);
+    }
+    s = m_fs->ListDirectoryAt(*handle, entries);
+    if (!s.ok()) {
+        entries->clear();
+        return s;
     }
     if (dir != nullptr) {
         *dir = handle;
     }
-    return true;
+    return s;
 }
 
-bool CBackup::ListDestination(const std::string& rel, const DirHandle& srcDir,
-                              std::vector<DirEntry>* srcEntries, std::vector<DirEntry>* dstEntries,
-                              const DirHandle** dstDir) {
-    if (!m_fs.ReadsInParallel() || srcEntries->size() < kSideThreadMinEntries) {
+Status CBackup::ListDestination(const std::string& rel, const DirHandle& srcDir,
+                                std::vector<DirEntry>* srcEntries,
+                                std::vector<DirEntry>* dstEntries, const DirHandle** dstDir) {
+    if (!m_fs->ReadsInParallel() || srcEntries->size() < kSideThreadMinEntries) {
         return List(Side::kDest, rel, dstEntries, dstDir);
     }
     dstEntries->clear();
-    const DirHandle* handle = m_dstTree.Open(rel);
+    Status opened;
+    const DirHandle* handle = m_dstTree.Open(rel, &opened);
     if (handle == nullptr) {
-        return false;
+        return OnTheWayTo(rel, opened);
     }
     // The side thread reads only through `handle`, which stays open: this thread does not
     // touch the destination's open directories until the task is done. Once it has the
     // destination's times it helps with the source's.
     Status listed;
-    SharedLookUp source(m_fs, srcDir, srcEntries, m_cancel);
+    SharedLookUp source(*m_fs, srcDir, srcEntries, m_cancel);
     auto readDestination = [&] {
-        listed = m_fs.ListDirectoryAt(*handle, dstEntries);
+        listed = m_fs->ListDirectoryAt(*handle, dstEntries);
         if (listed.ok()) {
-            LookUpTimes(m_fs, *handle, dstEntries->data(), dstEntries->data() + dstEntries->size(),
+            LookUpTimes(*m_fs, *handle, dstEntries->data(), dstEntries->data() + dstEntries->size(),
                         m_cancel);
         }
         source.Work();
@@ -259,29 +298,38 @@ bool CBackup::ListDestination(const std::string& rel, const DirHandle& srcDir,
     m_side.Wait();
     if (!listed.ok()) {
         dstEntries->clear();
-        return false;
+        return listed;
     }
     *dstDir = handle;
-    return true;
+    return listed;
 }
 
-void CBackup::AddEntries(Side side, const std::string& prefix, const std::vector<DirEntry>& entries,
-                         bool blocked, const DirHandle* dir) {
-    if (side == Side::kDest && dir != nullptr && m_rules.LearnCase(*dir, entries)) {
+void CBackup::LearnCase(const DirHandle& dir, const std::vector<DirEntry>& entries) {
+    if (m_rules.LearnCase(dir, entries)) {
         // The volume matches names ignoring case although its type did not say so.
         m_destVolume.case_insensitive = true;
         m_listDstFiles.SetCaseInsensitive(true);
         m_listDstDirs.SetCaseInsensitive(true);
     }
+}
+
+void CBackup::AddEntries(Side side, const std::string& prefix, const std::vector<DirEntry>& entries,
+                         bool blocked, const DirHandle* dir) {
+    if (side == Side::kDest && dir != nullptr) {
+        LearnCase(*dir, entries);
+    }
     for (const DirEntry& e : entries) {
-        if (StartsWithDot(e.name)) {
-            // Invisible to the walk. A temporary left by a copy that was killed is cleared away.
-            if (side == Side::kDest && dir != nullptr && IsStaleTempName(e.name)) {
-                m_fs.RemoveStaleTempAt(*dir, e.name);
-            }
+        if (side == Side::kDest && dir != nullptr && IsStaleTempName(e.name)) {
+            // A temporary left by a copy that was killed is cleared away.
+            m_fs->RemoveStaleTempAt(*dir, e.name);
             continue;
         }
         std::string rel = prefix + e.name;
+        if (!TakesPart(rel, e.kind == EntryKind::kDirectory)) {
+            // Invisible to the walk: never copied, and in the destination never taken for
+            // extra; a directory is not entered.
+            continue;
+        }
         if (e.kind == EntryKind::kDirectory) {
             rel.push_back('/');
         }
@@ -297,9 +345,9 @@ void CBackup::AddEntries(Side side, const std::string& prefix, const std::vector
                                                : rel == m_recycleRel)) {
                 continue;  // the recycle directory inside the destination is never extra
             }
-            m_listDstDirs.PushBack(std::move(rel), false);
+            m_listDstDirs.PushBack(std::move(rel), e.kind);
         } else if (!IsLogFile(rel, false)) {  // the run's own log is never extra
-            m_listDstFiles.PushBack(std::move(rel), e.kind == EntryKind::kLink, e.mtime_ns);
+            m_listDstFiles.PushBack(std::move(rel), e.kind, e.mtime_ns);
         }
     }
 }
@@ -314,12 +362,16 @@ void CBackup::MirrorFiles(ExtraFileAction action) {
             m_listSrcFiles.pop_front();
             bool copy = true;
             std::optional<int64_t> dstTime;
-            if (m_listDstFiles.RemoveMatch(file.rel, &dstTime)) {
+            EntryKind dstKind = EntryKind::kFile;
+            if (m_listDstFiles.RemoveMatch(file.rel, &dstTime, &dstKind)) {
                 if (action != kActionKeep) {
                     ++m_nSteps;  // the matched destination file is accounted for
                 }
-                // A pipe, socket or device is never copied, and says so every run.
-                copy = file.kind == EntryKind::kOther || IsNewer(file, dstTime);
+                // A pipe, socket or device is never copied, and says so every run. An entry of
+                // another kind than the source's (a link where the source has a file) is never
+                // up to date, whatever its time: it is not the same thing at all.
+                copy = file.kind == EntryKind::kOther || dstKind != file.kind ||
+                       IsNewer(file, dstTime);
             }
             if (copy) {
                 CopyOne(file);
@@ -342,10 +394,10 @@ void CBackup::EnterDirectory(const Pending& dir) {
 
     std::vector<DirEntry> srcEntries;
     const DirHandle* srcDir = nullptr;
-    if (!List(Side::kSource, dir.rel, &srcEntries, &srcDir)) {
+    if (const Status read = List(Side::kSource, dir.rel, &srcEntries, &srcDir); !read.ok()) {
         // What cannot be read is reported, and its destination counterpart left alone: it was
         // taken off the extra list above and is neither copied into nor deleted.
-        WriteActionLine(false, IDS_VERB_READ, m_src.shown + dir.rel, nullptr);
+        WriteActionLine(read, IDS_VERB_READ, m_src.shown + dir.rel, nullptr);
         return;
     }
 
@@ -364,7 +416,7 @@ void CBackup::EnterDirectory(const Pending& dir) {
                 // Something is already there. Only a real directory can take the files; a file
                 // or a link (perhaps to a directory elsewhere) must not be written into.
                 EntryInfo info;
-                if (m_fs.StatAt(*parent, TreeCursor::SplitRel(dir.rel).second, &info).ok() &&
+                if (m_fs->StatAt(*parent, TreeCursor::SplitRel(dir.rel).second, &info).ok() &&
                     info.kind == EntryKind::kDirectory) {
                     listDest = true;
                     m_rules.Keep(info.id);  // perhaps listed under another spelling
@@ -376,10 +428,12 @@ void CBackup::EnterDirectory(const Pending& dir) {
         if (listDest) {
             std::vector<DirEntry> dstEntries;
             const DirHandle* dstDir = nullptr;
-            if (!ListDestination(dir.rel, *srcDir, &srcEntries, &dstEntries, &dstDir)) {
+            const Status read =
+                ListDestination(dir.rel, *srcDir, &srcEntries, &dstEntries, &dstDir);
+            if (!read.ok()) {
                 // Without the destination's listing every file would look missing and newer
                 // destination files would be overwritten: leave this subtree alone.
-                WriteActionLine(false, IDS_VERB_READ, m_dst.shown + dir.rel, nullptr);
+                WriteActionLine(read, IDS_VERB_READ, m_dst.shown + dir.rel, nullptr);
                 return;
             }
             AddEntries(Side::kDest, dir.rel, dstEntries, false, dstDir);
@@ -391,15 +445,18 @@ void CBackup::EnterDirectory(const Pending& dir) {
 bool CBackup::CreateDestDirectory(const std::string& rel, const DirHandle& parent,
                                   const DirHandle& srcDir) {
     EntryInfo source;
-    const mode_t sourceMode = m_fs.StatAt(srcDir, std::string(), &source).ok() ? source.mode : 0700;
+    const mode_t sourceMode =
+        m_fs->StatAt(srcDir, std::string(), &source).ok() ? source.mode : 0700;
     const std::string name = TreeCursor::SplitRel(rel).second;
-    if (!m_fs.CreateDirectoryAt(parent, name, FillingMode(sourceMode)).ok()) {
+    if (!WritingInto(parent, [&] {
+             return m_fs->CreateDirectoryAt(parent, name, FillingMode(sourceMode));
+         }).ok()) {
         return false;
     }
     // The process's umask may have taken bits away that the source gives; and the owner's may
     // have been widened for filling. Either way the exact bits are set once the job is done.
     EntryInfo made;
-    if (!m_fs.StatAt(parent, name, &made).ok() || made.mode != FinalMode(sourceMode)) {
+    if (!m_fs->StatAt(parent, name, &made).ok() || made.mode != FinalMode(sourceMode)) {
         m_newDirs.push_back(NewDirectory{rel, FinalMode(sourceMode)});
     }
     return true;
@@ -411,122 +468,213 @@ void CBackup::FinishNewDirectories() {
     while (!m_newDirs.empty()) {
         const NewDirectory& dir = m_newDirs.back();
         if (const DirHandle* handle = m_dstTree.Open(dir.rel)) {
-            m_fs.SetDirectoryMode(*handle, dir.mode);
+            m_fs->SetDirectoryMode(*handle, dir.mode);
         }
         m_newDirs.pop_back();
+    }
+    while (!m_newRecycleDirs.empty()) {
+        const NewDirectory& dir = m_newRecycleDirs.back();
+        if (const DirHandle* handle = m_rcyTree.Open(dir.rel)) {
+            m_fs->SetDirectoryMode(*handle, dir.mode);
+        }
+        m_newRecycleDirs.pop_back();
     }
 }
 
 void CBackup::CopyOne(const Pending& file) {
-    bool ok = false;
-    // Nothing is copied over the run's own log file.
-    if (!file.blocked && file.kind != EntryKind::kOther && !IsLogFile(file.rel, false)) {
-        // Named variables, not a structured binding: the lambda below captures `name`.
-        const auto split = TreeCursor::SplitRel(file.rel);
-        const auto& parent = split.first;
-        const auto& name = split.second;
-        const DirHandle* src = m_srcTree.Open(parent);
-        const DirHandle* dst = m_dstTree.Open(parent);
-        if (src != nullptr && dst != nullptr) {
-            ok = RetryIfLocked(*dst, name, [&] {
-                     return m_fs.CopyFileAt(*src, name, *dst, name, &m_cancel);
-                 }).ok();
+    // Named variables, not a structured binding: the lambda below captures `name`.
+    const auto split = TreeCursor::SplitRel(file.rel);
+    const auto& parent = split.first;
+    const auto& name = split.second;
+    Status outcome;
+    if (file.blocked) {
+        outcome = BlockedReason(file.rel);
+    } else if (file.kind == EntryKind::kOther) {
+        outcome = Status::Error(Status::Code::kUnsupported, file.rel,
+                                "is a pipe, socket or device; only files and links are copied");
+    } else if (IsLogFile(file.rel, false)) {
+        outcome = Status::Error(Status::Code::kBusy, file.rel,
+                                "the destination is the run's log file; not copied over");
+    } else {
+        const DirHandle* src = m_srcTree.Open(parent, &outcome);
+        const DirHandle* dst = src != nullptr ? m_dstTree.Open(parent, &outcome) : nullptr;
+        if (src == nullptr || dst == nullptr) {
+            // A directory on the way, not the file: say which.
+            outcome = Status::Error(outcome.code(), outcome.path(), outcome.ToString());
+        } else {
+            outcome = RetryIfLocked(
+                *dst, name, [&] { return m_fs->CopyFileAt(*src, name, *dst, name, &m_cancel); });
         }
     }
+    const bool ok = outcome.ok();
     if (ok && !m_listDstFiles.Empty()) {
         // An unmatched destination entry may be this very file under another spelling.
-        const auto [parent, name] = TreeCursor::SplitRel(file.rel);
         if (const DirHandle* dst = m_dstTree.Open(parent)) {
             m_rules.Keep(*dst, name);
         }
     }
     const std::string shownDst = m_dst.shown + file.rel;
-    WriteActionLine(ok, IDS_VERB_COPY, m_src.shown + file.rel, &shownDst);
+    WriteActionLine(outcome, IDS_VERB_COPY, m_src.shown + file.rel, &shownDst);
+}
+
+Status CBackup::BlockedReason(const std::string& rel) {
+    if (!m_recycleRel.empty() &&
+        (m_destVolume.case_insensitive
+             ? EqualFolded(rel.substr(0, m_recycleRel.size()), m_recycleRel)
+             : rel.starts_with(m_recycleRel))) {
+        return Status::Error(Status::Code::kExists, rel,
+                             "it would land in the recycle directory inside the destination");
+    }
+    // Its directory in the destination is no directory (a file or a link stands there) or has
+    // gone: opening it again names the level that is in the way, and how.
+    Status why;
+    if (m_dstTree.Open(TreeCursor::SplitRel(rel).first, &why) == nullptr) {
+        return Status::Error(why.code(), why.path(), why.ToString());
+    }
+    return Status::Error(Status::Code::kNotDirectory, rel,
+                         "its directory in the destination could not be made");
+}
+
+Status CBackup::WritingInto(const DirHandle& dir, const std::function<Status()>& op) {
+    Status s = op();
+    constexpr mode_t kOwnerWrites = S_IWUSR | S_IXUSR;
+    EntryInfo info;
+    if (s.code() != Status::Code::kPermission || Cancelled() ||
+        !m_fs->StatAt(dir, std::string(), &info).ok() || info.kind != EntryKind::kDirectory ||
+        (info.mode & kOwnerWrites) == kOwnerWrites) {
+        return s;
+    }
+    // Only its owner gets more, and only for this one operation: a run killed now leaves it
+    // no more open to anyone else than it was.
+    const mode_t before = info.mode & 07777;
+    if (!m_fs->SetDirectoryMode(dir, before | kOwnerWrites).ok()) {
+        return s;
+    }
+    s = op();
+    m_fs->SetDirectoryMode(dir, before);
+    return s;
 }
 
 Status CBackup::RetryIfLocked(const DirHandle& dir, const std::string& name,
                               const std::function<Status()>& op) {
-    Status s = op();
+    Status s = WritingInto(dir, op);
     // Some file systems (SMB shares, FAT) refuse to replace or delete a file marked read-only;
     // clear the mark and try once more.
     if (s.code() != Status::Code::kPermission || Cancelled()) {
         return s;
     }
     EntryInfo before;
-    const bool known = m_fs.StatAt(dir, name, &before).ok() && before.kind == EntryKind::kFile;
-    if (!m_fs.MakeReplaceableAt(dir, name).ok()) {
+    const bool known = m_fs->StatAt(dir, name, &before).ok() && before.kind == EntryKind::kFile;
+    if (!m_fs->MakeReplaceableAt(dir, name).ok()) {
         return s;
     }
     s = op();
     EntryInfo after;
-    if (!s.ok() && known && m_fs.StatAt(dir, name, &after).ok() && after.id == before.id &&
+    if (!s.ok() && known && m_fs->StatAt(dir, name, &after).ok() && after.id == before.id &&
         after.mode != before.mode) {
         // It did not help: the file keeps the mark it had.
-        m_fs.SetFileModeAt(dir, name, before.mode);
+        m_fs->SetFileModeAt(dir, name, before.mode);
     }
     return s;
 }
 
 bool CBackup::IsNewer(const Pending& file, const std::optional<int64_t>& dstTime) {
+    const auto [parent, name] = TreeCursor::SplitRel(file.rel);
     if (file.mtime_ns && dstTime &&
-        !NewerAtStep(*file.mtime_ns, *dstTime, m_rules.TimeStep(*file.mtime_ns, *dstTime))) {
+        !NewerAtStep(*file.mtime_ns, *dstTime,
+                     m_rules.TimeStep(m_dstTree.Open(parent), *file.mtime_ns, *dstTime))) {
         // Not newer as the listings found them. Only a copy is confirmed by a fresh look: a
         // file changed since it was listed is taken up by the next run, as one changed just
         // after this comparison would be.
         return false;
     }
-    const auto [parent, name] = TreeCursor::SplitRel(file.rel);
     const DirHandle* src = m_srcTree.Open(parent);
     const DirHandle* dst = m_dstTree.Open(parent);
     EntryInfo s;
     EntryInfo d;
-    if (src == nullptr || dst == nullptr || !m_fs.StatAt(*src, name, &s).ok() ||
-        !m_fs.StatAt(*dst, name, &d).ok()) {
+    if (src == nullptr || dst == nullptr || !m_fs->StatAt(*src, name, &s).ok() ||
+        !m_fs->StatAt(*dst, name, &d).ok()) {
         return false;
+    }
+    if (s.kind != d.kind) {
+        return true;  // changed kind since it was listed
     }
     // Compare at the precision the destination keeps: a file system that stores times in
     // coarser steps than the source must not make every run copy the same files again.
-    return NewerAtStep(s.mtime_ns, d.mtime_ns, m_rules.TimeStep(s.mtime_ns, d.mtime_ns));
+    return NewerAtStep(s.mtime_ns, d.mtime_ns, m_rules.TimeStep(dst, s.mtime_ns, d.mtime_ns));
 }
 
-const DirHandle* CBackup::RecycleLevel(const std::string& rel) {
+const DirHandle* CBackup::RecycleLevel(const std::string& rel, Status* why) {
     if (m_rcy.op.empty()) {
+        *why = m_rcy.shown.empty()
+                   ? Status::Error(Status::Code::kNotFound, rel, "there is no recycle directory")
+                   : OpenJobRoot(m_rcyTree, m_rcy.shown, m_rcy.op);
         return nullptr;
     }
     if (!m_rcyTree.HasRoot()) {
         // Looked for again at each move until it can be opened: it may be a disk mounted late.
         EntryInfo info;
-        if (!m_fs.Stat(StripSlash(m_rcy.op), &info).ok() || info.kind != EntryKind::kDirectory ||
-            !m_rcyTree.OpenRoot(StripSlash(m_rcy.op)).ok()) {
+        Status s = m_fs->Stat(StripSlash(m_rcy.op), &info);
+        if (s.ok() && info.kind != EntryKind::kDirectory) {
+            s = Status::FromErrno(ENOTDIR, m_rcy.op);
+        }
+        if (s.ok()) {
+            s = m_rcyTree.OpenRoot(StripSlash(m_rcy.op));
+        }
+        if (!s.ok()) {
+            *why = Status::Error(s.code(), s.path(),
+                                 "the recycle directory cannot be opened: " + s.reason());
             return nullptr;
         }
     }
-    const DirHandle* level = m_rcyTree.Open(rel);
+    const DirHandle* level = m_rcyTree.Open(rel, why);
     if (level == nullptr) {
         // Create the missing levels one by one. An existing level is fine only as a real
-        // directory: the open below never goes through a link.
+        // directory: the open below never goes through a link. A level that cannot be made or
+        // entered is named with its reason: the creation's, when that is what failed.
+        // Each level takes the bits of the destination directory it mirrors (files moved out
+        // of a private directory stay private), as a new destination directory takes its
+        // source's; its owner may write into it until the job is done.
+        Status made;
+        auto fail = [&] {
+            const Status& cause = made.ok() ? *why : made;
+            *why = Status::Error(cause.code(), cause.path(), cause.ToString());
+            return nullptr;
+        };
         for (size_t slash = rel.find('/'); slash != std::string::npos;
              slash = rel.find('/', slash + 1)) {
-            const auto [parentRel, name] = TreeCursor::SplitRel(rel.substr(0, slash + 1));
-            const DirHandle* parent = m_rcyTree.Open(parentRel);
+            const std::string levelRel = rel.substr(0, slash + 1);
+            const auto [parentRel, name] = TreeCursor::SplitRel(levelRel);
+            EntryInfo mirrored;
+            const DirHandle* dstLevel = m_dstTree.Open(levelRel);
+            const mode_t mode =
+                dstLevel != nullptr && m_fs->StatAt(*dstLevel, std::string(), &mirrored).ok()
+                    ? mirrored.mode
+                    : 0700;
+            const DirHandle* parent = m_rcyTree.Open(parentRel, why);
             if (parent == nullptr) {
-                return nullptr;
+                return fail();
             }
-            m_fs.CreateDirectoryAt(*parent, name, 0777);
+            const Status created = m_fs->CreateDirectoryAt(*parent, name, FillingMode(mode));
+            if (created.ok()) {
+                m_newRecycleDirs.push_back(NewDirectory{levelRel, FinalMode(mode)});
+            } else if (created.code() != Status::Code::kExists) {
+                made = created;
+            }
         }
-        level = m_rcyTree.Open(rel);
+        level = m_rcyTree.Open(rel, why);
         if (level == nullptr) {
-            return nullptr;
+            return fail();
         }
     }
     // The temporaries of moves from another file system that were killed halfway lie in the
     // level they were going to; clear them the first time this job moves something there.
     if (m_cleanedRecycle.insert(rel).second) {
         std::vector<DirEntry> entries;
-        if (m_fs.ListDirectoryAt(*level, &entries).ok()) {
+        if (m_fs->ListDirectoryAt(*level, &entries).ok()) {
             for (const DirEntry& e : entries) {
                 if (IsStaleTempName(e.name)) {
-                    m_fs.RemoveStaleTempAt(*level, e.name);
+                    m_fs->RemoveStaleTempAt(*level, e.name);
                 }
             }
         }
@@ -536,7 +684,7 @@ const DirHandle* CBackup::RecycleLevel(const std::string& rel) {
 
 void CBackup::ExtraEntries(ExtraFileAction action) {
     const bool move = action == kActionMove;
-    std::vector<std::string> toRemove;
+    std::vector<ExtraDirectory> toRemove;
     do {
         while (!m_listDstFiles.Empty()) {
             if (Cancelled()) {
@@ -546,27 +694,50 @@ void CBackup::ExtraEntries(ExtraFileAction action) {
             const auto split = TreeCursor::SplitRel(x.rel);
             const auto& parent = split.first;
             const auto& name = split.second;
-            const DirHandle* dir = m_dstTree.Open(parent);
+            Status opened;
+            const DirHandle* dir = m_dstTree.Open(parent, &opened);
             if (dir != nullptr && m_rules.IsKept(*dir, name)) {
                 Step();
                 continue;  // the same file as one just written, listed under another spelling
             }
-            bool ok = false;
+            Status outcome;
             if (move) {
                 // Without a recycle directory nothing is moved anywhere.
-                const DirHandle* level =
-                    dir != nullptr && !IsLogFile(x.rel, true) ? RecycleLevel(parent) : nullptr;
-                if (level != nullptr) {
-                    ok = RetryIfLocked(*dir, name, [&] {
-                             return m_fs.MoveFileAt(*dir, name, *level, name, &m_cancel);
-                         }).ok();
+                const DirHandle* level = nullptr;
+                if (dir == nullptr) {
+                    outcome = OnTheWayTo(x.rel, opened);
+                } else if (IsLogFile(x.rel, true)) {
+                    outcome = Status::Error(Status::Code::kExists, x.rel,
+                                            "the target is the run's log file; not moved onto");
+                } else {
+                    level = RecycleLevel(parent, &outcome);
                 }
-                const std::string shownTarget = m_rcy.shown + x.rel;
-                WriteActionLine(ok, IDS_VERB_MOVE, m_dst.shown + x.rel, &shownTarget);
+                if (level != nullptr) {
+                    // Making the level looked at the destination's directories: `dir` may no
+                    // longer be held.
+                    dir = m_dstTree.Open(parent, &opened);
+                    if (dir == nullptr) {
+                        level = nullptr;
+                        outcome = OnTheWayTo(x.rel, opened);
+                    }
+                }
+                // Nothing in the recycle directory is ever replaced: a name already taken there
+                // (by an earlier run, or another job of this one) gets a numbered one beside it.
+                std::string placed = name;
+                if (level != nullptr) {
+                    outcome = RetryIfLocked(*dir, name, [&] {
+                        return m_fs->MoveNoReplaceAt(*dir, name, *level, name, &placed, &m_cancel);
+                    });
+                }
+                const std::string shownTarget =
+                    m_rcy.shown + parent + (outcome.ok() ? placed : name);
+                WriteActionLine(outcome, IDS_VERB_MOVE, m_dst.shown + x.rel, &shownTarget);
             } else {
-                ok = dir != nullptr &&
-                     RetryIfLocked(*dir, name, [&] { return m_fs.DeleteFileAt(*dir, name); }).ok();
-                WriteActionLine(ok, IDS_VERB_DELETE, m_dst.shown + x.rel, nullptr);
+                outcome =
+                    dir == nullptr
+                        ? OnTheWayTo(x.rel, opened)
+                        : RetryIfLocked(*dir, name, [&] { return m_fs->DeleteFileAt(*dir, name); });
+                WriteActionLine(outcome, IDS_VERB_DELETE, m_dst.shown + x.rel, nullptr);
             }
             Step();
         }
@@ -580,27 +751,56 @@ void CBackup::ExtraEntries(ExtraFileAction action) {
             if (dirParentHandle != nullptr && m_rules.IsKept(*dirParentHandle, dirName)) {
                 continue;  // a directory the walk entered under another spelling
             }
+            ExtraDirectory extra{std::move(dir.rel), FileId{},
+                                 dirParentHandle != nullptr ? dirParentHandle->id() : FileId{}};
             std::vector<DirEntry> entries;
             const DirHandle* handle = nullptr;
-            if (List(Side::kDest, dir.rel, &entries, &handle)) {
-                AddEntries(Side::kDest, dir.rel, entries, false, handle);
+            if (const Status read = List(Side::kDest, extra.rel, &entries, &handle); read.ok()) {
+                extra.id = handle->id();
+                AddEntries(Side::kDest, extra.rel, entries, false, handle);
             } else {
-                WriteActionLine(false, IDS_VERB_READ, m_dst.shown + dir.rel, nullptr);
+                WriteActionLine(read, IDS_VERB_READ, m_dst.shown + extra.rel, nullptr);
             }
-            toRemove.push_back(std::move(dir.rel));
+            toRemove.push_back(std::move(extra));
         }
     } while (!m_listDstFiles.Empty() || !m_listDstDirs.Empty());
 
-    // Children were queued after their parents, so the back of the list goes first. A
-    // directory that still holds something stays.
-    while (!toRemove.empty()) {
-        const std::string& rel = toRemove.back();
-        const auto [parent, name] = TreeCursor::SplitRel(rel);
-        m_dstTree.Forget(rel);
-        if (const DirHandle* dir = m_dstTree.Open(parent)) {
-            m_fs.RemoveDirectoryAt(*dir, name);
+    RemoveExtraDirectories(&toRemove);
+}
+
+void CBackup::RemoveExtraDirectories(std::vector<ExtraDirectory>* dirs) {
+    // A directory that still holds something stays. Each is removed through its parent, and
+    // the parent is reached from the directory itself: the next one to go is most often that
+    // very parent (a chain is taken down level by level), so it is then at hand without a walk
+    // down from the root. It is used only while it is the directory the parent was when listed.
+    DirHandle here;  // the directory dirs->back() names, when reached from below
+    std::string hereRel;
+    while (!dirs->empty()) {
+        if (Cancelled()) {
+            return;  // what is left stays, as everything not reached by a stopped run
         }
-        toRemove.pop_back();
+        const ExtraDirectory& dir = dirs->back();
+        const auto [parentRel, name] = TreeCursor::SplitRel(dir.rel);
+        const DirHandle* self =
+            here.valid() && hereRel == dir.rel ? &here : m_dstTree.Open(dir.rel);
+        DirHandle parent;
+        const bool fromBelow =
+            self != nullptr && dir.parentId != FileId{} && self->id() == dir.id &&
+            m_fs->OpenContainingDirectory(*self, &parent).ok() && parent.id() == dir.parentId;
+        // Closed before it goes: a directory removed while still open lingers on some file
+        // systems until it is closed (ext4 keeps it on its orphan list).
+        here.Reset();
+        m_dstTree.Forget(dir.rel);
+        if (fromBelow) {
+            WritingInto(parent, [&] { return m_fs->RemoveDirectoryAt(parent, name); });
+            here = std::move(parent);
+            hereRel = parentRel;
+        } else {
+            if (const DirHandle* byName = m_dstTree.Open(parentRel)) {
+                WritingInto(*byName, [&] { return m_fs->RemoveDirectoryAt(*byName, name); });
+            }
+        }
+        dirs->pop_back();
     }
 }
 

@@ -24,6 +24,18 @@ enum class JobRefusal : int32_t {
     kTooManyDeletes,  // Delete of more entries than the run allows
     kBusy,            // another run holds the destination or recycle directory, and the run
                       // does not wait
+    kNotConfirmed,    // the deletes or moves of more entries than the run asks about were not
+                      // confirmed (the answer was to skip them, or no one could be asked)
+};
+
+// What a run does to the disk: a run changes the destination (and the recycle directory);
+// a preview only reads, and writes the lines the run would write.
+enum class RunKind : int32_t { kRun, kPreview };
+
+// The answer to IRunMonitor::AskBeforeDeleting.
+enum class DeleteAnswer : int32_t {
+    kProceed,  // delete or move the entries
+    kSkip,     // leave them; the job's copies are made all the same
 };
 
 // Messages between the two threads (values kept from the message numbers they stand for).

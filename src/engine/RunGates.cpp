@@ -23,11 +23,6 @@ bool Deletes(ExtraFileAction action) {
     return action != kActionKeep && action != kActionMove;
 }
 
-bool HoldsAnything(const std::vector<DirEntry>& entries) {
-    return std::any_of(entries.begin(), entries.end(),
-                       [](const DirEntry& e) { return !StartsWithDot(e.name); });
-}
-
 }  // namespace
 
 void CBackup::RefuseJob(JobRefusal why, const std::string& reason) {
@@ -36,6 +31,7 @@ void CBackup::RefuseJob(JobRefusal why, const std::string& reason) {
     line += LoadString(IDS_VERB_SKIP);
     line += ": " + ShownName(m_src.shown) + " => " + ShownName(m_dst.shown) + " (" +
             ShownName(reason) + ")";
+    ++m_summary.refused;
     m_queue.WriteLine(line);
     if (m_queue.m_pSheet != nullptr) {
         m_queue.m_pSheet->JobRefused(why, line);
@@ -47,33 +43,132 @@ bool CBackup::PassesEmptySourceGate(ExtraFileAction action, const std::vector<Di
     // An unmounted disk leaves an empty mount point behind: mirrored with Delete it would
     // empty the backup. Keep deletes nothing and Move keeps everything in the recycle
     // directory, so only Delete is held back.
-    if (!Deletes(action) || m_queue.m_bAllowEmptySource || HoldsAnything(srcEntries) ||
-        !HoldsAnything(dstEntries)) {
+    // Only what takes part counts: a source holding only what the job leaves out holds
+    // nothing, and a destination holding only what it protects has nothing to lose.
+    auto holdsAnything = [this](const std::vector<DirEntry>& entries) {
+        return std::any_of(entries.begin(), entries.end(), [this](const DirEntry& e) {
+            return TakesPart(e.name, e.kind == EntryKind::kDirectory);
+        });
+    };
+    if (!Deletes(action) || m_queue.m_bAllowEmptySource || holdsAnything(srcEntries) ||
+        !holdsAnything(dstEntries)) {
         return true;
     }
     RefuseJob(JobRefusal::kEmptySource, "the source holds nothing; nothing is deleted");
     return false;
 }
 
-bool CBackup::PassesDeleteLimit(ExtraFileAction action) {
-    const int64_t limit = m_queue.m_nMaxDelete;
-    if (!Deletes(action) || limit < 0) {
+bool CBackup::PassesDeleteGates(ExtraFileAction action) {
+    const int64_t limit = Deletes(action) ? m_queue.m_nMaxDelete : -1;
+    // A preview deletes nothing: it shows what would go instead of asking.
+    const int64_t askAbove =
+        action != kActionKeep && m_queue.m_nRunKind != RunKind::kPreview ? m_queue.m_nAskAbove : 0;
+    if (limit < 0 && askAbove <= 0) {
         return true;
     }
     const int64_t count = CountExtraEntries();
-    if (count <= limit) {
+    if (Cancelled()) {
+        return false;  // the count was cut short: nothing is deleted
+    }
+    const std::string what = action == kActionMove ? "moved" : "deleted";
+    if (limit >= 0 && count > limit) {
+        RefuseJob(JobRefusal::kTooManyDeletes,
+                  std::to_string(count) + " entries would be deleted, more than the limit of " +
+                      std::to_string(limit));
+        return false;
+    }
+    if (askAbove <= 0 || count <= askAbove) {
         return true;
     }
-    RefuseJob(JobRefusal::kTooManyDeletes,
-              std::to_string(count) + " entries would be deleted, more than the limit of " +
-                  std::to_string(limit));
+    DeleteQuestion question;
+    question.source = m_src.shown;
+    question.dest = m_dst.shown;
+    question.entries = count;
+    question.held = CountDestEntries();
+    question.action = action;
+    const std::optional<DeleteAnswer> answer =
+        Cancelled() ? std::nullopt : Ask(std::move(question));
+    if (Cancelled()) {
+        return false;  // stopped while asking: the run ends, nothing is deleted
+    }
+    if (answer == DeleteAnswer::kProceed) {
+        return true;
+    }
+    RefuseJob(JobRefusal::kNotConfirmed,
+              std::to_string(count) + " entries would be " + what + ", more than the " +
+                  std::to_string(askAbove) + " allowed without asking; " +
+                  (answer.has_value() ? "skipped when asked" : "no one could be asked"));
     return false;
+}
+
+std::optional<DeleteAnswer> CBackup::Ask(DeleteQuestion question) {
+    IRunMonitor* monitor = m_queue.m_pSheet;
+    if (monitor == nullptr || !m_wake.Open()) {
+        return std::nullopt;
+    }
+    {
+        std::lock_guard<std::mutex> lock(m_askMutex);
+        question.id = ++m_askLast;
+        m_askWaiting = question.id;
+        m_answer.reset();
+    }
+    // Wake-ups meant for an earlier question go; a stop since then is seen below by its flag.
+    m_wake.Clear();
+    std::optional<DeleteAnswer> answer;
+    const bool asked = monitor->AskBeforeDeleting(question);
+    if (asked) {
+        for (;;) {
+            {
+                std::lock_guard<std::mutex> lock(m_askMutex);
+                answer = m_answer;
+            }
+            if (answer.has_value() || m_cancel.load() || !m_wake.Wait()) {
+                break;
+            }
+        }
+    }
+    std::lock_guard<std::mutex> lock(m_askMutex);
+    m_askWaiting = 0;  // a late answer finds no question
+    if (!asked) {
+        return std::nullopt;
+    }
+    // Waiting that failed is taken as a skip: nothing is deleted without a yes.
+    return answer.value_or(DeleteAnswer::kSkip);
+}
+
+int64_t CBackup::CountDestEntries() {
+    int64_t count = 0;
+    std::deque<std::string> dirs{std::string()};
+    std::vector<DirEntry> entries;
+    while (!dirs.empty() && !Cancelled()) {
+        const std::string rel = std::move(dirs.front());
+        dirs.pop_front();
+        if (!List(Side::kDest, rel, &entries).ok()) {
+            continue;
+        }
+        for (const DirEntry& e : entries) {
+            if (!TakesPart(rel + e.name, e.kind == EntryKind::kDirectory)) {
+                continue;
+            }
+            if (e.kind == EntryKind::kDirectory) {
+                if (rel + e.name + "/" == m_recycleRel) {
+                    continue;  // the recycle directory lies inside: not part of the backup
+                }
+                dirs.push_back(rel + e.name + "/");
+                ++count;
+            } else if (!IsLogFile(rel + e.name, false)) {
+                ++count;
+            }
+        }
+    }
+    return count;
 }
 
 int64_t CBackup::CountExtraEntries() {
     // Counted as phase 2 would meet them: the entries it would skip as written by this job
     // under another spelling are not counted, a directory counts once besides its contents,
-    // and names beginning with "." take no part.
+    // and what the job's filter leaves out (names beginning with "." unless it includes them,
+    // what its patterns match) takes no part.
     auto kept = [this](const std::string& rel) {
         const auto [parent, name] = TreeCursor::SplitRel(rel);
         const DirHandle* dir = m_dstTree.Open(parent);
@@ -97,11 +192,11 @@ int64_t CBackup::CountExtraEntries() {
         const std::string rel = std::move(dirs.front());
         dirs.pop_front();
         ++count;
-        if (!List(Side::kDest, rel, &entries)) {
+        if (!List(Side::kDest, rel, &entries).ok()) {
             continue;  // phase 2 reports it and deletes nothing in it
         }
         for (const DirEntry& e : entries) {
-            if (StartsWithDot(e.name)) {
+            if (!TakesPart(rel + e.name, e.kind == EntryKind::kDirectory)) {
                 continue;
             }
             if (e.kind == EntryKind::kDirectory) {
@@ -124,7 +219,7 @@ bool CBackup::TakeRunLocks(ExtraFileAction action) {
         EntryInfo info;
         // A directory that is not there cannot be changed by this job either (the walk reports
         // it), so it needs no lock.
-        if (!root.op.empty() && m_fs.Stat(StripSlash(root.op), &info).ok() &&
+        if (!root.op.empty() && m_fs->Stat(StripSlash(root.op), &info).ok() &&
             info.kind == EntryKind::kDirectory) {
             wanted.push_back(Wanted{info.id, root.shown});
         }
@@ -184,26 +279,29 @@ void CBackup::PlaceLogFile() {
     }
     // Where the lines would really go: a name given through a link is the file it leads to.
     std::string canonical;
-    bool placed = m_fs.CanonicalPath(m_queue.m_strLogFileName, &canonical).ok();
+    bool placed = m_fs->CanonicalPath(m_queue.m_strLogFileName, &canonical).ok();
     const size_t slash = placed ? canonical.rfind('/') : std::string::npos;
     if (slash != std::string::npos) {
         m_logDir = slash == 0 ? std::string("/") : canonical.substr(0, slash);
         m_logName = canonical.substr(slash + 1);
-        placed = !m_logName.empty() && m_fs.LocateDirectory(m_logDir, &m_logPlace).ok();
+        placed = !m_logName.empty() && m_fs->LocateDirectory(m_logDir, &m_logPlace).ok();
     } else {
         placed = false;
     }
     bool inSource = false;
     for (const std::string& root : m_queue.SourceRoots()) {
         DirectoryPlace source;
-        if (placed && m_fs.LocateDirectory(root, &source).ok() &&
+        if (placed && m_fs->LocateDirectory(root, &source).ok() &&
             SameOrInside(m_logPlace, source)) {
             inSource = true;
         }
     }
-    // What cannot be placed might lie anywhere, a source tree included.
+    // What cannot be placed might lie anywhere, a source tree included. A preview leaves the
+    // setting alone (it writes no log file anyway) but places the file as the run would.
     if (!placed || inSource) {
-        m_queue.m_bLogEnabled = false;
+        if (m_queue.m_nRunKind != RunKind::kPreview) {
+            m_queue.m_bLogEnabled = false;
+        }
         m_logDir.clear();
         m_logName.clear();
     }
@@ -217,14 +315,14 @@ void CBackup::PlaceLogFileInJob() {
     }
     auto below = [this](const Root& root) -> std::string {
         DirectoryPlace place;
-        if (root.shown.empty() || !m_fs.LocateDirectory(root.shown, &place).ok()) {
+        if (root.shown.empty() || !m_fs->LocateDirectory(root.shown, &place).ok()) {
             return std::string();
         }
         if (place.missing.empty() && m_logPlace.missing.empty() && place.id == m_logPlace.id) {
             return m_logName;
         }
         std::string rel;
-        if (m_fs.PathBelow(root.shown, m_logDir, &rel).ok() && !rel.empty()) {
+        if (m_fs->PathBelow(root.shown, m_logDir, &rel).ok() && !rel.empty()) {
             return rel + "/" + m_logName;
         }
         return std::string();

@@ -1,8 +1,11 @@
 #pragma once
 
+#include <cstdint>
+#include <string>
 #include <string_view>
 
 #include "RunConstants.h"
+#include "RunSummary.h"
 
 namespace tandrel {
 
@@ -13,6 +16,17 @@ class ILineSink {
   public:
     virtual ~ILineSink() = default;
     virtual void AddLine(std::string_view line) = 0;
+};
+
+// A job of the run would delete or move more destination entries than the run lets go without
+// asking. Roots are shown as the run lines show them (with their trailing '/').
+struct DeleteQuestion {
+    uint64_t id = 0;  // handed back with the answer (CJobQueue::AnswerDeleteQuestion)
+    std::string source;
+    std::string dest;
+    int64_t entries = 0;  // that would be deleted or moved, counted as the delete limit counts
+    int64_t held = 0;     // that the destination holds, counted the same way
+    ExtraFileAction action = kActionDelete;  // kActionMove: they would be moved, not deleted
 };
 
 // The progress bar and the end-of-run notice: the main sheet in the window, the terminal in
@@ -31,6 +45,9 @@ class IRunMonitor {
     // The run is over (the UM_JOBS_DONE notice). The receiver clears the queue's running flag
     // on its own thread.
     virtual void PostJobsDone() = 0;
+    // How the run went, counted from its lines: called once per run, after the last progress
+    // change and just before PostJobsDone. The receiver takes its own copy.
+    virtual void RunEnded(const RunSummary& summary) { static_cast<void>(summary); }
 
     // A job was refused as a whole: nothing of it was deleted or moved. `line` is the run line
     // that says so and why ("!Skip: SOURCE => DEST (reason)"), written already. A display that
@@ -42,6 +59,17 @@ class IRunMonitor {
     // A job waits for another run that uses its destination or recycle directory; `line` is
     // the run line that says so, written already. It goes on once that run has ended.
     virtual void JobWaits(std::string_view line) { static_cast<void>(line); }
+    // A job would delete or move more entries than CJobQueue::m_nAskAbove: the worker waits,
+    // before it touches the first of them, for CJobQueue::AnswerDeleteQuestion with
+    // `question.id`, or for the run to be stopped. This call must return without waiting for
+    // the answer (it may give it before it returns). True when the question is put to someone
+    // who will answer it; false when it cannot be asked: the deletes or moves are then skipped
+    // as if the answer were to skip them. Nothing that cannot answer asks no one, so the
+    // default says it cannot be asked.
+    virtual bool AskBeforeDeleting(const DeleteQuestion& question) {
+        static_cast<void>(question);
+        return false;
+    }
 };
 
 }  // namespace tandrel

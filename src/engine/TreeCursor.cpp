@@ -13,7 +13,7 @@ bool IsAtOrAbove(const std::string& prefix, const std::string& rel) {
 
 Status TreeCursor::OpenRoot(const std::string& path) {
     Close();
-    return m_fs.OpenDirectory(path, &m_root);
+    return m_fs->OpenDirectory(path, &m_root);
 }
 
 void TreeCursor::Close() {
@@ -72,7 +72,7 @@ const DirHandle* TreeCursor::Open(const std::string& rel, Status* error) {
         const size_t slash = rel.find('/', pos);
         const size_t end = slash == std::string::npos ? rel.size() : slash;
         DirHandle next;
-        Status s = m_fs.OpenSubdirectory(*from, rel.substr(pos, end - pos), &next);
+        Status s = m_fs->OpenSubdirectory(*from, rel.substr(pos, end - pos), &next);
         if (!s.ok()) {
             if (error != nullptr) {
                 *error = s;

@@ -25,7 +25,7 @@ namespace tandrel {
 // the cursor (Open, OpenRoot, Forget, Close).
 class TreeCursor {
   public:
-    explicit TreeCursor(FileSystem& fs) : m_fs(fs) { m_held.reserve(kHeld); }
+    explicit TreeCursor(FileSystem& fs) : m_fs(&fs) { m_held.reserve(kHeld); }
     TreeCursor(const TreeCursor&) = delete;
     TreeCursor& operator=(const TreeCursor&) = delete;
 
@@ -41,6 +41,11 @@ class TreeCursor {
     void Forget(const std::string& rel);
     // Closes everything, the root included.
     void Close();
+    // Closes everything and opens through `fs` from then on.
+    void UseFileSystem(FileSystem& fs) {
+        Close();
+        m_fs = &fs;
+    }
 
     // "a/b/" -> {"a/", "b"}; "a/f" -> {"a/", "f"}; "f" -> {"", "f"}.
     static std::pair<std::string, std::string> SplitRel(const std::string& rel);
@@ -58,7 +63,7 @@ class TreeCursor {
     // are taken.
     const DirHandle* Keep(std::string rel, DirHandle dir);
 
-    FileSystem& m_fs;
+    FileSystem* m_fs;
     DirHandle m_root;
     std::vector<Held> m_held;  // never more than kHeld, so never reallocated
     uint64_t m_uses = 0;

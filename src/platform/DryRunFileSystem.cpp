@@ -42,7 +42,8 @@ Status DryRunFileSystem::Look(const DirHandle& dir, const std::string& name, Ent
 }
 
 Status DryRunFileSystem::CheckTransfer(const DirHandle& src_dir, const std::string& src_name,
-                                       const DirHandle& dst_dir, const std::string& dst_name) {
+                                       const DirHandle& dst_dir, const std::string& dst_name,
+                                       bool moving) {
     EntryInfo from;
     Status s = Look(src_dir, src_name, &from);
     if (!s.ok()) {
@@ -50,16 +51,23 @@ Status DryRunFileSystem::CheckTransfer(const DirHandle& src_dir, const std::stri
     }
     if (from.kind == EntryKind::kDirectory) {
         return Status::Error(Status::Code::kIsDirectory, src_dir.PathOf(src_name),
-                             "is a directory");
+                             moving ? "is a directory; only files and links are moved"
+                                    : "is a directory; only files and links are copied");
     }
-    if (from.kind == EntryKind::kOther) {
+    // A directory made only here lies on the file system of the real one it was made in; where
+    // that cannot be told, the move is taken to be a rename.
+    if (from.kind == EntryKind::kOther &&
+        (!moving || (src_dir.valid() && dst_dir.valid() && src_dir.id().dev != dst_dir.id().dev))) {
         return Status::Error(Status::Code::kUnsupported, src_dir.PathOf(src_name),
-                             "is not a regular file or link");
+                             moving ? "is a pipe, socket or device and cannot be moved to another "
+                                      "file system"
+                                    : "is a pipe, socket or device; only files and links are "
+                                      "copied");
     }
     EntryInfo to;
     if (Look(dst_dir, dst_name, &to).ok() && to.kind == EntryKind::kDirectory) {
         return Status::Error(Status::Code::kIsDirectory, dst_dir.PathOf(dst_name),
-                             "is a directory");
+                             "is a directory; not replaced by a file");
     }
     return Status::Ok();
 }
@@ -110,6 +118,14 @@ Status DryRunFileSystem::OpenSubdirectory(const DirHandle& parent, const std::st
     return Status::Ok();
 }
 
+Status DryRunFileSystem::OpenContainingDirectory(const DirHandle& dir, DirHandle* parent) {
+    if (IsMade(dir)) {
+        // Exists for this run alone: its parent is known only by name.
+        return FileSystem::OpenContainingDirectory(dir, parent);
+    }
+    return base_.OpenContainingDirectory(dir, parent);
+}
+
 Status DryRunFileSystem::ListDirectoryAt(const DirHandle& dir, std::vector<DirEntry>* entries) {
     if (IsMade(dir)) {
         entries->clear();
@@ -130,20 +146,55 @@ Status DryRunFileSystem::CopyFileAt(const DirHandle& src_dir, const std::string&
     if (cancel != nullptr && cancel->load()) {
         return Status::Cancelled(dst_dir.PathOf(dst_name));
     }
-    return CheckTransfer(src_dir, src_name, dst_dir, dst_name);
+    return CheckTransfer(src_dir, src_name, dst_dir, dst_name, false);
 }
 
 Status DryRunFileSystem::MoveFileAt(const DirHandle& src_dir, const std::string& src_name,
                                     const DirHandle& dst_dir, const std::string& dst_name,
                                     const std::atomic<bool>* cancel) {
-    return CopyFileAt(src_dir, src_name, dst_dir, dst_name, cancel);
+    if (cancel != nullptr && cancel->load()) {
+        return Status::Cancelled(dst_dir.PathOf(dst_name));
+    }
+    return CheckTransfer(src_dir, src_name, dst_dir, dst_name, true);
+}
+
+Status DryRunFileSystem::MoveNoReplaceAt(const DirHandle& src_dir, const std::string& src_name,
+                                         const DirHandle& dst_dir, const std::string& dst_name,
+                                         std::string* placed_name,
+                                         const std::atomic<bool>* cancel) {
+    // The name the real move would take: the first that is free on the disk and not taken by
+    // an earlier move of this dry run.
+    *placed_name = dst_name;
+    for (unsigned n = 0; n < 100000; ++n) {
+        const std::string candidate = NumberedName(dst_name, n);
+        EntryInfo info;
+        bool taken = Look(dst_dir, candidate, &info).ok();
+        {
+            std::lock_guard<std::mutex> lock(mutex_);
+            taken = taken || placed_.count(dst_dir.PathOf(candidate)) != 0;
+        }
+        if (!taken) {
+            *placed_name = candidate;
+            break;
+        }
+    }
+    Status s = CheckTransfer(src_dir, src_name, dst_dir, *placed_name, true);
+    if (s.ok() && cancel != nullptr && cancel->load()) {
+        s = Status::Cancelled(dst_dir.PathOf(*placed_name));
+    }
+    if (s.ok()) {
+        std::lock_guard<std::mutex> lock(mutex_);
+        placed_.insert(dst_dir.PathOf(*placed_name));
+    }
+    return s;
 }
 
 Status DryRunFileSystem::DeleteFileAt(const DirHandle& dir, const std::string& name) {
     EntryInfo info;
     const Status s = Look(dir, name, &info);
     if (s.ok() && info.kind == EntryKind::kDirectory) {
-        return Status::Error(Status::Code::kIsDirectory, dir.PathOf(name), "is a directory");
+        return Status::Error(Status::Code::kIsDirectory, dir.PathOf(name),
+                             "is a directory; not deleted as a file");
     }
     return s;
 }
@@ -172,6 +223,12 @@ Status DryRunFileSystem::MakeReplaceableAt(const DirHandle&, const std::string&)
 
 Status DryRunFileSystem::SetFileModeAt(const DirHandle&, const std::string&, mode_t) {
     return Status::Ok();
+}
+
+Status DryRunFileSystem::ProbeStoredTime(const DirHandle& dir, int64_t mtime_ns,
+                                         int64_t* stored_ns) {
+    // Nothing is written, not even a probe: the walk then compares at the finer step.
+    return FileSystem::ProbeStoredTime(dir, mtime_ns, stored_ns);
 }
 
 Status DryRunFileSystem::RemoveStaleTempAt(const DirHandle&, const std::string&) {

@@ -47,6 +47,7 @@ class DryRunFileSystem : public FileSystem {
     Status OpenDirectory(const std::string& path, DirHandle* dir) override;
     Status OpenSubdirectory(const DirHandle& parent, const std::string& name,
                             DirHandle* dir) override;
+    Status OpenContainingDirectory(const DirHandle& dir, DirHandle* parent) override;
     Status ListDirectoryAt(const DirHandle& dir, std::vector<DirEntry>* entries) override;
     Status StatAt(const DirHandle& dir, const std::string& name, EntryInfo* info) override;
     Status CopyFileAt(const DirHandle& src_dir, const std::string& src_name,
@@ -55,6 +56,9 @@ class DryRunFileSystem : public FileSystem {
     Status MoveFileAt(const DirHandle& src_dir, const std::string& src_name,
                       const DirHandle& dst_dir, const std::string& dst_name,
                       const std::atomic<bool>* cancel) override;
+    Status MoveNoReplaceAt(const DirHandle& src_dir, const std::string& src_name,
+                           const DirHandle& dst_dir, const std::string& dst_name,
+                           std::string* placed_name, const std::atomic<bool>* cancel) override;
     Status DeleteFileAt(const DirHandle& dir, const std::string& name) override;
     Status CreateDirectoryAt(const DirHandle& dir, const std::string& name, mode_t mode) override;
     Status RemoveDirectoryAt(const DirHandle& dir, const std::string& name) override;
@@ -62,6 +66,7 @@ class DryRunFileSystem : public FileSystem {
     Status MakeReplaceableAt(const DirHandle& dir, const std::string& name) override;
     Status SetFileModeAt(const DirHandle& dir, const std::string& name, mode_t mode) override;
     Status RemoveStaleTempAt(const DirHandle& dir, const std::string& name) override;
+    Status ProbeStoredTime(const DirHandle& dir, int64_t mtime_ns, int64_t* stored_ns) override;
 
   private:
     // A directory made by this object only: a handle without a descriptor.
@@ -69,14 +74,17 @@ class DryRunFileSystem : public FileSystem {
     bool WasMade(const std::string& path) const;
     // What stands at `name` in `dir`: ok with its kind, or why nothing can be looked at.
     Status Look(const DirHandle& dir, const std::string& name, EntryInfo* info);
-    // The checks the real copy or move makes before it writes: a source that is there and not
-    // a directory, and no directory in the way at the target.
+    // The checks the real copy or move makes before it writes, failing with the real one's
+    // words: a source that is there and not a directory, and no directory in the way at the
+    // target. A copy takes only files and links; a move takes a pipe, socket or device too,
+    // within one file system (a rename).
     Status CheckTransfer(const DirHandle& src_dir, const std::string& src_name,
-                         const DirHandle& dst_dir, const std::string& dst_name);
+                         const DirHandle& dst_dir, const std::string& dst_name, bool moving);
 
     FileSystem& base_;
     mutable std::mutex mutex_;
-    std::set<std::string> made_;  // paths of the directories "created"
+    std::set<std::string> made_;    // paths of the directories "created"
+    std::set<std::string> placed_;  // paths that moves which replace nothing "took"
 };
 
 }  // namespace tandrel

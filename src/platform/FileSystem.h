@@ -189,6 +189,11 @@ class FileSystem {
     // it can be passed through; listing it then fails.
     virtual Status OpenSubdirectory(const DirHandle& parent, const std::string& name,
                                     DirHandle* dir) = 0;
+    // Opens the directory that holds the open directory `dir` now (its ".."), which is never a
+    // link. It need not be the one `dir` was opened from: a directory moved since then has
+    // another, so a caller that cares compares identities. A file system that cannot tell
+    // answers kUnsupported, and the caller opens the parent by its names instead.
+    virtual Status OpenContainingDirectory(const DirHandle& dir, DirHandle* parent);
     // ListDirectory of the directory `dir` itself.
     virtual Status ListDirectoryAt(const DirHandle& dir, std::vector<DirEntry>* entries) = 0;
     // Stat of `name` in `dir`; an empty name looks up `dir` itself.
@@ -203,6 +208,17 @@ class FileSystem {
     virtual Status MoveFileAt(const DirHandle& src_dir, const std::string& src_name,
                               const DirHandle& dst_dir, const std::string& dst_name,
                               const std::atomic<bool>* cancel) = 0;
+    // MoveFileAt that never replaces anything (a move into a recycle directory): when
+    // `dst_name` is taken in dst_dir, by whatever kind of entry, the entry gets the first free
+    // name of NumberedName(dst_name, 1), NumberedName(dst_name, 2), ... there instead. Each name
+    // is taken atomically, by a rename that refuses an existing target or, where the file
+    // system has none, by a new hard link and then the removal of the old name; across file
+    // systems the copy is made under a temporary name first and then placed the same way. So
+    // nothing is replaced, not even what another program puts there meanwhile. *placed_name is
+    // the name the entry got.
+    virtual Status MoveNoReplaceAt(const DirHandle& src_dir, const std::string& src_name,
+                                   const DirHandle& dst_dir, const std::string& dst_name,
+                                   std::string* placed_name, const std::atomic<bool>* cancel) = 0;
     virtual Status DeleteFileAt(const DirHandle& dir, const std::string& name) = 0;
     // Creates the directory `name` in `dir` with permission bits `mode` (the process's umask
     // applies, as with mkdir). Fails with kExists when anything is already there.
@@ -217,6 +233,11 @@ class FileSystem {
     // A link is never changed, nor its target: it fails with kUnsupported.
     virtual Status SetFileModeAt(const DirHandle& dir, const std::string& name, mode_t mode) = 0;
     virtual Status RemoveStaleTempAt(const DirHandle& dir, const std::string& name) = 0;
+    // Asks the volume of `dir` how it keeps last-write times: writes an empty temporary (see
+    // MakeTempName) in `dir`, gives it the time `mtime_ns`, reads back into *stored_ns the
+    // time the volume kept, and removes it. A file system that writes nothing answers
+    // kUnsupported.
+    virtual Status ProbeStoredTime(const DirHandle& dir, int64_t mtime_ns, int64_t* stored_ns);
 };
 
 // The process-wide POSIX implementation.
@@ -226,6 +247,10 @@ FileSystem& DefaultFileSystem();
 // <pid> is this process's id in decimal and <unique> 16 lower-case hex digits that no other
 // call in this process returns. The leading "." keeps it out of every walk. Thread-safe.
 std::string MakeTempName();
+
+// The n-th name beside `name` for an entry that must not replace it, the way numbered backups
+// are named: "notes.txt.~1~", "notes.txt.~2~", ...; `name` itself for 0.
+std::string NumberedName(const std::string& name, unsigned n);
 
 // True when `name` (a last path component) has exactly the form MakeTempName gives and the
 // process that made it no longer exists (so no copy can still be writing it). Temporaries of

@@ -341,6 +341,25 @@ Status PosixFileSystem::OpenSubdirectory(const DirHandle& parent, const std::str
     return Status::Ok();
 }
 
+Status PosixFileSystem::OpenContainingDirectory(const DirHandle& dir, DirHandle* parent) {
+    constexpr int kFlags = O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC;
+    UniqueFd fd(openat(dir.fd(), "..", O_RDONLY | kFlags));
+    if (!fd.valid() && errno == EACCES) {
+        fd = UniqueFd(openat(dir.fd(), "..", O_PATH | kFlags));
+    }
+    if (!fd.valid()) {
+        return Status::FromErrno(errno, dir.PathOf(".."));
+    }
+    // Named for messages as the level above the path `dir` was opened as.
+    const std::string& path = dir.path();
+    const size_t slash = path.rfind('/');
+    std::string above = slash == std::string::npos ? std::string(".")
+                        : slash == 0               ? std::string("/")
+                                                   : path.substr(0, slash);
+    *parent = DirHandle(std::move(fd), std::move(above));
+    return Status::Ok();
+}
+
 Status PosixFileSystem::ListDirectoryAt(const DirHandle& dir, std::vector<DirEntry>* entries) {
     entries->clear();
     // A stream of its own, so that the handle's position never matters and the handle can be
@@ -399,6 +418,33 @@ Status PosixFileSystem::GetVolumeInfo(const std::string& dir, VolumeInfo* info) 
     }
     *info = result;
     return Status::Ok();
+}
+
+Status PosixFileSystem::ProbeStoredTime(const DirHandle& dir, int64_t mtime_ns,
+                                        int64_t* stored_ns) {
+    const std::string name = MakeTempName();
+    UniqueFd fd(
+        openat(dir.fd(), name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600));
+    if (!fd.valid()) {
+        return Status::FromErrno(errno, dir.PathOf(name));
+    }
+    constexpr int64_t kNsPerSec = 1000000000;
+    const struct timespec times[2] = {
+        {0, UTIME_OMIT},
+        {static_cast<time_t>(mtime_ns / kNsPerSec), static_cast<long>(mtime_ns % kNsPerSec)}};
+    Status result = Status::Ok();
+    struct stat st {};
+    if (futimens(fd.get(), times) != 0 || fstat(fd.get(), &st) != 0) {
+        result = Status::FromErrno(errno, dir.PathOf(name));
+    } else {
+        *stored_ns = static_cast<int64_t>(st.st_mtim.tv_sec) * kNsPerSec + st.st_mtim.tv_nsec;
+    }
+    fd.Reset();
+    // A probe left behind by a process that died here is cleared by a later run.
+    if (unlinkat(dir.fd(), name.c_str(), 0) != 0 && result.ok()) {
+        result = Status::FromErrno(errno, dir.PathOf(name));
+    }
+    return result;
 }
 
 }  // namespace tandrel

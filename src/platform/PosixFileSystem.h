@@ -52,6 +52,7 @@ class PosixFileSystem : public FileSystem {
     // Listing and looking up go straight to the system, which keeps no state between calls.
     bool ReadsInParallel() const override { return true; }
     Status ProbeDirectory(const std::string& dir) override;
+    Status OpenContainingDirectory(const DirHandle& dir, DirHandle* parent) override;
     Status ListDirectoryAt(const DirHandle& dir, std::vector<DirEntry>* entries) override;
     Status StatAt(const DirHandle& dir, const std::string& name, EntryInfo* info) override;
     Status CopyFileAt(const DirHandle& src_dir, const std::string& src_name,
@@ -60,6 +61,9 @@ class PosixFileSystem : public FileSystem {
     Status MoveFileAt(const DirHandle& src_dir, const std::string& src_name,
                       const DirHandle& dst_dir, const std::string& dst_name,
                       const std::atomic<bool>* cancel) override;
+    Status MoveNoReplaceAt(const DirHandle& src_dir, const std::string& src_name,
+                           const DirHandle& dst_dir, const std::string& dst_name,
+                           std::string* placed_name, const std::atomic<bool>* cancel) override;
     Status DeleteFileAt(const DirHandle& dir, const std::string& name) override;
     Status CreateDirectoryAt(const DirHandle& dir, const std::string& name, mode_t mode) override;
     Status RemoveDirectoryAt(const DirHandle& dir, const std::string& name) override;
@@ -67,6 +71,7 @@ class PosixFileSystem : public FileSystem {
     Status MakeReplaceableAt(const DirHandle& dir, const std::string& name) override;
     Status SetFileModeAt(const DirHandle& dir, const std::string& name, mode_t mode) override;
     Status RemoveStaleTempAt(const DirHandle& dir, const std::string& name) override;
+    Status ProbeStoredTime(const DirHandle& dir, int64_t mtime_ns, int64_t* stored_ns) override;
 
     // What MoveFile does when src and dst lie on different file systems: a copy flushed to
     // the disk before anything else happens, then DeleteFileAt of src (a virtual call). Only
@@ -75,9 +80,11 @@ class PosixFileSystem : public FileSystem {
     // exists in both places. Public so that this path can be exercised on a single file system.
     Status MoveByCopy(const std::string& src, const std::string& dst,
                       const std::atomic<bool>* cancel);
+    // With `placed_name`, the copy is made under a temporary name and then given dst_name or
+    // the next free numbered name, replacing nothing (see MoveNoReplaceAt).
     Status MoveByCopyAt(const DirHandle& src_dir, const std::string& src_name,
                         const DirHandle& dst_dir, const std::string& dst_name,
-                        const std::atomic<bool>* cancel);
+                        const std::atomic<bool>* cancel, std::string* placed_name = nullptr);
 
   private:
     const CopyOptions options_{};

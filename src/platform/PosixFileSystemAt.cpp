@@ -6,6 +6,7 @@
 
 #include <cerrno>
 #include <cstdio>
+#include <string>
 
 #include "EntryCopier.h"
 #include "PosixFileSystem.h"
@@ -17,6 +18,47 @@ namespace {
 // `name` in `dir`, looked up without following a link; false (errno set) when it cannot be.
 bool LookUp(const DirHandle& dir, const std::string& name, struct stat* st) {
     return fstatat(dir.fd(), name.c_str(), st, AT_SYMLINK_NOFOLLOW) == 0;
+}
+
+// Beyond this many numbered names beside one name something is wrong; the move fails.
+constexpr unsigned kMaxNumberedNames = 100000;
+
+// Gives the entry `from` in from_fd the name `to` in to_fd only if nothing is there: 0, or the
+// errno (EEXIST when the name is taken). Where the file system has no rename that refuses a
+// target, a hard link (which never replaces either) and then the removal of the old name.
+int RenameNoReplace(int from_fd, const std::string& from, int to_fd, const std::string& to) {
+    if (renameat2(from_fd, from.c_str(), to_fd, to.c_str(), RENAME_NOREPLACE) == 0) {
+        return 0;
+    }
+    const int err = errno;
+    if (err != EINVAL && err != ENOSYS && err != EOPNOTSUPP) {
+        return err;
+    }
+    if (linkat(from_fd, from.c_str(), to_fd, to.c_str(), 0) != 0) {
+        return errno;
+    }
+    if (unlinkat(from_fd, from.c_str(), 0) != 0) {
+        const int unlinkErr = errno;
+        unlinkat(to_fd, to.c_str(), 0);  // the new name is ours: the entry stays where it was
+        return unlinkErr;
+    }
+    return 0;
+}
+
+// Places `from` at `to` or the first free numbered name beside it (*placed). EEXIST only when
+// every name is taken.
+int PlaceNoReplace(int from_fd, const std::string& from, int to_fd, const std::string& to,
+                   std::string* placed) {
+    for (unsigned n = 0; n <= kMaxNumberedNames; ++n) {
+        const std::string candidate = NumberedName(to, n);
+        const int err = RenameNoReplace(from_fd, from, to_fd, candidate);
+        if (err != EEXIST) {
+            *placed = candidate;
+            return err;
+        }
+    }
+    *placed = to;
+    return EEXIST;
 }
 
 }  // namespace
@@ -78,9 +120,45 @@ Status PosixFileSystem::MoveFileAt(const DirHandle& src_dir, const std::string& 
     return Status::FromErrno(err, dst);
 }
 
+Status PosixFileSystem::MoveNoReplaceAt(const DirHandle& src_dir, const std::string& src_name,
+                                        const DirHandle& dst_dir, const std::string& dst_name,
+                                        std::string* placed_name, const std::atomic<bool>* cancel) {
+    *placed_name = dst_name;
+    if (!PosixPath::IsComponent(src_name)) {
+        return PosixPath::NotAComponent(src_dir.path(), src_name);
+    }
+    if (!PosixPath::IsComponent(dst_name)) {
+        return PosixPath::NotAComponent(dst_dir.path(), dst_name);
+    }
+    const std::string src = src_dir.PathOf(src_name);
+    struct stat from_st {};
+    if (!LookUp(src_dir, src_name, &from_st)) {
+        return Status::FromErrno(errno, src);
+    }
+    if (S_ISDIR(from_st.st_mode)) {
+        return Status::Error(Status::Code::kIsDirectory, src,
+                             "is a directory; only files and links are moved");
+    }
+    if (src_dir.id() == dst_dir.id() && src_name == dst_name) {
+        return Status::Ok();  // already where it is to go
+    }
+    const int err = PlaceNoReplace(src_dir.fd(), src_name, dst_dir.fd(), dst_name, placed_name);
+    if (err == 0) {
+        return Status::Ok();
+    }
+    if (err == EXDEV) {
+        return MoveByCopyAt(src_dir, src_name, dst_dir, dst_name, cancel, placed_name);
+    }
+    struct stat again {};
+    if (err == ENOENT && !LookUp(src_dir, src_name, &again)) {
+        return Status::FromErrno(err, src);
+    }
+    return Status::FromErrno(err, dst_dir.PathOf(*placed_name));
+}
+
 Status PosixFileSystem::MoveByCopyAt(const DirHandle& src_dir, const std::string& src_name,
                                      const DirHandle& dst_dir, const std::string& dst_name,
-                                     const std::atomic<bool>* cancel) {
+                                     const std::atomic<bool>* cancel, std::string* placed_name) {
     EntryInfo info;
     Status s = StatAt(src_dir, src_name, &info);
     if (!s.ok()) {
@@ -97,17 +175,27 @@ Status PosixFileSystem::MoveByCopyAt(const DirHandle& src_dir, const std::string
                              "file system");
     }
     // The source goes only once its copy is safe on the disk, so this copy never waits in
-    // the batch.
-    s = EntryCopier(options_, nullptr, &clones_).Copy(src_dir, src_name, dst_dir, dst_name, cancel);
+    // the batch. A copy that must replace nothing is made under a temporary name (cleared by a
+    // later run if this one is killed) and then placed.
+    const std::string copyName = placed_name != nullptr ? MakeTempName() : dst_name;
+    s = EntryCopier(options_, nullptr, &clones_).Copy(src_dir, src_name, dst_dir, copyName, cancel);
     if (!s.ok()) {
         return s;
+    }
+    std::string placed = dst_name;
+    if (placed_name != nullptr) {
+        const int err = PlaceNoReplace(dst_dir.fd(), copyName, dst_dir.fd(), dst_name, &placed);
+        if (err != 0) {
+            unlinkat(dst_dir.fd(), copyName.c_str(), 0);
+            return Status::FromErrno(err, dst_dir.PathOf(placed));
+        }
+        *placed_name = placed;
     }
     s = DeleteFileAt(src_dir, src_name);
     if (!s.ok() && !s.IsNotFound()) {
         return Status::Error(s.code(), src,
-                             "copied to " + dst_dir.PathOf(dst_name) +
-                                 " but could not be removed (" + s.reason() +
-                                 "); it now exists in both places");
+                             "copied to " + dst_dir.PathOf(placed) + " but could not be removed (" +
+                                 s.reason() + "); it now exists in both places");
     }
     return Status::Ok();
 }

@@ -7,6 +7,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstdlib>
 #include <utility>
 
 #include "PosixFileSystem.h"
@@ -20,6 +21,28 @@ constexpr size_t kBufferSize = 64 * 1024;
 Status NotRegular(const std::string& path) {
     return Status::Error(Status::Code::kUnsupported, path,
                          "is not a regular file; a log file must be one");
+}
+
+// Whether the open file `fd`, opened as `path`, is a mount point of its own (a file bind
+// mounted there): it then lies on another mount than the directory of its name. Where the
+// system cannot say, it is taken as not.
+// The directory is that of the name with every link resolved: a link may lie elsewhere.
+bool IsMountedOver(int fd, const std::string& path) {
+    char* resolved = realpath(path.c_str(), nullptr);
+    if (resolved == nullptr) {
+        return false;
+    }
+    std::string real(resolved);
+    free(resolved);
+    const size_t slash = real.rfind('/');
+    const std::string dir =
+        slash == std::string::npos ? std::string(".") : real.substr(0, slash == 0 ? 1 : slash);
+    struct statx file {};
+    struct statx parent {};
+    return statx(fd, "", AT_EMPTY_PATH, STATX_MNT_ID, &file) == 0 &&
+           statx(AT_FDCWD, dir.c_str(), 0, STATX_MNT_ID, &parent) == 0 &&
+           (file.stx_mask & STATX_MNT_ID) != 0 && (parent.stx_mask & STATX_MNT_ID) != 0 &&
+           file.stx_mnt_id != parent.stx_mnt_id;
 }
 
 }  // namespace
@@ -81,6 +104,17 @@ Status PosixFileSystem::OpenLogFile(const std::string& path, std::unique_ptr<Log
     }
     if (!S_ISREG(st.st_mode)) {
         return NotRegular(path);
+    }
+    // Only now, with nothing written yet: a file with another name, or one mounted over a
+    // name of its own, may be a file of the trees a run reads or writes, which the lines
+    // would destroy (and its backup with it, at the next run).
+    if (st.st_nlink > 1) {
+        return Status::Error(Status::Code::kUnsupported, path,
+                             "has another name (a hard link); a log file must have only one");
+    }
+    if (IsMountedOver(fd.get(), p)) {
+        return Status::Error(Status::Code::kUnsupported, path,
+                             "is a file mounted over a name of its own; a log file must not be");
     }
     const int flags = fcntl(fd.get(), F_GETFL);
     if (flags < 0 || fcntl(fd.get(), F_SETFL, flags & ~O_NONBLOCK) != 0 ||

@@ -102,4 +102,8 @@ bool IsStaleTempName(std::string_view name) {
     return kill(pid, 0) != 0 && errno == ESRCH;
 }
 
+std::string NumberedName(const std::string& name, unsigned n) {
+    return n == 0 ? name : name + ".~" + std::to_string(n) + "~";
+}
+
 }  // namespace tandrel

@@ -8,6 +8,7 @@
 #include <cstdlib>
 #include <thread>
 
+#include "BatchListStore.h"
 #include "CBackup.h"
 #include "CJobQueue.h"
 #include "CMessageBox.h"
@@ -98,7 +99,9 @@ std::vector<std::string> Answer(CVelSheet& sheet, const std::vector<std::string>
         RaiseWindow(sheet, request.size() == 2 ? request[1] : std::string());
         return {"ok"};
     }
-    if (request.size() == 4 && request[0] == "add") {
+    // An entry with filters comes with two more fields: its patterns, one a line, and "1" when
+    // names beginning with "." take part.
+    if ((request.size() == 4 || request.size() == 6) && request[0] == "add") {
         if (theJobQueue.m_pPageBatch == nullptr) {
             return {"error", "the window is closing"};
         }
@@ -106,7 +109,13 @@ std::vector<std::string> Answer(CVelSheet& sheet, const std::vector<std::string>
             return {"error", "the change was taken back, or came without its hand-over token"};
         }
         // Shown as a row, or staged until the Batch page is first shown; saved within a second.
-        theJobQueue.m_pPageBatch->AddItem(request[1], request[2], request[3], kBatchChecked);
+        if (request.size() == 6) {
+            theJobQueue.m_pPageBatch->AddItem(request[1], request[2], request[3], kBatchChecked,
+                                              BatchListStore::SplitPatterns(request[4]),
+                                              request[5] == "1");
+        } else {
+            theJobQueue.m_pPageBatch->AddItem(request[1], request[2], request[3], kBatchChecked);
+        }
         return {"ok"};
     }
     if (request.size() == 5 &&

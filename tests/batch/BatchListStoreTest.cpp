@@ -316,3 +316,72 @@ TEST_F(BatchListStoreTest, DamagedStoreLoadsNothingAndSaysSoOnce) {
 
 }  // namespace
 }  // namespace tandrel
+
+namespace tandrel {
+namespace {
+
+TEST_F(BatchListStoreTest, FiltersAreKeptBesideTheDescribedValuesOnlyWhereAnEntryHasThem) {
+    // A store written before filters existed reads as none.
+    PutRaw("Description", "0", "old");
+    PutRaw("From", "0", "/a");
+    PutRaw("To", "0", "/b");
+    PutRawNumber("Flag", "0", 2);
+    std::deque<BatchItem> items = LoadAll();
+    ASSERT_EQ(items.size(), 1u);
+    EXPECT_TRUE(items[0].listExclude.empty());
+    EXPECT_FALSE(items[0].bIncludeHidden);
+
+    BatchItemRows rows;
+    rows.items().push_back(Item("plain", "/s0", "/d0"));
+    rows.items().push_back(Item("filtered", "/s1", "/d1", kBatchUnchecked));
+    rows.items().back().listExclude = {"*.tmp", "/build/", "caf\xe9 [x]"};
+    rows.items().push_back(Item("hidden", "/s2", "/d2"));
+    rows.items().back().bIncludeHidden = true;
+    {
+        SettingsStore store;
+        ASSERT_TRUE(BatchListStore(store).Replace(rows).ok());
+    }
+    // The described values are what they would be without the filters.
+    using Pairs = std::vector<std::pair<std::string, std::string>>;
+    EXPECT_EQ(Raw("Description"), (Pairs{{"0", "plain"}, {"1", "filtered"}, {"2", "hidden"}}));
+    EXPECT_EQ(Raw("From"), (Pairs{{"0", "/s0"}, {"1", "/s1"}, {"2", "/s2"}}));
+    EXPECT_EQ(Raw("To"), (Pairs{{"0", "/d0"}, {"1", "/d1"}, {"2", "/d2"}}));
+    EXPECT_EQ(Raw("Flag"), (Pairs{{"0", "2"}, {"1", "1"}, {"2", "2"}}));
+    EXPECT_EQ(Raw("Exclude"), (Pairs{{"1", "*.tmp\n/build/\ncaf\xe9 [x]"}}));
+    EXPECT_EQ(Raw("Hidden"), (Pairs{{"2", "1"}}));
+
+    items = LoadAll();
+    ASSERT_EQ(items.size(), 3u);
+    for (size_t i = 0; i < 3; ++i) {
+        EXPECT_EQ(items[i].listExclude, rows.items()[i].listExclude) << i;
+        EXPECT_EQ(items[i].bIncludeHidden, rows.items()[i].bIncludeHidden) << i;
+    }
+
+    // Once no entry has filters, the list is stored exactly as before.
+    rows.items().pop_back();
+    rows.items().pop_back();
+    {
+        SettingsStore store;
+        ASSERT_TRUE(BatchListStore(store).Replace(rows).ok());
+        SettingsStore::Key key = 0;
+        EXPECT_TRUE(store.OpenKey(std::string(kListKey) + "\\Exclude", &key).IsNotFound());
+        EXPECT_TRUE(store.OpenKey(std::string(kListKey) + "\\Hidden", &key).IsNotFound());
+    }
+}
+
+TEST_F(BatchListStoreTest, TheQuickPageFiltersReadAsNoneUntilWritten) {
+    SettingsStore store;
+    Profile profile(store);
+    std::vector<std::string> patterns{"stale"};
+    bool hidden = true;
+    BatchListStore::ReadQuickFilters(profile, &patterns, &hidden);
+    EXPECT_TRUE(patterns.empty());
+    EXPECT_FALSE(hidden);
+    ASSERT_TRUE(BatchListStore::WriteQuickFilters(profile, {"*.o", "node_modules/"}, true).ok());
+    BatchListStore::ReadQuickFilters(profile, &patterns, &hidden);
+    EXPECT_EQ(patterns, (std::vector<std::string>{"*.o", "node_modules/"}));
+    EXPECT_TRUE(hidden);
+}
+
+}  // namespace
+}  // namespace tandrel

@@ -199,6 +199,11 @@ TEST_F(CliBatch, BatchTakesTheRunOptionsAndExitsAsMirrorDoes) {
     const std::vector<std::string> lines = Lines(failed.out);
     ASSERT_EQ(lines.size(), 8u) << failed.out;  // "one" has nothing left to copy
     EXPECT_EQ(lines[4].front(), '!') << lines[4];
+    // One summary for the whole run, on stderr after the refusal.
+    EXPECT_TRUE(failed.err.ends_with(
+        "tandrel-cli: 1 copied, 0 deleted, 0 moved, 0 failed, 1 job refused\n"))
+        << failed.err;
+    EXPECT_EQ(failed.err.find("copied"), failed.err.rfind("copied")) << failed.err;
     EXPECT_EQ(t.ReadFile("d3/three.txt"), "3");
     EXPECT_FALSE(t.Exists("s2/inner/two.txt"));
 }

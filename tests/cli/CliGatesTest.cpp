@@ -76,7 +76,8 @@ TEST_F(CliGates, AnEmptySourceDoesNotEmptyTheDestination) {
     const std::vector<std::string> lines = Lines(r.out);
     ASSERT_EQ(lines.size(), 3u) << r.out;
     EXPECT_EQ(lines[1], skip);
-    EXPECT_EQ(r.err, "tandrel-cli: " + skip.substr(1) + "; --allow-empty-source runs it\n");
+    EXPECT_EQ(r.err, "tandrel-cli: " + skip.substr(1) + "; --allow-empty-source runs it\n" +
+                         "tandrel-cli: 0 copied, 0 deleted, 0 moved, 0 failed, 1 job refused\n");
 
     // The batch list is held back the same way.
     ASSERT_EQ(RunCli({"add", "backup", S(), D()}).status, 0);
@@ -90,7 +91,7 @@ TEST_F(CliGates, AnEmptySourceEmptiesTheDestinationWhenAllowed) {
     const CliResult r = RunCli({"mirror", S(), D(), "--delete", "--allow-empty-source"});
     EXPECT_EQ(r.status, 0) << r.err;
     EXPECT_EQ(Dest(), std::set<std::string>{});
-    EXPECT_EQ(r.err, "");
+    EXPECT_EQ(r.err, "tandrel-cli: 0 copied, 2 deleted, 0 moved, 0 failed, 0 jobs refused\n");
 }
 
 TEST_F(CliGates, MaxDeleteRefusesBeforeTheFirstDelete) {
@@ -172,7 +173,9 @@ TEST_F(CliGates, ASecondRunOnOneDestinationWaitsOrIsRefused) {
     EXPECT_EQ(Dest(), full_);
     const std::string skip = "!Skip: " + S() + " => " + D() + " (another run is using " + D() + ")";
     EXPECT_EQ(Lines(refused.out).at(1), skip);
-    EXPECT_EQ(refused.err, "tandrel-cli: " + skip.substr(1) + "\n");
+    EXPECT_EQ(refused.err,
+              "tandrel-cli: " + skip.substr(1) + "\n" +
+                  "tandrel-cli: 0 copied, 0 deleted, 0 moved, 0 failed, 1 job refused\n");
 
     // Without --no-wait it waits, says so, and runs once the other run is over. The lock is
     // released from the output callback, after the run has said that it waits.
@@ -187,7 +190,9 @@ TEST_F(CliGates, ASecondRunOnOneDestinationWaitsOrIsRefused) {
         });
     EXPECT_TRUE(released);
     EXPECT_EQ(waited.status, 0) << waited.err;
-    EXPECT_EQ(waited.err, "tandrel-cli: Wait: " + D() + " (another run is using it)\n");
+    EXPECT_EQ(waited.err,
+              "tandrel-cli: Wait: " + D() + " (another run is using it)\n" +
+                  "tandrel-cli: 1 copied, 2 deleted, 0 moved, 0 failed, 0 jobs refused\n");
     EXPECT_EQ(Lines(waited.out).at(1), " Wait: " + D() + " (another run is using it)");
     EXPECT_EQ(Dest(), std::set<std::string>{"new.txt"});
 }
@@ -215,7 +220,8 @@ TEST_F(CliGates, ALogFileThatWouldEmptyASourceFileIsNotWritten) {
     t.WriteFile("s/diary.txt", "precious");
     const CliResult r = RunCli({"mirror", S(), D(), "--log", S("diary.txt")});
     EXPECT_EQ(r.status, 1);
-    EXPECT_EQ(r.err, "tandrel-cli: could not write the log file '" + S("diary.txt") + "'\n");
+    EXPECT_EQ(r.err, "tandrel-cli: could not write the log file '" + S("diary.txt") + "'\n" +
+                         "tandrel-cli: 1 copied, 0 deleted, 0 moved, 0 failed, 0 jobs refused\n");
     EXPECT_EQ(t.ReadFile("s/diary.txt"), "precious");
     EXPECT_EQ(t.ReadFile("d/diary.txt"), "precious");
 
@@ -233,14 +239,14 @@ std::map<std::string, std::string> Snapshot(const TempTree& t, const std::string
     for (const std::string& entry : t.List(rel)) {
         const char kind = entry.back();
         const std::string path =
-            rel + "/" + (kind == '@' ? entry.substr(0, entry.size() - 1) : entry);
+            rel + "/" + (kind == '@' || kind == '|' ? entry.substr(0, entry.size() - 1) : entry);
         std::string state = std::to_string(t.Mtime(path));
         if (kind == '@') {
             state += " " + t.ReadLink(path);
         } else {
             state += " " + std::to_string(t.Mode(path));
         }
-        if (kind != '/' && kind != '@') {
+        if (kind != '/' && kind != '@' && kind != '|') {
             state += " " + t.ReadFile(path);
         }
         shot[entry] = state;
@@ -262,6 +268,7 @@ TEST_F(CliGates, ADryRunPrintsTheRunsLinesAndChangesNothing) {
     t.MakeDir("d/gone/deep");
     t.WriteFile("d/gone/deep/old", "old");
     t.MakeLink("d/extralink", "/nowhere");
+    t.MakeFifo("s/pipe");  // never copied, and the reason is the same in a preview
     // Left by a copy that was killed (no process has that id): a run clears it, a preview not.
     t.WriteFile("d/.tandrel-4999999-0123456789abcdef.tmp", "stale");
     t.MakeDir("r");
@@ -271,6 +278,10 @@ TEST_F(CliGates, ADryRunPrintsTheRunsLinesAndChangesNothing) {
         {"mirror", S(), D()},
     };
     for (const std::vector<std::string>& args : runs) {
+        // An extra pipe is deleted, or moved by a rename as any other entry.
+        if (!t.Exists("d/fifo")) {
+            t.MakeFifo("d/fifo");
+        }
         const std::map<std::string, std::string> s = Snapshot(t, "s");
         const std::map<std::string, std::string> d = Snapshot(t, "d");
         const std::map<std::string, std::string> r = Snapshot(t, "r");
@@ -280,24 +291,48 @@ TEST_F(CliGates, ADryRunPrintsTheRunsLinesAndChangesNothing) {
         EXPECT_EQ(Snapshot(t, "s"), s);
         EXPECT_EQ(Snapshot(t, "d"), d);
         EXPECT_EQ(Snapshot(t, "r"), r);
-        EXPECT_EQ(dry.status, args.size() == 4 ? 1 : 0) << dry.out;
+        EXPECT_EQ(dry.status, 1) << dry.out;
 
         const CliResult real = RunCli(args);
         EXPECT_EQ(dry.status, real.status) << args.back();
-        EXPECT_EQ(dry.err, real.err);
+        // The same words on stderr, the summary saying that it was a dry run.
+        std::string realErr = real.err;
+        const size_t last = realErr.rfind("tandrel-cli: ");
+        ASSERT_NE(last, std::string::npos) << real.err;
+        realErr.insert(last + 13, "dry run: ");
+        EXPECT_EQ(dry.err, realErr);
         std::vector<std::string> dryLines = Lines(dry.out);
         std::vector<std::string> realLines = Lines(real.out);
         ASSERT_GE(dryLines.size(), 2u);
         ASSERT_EQ(dryLines.size(), realLines.size()) << dry.out << real.out;
-        // The headers carry the time each run started.
+        // The headers carry the time each run started; the preview's says it is one and is as
+        // wide as the run's.
+        EXPECT_EQ(dryLines.front().rfind("(Preview ", 0), 0u) << dryLines.front();
+        EXPECT_EQ(dryLines.front().size(), realLines.front().size());
         dryLines.front().clear();
         realLines.front().clear();
         EXPECT_EQ(dryLines, realLines);
     }
     // The real runs did their work: the first cleared the directory in the way, the second
     // copied the file there.
-    EXPECT_EQ(t.List("d"), (std::set<std::string>{"clash", "new.txt", "newer.txt", "tree/",
+    EXPECT_EQ(t.List("d"), (std::set<std::string>{"clash", "fifo|", "new.txt", "newer.txt", "tree/",
                                                   "tree/deeper/", "tree/deeper/leaf", "tree/top"}));
+}
+
+// A preview of a move names the numbered name the real move takes beside a taken one.
+TEST_F(CliGates, ADryRunOfAMoveNamesTheNameTheMoveWillTake) {
+    t.WriteFile("d/notes.txt", "extra");
+    t.MakeDir("r");
+    t.WriteFile("r/notes.txt", "moved by an earlier run");
+    const std::string line = " Move: " + D("notes.txt") + " => " + t.Path("r/notes.txt.~1~");
+    const CliResult dry = RunCli({"mirror", S(), D(), "--move", t.Path("r"), "--dry-run"});
+    EXPECT_EQ(dry.status, 0);
+    EXPECT_NE(dry.out.find(line + "\n"), std::string::npos) << dry.out;
+    EXPECT_EQ(t.List("r"), std::set<std::string>{"notes.txt"});
+    const CliResult real = RunCli({"mirror", S(), D(), "--move", t.Path("r")});
+    EXPECT_NE(real.out.find(line + "\n"), std::string::npos) << real.out;
+    EXPECT_EQ(t.ReadFile("r/notes.txt"), "moved by an earlier run");
+    EXPECT_EQ(t.ReadFile("r/notes.txt.~1~"), "extra");
 }
 
 TEST_F(CliGates, ADryRunWritesNoLogFile) {
@@ -305,7 +340,9 @@ TEST_F(CliGates, ADryRunWritesNoLogFile) {
     t.WriteFile("old.log", "previous run");
     const CliResult r = RunCli({"mirror", S(), D(), "--log", t.Path("old.log"), "--dry-run"});
     EXPECT_EQ(r.status, 0);
-    EXPECT_EQ(r.err, "tandrel-cli: --dry-run writes no log file\n");
+    EXPECT_EQ(r.err,
+              "tandrel-cli: --dry-run writes no log file\n"
+              "tandrel-cli: dry run: 1 copied, 0 deleted, 0 moved, 0 failed, 0 jobs refused\n");
     EXPECT_EQ(t.ReadFile("old.log"), "previous run");
     EXPECT_FALSE(t.Exists("d/f"));
 }

@@ -4,6 +4,7 @@
 #include <spawn.h>
 #include <sys/wait.h>
 #include <unistd.h>
+#include <algorithm>
 
 #include <cerrno>
 #include <chrono>
@@ -102,7 +103,8 @@ TEST_F(CliMirror, PrintsExactlyTheRunLinesAndExitsZero) {
     t.WriteFile("d/extra", "x");
     const CliResult r = RunCli({"mirror", t.Path("s"), t.Path("d"), "--delete"});
     EXPECT_EQ(r.status, 0) << r.err;
-    EXPECT_EQ(r.err, "");  // progress only goes to a terminal
+    // Progress only goes to a terminal; the summary always goes to stderr.
+    EXPECT_EQ(r.err, "tandrel-cli: 2 copied, 1 deleted, 0 moved, 0 failed, 0 jobs refused\n");
     const std::vector<std::string> lines = Lines(r.out);
     ASSERT_EQ(lines.size(), 5u);
     EXPECT_EQ(lines[0].size(), 127u);
@@ -120,8 +122,44 @@ TEST_F(CliMirror, PrintsExactlyTheRunLinesAndExitsZero) {
     EXPECT_EQ(Lines(again.out).size(), 2u);
 }
 
+// Standard error ends with one line that sums the run up; standard output keeps only run lines.
+// A dry run sums up what the run would do, and says so.
+TEST_F(CliMirror, TheRunIsSummedUpOnStandardError) {
+    t.WriteFile("s/a", "a");
+    t.WriteFile("s/b", "b");
+    t.MakeFifo("s/pipe");
+    t.WriteFile("d/old", "o");
+    const std::vector<std::string> args = {"mirror", t.Path("s"), t.Path("d"), "--delete"};
+    std::vector<std::string> dryArgs = args;
+    dryArgs.push_back("--dry-run");
+    const CliResult dry = RunCli(dryArgs);
+    const CliResult r = RunCli(args);
+    EXPECT_EQ(r.status, 1) << r.err;
+    EXPECT_EQ(r.err, "tandrel-cli: 2 copied, 1 deleted, 0 moved, 1 failed, 0 jobs refused\n");
+    EXPECT_EQ(dry.err,
+              "tandrel-cli: dry run: 2 copied, 1 deleted, 0 moved, 1 failed, 0 jobs refused\n");
+    const std::vector<std::string> lines = Lines(r.out);
+    ASSERT_EQ(lines.size(), 6u) << r.out;
+    // The same lines, the preview's header aside.
+    const std::vector<std::string> dryLines = Lines(dry.out);
+    ASSERT_EQ(dryLines.size(), lines.size()) << dry.out;
+    EXPECT_TRUE(dryLines[0].starts_with("(Preview ")) << dryLines[0];
+    EXPECT_TRUE(std::equal(lines.begin() + 1, lines.end(), dryLines.begin() + 1)) << dry.out;
+    EXPECT_EQ(lines[3], "!Copy: " + t.Path("s/pipe") + " => " + t.Path("d/pipe") +
+                            " (is a pipe, socket or device; only files and links are copied)");
+
+    // A refused job is counted as such, and named above the summary.
+    t.MakeDir("empty");
+    const CliResult refused = RunCli({"mirror", t.Path("empty"), t.Path("d"), "--delete"});
+    EXPECT_EQ(refused.status, 1);
+    EXPECT_TRUE(refused.err.ends_with(
+        "; --allow-empty-source runs it\n"
+        "tandrel-cli: 0 copied, 0 deleted, 0 moved, 0 failed, 1 job refused\n"))
+        << refused.err;
+}
+
 // On a terminal, standard error's last line counts the files done; it is wiped before a run line
-// goes out, so that the lines and the count never mix.
+// goes out (and before the summary), so that the lines and the count never mix.
 TEST_F(CliMirror, OnATerminalTheCountIsShownAndWipedBeforeEachLine) {
     t.WriteFile("s/a", "a");
     t.WriteFile("s/b", "b");
@@ -133,7 +171,10 @@ TEST_F(CliMirror, OnATerminalTheCountIsShownAndWipedBeforeEachLine) {
     const std::string wipe = "\r\033[K";
     // The first and the last count are always shown; counts in between at most once a second.
     EXPECT_EQ(r.err.rfind("\r1 of 3 files" + wipe, 0), 0u) << r.err;
-    EXPECT_TRUE(r.err.ends_with("\r3 of 3 files" + wipe)) << r.err;
+    EXPECT_TRUE(
+        r.err.ends_with("\r3 of 3 files" + wipe +
+                        "tandrel-cli: 3 copied, 0 deleted, 0 moved, 0 failed, 0 jobs refused\r\n"))
+        << r.err;
     EXPECT_EQ(r.err.find("0 of"), std::string::npos) << r.err;
 }
 
@@ -159,7 +200,9 @@ TEST_F(CliMirror, FailedLinesGiveStatusOne) {
     t.MakeFifo("s/pipe");
     const CliResult r = RunCli({"mirror", t.Path("s"), t.Path("d")});
     EXPECT_EQ(r.status, 1);
-    EXPECT_EQ(Lines(r.out).at(1), "!Copy: " + t.Path("s/pipe") + " => " + t.Path("d/pipe"));
+    EXPECT_EQ(Lines(r.out).at(1), "!Copy: " + t.Path("s/pipe") + " => " + t.Path("d/pipe") +
+                                      " (is a pipe, socket or device; only files and links are "
+                                      "copied)");
 }
 
 TEST_F(CliMirror, RefusesBadUsageAndBadJobsWithStatusTwoDoingNothing) {
@@ -266,6 +309,8 @@ TEST_F(CliMirror, CtrlCAbandonsTheCopyInFlightAndExitsWith130) {
     EXPECT_EQ(lines.back(), std::string(127, '-'));
     EXPECT_EQ(t.ReadFile("d/big"), "previous version");
     EXPECT_EQ(t.List("d"), std::set<std::string>{"big"});  // no temporary left
+    // The summary says that the run was stopped; the copy abandoned, if it had begun, failed.
+    EXPECT_EQ(r.err.rfind("tandrel-cli: stopped: 0 copied, 0 deleted, 0 moved, "), 0u) << r.err;
 }
 
 }  // namespace

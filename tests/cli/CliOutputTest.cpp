@@ -66,7 +66,9 @@ TEST_F(CliOutput, OutputThatCannotBeWrittenIsAFailureSaidOnStandardErrorAndTheRu
     close(closed[0]);
     const CliResult mirror = RunWithOutputTo(closed[1], {"mirror", t.Path("s"), t.Path("d")});
     EXPECT_EQ(mirror.status, 1);
-    EXPECT_EQ(mirror.err, "tandrel-cli: could not write the run lines to standard output\n");
+    EXPECT_EQ(mirror.err,
+              "tandrel-cli: could not write the run lines to standard output\n"
+              "tandrel-cli: 50 copied, 0 deleted, 0 moved, 0 failed, 0 jobs refused\n");
     EXPECT_EQ(t.List("d").size(), 50u);
 
     ASSERT_EQ(RunCli({"add", "entry", t.Path("s"), t.Path("d")}).status, 0);

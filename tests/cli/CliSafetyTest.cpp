@@ -67,7 +67,8 @@ TEST_F(CliSafety, BatchSkipsAJobWhoseRecycleDirectoryHoldsItsSource) {
     const std::string skip = "!Skip: " + t.Path("home/docs/") + " => " + t.Path("b/") +
                              " (Directory 'Recycle' contains 'From')";
     EXPECT_EQ(lines[1], skip);
-    EXPECT_EQ(r.err, "tandrel-cli: " + skip.substr(1) + "\n");
+    EXPECT_EQ(r.err, "tandrel-cli: " + skip.substr(1) + "\n" +
+                         "tandrel-cli: 0 copied, 0 deleted, 0 moved, 0 failed, 1 job refused\n");
     EXPECT_EQ(t.ReadFile("home/docs/report.txt"), "orig");
     EXPECT_EQ(t.ReadFile("b/docs/report.txt"), "old");
 }
@@ -140,7 +141,8 @@ TEST_F(CliSafety, ALogFileThatIsAPipeIsRefusedWithoutWaiting) {
     }
     EXPECT_FALSE(rescued) << "the run waited for a reader of the pipe";
     EXPECT_EQ(r.status, 1);
-    EXPECT_EQ(r.err, "tandrel-cli: could not write the log file '" + t.Path("fifo") + "'\n");
+    EXPECT_EQ(r.err, "tandrel-cli: could not write the log file '" + t.Path("fifo") + "'\n" +
+                         "tandrel-cli: 1 copied, 0 deleted, 0 moved, 0 failed, 0 jobs refused\n");
     EXPECT_EQ(Lines(r.out).at(1), " Copy: " + t.Path("s/f") + " => " + t.Path("d/f"));
     EXPECT_EQ(t.ReadFile("d/f"), "f");
 }

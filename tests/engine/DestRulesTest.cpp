@@ -252,5 +252,53 @@ TEST_F(DestRulesRun, LoneOlderFileNotOnACutDownTimeIsCopied) {
     EXPECT_EQ(rig.recorder.ActionLines(), std::vector<std::string>{Copy("x")});
 }
 
+// A volume that keeps whole seconds shows only even times now and then; that alone never makes
+// it a two-second volume. A source changed within the next second after its copy is copied
+// again unless the volume itself shows, on a file the run writes, that it keeps two seconds.
+struct StepCase {
+    const char* name;
+    int64_t volumeStep;  // as the volume keeps times, without saying so
+    bool probeFails;     // the run cannot write its probe there
+    int64_t changedTo;   // the source's time for the second run
+    bool copied;         // whether the second run copies it
+};
+
+class TimeStepEvidence : public DestRulesRun, public ::testing::WithParamInterface<StepCase> {};
+
+TEST_P(TimeStepEvidence, ACoarseStepIsTakenOnlyFromTheVolumeItself) {
+    const StepCase& c = GetParam();
+    t.WriteFile("s/f", "first", kNew + 300000000);  // ...00.3 s, kept as ...00 s
+    FailingFileSystem fs;
+    fs.SimulateVolume(VolumeInfo{false, c.volumeStep}, /*reported=*/false);
+    if (c.probeFails) {
+        fs.FailOn(Op::kProbeTime, "/d");
+    }
+    EngineRig first(fs);
+    first.Run(S(), D(), kActionKeep);
+    ASSERT_EQ(first.recorder.ActionLines(), std::vector<std::string>{Copy("f")});
+    ASSERT_EQ(t.Mtime("d/f"), kNew);
+
+    t.WriteFile("s/f", "second", c.changedTo);
+    EngineRig second(fs);
+    second.Run(S(), D(), kActionKeep);
+    EXPECT_EQ(second.recorder.ActionLines(),
+              c.copied ? std::vector<std::string>{Copy("f")} : std::vector<std::string>{});
+    EXPECT_EQ(t.ReadFile("d/f"), c.copied ? "second" : "first");
+    // The probe is written once per job at most, and nothing of it stays behind.
+    EXPECT_LE(fs.CallCount(Op::kProbeTime), 2);
+    EXPECT_EQ(t.List("d"), std::set<std::string>{"f"});
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, TimeStepEvidence,
+    ::testing::Values(
+        StepCase{"WholeSecondsChangedInTheNextSecond", kSec, false, kNew + 1600000000, true},
+        StepCase{"WholeSecondsChangedWithinTheSecond", kSec, false, kNew + 900000000, false},
+        StepCase{"TwoSecondsChangedWithinTheStep", 2 * kSec, false, kNew + 1600000000, false},
+        StepCase{"TwoSecondsChangedPastTheStep", 2 * kSec, false, kNew + 2100000000, true},
+        // Without the volume's word the finer step is used: a needless copy, never a lost one.
+        StepCase{"TwoSecondsUnprobed", 2 * kSec, true, kNew + 1600000000, true}),
+    [](const ::testing::TestParamInfo<StepCase>& p) { return std::string(p.param.name); });
+
 }  // namespace
 }  // namespace tandrel

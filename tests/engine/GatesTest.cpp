@@ -2,11 +2,15 @@
 // destination, and a job that would delete more than the run allows deletes nothing.
 
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include <chrono>
 #include <cstdlib>
 #include <functional>
+#include <optional>
 #include <thread>
+#include <utility>
+#include <vector>
 
 #include "FailingFileSystem.h"
 #include "RunLock.h"
@@ -62,12 +66,30 @@ class Gates : public ::testing::Test {
         savedRuntime_ = hadRuntime_ ? old : "";
         t.MakeDir("runtime");
         setenv("XDG_RUNTIME_DIR", t.Path("runtime").c_str(), 1);
+        // So do the places tried after it.
+        for (const char* name : {"XDG_CACHE_HOME", "TMPDIR"}) {
+            const char* value = std::getenv(name);
+            savedPlaces_.emplace_back(
+                name, value != nullptr ? std::optional<std::string>(value) : std::nullopt);
+        }
+        t.MakeDir("cache");
+        t.MakeDir("tmp");
+        t.Chmod("tmp", 01777);
+        setenv("XDG_CACHE_HOME", t.Path("cache").c_str(), 1);
+        setenv("TMPDIR", t.Path("tmp").c_str(), 1);
     }
     ~Gates() override {
         if (hadRuntime_) {
             setenv("XDG_RUNTIME_DIR", savedRuntime_.c_str(), 1);
         } else {
             unsetenv("XDG_RUNTIME_DIR");
+        }
+        for (const auto& [name, value] : savedPlaces_) {
+            if (value) {
+                setenv(name, value->c_str(), 1);
+            } else {
+                unsetenv(name);
+            }
         }
     }
     // Holds the run lock of the directory `rel` the way another run would.
@@ -87,6 +109,7 @@ class Gates : public ::testing::Test {
   private:
     bool hadRuntime_ = false;
     std::string savedRuntime_;
+    std::vector<std::pair<const char*, std::optional<std::string>>> savedPlaces_;
 };
 
 TEST_F(Gates, AnEmptySourceNeverEmptiesTheDestination) {
@@ -205,16 +228,29 @@ TEST_F(Gates, AJobThatMustNotWaitIsRefused) {
                                        t.Path("r/") + ")"});
     ASSERT_EQ(recorder.refusals.size(), 1u);
     EXPECT_EQ(recorder.refusals[0].first, JobRefusal::kBusy);
-    // A lock folder that cannot be used refuses the job too, whether or not it may wait.
+    // A lock folder others may write to is passed over for another private place, where
+    // the lock held there meets the job as well.
     other.Unlock();
+    const std::set<std::string> heldBefore = t.List("runtime/tandrel");
     t.Chmod("runtime/tandrel", 0777);
+    HoldLock("r");
+    rig.Run(S(), D(), kActionMove, t.Path("r"));
+    ASSERT_EQ(recorder.refusals.size(), 2u);
+    EXPECT_EQ(recorder.refusals[1].first, JobRefusal::kBusy);
+    EXPECT_NE(recorder.refusals[1].second.find("another run is using"), std::string::npos);
+    EXPECT_EQ(t.List("runtime/tandrel"), heldBefore);  // nothing new was put there
+    // Only when no private place at all can be had is the job refused, whether or not it may
+    // wait.
+    other.Unlock();
+    t.Chmod("cache/tandrel", 0777);
+    t.Chmod("tmp", 0777);
     rig.queue.m_bWaitForOtherRuns = true;
     rig.Run(S(), D(), kActionMove, t.Path("r"));
     EXPECT_EQ(t.List("d"), (std::set<std::string>{"a.txt", "sub/", "sub/b.txt"}));
-    ASSERT_EQ(recorder.refusals.size(), 2u);
-    EXPECT_EQ(recorder.refusals[1].first, JobRefusal::kBusy);
-    EXPECT_NE(recorder.refusals[1].second.find("runs cannot be kept apart"), std::string::npos);
-    // Free again, the same job runs.
+    ASSERT_EQ(recorder.refusals.size(), 3u);
+    EXPECT_EQ(recorder.refusals[2].first, JobRefusal::kBusy);
+    EXPECT_NE(recorder.refusals[2].second.find("runs cannot be kept apart"), std::string::npos);
+    // With a private place again, the same job runs.
     t.Chmod("runtime/tandrel", 0700);
     rig.Run(S(), D(), kActionMove, t.Path("r"));
     EXPECT_EQ(t.List("d"), (std::set<std::string>{"new.txt"}));
@@ -306,6 +342,29 @@ TEST_F(Gates, ALogFileInsideTheSourceSwitchesLoggingOff) {
     }
 }
 
+// A log file that is a tree's file under another name (a hard link, kept outside every tree)
+// would empty that file and, by the next run, its backup: logging is switched off instead.
+TEST_F(Gates, ALogFileThatIsATreeFileUnderAnotherNameSwitchesLoggingOff) {
+    t.WriteFile("s/notes.txt", "precious");
+    rig.Run(S(), D(), kActionKeep);
+    ASSERT_EQ(t.ReadFile("d/notes.txt"), "precious");
+    struct Case {
+        const char* treeFile;
+        const char* logName;
+    };
+    for (const Case& c : {Case{"s/notes.txt", "run.log"}, Case{"d/notes.txt", "dest.log"}}) {
+        ASSERT_EQ(link(t.Path(c.treeFile).c_str(), t.Path(c.logName).c_str()), 0);
+        EngineRig run;
+        run.queue.m_strLogFileName = t.Path(c.logName);
+        run.queue.m_bLogEnabled = true;
+        run.Run(S(), D(), kActionDelete);
+        run.queue.FlushLog();
+        EXPECT_FALSE(run.queue.m_bLogEnabled) << c.logName;
+        EXPECT_EQ(t.ReadFile("s/notes.txt"), "precious") << c.logName;
+        EXPECT_EQ(t.ReadFile("d/notes.txt"), "precious") << c.logName;
+    }
+}
+
 // One inside a destination or recycle tree is kept out of the walk: never copied over,
 // deleted or moved.
 TEST_F(Gates, ALogFileInsideTheDestinationOrRecycleDirectoryIsLeftAlone) {
@@ -318,9 +377,10 @@ TEST_F(Gates, ALogFileInsideTheDestinationOrRecycleDirectoryIsLeftAlone) {
     EXPECT_TRUE(rig.queue.m_bLogEnabled);
     EXPECT_EQ(t.List("d"), (std::set<std::string>{"f", "run.log"}));
     const std::vector<std::string> lines = recorder.ActionLines();
-    EXPECT_NE(
-        std::find(lines.begin(), lines.end(), "!Copy: " + S("run.log") + " => " + D("run.log")),
-        lines.end());
+    EXPECT_NE(std::find(lines.begin(), lines.end(),
+                        "!Copy: " + S("run.log") + " => " + D("run.log") +
+                            " (the destination is the run's log file; not copied over)"),
+              lines.end());
     EXPECT_EQ(t.ReadFile("d/run.log").rfind(CBackup::FormatHeader(920297109) + "\n", 0), 0u);
 
     // The recycle directory: an extra file of the log's name is not moved over it.
@@ -335,7 +395,8 @@ TEST_F(Gates, ALogFileInsideTheDestinationOrRecycleDirectoryIsLeftAlone) {
     next.queue.FlushLog();
     EXPECT_EQ(t.ReadFile("d2/run.log"), "extra");
     EXPECT_EQ(next.recorder.ActionLines().back(),
-              "!Move: " + t.Path("d2/run.log") + " => " + t.Path("r/run.log"));
+              "!Move: " + t.Path("d2/run.log") + " => " + t.Path("r/run.log") +
+                  " (the target is the run's log file; not moved onto)");
     EXPECT_EQ(t.ReadFile("r/run.log").rfind(CBackup::FormatHeader(920297109) + "\n", 0), 0u);
 }
 
@@ -349,8 +410,10 @@ TEST_F(Gates, ALogFileInACaseBlindDestinationIsKnownUnderAnySpelling) {
     fat.queue.m_bLogEnabled = true;
     fat.Run(S(), D(), kActionKeep);
     fat.queue.FlushLog();
-    EXPECT_EQ(fat.recorder.ActionLines(),
-              std::vector<std::string>{"!Copy: " + S("RUN.LOG") + " => " + D("RUN.LOG")});
+    EXPECT_EQ(
+        fat.recorder.ActionLines(),
+        std::vector<std::string>{"!Copy: " + S("RUN.LOG") + " => " + D("RUN.LOG") +
+                                 " (the destination is the run's log file; not copied over)"});
     EXPECT_EQ(t.ReadFile("d/run.log").rfind(CBackup::FormatHeader(920297109) + "\n", 0), 0u);
 }
 

@@ -112,9 +112,9 @@ TEST(JobCheck, RefusesOverlappingTrees) {
 
 TEST(DestIndex, FindsTheFirstMatchInListOrder) {
     DestIndex exact;
-    exact.PushBack("Readme.TXT", false);
-    exact.PushBack("README.txt", true);
-    exact.PushBack("b", false);
+    exact.PushBack("Readme.TXT", EntryKind::kFile);
+    exact.PushBack("README.txt", EntryKind::kLink);
+    exact.PushBack("b", EntryKind::kFile);
     EXPECT_FALSE(exact.RemoveMatch("readme.txt"));
     EXPECT_TRUE(exact.RemoveMatch("README.txt"));
     EXPECT_EQ(exact.Size(), 2u);
@@ -124,9 +124,9 @@ TEST(DestIndex, FindsTheFirstMatchInListOrder) {
 
     DestIndex folded;
     folded.SetCaseInsensitive(true);
-    folded.PushBack("x/A.txt", false);
-    folded.PushBack("x/a.txt", false);
-    folded.PushBack("y", false);
+    folded.PushBack("x/A.txt", EntryKind::kFile);
+    folded.PushBack("x/a.txt", EntryKind::kFile);
+    folded.PushBack("y", EntryKind::kFile);
     EXPECT_TRUE(folded.RemoveMatch("X/a.TXT"));  // the first in list order goes
     EXPECT_EQ(folded.PopFront().rel, "x/a.txt");
     EXPECT_FALSE(folded.RemoveMatch("x/a.txt"));  // both gone now

@@ -70,11 +70,13 @@ TEST_F(Mirror, MoveKeepsRelativePathsInTheRecycleDirectory) {
 
     EngineRig rig;
     rig.Run(S(), D(), kActionMove, t.Path("r"));
+    // The file already there stays; the moved one goes beside it.
     EXPECT_EQ(rig.recorder.ActionLines(),
-              std::vector<std::string>{" Move: " + D("a/b/c.txt") + " => " + R("a/b/c.txt")});
-    EXPECT_EQ(t.ReadFile("r/a/b/c.txt"), "extra");
+              std::vector<std::string>{" Move: " + D("a/b/c.txt") + " => " + R("a/b/c.txt.~1~")});
+    EXPECT_EQ(t.ReadFile("r/a/b/c.txt"), "previous");
+    EXPECT_EQ(t.ReadFile("r/a/b/c.txt.~1~"), "extra");
     EXPECT_EQ(t.List("d"), std::set<std::string>{});
-    EXPECT_EQ(t.List("r"), (std::set<std::string>{"a/", "a/b/", "a/b/c.txt"}));
+    EXPECT_EQ(t.List("r"), (std::set<std::string>{"a/", "a/b/", "a/b/c.txt", "a/b/c.txt.~1~"}));
 }
 
 TEST_F(Mirror, MoveCreatesTheRecycleLevelsAndFailsWithoutARecycleRoot) {
@@ -89,14 +91,18 @@ TEST_F(Mirror, MoveCreatesTheRecycleLevelsAndFailsWithoutARecycleRoot) {
     EngineRig missing;
     missing.Run(S(), D(), kActionMove, t.Path("nowhere"));
     EXPECT_EQ(missing.recorder.ActionLines(),
-              std::vector<std::string>{"!Move: " + D("g") + " => " + t.Path("nowhere/g")});
+              std::vector<std::string>{
+                  "!Move: " + D("g") + " => " + t.Path("nowhere/g") +
+                  " (the recycle directory cannot be opened: No such file or directory)"});
     EXPECT_TRUE(t.Exists("d/g"));
     EXPECT_FALSE(t.Exists("nowhere"));
 
     // Without any recycle directory nothing is moved anywhere.
     EngineRig empty;
     empty.Run(S(), D(), kActionMove, "");
-    EXPECT_EQ(empty.recorder.ActionLines(), std::vector<std::string>{"!Move: " + D("g") + " => g"});
+    EXPECT_EQ(
+        empty.recorder.ActionLines(),
+        std::vector<std::string>{"!Move: " + D("g") + " => g (there is no recycle directory)"});
     EXPECT_TRUE(t.Exists("d/g"));
 }
 
@@ -205,10 +211,12 @@ TEST_F(Mirror, EntriesOfTheOtherKindAreReplacedOnTheNextRunWithDelete) {
 
     EngineRig first;
     first.Run(S(), D(), kActionDelete);
-    EXPECT_EQ(first.recorder.ActionLines(),
-              (std::vector<std::string>{"!Copy: " + S("x") + " => " + D("x"),
-                                        "!Copy: " + S("y/f") + " => " + D("y/f"), Del("y"),
-                                        Del("x/inner")}));
+    EXPECT_EQ(
+        first.recorder.ActionLines(),
+        (std::vector<std::string>{
+            "!Copy: " + S("x") + " => " + D("x") + " (is a directory; not replaced by a file)",
+            "!Copy: " + S("y/f") + " => " + D("y/f") + " (" + D("y") + ": Not a directory)",
+            Del("y"), Del("x/inner")}));
     EXPECT_EQ(t.List("d"), std::set<std::string>{});
 
     EngineRig second;
@@ -229,8 +237,9 @@ TEST_F(Mirror, DeleteRemovesExtraTreesDeepestFirstButKeepsWhatCouldNotGo) {
     EngineRig rig(fs);
     rig.queue.m_bAllowEmptySource = true;  // the source holds nothing on purpose
     rig.Run(S(), D(), kActionDelete);
-    EXPECT_EQ(rig.recorder.ActionLines(),
-              (std::vector<std::string>{"!Delete: " + D("a/f1"), Del("a/b/f2")}));
+    EXPECT_EQ(
+        rig.recorder.ActionLines(),
+        (std::vector<std::string>{"!Delete: " + D("a/f1") + " (injected failure)", Del("a/b/f2")}));
     EXPECT_EQ(t.List("d"), (std::set<std::string>{"a/", "a/f1", "k/", "k/l/", "k/l/.keep"}));
 }
 

@@ -132,9 +132,10 @@ TEST_F(ShownLines, RootsAndFailureLinesAreShownEscapedToo) {
     EngineRig rig(fs);
     rig.Run(t.Path("s\tsrc"), t.Path("d"), kActionKeep);
 
-    EXPECT_EQ(rig.recorder.ActionLines(),
-              (std::vector<std::string>{" Copy: " + t.Path("s\\tsrc/f") + " => " + t.Path("d/f"),
-                                        "!Read: " + t.Path("d/no\\nread/")}));
+    EXPECT_EQ(
+        rig.recorder.ActionLines(),
+        (std::vector<std::string>{" Copy: " + t.Path("s\\tsrc/f") + " => " + t.Path("d/f"),
+                                  "!Read: " + t.Path("d/no\\nread/") + " (injected failure)"}));
 }
 
 }  // namespace

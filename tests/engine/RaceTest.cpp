@@ -80,9 +80,12 @@ class Race : public ::testing::Test {
             });
     }
 
+    // Whether the run wrote `line`; a failure line with any reason after it.
     bool HasLine(const EngineRig& rig, const std::string& line) {
         const std::vector<std::string> lines = rig.recorder.ActionLines();
-        return std::find(lines.begin(), lines.end(), line) != lines.end();
+        return std::any_of(lines.begin(), lines.end(), [&](const std::string& l) {
+            return l == line || (line.front() == '!' && l.starts_with(line + " ("));
+        });
     }
 
     TempTree t;

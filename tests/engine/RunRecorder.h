@@ -1,5 +1,8 @@
 #pragma once
 
+#include <chrono>
+#include <condition_variable>
+#include <functional>
 #include <mutex>
 #include <string>
 #include <vector>
@@ -25,7 +28,29 @@ class RunRecorder : public ILineSink, public IRunMonitor {
     }
     void SetProgressRange(int, int upper) override { Push({'r', upper}); }
     void SetProgressPos(int pos) override { Push({'p', pos}); }
-    void PostJobsDone() override { Push({'d', 0}); }
+    void PostJobsDone() override {
+        if (onDone) {
+            onDone();
+        }
+        Push({'d', 0});
+    }
+    void RunEnded(const RunSummary& summary) override {
+        std::lock_guard<std::mutex> lock(mutex);
+        summaries.push_back(summary);
+    }
+
+    // Waits until PostJobsDone has been called `runs` times in all; false when that has not
+    // happened after a minute (a hung run: the test then fails instead of hanging).
+    bool WaitForDone(int runs) {
+        std::unique_lock<std::mutex> lock(mutex);
+        return changed.wait_for(lock, std::chrono::minutes(1), [&] {
+            int done = 0;
+            for (const Event& e : events) {
+                done += e.kind == 'd' ? 1 : 0;
+            }
+            return done >= runs;
+        });
+    }
 
     // The lines between the first header and its separator.
     std::vector<std::string> ActionLines() const {
@@ -47,13 +72,21 @@ class RunRecorder : public ILineSink, public IRunMonitor {
     }
 
     mutable std::mutex mutex;
+    std::condition_variable changed;
     std::vector<std::string> lines;
     std::vector<Event> events;
+    std::vector<RunSummary> summaries;  // one per run
+    // Runs on the worker thread at the end of each run, before the notice is recorded; set
+    // before the run starts.
+    std::function<void()> onDone;
 
   private:
     void Push(Event e) {
-        std::lock_guard<std::mutex> lock(mutex);
-        events.push_back(e);
+        {
+            std::lock_guard<std::mutex> lock(mutex);
+            events.push_back(e);
+        }
+        changed.notify_all();
     }
 };
 

@@ -5,6 +5,8 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <cstdio>
+
 #include "FailingFileSystem.h"
 #include "RunRecorder.h"
 #include "TempTree.h"
@@ -56,7 +58,8 @@ TEST_P(Links, AreNeverFollowedOnEitherSide) {
     // Nothing was written through d/x.
     const std::vector<std::string> lines = rig.recorder.ActionLines();
     EXPECT_NE(std::find(lines.begin(), lines.end(),
-                        "!Copy: " + S("x/keep.txt") + " => " + D("x/keep.txt")),
+                        "!Copy: " + S("x/keep.txt") + " => " + D("x/keep.txt") + " (" + D("x") +
+                            ": is a symbolic link; links are not followed)"),
               lines.end());
     if (GetParam() == kActionKeep) {
         EXPECT_EQ(t.ReadLink("d/x"), t.Path("outside"));
@@ -102,7 +105,8 @@ TEST_F(Safety, AnUnreadableSourceDirectoryNeverCausesDeletions) {
     EngineRig rig(fs);
     rig.Run(S(), D(), kActionDelete);
     EXPECT_EQ(rig.recorder.ActionLines(),
-              (std::vector<std::string>{"!Read: " + S("locked/"), " Delete: " + D("stale")}));
+              (std::vector<std::string>{"!Read: " + S("locked/") + " (injected failure)",
+                                        " Delete: " + D("stale")}));
     EXPECT_EQ(t.ReadFile("d/locked/precious"), "p");
 }
 
@@ -113,19 +117,22 @@ TEST_F(Safety, AnUnreadableOrMissingRootStopsTheJob) {
     fs.FailOn(Op::kListDirectory, "/s", Status::Code::kPermission);
     EngineRig unreadable(fs);
     unreadable.Run(S(), D(), kActionDelete);
-    EXPECT_EQ(unreadable.recorder.ActionLines(), std::vector<std::string>{"!Read: " + S()});
+    EXPECT_EQ(unreadable.recorder.ActionLines(),
+              std::vector<std::string>{"!Read: " + S() + " (injected failure)"});
     EXPECT_TRUE(t.Exists("d/precious"));
 
     EngineRig missingDest;
     missingDest.Run(S(), t.Path("unmounted/backup"), kActionDelete);
     EXPECT_EQ(missingDest.recorder.ActionLines(),
-              std::vector<std::string>{"!Read: " + t.Path("unmounted/backup/")});
+              std::vector<std::string>{"!Read: " + t.Path("unmounted/backup/") +
+                                       " (No such file or directory)"});
     EXPECT_FALSE(t.Exists("unmounted"));
 
     EngineRig missingSource;
     missingSource.Run(t.Path("gone"), D(), kActionDelete);
-    EXPECT_EQ(missingSource.recorder.ActionLines(),
-              std::vector<std::string>{"!Read: " + t.Path("gone/")});
+    EXPECT_EQ(
+        missingSource.recorder.ActionLines(),
+        std::vector<std::string>{"!Read: " + t.Path("gone/") + " (No such file or directory)"});
     EXPECT_TRUE(t.Exists("d/precious"));
 }
 
@@ -138,7 +145,8 @@ TEST_F(Safety, AnUnreadableDestinationDirectoryIsLeftAlone) {
     fs.FailOn(Op::kListDirectory, "/d/sub");
     EngineRig rig(fs);
     rig.Run(S(), D(), kActionDelete);
-    EXPECT_EQ(rig.recorder.ActionLines(), std::vector<std::string>{"!Read: " + D("sub/")});
+    EXPECT_EQ(rig.recorder.ActionLines(),
+              std::vector<std::string>{"!Read: " + D("sub/") + " (injected failure)"});
     EXPECT_EQ(t.ReadFile("d/sub/f"), "newer destination");
 
     // A directory the run has made but then cannot open takes no files, and says so.
@@ -149,7 +157,8 @@ TEST_F(Safety, AnUnreadableDestinationDirectoryIsLeftAlone) {
     EngineRig again(shut);
     again.Run(S(), D(), kActionKeep);
     EXPECT_EQ(again.recorder.ActionLines(),
-              std::vector<std::string>{"!Copy: " + S("new/g") + " => " + D("new/g")});
+              std::vector<std::string>{"!Copy: " + S("new/g") + " => " + D("new/g") + " (" +
+                                       D("new") + ": injected failure)"});
     EXPECT_EQ(t.List("d/new"), std::set<std::string>{});
 }
 
@@ -161,7 +170,8 @@ TEST_F(Safety, AFailedCopyLeavesTheOldFileAndNoTemporary) {
     EngineRig rig(fs);
     rig.Run(S(), D(), kActionKeep);
     EXPECT_EQ(rig.recorder.ActionLines(),
-              std::vector<std::string>{"!Copy: " + S("f") + " => " + D("f")});
+              std::vector<std::string>{"!Copy: " + S("f") + " => " + D("f") +
+                                       " (No space left on device)"});
     EXPECT_EQ(t.List("d"), std::set<std::string>{"f"});
     EXPECT_EQ(t.ReadFile("d/f"), "old");
 }
@@ -245,8 +255,10 @@ TEST_F(Safety, ARecycleDirectoryInsideTheDestinationIsNeverExtra) {
     EngineRig rig;
     rig.Run(S(), D(), kActionMove, D("bin"));
     EXPECT_EQ(rig.recorder.ActionLines(),
-              (std::vector<std::string>{"!Copy: " + S("bin/tool") + " => " + D("bin/tool"),
-                                        " Move: " + D("extra") + " => " + D("bin/extra")}));
+              (std::vector<std::string>{
+                  "!Copy: " + S("bin/tool") + " => " + D("bin/tool") +
+                      " (it would land in the recycle directory inside the destination)",
+                  " Move: " + D("extra") + " => " + D("bin/extra")}));
     EXPECT_EQ(t.List("d/bin"), (std::set<std::string>{"extra", "old/", "old/kept"}));
 }
 
@@ -257,8 +269,75 @@ TEST_F(Safety, PipesInTheSourceAreNeverOpened) {
     EngineRig rig;
     rig.Run(S(), D(), kActionDelete);
     EXPECT_EQ(rig.recorder.ActionLines(),
-              (std::vector<std::string>{" Copy: " + S("after") + " => " + D("after"),
-                                        "!Copy: " + S("pipe") + " => " + D("pipe")}));
+              (std::vector<std::string>{
+                  " Copy: " + S("after") + " => " + D("after"),
+                  "!Copy: " + S("pipe") + " => " + D("pipe") +
+                      " (is a pipe, socket or device; only files and links are copied)"}));
+}
+
+// An extra chain of directories, each inside the last, deleted from the bottom up: every level
+// is reached again from the level below it, not from the root, so the directories opened grow
+// with the depth and not with its square.
+TEST_F(Safety, ADeepExtraChainIsDeletedWithOpensInProportionToItsDepth) {
+    t.WriteFile("s/keep", "k");
+    for (const int depth : {64, 256}) {
+        SCOPED_TRACE(depth);
+        std::string rel = "d/chain" + std::to_string(depth) + "/";
+        t.MakeDir(rel);
+        for (int level = 1; level < depth; ++level) {
+            rel += "d/";
+            t.MakeDir(rel);
+        }
+        t.WriteFile(rel + "leaf", "x");
+        FailingFileSystem fs;
+        EngineRig rig(fs);
+        rig.Run(S(), D(), kActionDelete);
+        EXPECT_EQ(t.List("d"), (std::set<std::string>{"keep"}));
+        EXPECT_EQ(fs.CallCount(Op::kRemoveDirectory), depth);
+        // Listed once by the count and once by the walk, and reached once more on the way up.
+        EXPECT_LE(fs.CallCount(Op::kOpenDirectory), 4 * depth + 16);
+    }
+}
+
+// A stop asked for while a deep chain is being taken down ends the job at once: the levels not
+// yet removed stay, nothing else is touched, and the next run finishes the work.
+TEST_F(Safety, AStopDuringTheRemovalOfADeepChainIsHonouredAtOnce) {
+    constexpr int kDepth = 40;
+    constexpr int kRemovedBeforeStop = 10;
+    t.WriteFile("s/keep", "k");
+    std::string rel = "d/chain/";
+    t.MakeDir(rel);
+    for (int level = 1; level < kDepth; ++level) {
+        rel += "d/";
+        t.MakeDir(rel);
+    }
+    t.WriteFile(rel + "leaf", "x");
+    FailingFileSystem fs;
+    EngineRig rig(fs);
+    int removed = 0;
+    fs.SetHook([&](const FailingFileSystem::Call& call) {
+        if (call.op == Op::kRemoveDirectory && ++removed == kRemovedBeforeStop) {
+            rig.backup.CancelRun();
+        }
+    });
+    rig.Run(S(), D(), kActionDelete);
+    // The removal under way when the stop came is the last one.
+    EXPECT_EQ(removed, kRemovedBeforeStop);
+    std::string left = "d/chain/";
+    for (int level = 1; level < kDepth - kRemovedBeforeStop; ++level) {
+        left += "d/";
+    }
+    EXPECT_TRUE(t.Exists(left));
+    EXPECT_FALSE(t.Exists(left + "d"));
+    EXPECT_EQ(t.ReadFile("d/keep"), "k");
+    for (const std::string& line : rig.recorder.ActionLines()) {
+        EXPECT_EQ(line[0], ' ') << line;
+    }
+
+    fs.SetHook({});
+    EngineRig next(fs);
+    next.Run(S(), D(), kActionDelete);
+    EXPECT_EQ(t.List("d"), (std::set<std::string>{"keep"}));
 }
 
 }  // namespace
@@ -287,6 +366,114 @@ TEST_F(Safety, AFailedRetryPutsTheReadOnlyModeBack) {
         EXPECT_EQ(t.Mode("d/extra2.txt"), 0400u);
     }
     EXPECT_EQ(fs.CallCount(Op::kMakeReplaceable), 6);
+}
+
+// An entry that is a file on one side and a link or a pipe on the other is never taken for up
+// to date, whatever the times say: the destination's entry is replaced by the source's kind.
+TEST_F(Safety, AnEntryOfAnotherKindIsNeverUpToDate) {
+    struct Case {
+        const char* name;
+        char source;  // 'f' file, 'l' link
+        char dest;    // 'f' file, 'l' link, 'p' pipe
+    };
+    const Case cases[] = {
+        {"file-over-link", 'f', 'l'}, {"link-over-file", 'l', 'f'}, {"file-over-pipe", 'f', 'p'}};
+    const int64_t older = 1 * 1000000000LL;
+    const int64_t newer = 9 * 1000000000LL;
+    for (const Case& c : cases) {
+        const std::string rel = c.name;
+        if (c.source == 'f') {
+            t.WriteFile("s/" + rel, "the source file", older);
+        } else {
+            t.MakeLink("s/" + rel, "target-text");
+            t.SetMtime("s/" + rel, older);
+        }
+        if (c.dest == 'f') {
+            t.WriteFile("d/" + rel, "a destination file", newer);
+        } else if (c.dest == 'l') {
+            t.MakeLink("d/" + rel, "elsewhere");
+            t.SetMtime("d/" + rel, newer);
+        } else {
+            t.MakeFifo("d/" + rel);
+            t.SetMtime("d/" + rel, newer);
+        }
+    }
+    for (ExtraFileAction action : {kActionKeep, kActionDelete}) {
+        EngineRig rig;
+        rig.Run(S(), D(), action);
+        if (action == kActionKeep) {
+            EXPECT_EQ(rig.recorder.ActionLines().size(), std::size(cases));
+        } else {
+            EXPECT_TRUE(rig.recorder.ActionLines().empty());  // done by the first run
+        }
+        for (const Case& c : cases) {
+            const std::string rel = c.name;
+            if (c.source == 'f') {
+                EXPECT_EQ(t.ReadFile("d/" + rel), "the source file") << rel;
+            } else {
+                EXPECT_EQ(t.ReadLink("d/" + rel), "target-text") << rel;
+            }
+        }
+    }
+}
+
+// Extra entries of one name from two jobs, or from two runs, all stay in the recycle
+// directory: a taken name gets the next numbered one beside it, and the line says so.
+TEST_F(Safety, MovesNeverReplaceAnythingInTheRecycleDirectory) {
+    t.MakeDir("s2");
+    t.MakeDir("d2/sub");
+    t.WriteFile("d/notes.txt", "first");
+    t.WriteFile("d2/notes.txt", "second");
+    t.WriteFile("d2/sub/x", "x");
+    t.MakeDir("r/sub");
+    t.WriteFile("r/sub/x", "already there");
+    EngineRig rig;
+    rig.queue.AddJob(S(), D(), 0);
+    rig.queue.AddJob(t.Path("s2"), t.Path("d2"), 0);
+    rig.queue.StartRun(kActionMove, t.Path("r"));
+    rig.backup.OnRunJobs();
+    std::vector<std::string> moves;
+    for (const std::string& line : rig.recorder.lines) {
+        if (line.find("Move: ") != std::string::npos) {
+            moves.push_back(line);
+        }
+    }
+    EXPECT_EQ(moves, (std::vector<std::string>{
+                         " Move: " + D("notes.txt") + " => " + t.Path("r/notes.txt"),
+                         " Move: " + t.Path("d2/notes.txt") + " => " + t.Path("r/notes.txt.~1~"),
+                         " Move: " + t.Path("d2/sub/x") + " => " + t.Path("r/sub/x.~1~")}));
+    EXPECT_EQ(t.ReadFile("r/notes.txt"), "first");
+    EXPECT_EQ(t.ReadFile("r/notes.txt.~1~"), "second");
+    EXPECT_EQ(t.ReadFile("r/sub/x"), "already there");
+    EXPECT_EQ(t.ReadFile("r/sub/x.~1~"), "x");
+
+    t.WriteFile("d/notes.txt", "third");
+    EngineRig later;
+    later.Run(S(), D(), kActionMove, t.Path("r"));
+    EXPECT_EQ(
+        later.recorder.ActionLines(),
+        std::vector<std::string>{" Move: " + D("notes.txt") + " => " + t.Path("r/notes.txt.~2~")});
+    EXPECT_EQ(t.ReadFile("r/notes.txt.~2~"), "third");
+}
+
+// A link replaced by the file it pointed to (the file moved to the link's place): the
+// destination's link must not pass for the file, or the file's only copy would be deleted as
+// extra and never copied again.
+TEST_F(Safety, AFileMovedOntoItsLinkIsCopiedBeforeItsOldCopyGoes) {
+    t.MakeDir("s/drafts");
+    t.WriteFile("s/drafts/r.pdf", "the paper", 1 * 1000000000LL);
+    t.MakeLink("s/r.pdf", "drafts/r.pdf");
+    t.SetMtime("s/r.pdf", 5 * 1000000000LL);
+    EngineRig first;
+    first.Run(S(), D(), kActionDelete);
+    ASSERT_EQ(t.ReadLink("d/r.pdf"), "drafts/r.pdf");
+    ASSERT_EQ(::rename(S("drafts/r.pdf").c_str(), S("r.pdf").c_str()), 0);
+    EngineRig second;
+    second.Run(S(), D(), kActionDelete);
+    EXPECT_EQ(second.recorder.ActionLines(),
+              (std::vector<std::string>{" Copy: " + S("r.pdf") + " => " + D("r.pdf"),
+                                        " Delete: " + D("drafts/r.pdf")}));
+    EXPECT_EQ(t.ReadFile("d/r.pdf"), "the paper");
 }
 
 }  // namespace

@@ -90,7 +90,8 @@ TEST(Worker, CancelAbandonsTheCopyInFlightWritesTheSeparatorAndDropsTheRest) {
     rig.recorder.WaitForRuns(1);
 
     EXPECT_EQ(rig.recorder.lines.size(), 4u);  // header, a, the abandoned b, separator
-    EXPECT_EQ(rig.recorder.lines[2], "!Copy: " + t.Path("s/b") + " => " + t.Path("d/b"));
+    EXPECT_EQ(rig.recorder.lines[2], "!Copy: " + t.Path("s/b") + " => " + t.Path("d/b") +
+                                         " (stopped before it was done; left as it was)");
     EXPECT_EQ(rig.recorder.lines.back(), std::string(127, '-'));
     EXPECT_EQ(t.List("d"), (std::set<std::string>{"a", "b"}));
     EXPECT_EQ(t.ReadFile("d/b"), "old b");

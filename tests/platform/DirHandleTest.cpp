@@ -159,6 +159,60 @@ TEST_F(DirHandleTest, DirectoriesAreMadeWithTheirModeAndSetExactly) {
     EXPECT_EQ(tree_.Mtime("d/private/f"), kTime);
 }
 
+// The way up from an open directory leads to where it lies now, which a caller tells by
+// identity; it works from a directory that may only be passed through as well.
+TEST_F(DirHandleTest, TheContainingDirectoryIsTheOneHoldingItNow) {
+    tree_.MakeDir("d/a/b");
+    tree_.MakeDir("d/c");
+    DirHandle a = Open("d/a");
+    DirHandle c = Open("d/c");
+    DirHandle b;
+    ASSERT_TRUE(fs_.OpenSubdirectory(a, "b", &b).ok());
+    DirHandle up;
+    ASSERT_TRUE(fs_.OpenContainingDirectory(b, &up).ok());
+    EXPECT_EQ(up.id(), a.id());
+    EXPECT_EQ(up.path(), tree_.Path("d/a"));
+
+    ASSERT_EQ(rename(tree_.Path("d/a/b").c_str(), tree_.Path("d/c/b").c_str()), 0);
+    ASSERT_TRUE(fs_.OpenContainingDirectory(b, &up).ok());
+    EXPECT_EQ(up.id(), c.id());
+    EXPECT_NE(up.id(), a.id());
+
+    tree_.Chmod("d/c/b", 0100);
+    const bool root = geteuid() == 0;
+    if (root) {
+        faults::Fail(faults::Call::kOpenAt, {.err = EACCES, .times = 1, .name = "b"});
+    }
+    DirHandle passable;
+    ASSERT_TRUE(fs_.OpenSubdirectory(c, "b", &passable).ok());
+    faults::Reset();
+    ASSERT_TRUE(fs_.OpenContainingDirectory(passable, &up).ok());
+    EXPECT_EQ(up.id(), c.id());
+    tree_.Chmod("d/c/b", 0700);
+    EXPECT_TRUE(fs_.RemoveDirectoryAt(up, "b").ok());
+    EXPECT_EQ(tree_.List("d"), (std::set<std::string>{"a/", "c/"}));
+}
+
+// The probe of how a volume keeps times leaves nothing behind, whether it could be written or
+// not.
+TEST_F(DirHandleTest, AProbeOfStoredTimesReadsBackWhatTheVolumeKeptAndLeavesNothing) {
+    tree_.MakeDir("d");
+    DirHandle d = Open("d");
+    int64_t stored = 0;
+    ASSERT_TRUE(fs_.ProbeStoredTime(d, kTime, &stored).ok());
+    // The test's own volume keeps nanoseconds (ext4, tmpfs, btrfs, xfs all do).
+    EXPECT_EQ(stored, kTime);
+    EXPECT_EQ(tree_.List("d"), std::set<std::string>{});
+
+    faults::Fail(faults::Call::kOpenAt, {.err = EROFS, .times = 1});
+    stored = 0;
+    const Status refused = fs_.ProbeStoredTime(d, kTime, &stored);
+    faults::Reset();
+    EXPECT_EQ(refused.code(), Status::Code::kPermission) << refused.ToString();
+    EXPECT_EQ(stored, 0);
+    EXPECT_EQ(tree_.List("d"), std::set<std::string>{});
+}
+
 TEST(StampBatchBound, TheBatchIsFlushedOnceItHoldsTooManyDirectories) {
     TempTree tree;
     tree.WriteFile("f", "x", kTime);

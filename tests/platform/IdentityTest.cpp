@@ -209,5 +209,42 @@ TEST(LogFileOpen, TakesOnlyARegularFileAndEmptiesIt) {
     EXPECT_EQ(log, nullptr);
 }
 
+// A file with another name (a hard link) may be a file of a tree the run reads or writes:
+// emptying or appending to it would destroy it, and its backup with it. It is refused before
+// anything is written, in either open mode.
+TEST(LogFileOpen, RefusesAFileThatHasAnotherName) {
+    TempTree t;
+    PosixFileSystem fs;
+    t.WriteFile("notes.txt", "precious\n");
+    ASSERT_EQ(link(t.Path("notes.txt").c_str(), t.Path("run.log").c_str()), 0);
+    std::unique_ptr<LogFile> log;
+    for (LogOpenMode mode : {LogOpenMode::kEmpty, LogOpenMode::kAppend}) {
+        const Status s = fs.OpenLogFile(t.Path("run.log"), &log, mode);
+        EXPECT_FALSE(s.ok());
+        EXPECT_EQ(s.path(), t.Path("run.log"));
+        EXPECT_EQ(log, nullptr);
+        EXPECT_EQ(t.ReadFile("notes.txt"), "precious\n");
+    }
+    // Once it is the only name again it is an ordinary log file.
+    ASSERT_EQ(unlink(t.Path("notes.txt").c_str()), 0);
+    EXPECT_TRUE(fs.OpenLogFile(t.Path("run.log"), &log).ok());
+    log.reset();
+
+    // A file bind mounted over another name is one file under two names as well.
+    t.MakeDir("tree");
+    t.WriteFile("tree/kept.txt", "precious\n");
+    t.WriteFile("bound.log", "");
+    BindMounts mounts;
+    if (!mounts.Bind(t.Path("tree/kept.txt"), t.Path("bound.log"))) {
+        GTEST_SKIP() << mounts.error();
+    }
+    t.MakeLink("to-bound.log", t.Path("bound.log"));
+    for (const char* name : {"bound.log", "to-bound.log"}) {
+        EXPECT_FALSE(fs.OpenLogFile(t.Path(name), &log).ok()) << name;
+        EXPECT_EQ(t.ReadFile("tree/kept.txt"), "precious\n") << name;
+    }
+    mounts.UnmountAll();
+}
+
 }  // namespace
 }  // namespace tandrel

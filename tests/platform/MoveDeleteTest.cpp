@@ -10,6 +10,7 @@
 #include <string>
 
 #include "PosixFileSystem.h"
+#include "SystemCallFaults.h"
 #include "TempTree.h"
 
 namespace tandrel {
@@ -112,6 +113,76 @@ TEST_F(MoveDeleteTest, MovesAcrossFileSystemsByCopyThenDelete) {
     EXPECT_EQ(fs_.MoveFile(tree_.Path("pipe"), other.Path("pipe"), nullptr).code(),
               Status::Code::kUnsupported);
     EXPECT_TRUE(tree_.Exists("pipe"));
+}
+
+// A move that must not replace anything (into a recycle directory) takes the first free
+// numbered name beside a taken one, whatever stands there, and says which name it took. Where
+// the file system has no rename that refuses a target, a new hard link does the same.
+TEST_F(MoveDeleteTest, MovingWithoutReplacingTakesTheNextNumberedName) {
+    for (const bool renameRefused : {false, true}) {
+        SCOPED_TRACE(renameRefused ? "by hard link" : "by rename");
+        TempTree t;
+        t.MakeDir("a");
+        t.MakeDir("b");
+        t.WriteFile("a/f", "moved");
+        t.WriteFile("b/f", "there");
+        t.WriteFile("b/f.~1~", "there too");
+        t.MakeLink("a/ln", "target");
+        t.MakeLink("b/ln", "dangling");
+        t.MakeDir("b/sub");
+        t.WriteFile("a/sub", "a file where a directory is");
+        t.WriteFile("a/free", "free");
+        DirHandle a;
+        DirHandle b;
+        ASSERT_TRUE(fs_.OpenDirectory(t.Path("a"), &a).ok());
+        ASSERT_TRUE(fs_.OpenDirectory(t.Path("b"), &b).ok());
+        if (renameRefused) {
+            faults::Fail(faults::Call::kRenameAt2, {.err = EINVAL, .times = 100});
+        }
+        struct Case {
+            const char* name;
+            const char* placed;
+        };
+        for (const Case& c : {Case{"f", "f.~2~"}, Case{"ln", "ln.~1~"}, Case{"sub", "sub.~1~"},
+                              Case{"free", "free"}}) {
+            std::string placed;
+            ASSERT_TRUE(fs_.MoveNoReplaceAt(a, c.name, b, c.name, &placed, nullptr).ok()) << c.name;
+            EXPECT_EQ(placed, c.placed);
+        }
+        faults::Reset();
+        EXPECT_EQ(t.List("a"), std::set<std::string>{});
+        EXPECT_EQ(t.ReadFile("b/f"), "there");
+        EXPECT_EQ(t.ReadFile("b/f.~1~"), "there too");
+        EXPECT_EQ(t.ReadFile("b/f.~2~"), "moved");
+        EXPECT_EQ(t.ReadLink("b/ln"), "dangling");
+        EXPECT_EQ(t.ReadLink("b/ln.~1~"), "target");
+        EXPECT_EQ(t.ReadFile("b/sub.~1~"), "a file where a directory is");
+        EXPECT_EQ(t.ReadFile("b/free"), "free");
+    }
+}
+
+// Across file systems the copy goes to a temporary first and takes its name the same way.
+TEST_F(MoveDeleteTest, MovingWithoutReplacingAcrossFileSystems) {
+    TempTree other("/dev/shm");
+    struct stat here {};
+    struct stat there {};
+    if (other.root().empty() || stat(tree_.root().c_str(), &here) != 0 ||
+        stat(other.root().c_str(), &there) != 0 || here.st_dev == there.st_dev) {
+        GTEST_SKIP() << "/dev/shm is not a second file system here";
+    }
+    tree_.WriteFile("f", "travels");
+    other.WriteFile("f", "old");
+    DirHandle from;
+    DirHandle to;
+    ASSERT_TRUE(fs_.OpenDirectory(tree_.root(), &from).ok());
+    ASSERT_TRUE(fs_.OpenDirectory(other.root(), &to).ok());
+    std::string placed;
+    ASSERT_TRUE(fs_.MoveNoReplaceAt(from, "f", to, "f", &placed, nullptr).ok());
+    EXPECT_EQ(placed, "f.~1~");
+    EXPECT_EQ(tree_.List(), std::set<std::string>{});
+    EXPECT_EQ(other.List(), (std::set<std::string>{"f", "f.~1~"}));
+    EXPECT_EQ(other.ReadFile("f"), "old");
+    EXPECT_EQ(other.ReadFile("f.~1~"), "travels");
 }
 
 // A file system whose deletes fail, to reach the end of a move across file systems where the

@@ -9,6 +9,7 @@
 #include <array>
 #include <cerrno>
 #include <cstdarg>
+#include <cstdio>
 #include <cstring>
 #include <mutex>
 #include <type_traits>
@@ -168,6 +169,14 @@ int syncfs(int fd) {
 int fchmodat(int dirfd, const char* path, mode_t mode, int flags) {
     static const auto real = Real<int (*)(int, const char*, mode_t, int)>("fchmodat");
     return Through(Call::kFchmodAt, -1, path, real, dirfd, path, mode, flags);
+}
+
+int renameat2(int olddirfd, const char* oldpath, int newdirfd, const char* newpath,
+              unsigned int flags) {
+    static const auto real =
+        Real<int (*)(int, const char*, int, const char*, unsigned int)>("renameat2");
+    return Through(Call::kRenameAt2, -1, newpath, real, olddirfd, oldpath, newdirfd, newpath,
+                   flags);
 }
 
 struct dirent* readdir(DIR* stream) {

@@ -20,6 +20,7 @@ enum class Call {
     kSyncFs,
     kReadDir,
     kFchmodAt,
+    kRenameAt2,
     kCount
 };
 
@@ -29,7 +30,8 @@ struct Plan {
     int skip = 0;      // matching calls let through before the first failure
     int times = 1;     // matching calls that fail after those
     int whence = -1;   // lseek: only calls with this whence match (-1: all)
-    // openat, fchmodat: only calls on this name match (openat: not opened to pass through).
+    // openat, fchmodat, renameat2 (its new name): only calls on this name match (openat: not
+    // opened to pass through).
     std::string name = {};
 };
 

@@ -129,11 +129,12 @@ TEST(Snapshot, StatusPageDuringARun) {
         "(Mon Dec 07 14:05:09 2026) " + std::string(100, '-'),
         " Copy: /home/ada/photos/2026/beach.jpg => /media/backup/photos/2026/beach.jpg",
         " Copy: /home/ada/photos/2026/notes.txt => /media/backup/photos/2026/notes.txt",
-        "!Copy: /home/ada/photos/2026/locked.raw => /media/backup/photos/2026/locked.raw",
+        "!Copy: /home/ada/photos/2026/locked.raw => /media/backup/photos/2026/locked.raw "
+        "(Permission denied)",
         " Move: /media/backup/photos/old.jpg => /media/recycle/photos/old.jpg",
         " Delete: /media/backup/photos/tmp.txt",
-        "!Delete: /media/backup/photos/readonly/keep.txt",
-        "!Read: /home/ada/photos/private/",
+        "!Delete: /media/backup/photos/readonly/keep.txt (Read-only file system)",
+        "!Read: /home/ada/photos/private/ (Permission denied)",
         std::string(127, '-'),
     };
     for (const std::string& line : lines) {

@@ -326,6 +326,8 @@ TEST_F(StartupWithCli, EntryChangesReachTheOpenWindow) {
             ASSERT_EQ(RunCli({"add", name, src_.Path("s"), src_.Path("d")}, env_).status, 0);
         }
         std::vector<CliResult> results;
+        const std::vector<std::string> expected = {"two", "three (unchecked)"};
+        bool storedWhileOpen = false;
         const std::deque<BatchItem> saved = RunWindow([&](CVelSheet& sheet) {
             if (shown) {
                 sheet.SetActivePage(1);
@@ -333,14 +335,17 @@ TEST_F(StartupWithCli, EntryChangesReachTheOpenWindow) {
             for (const char* command : {"uncheck", "remove", "remove"}) {
                 results.push_back(RunCliBeside({command, command[0] == 'u' ? "3" : "1"}));
             }
+            // The changes reach the store while the window is still open, shown page or not.
+            storedWhileOpen =
+                WaitFor([&] { return Descriptions(StoredList(settings_)) == expected; });
         });
+        EXPECT_TRUE(storedWhileOpen) << shown;
         ASSERT_EQ(results.size(), 3u);
         EXPECT_EQ(results[0].status, 0) << results[0].err;
         EXPECT_EQ(results[1].status, 0) << results[1].err;
         EXPECT_EQ(results[2].status, 2) << shown;
         EXPECT_NE(results[2].err.find("nothing was removed"), std::string::npos) << results[2].err;
-        EXPECT_EQ(Descriptions(saved), (std::vector<std::string>{"two", "three (unchecked)"}))
-            << shown;
+        EXPECT_EQ(Descriptions(saved), expected) << shown;
     }
 }
 

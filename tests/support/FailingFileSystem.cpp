@@ -365,6 +365,11 @@ Status FailingFileSystem::OpenSubdirectory(const DirHandle& parent, const std::s
     return s.ok() ? base_.OpenSubdirectory(parent, real, dir) : s;
 }
 
+Status FailingFileSystem::OpenContainingDirectory(const DirHandle& dir, DirHandle* parent) {
+    Status s = Enter(Op::kOpenDirectory, dir.PathOf(".."));
+    return s.ok() ? base_.OpenContainingDirectory(dir, parent) : s;
+}
+
 Status FailingFileSystem::ListDirectoryAt(const DirHandle& dir, std::vector<DirEntry>* entries) {
     Status s = Enter(Op::kListDirectory, dir.path());
     if (!s.ok()) {
@@ -404,6 +409,18 @@ Status FailingFileSystem::MoveFileAt(const DirHandle& src_dir, const std::string
     const std::string real_dst = ResolveAt(dst_dir, dst_name);
     Status s = Enter(Op::kMoveFile, src_dir.PathOf(real_src), dst_dir.PathOf(real_dst));
     return s.ok() ? base_.MoveFileAt(src_dir, real_src, dst_dir, real_dst, cancel) : s;
+}
+
+Status FailingFileSystem::MoveNoReplaceAt(const DirHandle& src_dir, const std::string& src_name,
+                                          const DirHandle& dst_dir, const std::string& dst_name,
+                                          std::string* placed_name,
+                                          const std::atomic<bool>* cancel) {
+    *placed_name = dst_name;
+    const std::string real_src = ResolveAt(src_dir, src_name);
+    const std::string real_dst = ResolveAt(dst_dir, dst_name);
+    Status s = Enter(Op::kMoveFile, src_dir.PathOf(real_src), dst_dir.PathOf(real_dst));
+    return s.ok() ? base_.MoveNoReplaceAt(src_dir, real_src, dst_dir, real_dst, placed_name, cancel)
+                  : s;
 }
 
 Status FailingFileSystem::DeleteFileAt(const DirHandle& dir, const std::string& name) {
@@ -447,6 +464,19 @@ Status FailingFileSystem::RemoveStaleTempAt(const DirHandle& dir, const std::str
     const std::string real = ResolveAt(dir, name);
     Status s = Enter(Op::kRemoveStaleTemp, dir.PathOf(real));
     return s.ok() ? base_.RemoveStaleTempAt(dir, real) : s;
+}
+
+Status FailingFileSystem::ProbeStoredTime(const DirHandle& dir, int64_t mtime_ns,
+                                          int64_t* stored_ns) {
+    Status s = Enter(Op::kProbeTime, dir.path());
+    if (s.ok()) {
+        s = base_.ProbeStoredTime(dir, mtime_ns, stored_ns);
+    }
+    std::lock_guard<std::mutex> lock(mutex_);
+    if (s.ok() && volume_ && volume_->time_granularity_ns > 1) {
+        *stored_ns = FloorTo(*stored_ns, volume_->time_granularity_ns);
+    }
+    return s;
 }
 
 }  // namespace tandrel
