@@ -17,6 +17,18 @@ function(tandrel_man_page page)
   install(FILES ${out} DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
 endfunction()
 
+# The package's copyright notice and changelog, where Debian's policy puts them (the changelog
+# compressed the same way as the manual pages).
+set(changelog_gz ${CMAKE_BINARY_DIR}/doc/changelog.gz)
+add_custom_command(OUTPUT ${changelog_gz}
+                   COMMAND ${CMAKE_COMMAND} -E make_directory ${CMAKE_BINARY_DIR}/doc
+                   COMMAND sh -c "gzip -9n -c \"$1\" > \"$2\"" sh
+                           ${PROJECT_SOURCE_DIR}/data/debian/changelog ${changelog_gz}
+                   DEPENDS ${PROJECT_SOURCE_DIR}/data/debian/changelog VERBATIM)
+add_custom_target(package_changelog ALL DEPENDS ${changelog_gz})
+install(FILES data/debian/copyright ${changelog_gz}
+        DESTINATION ${CMAKE_INSTALL_DATADIR}/doc/tandrel)
+
 install(TARGETS tandrel-cli RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
 tandrel_man_page(tandrel-cli.1)
 install(FILES data/tandrel-cli.bash-completion

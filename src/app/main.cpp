@@ -9,11 +9,9 @@
 #include <string>
 #include <vector>
 
-#include "AppImages.h"
+#include "AppIdentity.h"
 #include "CVelApp.h"
 #include "NameText.h"
-#include "ResourceIds.h"
-#include "TandrelVersion.h"
 #include "WindowLink.h"
 
 namespace {
@@ -28,7 +26,8 @@ enum class Start { kThisWindow, kOtherWindowRaised, kOtherWindowSilent };
 // One window per settings file: takes the window lock, or, when another window holds it, asks
 // that one to come to the front. A window that is just starting or closing may hold the lock
 // without answering yet, so both are tried for a few seconds.
-Start TakeWindowOrRaiseOther(tandrel::UniqueFd* lock, std::string* socketPath) {
+Start TakeWindowOrRaiseOther(const std::string& token, tandrel::UniqueFd* lock,
+                             std::string* socketPath) {
     tandrel::WindowLinkPaths link;
     if (tandrel::Status s =
             tandrel::WindowLinkPathsFor(tandrel::SettingsStore::DefaultPath(), &link);
@@ -49,8 +48,14 @@ Start TakeWindowOrRaiseOther(tandrel::UniqueFd* lock, std::string* socketPath) {
         if (taken) {
             return Start::kThisWindow;
         }
+        // The token this start was given lets the window come forward on a desktop that
+        // prevents focus stealing.
+        std::vector<std::string> request{"raise"};
+        if (!token.empty()) {
+            request.push_back(token);
+        }
         std::vector<std::string> reply;
-        if (tandrel::SendToWindow(link.socket, {"raise"}, &reply, 1000).ok() && !reply.empty() &&
+        if (tandrel::SendToWindow(link.socket, request, &reply, 1000).ok() && !reply.empty() &&
             reply[0] == "ok") {
             return Start::kOtherWindowRaised;
         }
@@ -70,11 +75,10 @@ int main(int argc, char** argv) {
             stderr);
         return 1;
     }
+    // Read before Qt starts: its X11 plugin takes the startup id out of the environment.
+    const std::string token = tandrel::ActivationTokenFromEnvironment();
     QApplication app(argc, argv);
-    QApplication::setApplicationName(QStringLiteral("Tandrel"));
-    QApplication::setOrganizationName(QStringLiteral("Halvory"));
-    QApplication::setApplicationVersion(QStringLiteral(TANDREL_VERSION));
-    QApplication::setWindowIcon(tandrel::LoadAppIcon(tandrel::IDI_TANDREL));
+    tandrel::SetApplicationIdentity();
     // A menu entry or a file manager may hand over a file or an address; the window opens all
     // the same. QApplication has taken its own options out of argv by now.
     if (argc > 1) {
@@ -89,7 +93,7 @@ int main(int argc, char** argv) {
     }
     tandrel::UniqueFd lock;
     std::string socketPath;
-    switch (TakeWindowOrRaiseOther(&lock, &socketPath)) {
+    switch (TakeWindowOrRaiseOther(token, &lock, &socketPath)) {
         case Start::kThisWindow:
             break;
         case Start::kOtherWindowRaised:

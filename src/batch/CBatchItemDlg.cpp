@@ -1,5 +1,8 @@
 #include "CBatchItemDlg.h"
 
+#include <QGridLayout>
+#include <QHBoxLayout>
+#include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
 #include <functional>
@@ -7,10 +10,10 @@
 #include "CFileChooser.h"
 #include "CJobQueue.h"
 #include "CMessageBox.h"
+#include "Controls.h"
 #include "FieldText.h"
 #include "ResourceIds.h"
 #include "StringTable.h"
-#include "TemplateBuilder.h"
 
 namespace tandrel {
 
@@ -40,7 +43,8 @@ void Exchange(QLineEdit* edit, std::string* member, bool save) {
 }  // namespace
 
 CBatchItemDlg::CBatchItemDlg(BatchItem* item, bool newEntry, QWidget* parent)
-    : CTemplateDialog(IDD_BATCH_ITEM, parent), m_pItem(item) {
+    : CModalDialog(QStringLiteral("Tandrel"), parent), m_pItem(item) {
+    BuildControls();
     if (!newEntry) {
         m_strDescription = item->strDescription;
         m_strFrom = item->strFrom;
@@ -56,6 +60,56 @@ CBatchItemDlg::CBatchItemDlg(BatchItem* item, bool newEntry, QWidget* parent)
 }
 
 CBatchItemDlg::~CBatchItemDlg() = default;
+
+void CBatchItemDlg::BuildControls() {
+    // Made in tab order; placed by the layout below.
+    QWidget* description = MakeEdit(this, IDC_ITEM_DESCRIPTION, "itemDescription");
+    QWidget* from = MakeEdit(this, IDC_FROM, "itemFrom");
+    QWidget* fromBrowse = MakeBrowseButton(this, IDC_FROM_BROWSE, "itemFromBrowse");
+    QWidget* to = MakeEdit(this, IDC_TO, "itemTo");
+    QWidget* toBrowse = MakeBrowseButton(this, IDC_TO_BROWSE, "itemToBrowse");
+    QWidget* ok = MakeButton(this, IDC_ITEM_OK, QStringLiteral("OK"), "itemOk", true);
+    QWidget* cancel = MakeButton(this, IDCANCEL, QStringLiteral("Cancel"), "cancel");
+    const Qt::Alignment right = Qt::AlignRight | Qt::AlignVCenter;
+    QLabel* fromLabel = MakeLabel(this, QStringLiteral("From"), "itemFromLabel", right);
+    QLabel* toLabel = MakeLabel(this, QStringLiteral("To"), "itemToLabel", right);
+    QLabel* descriptionLabel =
+        MakeLabel(this, QStringLiteral("Description"), "itemDescriptionLabel", right);
+    QLabel* heading = MakeLabel(this, QStringLiteral("Please enter the batch job"), "itemHeading",
+                                Qt::AlignHCenter | Qt::AlignVCenter);
+    SetBuddy(descriptionLabel, description);
+    SetBuddy(fromLabel, from);
+    SetBuddy(toLabel, to);
+    SameWidth({ok, cancel});
+    description->setMinimumWidth(fontMetrics().averageCharWidth() * 40);
+
+    // The heading across the top; the labels right-aligned in a column beside their fields,
+    // the directories with their "..."; OK and Cancel spread along the foot. The fields take
+    // the width the dialog is given.
+    auto* grid = new QGridLayout(this);
+    grid->setContentsMargins(10, 12, 12, 12);
+    grid->setHorizontalSpacing(8);
+    grid->setVerticalSpacing(6);
+    grid->addWidget(heading, 0, 0, 1, 2);
+    grid->addWidget(descriptionLabel, 1, 0);
+    grid->addWidget(description, 1, 1);
+    grid->setRowMinimumHeight(2, 8);
+    grid->addWidget(fromLabel, 3, 0);
+    grid->addLayout(FieldRow(from, fromBrowse), 3, 1);
+    grid->addWidget(toLabel, 4, 0);
+    grid->addLayout(FieldRow(to, toBrowse), 4, 1);
+    grid->setRowMinimumHeight(5, 6);
+    auto* buttons = new QHBoxLayout;
+    buttons->addStretch(2);
+    buttons->addWidget(ok);
+    buttons->addStretch(3);
+    buttons->addWidget(cancel);
+    buttons->addStretch(3);
+    grid->addLayout(buttons, 6, 0, 1, 2);
+    grid->setColumnStretch(1, 1);
+    FinishLayout();
+    setMaximumHeight(sizeHint().height());
+}
 
 void CBatchItemDlg::DoDataExchange(bool save) {
     Exchange(Edit(this, IDC_ITEM_DESCRIPTION), &m_strDescription, save);

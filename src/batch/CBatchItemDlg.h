@@ -3,7 +3,7 @@
 #include <string>
 
 #include "BatchItem.h"
-#include "CTemplateDialog.h"
+#include "CModalDialog.h"
 
 namespace tandrel {
 
@@ -19,7 +19,7 @@ namespace tandrel {
 // check state.
 //
 // Window thread only. `item` belongs to the caller and must outlive the dialog.
-class CBatchItemDlg : public CTemplateDialog {
+class CBatchItemDlg : public CModalDialog {
     Q_OBJECT
 
   public:
@@ -33,6 +33,7 @@ class CBatchItemDlg : public CTemplateDialog {
     const std::string& To() const { return m_strTo; }
 
   private:
+    void BuildControls();
     // `save` true reads the fields into the members, false fills the fields.
     void DoDataExchange(bool save);
     void OnOK();

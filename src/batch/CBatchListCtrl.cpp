@@ -2,10 +2,15 @@
 
 #include <QFontMetrics>
 #include <QHeaderView>
+#include <QHelpEvent>
 #include <QMouseEvent>
+#include <QPainter>
 #include <QStyle>
 #include <QStyleOptionViewItem>
+#include <QStyledItemDelegate>
+#include <QToolTip>
 #include <QTreeWidget>
+#include <iterator>
 
 #include "AppImages.h"
 #include "FieldText.h"
@@ -24,17 +29,71 @@ constexpr int kExcludeRole = Qt::UserRole + 2;
 constexpr int kHiddenRole = Qt::UserRole + 3;
 constexpr QRgb kTransparent = qRgb(255, 0, 0);
 
-// The same image in every mode, so that a selected row's box is not tinted.
+// Box `index` (0 empty, 1 checked) drawn `pixels` wide and high, the shapes of bitmap 147 at
+// that scale: the 11 x 11 box with its grey frame at (3, 2) and the check mark, smooth edges.
+QPixmap DrawStateImage(int index, int pixels) {
+    QImage image(pixels, pixels, QImage::Format_ARGB32_Premultiplied);
+    image.fill(Qt::transparent);
+    QPainter painter(&image);
+    painter.setRenderHint(QPainter::Antialiasing);
+    const double unit = pixels / static_cast<double>(CBatchListCtrl::kStateImageSize);
+    painter.scale(unit, unit);
+    painter.fillRect(QRectF(3, 2, 11, 11), QColor(0x80, 0x80, 0x80));
+    painter.fillRect(QRectF(4, 3, 9, 9), Qt::white);
+    if (index == 1) {
+        const QPointF mark[] = {{5, 6},  {7, 8},  {11, 4}, {12, 4},
+                                {12, 7}, {8, 11}, {7, 11}, {5, 9}};
+        painter.setPen(Qt::NoPen);
+        painter.setBrush(Qt::black);
+        painter.drawPolygon(mark, static_cast<int>(std::size(mark)));
+    }
+    painter.end();
+    return QPixmap::fromImage(image);
+}
+
+// The same image in every mode, so that a selected row's box is not tinted: the bitmap itself
+// at its own size, and drawn anew for each larger device pixel ratio, so the box is sharp on
+// a scaled screen rather than an enlarged bitmap.
 QIcon StateIcon(int index) {
     const QPixmap image =
         LoadBitmapImage(IDB_CHECKBOXES, index, CBatchListCtrl::kStateImageSize, kTransparent);
     QIcon icon;
-    icon.addPixmap(image, QIcon::Normal);
-    icon.addPixmap(image, QIcon::Selected);
-    icon.addPixmap(image, QIcon::Active);
-    icon.addPixmap(image, QIcon::Disabled);
+    for (const QIcon::Mode mode :
+         {QIcon::Normal, QIcon::Selected, QIcon::Active, QIcon::Disabled}) {
+        icon.addPixmap(image, mode);
+        for (const int pixels : {20, 24, 28, 32, 40, 48, 64}) {
+            icon.addPixmap(DrawStateImage(index, pixels), mode);
+        }
+    }
     return icon;
 }
+
+// Shows a cell's whole text as its tooltip when the column is too narrow for it, and no
+// tooltip when it fits.
+class CCutTextTips : public QStyledItemDelegate {
+  public:
+    using QStyledItemDelegate::QStyledItemDelegate;
+
+    bool helpEvent(QHelpEvent* event, QAbstractItemView* view, const QStyleOptionViewItem& option,
+                   const QModelIndex& index) override {
+        if (event == nullptr || view == nullptr || event->type() != QEvent::ToolTip) {
+            return QStyledItemDelegate::helpEvent(event, view, option, index);
+        }
+        if (index.isValid() && IsCut(option, index)) {
+            QToolTip::showText(event->globalPos(), index.data(Qt::DisplayRole).toString(), view,
+                               option.rect);
+        } else {
+            QToolTip::hideText();
+            event->ignore();
+        }
+        return true;
+    }
+
+    // Whether the cell needs more width than it has to show all of its text.
+    bool IsCut(const QStyleOptionViewItem& option, const QModelIndex& index) const {
+        return sizeHint(option, index).width() > option.rect.width();
+    }
+};
 
 void SetText(QTreeWidgetItem* row, int column, const std::string& bytes) {
     row->setData(column, kBytesRole,
@@ -63,6 +122,7 @@ CBatchListCtrl::CBatchListCtrl(QTreeWidget* list, QObject* parent)
     m_pList->header()->setFirstSectionMovable(true);
     m_pList->header()->setStretchLastSection(false);
     m_pList->header()->setSortIndicatorShown(false);
+    m_pList->setItemDelegate(new CCutTextTips(m_pList));
     m_pList->viewport()->installEventFilter(this);
     connect(m_pList, &QTreeWidget::itemDoubleClicked, this, [this](QTreeWidgetItem* item, int) {
         emit DoubleClicked(m_pList->indexOfTopLevelItem(item));

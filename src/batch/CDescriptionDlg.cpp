@@ -1,17 +1,29 @@
 #include "CDescriptionDlg.h"
 
+#include <QHBoxLayout>
 #include <QLineEdit>
 
+#include "Controls.h"
 #include "FieldText.h"
 #include "ResourceIds.h"
-#include "TemplateBuilder.h"
 
 namespace tandrel {
 
-CDescriptionDlg::CDescriptionDlg(QWidget* parent) : CTemplateDialog(IDD_DESCRIPTION, parent) {
-    if (QWidget* edit = FindControl(this, IDC_DESCRIPTION_TEXT)) {
-        edit->setFocus();
-    }
+CDescriptionDlg::CDescriptionDlg(QWidget* parent)
+    : CModalDialog(QStringLiteral("Please enter a description"), parent) {
+    QWidget* edit = MakeEdit(this, IDC_DESCRIPTION_TEXT, "descriptionText");
+    QWidget* ok = MakeButton(this, IDOK, QStringLiteral("OK"), "ok", true);
+    // The field takes the width; it starts wide enough for a few words.
+    edit->setMinimumWidth(fontMetrics().averageCharWidth() * 40);
+    auto* row = new QHBoxLayout(this);
+    row->setContentsMargins(14, 13, 14, 13);
+    row->setSpacing(10);
+    row->addWidget(edit, 1);
+    row->addWidget(ok);
+    FinishLayout();
+    // Only wider: there is one line to type.
+    setMaximumHeight(sizeHint().height());
+    edit->setFocus();
 }
 
 CDescriptionDlg::~CDescriptionDlg() = default;
@@ -20,7 +32,7 @@ void CDescriptionDlg::accept() {
     if (auto* edit = qobject_cast<QLineEdit*>(FindControl(this, IDC_DESCRIPTION_TEXT))) {
         m_strDescription = FieldBytes(edit->text(), m_strDescription);
     }
-    CTemplateDialog::accept();
+    CModalDialog::accept();
 }
 
 }  // namespace tandrel

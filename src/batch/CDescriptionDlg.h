@@ -2,14 +2,14 @@
 
 #include <string>
 
-#include "CTemplateDialog.h"
+#include "CModalDialog.h"
 
 namespace tandrel {
 
 // Asks for the description of a new batch entry: one field and OK. There is no Cancel button;
 // Escape and the close box cancel. After an accepted DoModal, m_strDescription holds the text
 // as typed (it may be empty). Window thread only.
-class CDescriptionDlg : public CTemplateDialog {
+class CDescriptionDlg : public CModalDialog {
     Q_OBJECT
 
   public:

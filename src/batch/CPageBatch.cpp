@@ -1,6 +1,7 @@
 #include "CPageBatch.h"
 
 #include <QAbstractButton>
+#include <QGridLayout>
 #include <QHeaderView>
 #include <QLineEdit>
 #include <QRadioButton>
@@ -13,6 +14,7 @@
 #include "CBatchListCtrl.h"
 #include "CFileChooser.h"
 #include "CMessageBox.h"
+#include "Controls.h"
 #include "FieldText.h"
 #include "ResourceIds.h"
 #include "StringTable.h"
@@ -20,7 +22,10 @@
 namespace tandrel {
 
 CPageBatch::CPageBatch(SettingsStore& store, CJobQueue& queue, QWidget* parent)
-    : CSheetPage(IDD_PAGE_BATCH, parent), m_settings(store), m_store(store), m_queue(queue) {
+    : CSheetPage(IDD_PAGE_BATCH, "Batch", parent),
+      m_settings(store),
+      m_store(store),
+      m_queue(queue) {
     setObjectName("pageBatch");
     m_bLoaded = m_store.Load(&m_items).ok();
     m_nStored = m_items.size();
@@ -148,6 +153,47 @@ bool CPageBatch::GetRow(int row, BatchItem* item) const {
     }
     m_list->GetItem(row, item);
     return item->nCheck == kBatchChecked;
+}
+
+void CPageBatch::BuildControls() {
+    // Made in tab order; placed by the layouts below.
+    QWidget* add = MakeButton(this, IDC_BATCH_ADD, QStringLiteral("&Add"), "batchAdd");
+    QWidget* edit = MakeButton(this, IDC_BATCH_EDIT, QStringLiteral("&Edit"), "batchEdit");
+    QWidget* remove = MakeButton(this, IDC_BATCH_REMOVE, QStringLiteral("&Remove"), "batchRemove");
+    QWidget* go = MakeButton(this, IDC_GO, QStringLiteral("&Go"), "batchGo");
+    QWidget* keep = MakeRadio(this, IDC_KEEP, QStringLiteral("Keep"), "batchKeep");
+    QWidget* del = MakeRadio(this, IDC_DELETE, QStringLiteral("Delete"), "batchDelete");
+    QWidget* move = MakeRadio(this, IDC_MOVE, QStringLiteral("Move"), "batchMove");
+    QWidget* recycle = MakeEdit(this, IDC_RECYCLE, "batchRecycle");
+    QWidget* browse = MakeBrowseButton(this, IDC_RECYCLE_BROWSE, "batchRecycleBrowse");
+    QWidget* list = MakeList(this, IDC_BATCH_LIST, "batchList");
+    SameWidth({add, edit, remove, go});
+
+    // The list takes the room the window gives; the buttons keep their size in a column at its
+    // right, the run's settings at its foot: "Move" beside the recycle field it uses.
+    auto* buttons = new QVBoxLayout;
+    buttons->setSpacing(8);
+    buttons->addWidget(add);
+    buttons->addWidget(edit);
+    buttons->addWidget(remove);
+    buttons->addSpacing(4);
+    buttons->addWidget(MakeRule(this, "batchLine1"));
+    buttons->addWidget(go);
+    buttons->addWidget(MakeRule(this, "batchLine2"));
+    buttons->addStretch(1);
+    buttons->addWidget(keep);
+    buttons->addWidget(del);
+
+    auto* grid = new QGridLayout(this);
+    grid->setContentsMargins(kPageMarginX, kPageMarginY, kPageMarginX, kPageMarginY);
+    grid->setHorizontalSpacing(12);
+    grid->setVerticalSpacing(8);
+    grid->addWidget(list, 0, 0);
+    grid->addLayout(buttons, 0, 1);
+    grid->addLayout(FieldRow(recycle, browse), 1, 0);
+    grid->addWidget(move, 1, 1);
+    grid->setRowStretch(0, 1);
+    grid->setColumnStretch(0, 1);
 }
 
 bool CPageBatch::OnInitDialog() {

@@ -78,6 +78,7 @@ class CPageBatch : public CSheetPage, public IBatchRows {
     CBatchListCtrl* List() const { return m_list.get(); }
 
   protected:
+    void BuildControls() override;
     bool OnInitDialog() override;
     void DoDataExchange(bool save) override;
     QString WriteSettings(bool closing) override;

@@ -2,6 +2,7 @@
 
 #include <QApplication>
 #include <QFontMetrics>
+#include <QLayout>
 #include <QMouseEvent>
 #include <QPalette>
 #include <QVariant>
@@ -30,6 +31,14 @@ void CLinkLabel::Bind(QLabel* control) {
     QWidget* parent = control->parentWidget();
     const bool visible = control->isVisibleTo(parent);
     setParent(parent);
+    // In a layout the link takes the control's item (its alignment with it); otherwise its
+    // rectangle.
+    if (parent->layout() != nullptr) {
+        if (QLayoutItem* old = parent->layout()->replaceWidget(control, this)) {
+            m_inLayout = true;
+            delete old;
+        }
+    }
     setObjectName(control->objectName());
     setProperty("controlId", control->property("controlId"));
     setGeometry(control->geometry());
@@ -84,7 +93,20 @@ QColor CLinkLabel::TextColour() const {
     if (m_bHovering) {
         return m_clrHover;
     }
+    const QPalette& pal = palette();
+    if (pal.color(QPalette::Base).lightness() < pal.color(QPalette::Text).lightness()) {
+        return pal.color(m_bWasVisited ? QPalette::LinkVisited : QPalette::Link);
+    }
     return m_bWasVisited ? m_clrVisited : m_clrLink;
+}
+
+void CLinkLabel::changeEvent(QEvent* event) {
+    QLabel::changeEvent(event);
+    // A new palette (a dark theme switched on) may change the link's colour; the change
+    // ShowState itself makes is not one.
+    if (event->type() == QEvent::PaletteChange && m_bound && !m_bShowingState) {
+        ShowState();
+    }
 }
 
 void CLinkLabel::SetOpener(Opener opener) {
@@ -164,7 +186,8 @@ void CLinkLabel::mouseReleaseEvent(QMouseEvent* event) {
     }
 }
 
-// Sizes the label to its text in its own font, keeping the part of its place its alignment
+// Sizes the label to its text in its own font. In a layout the size is fixed there and the
+// layout's alignment places it; otherwise the label keeps the part of its place its alignment
 // anchors: centred text shrinks about the centre, right-aligned text keeps the right edge,
 // other text the left edge; vertically centred text keeps the vertical centre, other text the
 // top. The halved differences truncate toward zero, so an odd pixel stays on the far side.
@@ -175,6 +198,10 @@ void CLinkLabel::FitToText() {
     const QFontMetrics metrics(m_font);
     const int textWidth = metrics.horizontalAdvance(text());
     const int textHeight = metrics.height();
+    if (m_inLayout) {
+        setFixedSize(textWidth, textHeight);
+        return;
+    }
     const QRect place = geometry();
     int left = place.left();
     int top = place.top();
@@ -212,7 +239,9 @@ void CLinkLabel::BuildFont() {
 void CLinkLabel::ShowState() {
     QPalette pal = palette();
     pal.setColor(QPalette::WindowText, TextColour());
+    m_bShowingState = true;
     setPalette(pal);
+    m_bShowingState = false;
     if (isVisible()) {
         repaint();
     }

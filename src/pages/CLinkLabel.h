@@ -10,14 +10,16 @@ namespace tandrel {
 
 // A text label that looks and acts like a web link: blue (RGB 0, 0, 238), purple
 // (RGB 85, 26, 139) once its target was opened, the palette's highlight colour while the mouse
-// is over it (taking precedence over the other two); underlined; a pointing-hand cursor; a
+// is over it (taking precedence over the other two). On a dark palette (base colour darker
+// than its text) the palette's link and visited-link colours stand for blue and purple, which
+// would hardly show there; underlined; a pointing-hand cursor; a
 // tooltip with its target; a transparent background, so the page shows through.
 //
-// The label is made with its page and stands in for a label the page's template built: Bind
-// gives it that label's place (parent, geometry, text, alignment, font, object name and
-// "controlId") and deletes the template's label. Until then the label "has no window": the
-// setters only store their value. On binding, a target still empty is taken from the text and
-// an empty text from the target; the label then shrinks to its text (FitToText).
+// The label is made with its page and stands in for a label the page built: Bind gives it that
+// label's place (parent, its item in the parent's layout or else its geometry, text,
+// alignment, font, object name and "controlId") and deletes the page's label. Until then the label
+// "has no window": the setters only store their value. On binding, a target still empty is taken
+// from the text and an empty text from the target; the label then shrinks to its text (FitToText).
 //
 // A left click opens the target through the opener. On success the label turns visited; on a
 // failure it is not visited any more, the desktop beeps, and a warning box says
@@ -65,6 +67,7 @@ class CLinkLabel : public QLabel {
     static QString OpenErrorText(int code);
 
   protected:
+    void changeEvent(QEvent* event) override;
     void mouseMoveEvent(QMouseEvent* event) override;
     void mousePressEvent(QMouseEvent* event) override;
     void mouseReleaseEvent(QMouseEvent* event) override;
@@ -89,6 +92,8 @@ class CLinkLabel : public QLabel {
     bool m_bUnderlined = true;
     bool m_bPressed = false;
     bool m_bound = false;
+    bool m_inLayout = false;
+    bool m_bShowingState = false;
     QString m_strTarget;
     QFont m_font;
     Opener m_opener;

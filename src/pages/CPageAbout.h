@@ -26,6 +26,7 @@ class CPageAbout : public CSheetPage {
     CLinkLabel& Link() { return m_link; }
 
   protected:
+    void BuildControls() override;
     bool OnInitDialog() override;
     void DoDataExchange(bool save) override;
 

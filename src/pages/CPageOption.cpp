@@ -3,9 +3,12 @@
 #include <unistd.h>
 
 #include <QAbstractButton>
+#include <QLabel>
 #include <QLineEdit>
+#include <QVBoxLayout>
 
 #include "CFileChooser.h"
+#include "Controls.h"
 #include "CurrentDirectory.h"
 #include "FieldText.h"
 #include "ResourceIds.h"
@@ -21,7 +24,7 @@ constexpr const char* kDefaultName = "log.txt";
 }  // namespace
 
 CPageOption::CPageOption(Profile& profile, CJobQueue& queue, QWidget* parent)
-    : CSheetPage(IDD_PAGE_OPTION, parent), m_profile(profile), m_queue(queue) {
+    : CSheetPage(IDD_PAGE_OPTION, "Option", parent), m_profile(profile), m_queue(queue) {
     setObjectName("pageOption");
     m_strLogFile = m_profile.GetProfileString(kSection, kNameEntry, kDefaultName);
     m_bLogFile = m_profile.GetProfileInt(kSection, kEnabledEntry, 0) != 0 ? 1 : 0;
@@ -57,6 +60,33 @@ void CPageOption::UpdateRunState(int running) {
     EnableDlgItem(IDC_LOG_ENABLE, running == 0);
     EnableDlgItem(IDC_LOG_FILE, running == 0 && m_bLogFile != 0);
     EnableDlgItem(IDC_LOG_BROWSE, running == 0 && m_bLogFile != 0);
+}
+
+void CPageOption::BuildControls() {
+    // Made in tab order; placed by the layout below.
+    QWidget* recycle = MakeEdit(this, IDC_DEFAULT_RECYCLE, "optionRecycle");
+    QWidget* recycleBrowse =
+        MakeBrowseButton(this, IDC_DEFAULT_RECYCLE_BROWSE, "optionRecycleBrowse");
+    QLabel* recycleLabel = MakeLabel(this, QStringLiteral("Default Directory of Recycle bin"),
+                                     "optionRecycleLabel", Qt::AlignLeft | Qt::AlignBottom);
+    QWidget* logEnable =
+        MakeCheckBox(this, IDC_LOG_ENABLE, QStringLiteral("&Log File"), "optionLogEnable");
+    QWidget* logFile = MakeEdit(this, IDC_LOG_FILE, "optionLogFile");
+    QWidget* logBrowse = MakeBrowseButton(this, IDC_LOG_BROWSE, "optionLogBrowse");
+    // The default recycle directory is shown but not used.
+    recycle->setEnabled(false);
+    recycleBrowse->setEnabled(false);
+    SetBuddy(recycleLabel, recycle);
+
+    auto* page = new QVBoxLayout(this);
+    page->setContentsMargins(kPageMarginX, kPageMarginY, kPageMarginX, kPageMarginY);
+    page->setSpacing(6);
+    page->addWidget(logEnable, 0, Qt::AlignLeft);
+    page->addLayout(FieldRow(logFile, logBrowse));
+    page->addSpacing(14);
+    page->addWidget(recycleLabel);
+    page->addLayout(FieldRow(recycle, recycleBrowse));
+    page->addStretch(1);
 }
 
 bool CPageOption::OnInitDialog() {

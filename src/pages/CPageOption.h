@@ -42,6 +42,7 @@ class CPageOption : public CSheetPage {
     bool LogEnabled() const { return m_bLogFile != 0; }
 
   protected:
+    void BuildControls() override;
     bool OnInitDialog() override;
     void DoDataExchange(bool save) override;
     QString WriteSettings(bool closing) override;

@@ -1,6 +1,8 @@
 #include "CPageQuick.h"
 
 #include <QAbstractButton>
+#include <QGridLayout>
+#include <QLabel>
 #include <QLineEdit>
 #include <QRadioButton>
 #include <utility>
@@ -9,6 +11,7 @@
 #include "CFileChooser.h"
 #include "CMessageBox.h"
 #include "CPageBatch.h"
+#include "Controls.h"
 #include "CurrentDirectory.h"
 #include "FieldText.h"
 #include "ResourceIds.h"
@@ -25,7 +28,7 @@ constexpr const char* kRemoveEntry = "Remove";
 }  // namespace
 
 CPageQuick::CPageQuick(Profile& profile, CJobQueue& queue, QWidget* parent)
-    : CSheetPage(IDD_PAGE_QUICK, parent), m_profile(profile), m_queue(queue) {
+    : CSheetPage(IDD_PAGE_QUICK, "Quick", parent), m_profile(profile), m_queue(queue) {
     setObjectName("pageQuick");
     const std::string here = CurrentDirectory();
     m_strFrom = m_profile.GetProfileString(kSection, kFromEntry, here);
@@ -38,6 +41,61 @@ CPageQuick::~CPageQuick() = default;
 
 void CPageQuick::UpdateRunState(int running) {
     EnableDlgItem(IDC_GO, running == 0);
+}
+
+void CPageQuick::BuildControls() {
+    // Made in tab order; placed by the layouts below.
+    QWidget* from = MakeEdit(this, IDC_FROM, "quickFrom");
+    QWidget* to = MakeEdit(this, IDC_TO, "quickTo");
+    QWidget* recycle = MakeEdit(this, IDC_RECYCLE, "quickRecycle");
+    QWidget* fromBrowse = MakeBrowseButton(this, IDC_FROM_BROWSE, "quickFromBrowse");
+    QWidget* toBrowse = MakeBrowseButton(this, IDC_TO_BROWSE, "quickToBrowse");
+    QWidget* recycleBrowse = MakeBrowseButton(this, IDC_RECYCLE_BROWSE, "quickRecycleBrowse");
+    QWidget* go = MakeButton(this, IDC_GO, QStringLiteral("&GO"), "quickGo");
+    QLabel* fromLabel = MakeLabel(this, QStringLiteral("From"), "quickFromLabel",
+                                  Qt::AlignRight | Qt::AlignVCenter);
+    QLabel* toLabel =
+        MakeLabel(this, QStringLiteral("To"), "quickToLabel", Qt::AlignRight | Qt::AlignVCenter);
+    QWidget* rule = MakeRule(this, "quickLine");
+    QWidget* keep =
+        MakeRadio(this, IDC_KEEP, QStringLiteral("Keep not existent files"), "quickKeep");
+    QWidget* del =
+        MakeRadio(this, IDC_DELETE, QStringLiteral("Delete not existent files"), "quickDelete");
+    QWidget* move =
+        MakeRadio(this, IDC_MOVE, QStringLiteral("Move not existent files to..."), "quickMove");
+    QWidget* addToBatch =
+        MakeButton(this, IDC_ADD_TO_BATCH, QStringLiteral("&Add to batch list"), "quickAddToBatch");
+    SetBuddy(fromLabel, from);
+    SetBuddy(toLabel, to);
+    go->setMinimumWidth(fontMetrics().averageCharWidth() * 14);
+
+    // The two directories with their labels and "..."; "Add to batch list" under the right
+    // end; a rule; the extra-file action and the recycle directory; GO centred below. The
+    // fields take the width the window gives; the extra height goes below everything.
+    auto* paths = new QGridLayout;
+    paths->setHorizontalSpacing(8);
+    paths->setVerticalSpacing(10);
+    paths->addWidget(fromLabel, 0, 0);
+    paths->addLayout(FieldRow(from, fromBrowse), 0, 1);
+    paths->addWidget(toLabel, 1, 0);
+    paths->addLayout(FieldRow(to, toBrowse), 1, 1);
+    paths->setColumnStretch(1, 1);
+
+    auto* page = new QVBoxLayout(this);
+    page->setContentsMargins(kPageMarginX, kPageMarginY, kPageMarginX, kPageMarginY);
+    page->setSpacing(6);
+    page->addLayout(paths);
+    page->addWidget(addToBatch, 0, Qt::AlignRight);
+    page->addSpacing(4);
+    page->addWidget(rule);
+    page->addWidget(keep);
+    page->addWidget(del);
+    page->addWidget(move);
+    page->addSpacing(8);
+    page->addLayout(FieldRow(recycle, recycleBrowse));
+    page->addSpacing(6);
+    page->addWidget(go, 0, Qt::AlignHCenter);
+    page->addStretch(1);
 }
 
 bool CPageQuick::OnInitDialog() {

@@ -49,6 +49,7 @@ class CPageQuick : public CSheetPage {
     ExtraFileAction Action() const { return m_nAction; }
 
   protected:
+    void BuildControls() override;
     bool OnInitDialog() override;
     void DoDataExchange(bool save) override;
 

@@ -18,7 +18,8 @@ namespace tandrel {
 //
 // Messages are lists of byte strings, each sent as a netstring ("5:hello,"), so that paths
 // with any bytes, new lines included, cross unchanged. The client sends one message and reads
-// one reply; "raise" brings the window to the front, "add" DESCRIPTION SOURCE DEST adds a
+// one reply; "raise" [TOKEN] brings the window to the front (with the activation token of the
+// start that asks, when it has one), "add" DESCRIPTION SOURCE DEST adds a
 // checked batch entry, "remove" N DESCRIPTION SOURCE DEST removes entry N (counted from 1) and
 // "check" / "uncheck" with the same fields change its check box, each only when entry N is the
 // one named; the window answers "ok", "error" REASON when it cannot take the change now (it is

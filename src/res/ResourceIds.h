@@ -25,7 +25,7 @@ inline constexpr int IDS_FIELD_TO = 3009;            // "To"
 inline constexpr int IDS_FIELD_RECYCLE = 3010;       // "Recycle"
 inline constexpr int IDS_CONFIRM_REMOVE = 3012;      // "Delete this batch item?"
 
-// Dialog templates.
+// Pages and dialogs.
 inline constexpr int IDD_ABOUTBOX = 100;     // the About box of the main window
 inline constexpr int IDD_PAGE_STATUS = 135;  // Status page
 inline constexpr int IDD_PAGE_BATCH = 136;   // Batch page
@@ -60,26 +60,26 @@ inline constexpr int IDC_KEEP = 2000;            // radio buttons: the run's ext
 inline constexpr int IDC_DELETE = 2001;          // action is the checked one's id
 inline constexpr int IDC_MOVE = 2002;            // minus 2000
 
-// Batch page (template 136).
+// Batch page (page 136).
 inline constexpr int IDC_BATCH_LIST = 1024;    // the list of entries
 inline constexpr int IDC_BATCH_ADD = 1025;     // "&Add"
 inline constexpr int IDC_BATCH_REMOVE = 1026;  // "&Remove"
 inline constexpr int IDC_BATCH_EDIT = 1027;    // "&Edit"
 
-// Quick page (template 137).
+// Quick page (page 137).
 inline constexpr int IDC_ADD_TO_BATCH = 1036;  // "&Add to batch list"
 
-// Option page (template 138).
+// Option page (page 138).
 inline constexpr int IDC_DEFAULT_RECYCLE = 1029;         // disabled, never used
 inline constexpr int IDC_DEFAULT_RECYCLE_BROWSE = 1030;  // disabled, never used
 inline constexpr int IDC_LOG_BROWSE = 1031;              // "..." of the log file name
 inline constexpr int IDC_LOG_ENABLE = 1037;              // "&Log File"
 inline constexpr int IDC_LOG_FILE = 1045;                // the log file name
 
-// About page (template 149).
+// About page (page 149).
 inline constexpr int IDC_LINK = 1046;  // "Visit Halvory's Homepage"
 
-// Batch item dialog (template 143) and description dialog (template 142).
+// Batch item dialog (dialog 143) and description dialog (dialog 142).
 inline constexpr int IDC_ITEM_DESCRIPTION = 1043;
 inline constexpr int IDC_ITEM_OK = 1044;  // the item dialog's OK: the default button, not IDOK
 inline constexpr int IDC_DESCRIPTION_TEXT = 1038;

@@ -1,12 +1,12 @@
 #pragma once
 
-#include "CTemplateDialog.h"
+#include "CModalDialog.h"
 
 namespace tandrel {
 
 // The About box of the window menu: icon, "Tandrel Version " with the version, and OK. Window
 // thread only.
-class CAboutDlg : public CTemplateDialog {
+class CAboutDlg : public CModalDialog {
     Q_OBJECT
 
   public:

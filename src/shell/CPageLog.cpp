@@ -1,5 +1,7 @@
 #include "CPageLog.h"
 
+#include <QVBoxLayout>
+
 #include "ResourceIds.h"
 
 namespace tandrel {
@@ -8,7 +10,7 @@ namespace {
 constexpr int kInset = 7;
 }  // namespace
 
-CPageLog::CPageLog(QWidget* parent) : CSheetPage(IDD_PAGE_STATUS, parent), m_view(this) {
+CPageLog::CPageLog(QWidget* parent) : CSheetPage(IDD_PAGE_STATUS, "Status", parent), m_view(this) {
     setObjectName("pageStatus");
 }
 
@@ -20,23 +22,19 @@ void CPageLog::AddLine(std::string_view line) {
 
 void CPageLog::UpdateRunState(int /*running*/) {}
 
+void CPageLog::BuildControls() {
+    // The view fills the page, 7 pixels in from its edges, and grows with the window.
+    auto* page = new QVBoxLayout(this);
+    page->setContentsMargins(kInset, kInset, kInset, kInset);
+    page->addWidget(&m_view);
+}
+
 bool CPageLog::OnInitDialog() {
     CSheetPage::OnInitDialog();
-    m_view.Create(ViewRect(), IDC_COLORVIEW);
+    m_view.Create(rect().adjusted(kInset, kInset, -kInset, -kInset), IDC_COLORVIEW);
+    layout()->activate();
     m_view.setFocus();
     return true;
-}
-
-QRect CPageLog::ViewRect() const {
-    return rect().adjusted(kInset, kInset, -kInset, -kInset);
-}
-
-void CPageLog::resizeEvent(QResizeEvent* event) {
-    CSheetPage::resizeEvent(event);
-    // The tabs settle the page's size after the view was placed; keep the inset.
-    if (HasWindow()) {
-        m_view.setGeometry(ViewRect());
-    }
 }
 
 }  // namespace tandrel

@@ -29,12 +29,10 @@ class CPageLog : public CSheetPage, public ILineSink {
     CColorView& View() { return m_view; }
 
   protected:
+    void BuildControls() override;
     bool OnInitDialog() override;
-    void resizeEvent(QResizeEvent* event) override;
 
   private:
-    QRect ViewRect() const;
-
     CColorView m_view;
 };
 

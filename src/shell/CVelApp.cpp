@@ -20,6 +20,7 @@
 #include "CSignalCloser.h"
 #include "CVelSheet.h"
 #include "CWindowServer.h"
+#include "DesktopWindow.h"
 #include "WindowLink.h"
 
 namespace tandrel {
@@ -92,10 +93,10 @@ std::vector<std::string> ChangeEntry(const std::vector<std::string>& request,
 // batch list is made only with the caller's hand-over token (see WindowLink.h).
 std::vector<std::string> Answer(CVelSheet& sheet, const std::vector<std::string>& request,
                                 const std::function<bool()>& claim) {
-    if (request.size() == 1 && request[0] == "raise") {
-        sheet.showNormal();
-        sheet.raise();
-        sheet.activateWindow();
+    // A later start asks to be shown this window, with the activation token it was given
+    // (when it was given one).
+    if ((request.size() == 1 || request.size() == 2) && request[0] == "raise") {
+        RaiseWindow(sheet, request.size() == 2 ? request[1] : std::string());
         return {"ok"};
     }
     // An entry with filters comes with two more fields: its patterns, one a line, and "1" when
@@ -154,6 +155,9 @@ bool CVelApp::InitInstance(const std::function<void(CVelSheet&)>& onShown) {
     auto pageAbout = std::make_unique<CPageAbout>();
     sheet->AddPage(pageAbout.get());
 
+    m_storedPlacement = m_profile->GetProfileString(kPlacementSection, kPlacementEntry, "");
+    sheet->SetPlacement(QByteArray::fromBase64(QByteArray::fromStdString(m_storedPlacement)));
+
     theJobQueue.m_pPageLog = pageLog.get();
     theJobQueue.m_pPageBatch = pageBatch.get();
     theJobQueue.m_pSheet = sheet.get();
@@ -191,11 +195,13 @@ bool CVelApp::InitInstance(const std::function<void(CVelSheet&)>& onShown) {
     if (!handlerSet) {
         std::fputs("tandrel: cannot arrange to save if the display goes away\n", stderr);
     }
+    MarkDesktopFile(*sheet);
     m_pSheet = sheet.get();
     g_windowThread = std::this_thread::get_id();
     g_openApp = this;
     sheet->DoModal();
     g_openApp = nullptr;
+    SavePlacement(*sheet);
     m_pSheet = nullptr;
     closer.reset();
     server.reset();
@@ -235,6 +241,22 @@ bool CVelApp::InitInstance(const std::function<void(CVelSheet&)>& onShown) {
         m_windowLock.Reset();
     }
     return false;
+}
+
+void CVelApp::SavePlacement(const CVelSheet& sheet) {
+    const std::string placement = sheet.Placement().toBase64().toStdString();
+    // A window left at its usual size is no reason to make a settings file; one that was
+    // resized before, or is now, keeps its place.
+    if (placement == m_storedPlacement ||
+        (m_storedPlacement.empty() && sheet.size() == sheet.DefaultSize())) {
+        return;
+    }
+    // Only the window's size and place: not worth a box, but not kept quiet either.
+    if (Status s = m_profile->WriteProfileString(kPlacementSection, kPlacementEntry, placement);
+        !s.ok()) {
+        std::fprintf(stderr, "tandrel: the window's size could not be stored (%s)\n",
+                     s.ToString().c_str());
+    }
 }
 
 void CVelApp::OnExitWhileOpen() {

@@ -49,8 +49,15 @@ class CVelApp {
     // The application's settings; valid from InitInstance on.
     Profile& GetProfile() { return *m_profile; }
 
+    // Where the window's size and place at the last close are kept (saveGeometry, in base64),
+    // beside the other settings of the program.
+    static constexpr const char* kPlacementSection = "";
+    static constexpr const char* kPlacementEntry = "WindowPlacement";
+
   private:
     void SetRegistryKey(const char* companyKey);
+    // Stores the size and place the window had when it was closed.
+    void SavePlacement(const CVelSheet& sheet);
     // The exit handler: does what the close would, for the window that is up (if any), when
     // the program ends on the window thread.
     static void OnExitWhileOpen();
@@ -63,6 +70,8 @@ class CVelApp {
     CVelSheet* m_pSheet = nullptr;
     UniqueFd m_windowLock;
     std::string m_socketPath;
+    // The window's placement as read at the start.
+    std::string m_storedPlacement;
 };
 
 }  // namespace tandrel

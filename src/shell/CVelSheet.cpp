@@ -1,10 +1,12 @@
 #include "CVelSheet.h"
 
 #include <QContextMenuEvent>
+#include <QHBoxLayout>
 #include <QKeyEvent>
 #include <QMenu>
 #include <QProgressBar>
 #include <QTabWidget>
+#include <QVBoxLayout>
 #include <algorithm>
 
 #include "AppImages.h"
@@ -21,7 +23,7 @@ namespace {
 
 constexpr int kMargin = 7;     // between the window's edge and the tabs
 constexpr int kBarInset = 10;  // between the window's sides and the bar
-constexpr int kBarGap = 5;     // between the old bottom of the client area and the bar
+constexpr int kBarGap = 5;     // between the bottom of the tabs' area and the bar
 constexpr int kBarHeight = 16;
 
 uint64_t PackRange(int lower, int upper) {
@@ -43,17 +45,31 @@ CVelSheet::CVelSheet(const QString& caption, int extraWidth, int extraHeight, QW
     setObjectName("sheet");
     setWindowTitle(caption);
     setWindowIcon(LoadAppIcon(IDI_TANDREL));
-    // A window of its own with a minimize box and a close box, and no context-help button.
+    // A window of its own with minimize, maximize and close boxes, and no context-help button.
     setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
                    Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint |
-                   Qt::WindowCloseButtonHint);
+                   Qt::WindowMaximizeButtonHint | Qt::WindowCloseButtonHint);
     m_tabs->setObjectName("tabs");
     m_progress->setObjectName("progress");
     m_progress->setProperty("controlId", IDC_PROGRESS);
     m_progress->setTextVisible(false);
     m_progress->setRange(0, 1);
     m_progress->setValue(0);
+    m_progress->setFixedHeight(kBarHeight);
     m_progress->hide();
+
+    // The pages take all the room; the bar runs along the foot, in the strip the extra height
+    // adds below them, 10 pixels in from the sides.
+    auto* bar = new QHBoxLayout;
+    bar->setContentsMargins(kBarInset - kMargin, 0, kBarInset - kMargin, 0);
+    bar->addWidget(m_progress, 1);
+    m_bar = bar;
+    auto* sheet = new QVBoxLayout(this);
+    const int below = std::max(0, m_nExtraHeight - kBarGap - kBarHeight);
+    sheet->setContentsMargins(kMargin, kMargin, kMargin + m_nExtraWidth, below);
+    sheet->setSpacing(kMargin + kBarGap);
+    sheet->addWidget(m_tabs, 1);
+    sheet->addLayout(bar);
     connect(m_tabs, &QTabWidget::currentChanged, this, &CVelSheet::OnCurrentChanged);
 }
 
@@ -105,32 +121,55 @@ int CVelSheet::DoModal() {
 }
 
 bool CVelSheet::OnInitDialog() {
-    // Every page gets the size of the largest template, as the tabs share one area.
-    QSize pageSize(0, 0);
-    for (CSheetPage* page : m_pages) {
-        pageSize = pageSize.expandedTo(page->TemplateSize());
-    }
-    for (CSheetPage* page : m_pages) {
-        page->setMinimumSize(pageSize);
-    }
-    const QSize tabs = m_tabs->sizeHint().expandedTo(pageSize);
-    m_tabs->setGeometry(kMargin, kMargin, tabs.width(), tabs.height());
-    const int clientWidth = tabs.width() + 2 * kMargin;
-    const int clientHeight = tabs.height() + 2 * kMargin;
-
-    // The bar lies in the strip that the extra height adds below the pages.
-    m_progress->setGeometry(kBarInset, clientHeight + kBarGap, clientWidth - 2 * kBarInset,
-                            kBarHeight);
     m_progress->show();
-    setFixedSize(clientWidth + m_nExtraWidth, clientHeight + m_nExtraHeight);
-
     const int first = std::clamp(m_nFirstPage, 0, std::max(0, GetPageCount() - 1));
     if (GetPageCount() > 0) {
         const QSignalBlocker block(m_tabs);
         m_tabs->setCurrentIndex(first);
     }
     OnCurrentChanged(first);
+    UpdateMinimumSize();
+    // The size the window had when it was last closed, else its usual size; never smaller
+    // than its pages need.
+    if (m_placement.isEmpty() || !restoreGeometry(m_placement)) {
+        resize(minimumSize());
+    }
+    resize(size().expandedTo(minimumSize()));
     return true;
+}
+
+QSize CVelSheet::DefaultSize() const {
+    return QSize(kDefaultWidth + m_nExtraWidth, kDefaultHeight + m_nExtraHeight - 30);
+}
+
+void CVelSheet::UpdateMinimumSize() {
+    if (layout() == nullptr || m_bUpdatingMinimum) {
+        return;
+    }
+    m_bUpdatingMinimum = true;
+    // The pages' layouts say what they need at the current font; the usual size is the least.
+    const QSize need = layout()->totalMinimumSize().expandedTo(DefaultSize());
+    if (need != minimumSize()) {
+        setMinimumSize(need);
+    }
+    m_bUpdatingMinimum = false;
+}
+
+void CVelSheet::SetPlacement(const QByteArray& placement) {
+    m_placement = placement;
+}
+
+QByteArray CVelSheet::Placement() const {
+    return saveGeometry();
+}
+
+bool CVelSheet::event(QEvent* event) {
+    const bool handled = QDialog::event(event);
+    // A page built later, or a new font, changes what the pages need.
+    if (event->type() == QEvent::LayoutRequest && m_bCreated) {
+        UpdateMinimumSize();
+    }
+    return handled;
 }
 
 void CVelSheet::OnPageDestroyed(CSheetPage* page) {

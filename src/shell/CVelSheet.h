@@ -9,6 +9,7 @@
 #include "CJobQueue.h"
 #include "RunSinks.h"
 
+class QHBoxLayout;
 class QMenu;
 class QProgressBar;
 class QTabWidget;
@@ -68,6 +69,21 @@ class CVelSheet : public QDialog, public IRunMonitor {
     void FillWindowMenu(QMenu* menu);
 
     QProgressBar* Progress() const { return m_progress; }
+    // The row along the foot that holds the bar, for controls that go beside it.
+    QHBoxLayout* BarRow() const { return m_bar; }
+
+    // The window's usual size, which is also the least it takes: 538 x 346 with the extra
+    // size of start-up. It grows when the pages need more at the desktop's font.
+    static constexpr int kDefaultWidth = 538;
+    static constexpr int kDefaultHeight = 346;
+    QSize DefaultSize() const;
+
+    // The window's place and size as saveGeometry gives them: Placement reads them (also
+    // after the loop ended), SetPlacement hands in those of the last close before the window
+    // is laid out. A placement that cannot be used, or one smaller than the pages need now,
+    // gives way to the usual size.
+    void SetPlacement(const QByteArray& placement);
+    QByteArray Placement() const;
 
     // IRunMonitor: any thread, never waits.
     void SetProgressRange(int lower, int upper) override;
@@ -76,10 +92,12 @@ class CVelSheet : public QDialog, public IRunMonitor {
 
   protected:
     bool OnInitDialog();
+    bool event(QEvent* event) override;
     void contextMenuEvent(QContextMenuEvent* event) override;
     void keyPressEvent(QKeyEvent* event) override;
 
   private:
+    void UpdateMinimumSize();
     void PostProgress();
     void ShowProgress();
     void OnJobsDone();
@@ -92,6 +110,9 @@ class CVelSheet : public QDialog, public IRunMonitor {
     CJobQueue& m_queue;
     QTabWidget* m_tabs;
     QProgressBar* m_progress;
+    QHBoxLayout* m_bar = nullptr;
+    QByteArray m_placement;
+    bool m_bUpdatingMinimum = false;
     std::vector<CSheetPage*> m_pages;
     int m_nActive = -1;
     bool m_bCreated = false;

@@ -1,11 +1,12 @@
 #include "CSheetPage.h"
 
 #include <QAbstractButton>
+#include <QLayout>
 #include <QTimer>
 
 #include "CMessageBox.h"
+#include "Controls.h"
 #include "ResourceIds.h"
-#include "TemplateBuilder.h"
 
 namespace tandrel {
 
@@ -15,36 +16,28 @@ namespace {
 // column dragged wider) in one write. Changes in the meantime do not put it off further.
 constexpr int kSaveDelayMs = 500;
 
-// The layout a page without a template of its own falls back to: empty, nothing to build.
-constexpr DialogTemplate kEmptyTemplate = {0, "", 260, 144, "Arial", 9, nullptr, 0};
-
 }  // namespace
 
-CSheetPage::CSheetPage(int templateId, QWidget* parent)
-    : QWidget(parent), m_templateId(templateId), m_tmpl(FindDialogTemplate(templateId)) {
-    if (m_tmpl == nullptr) {
-        m_tmpl = &kEmptyTemplate;
-    }
-    setFont(TemplateBuilder::TemplateFont(*m_tmpl));
-}
+CSheetPage::CSheetPage(int pageId, const char* caption, QWidget* parent)
+    : QWidget(parent), m_pageId(pageId), m_caption(QString::fromUtf8(caption)) {}
 
 CSheetPage::~CSheetPage() = default;
 
-QString CSheetPage::Caption() const {
-    return QString::fromUtf8(m_tmpl->caption);
-}
-
-QSize CSheetPage::TemplateSize() const {
-    return TemplateBuilder(*m_tmpl).DialogSize();
-}
-
-QSize CSheetPage::sizeHint() const {
-    return TemplateSize().expandedTo(minimumSize());
-}
+void CSheetPage::BuildControls() {}
 
 void CSheetPage::Activate() {
     if (!m_built) {
-        TemplateBuilder(*m_tmpl).Build(this);
+        BuildControls();
+        // Shown and placed now rather than at the next pass of the event loop, so that the
+        // page is complete when OnInitDialog and the user's first key reach it.
+        for (QWidget* child : findChildren<QWidget*>(Qt::FindDirectChildrenOnly)) {
+            if (!child->testAttribute(Qt::WA_WState_ExplicitShowHide)) {
+                child->show();
+            }
+        }
+        if (layout() != nullptr) {
+            layout()->activate();
+        }
         m_built = true;
         OnInitDialog();
         return;

@@ -7,16 +7,16 @@
 
 class QTimer;
 
-#include "DialogTemplate.h"
 #include "RunConstants.h"
 
 namespace tandrel {
 
-// The common base of the pages of the main window. A page is built on a dialog template: its
-// tab caption is the template's caption and its size the template's size. It builds its
-// controls the first time it becomes the active page ("the page has a window" from then on),
-// calls OnInitDialog once, and exchanges data between controls and members when it is
-// activated (load) and left (save).
+// The common base of the pages of the main window. A page has an id (IDD_PAGE_...) and its tab
+// caption. It builds its controls and their layout (BuildControls) the first time it becomes
+// the active page ("the page has a window" from then on), calls OnInitDialog once, and
+// exchanges data between controls and members when it is activated (load) and left (save).
+// Pages take the application font and grow with the window; their layouts give the sheet its
+// minimum size.
 //
 // UpdateRunState tells a page whether a run is going, so that it can lock the controls that
 // would start another run or change what a run reads. The sheet calls it on the active page
@@ -34,19 +34,15 @@ class CSheetPage : public QWidget {
     Q_OBJECT
 
   public:
-    explicit CSheetPage(int templateId, QWidget* parent = nullptr);
+    CSheetPage(int pageId, const char* caption, QWidget* parent = nullptr);
     ~CSheetPage() override;
 
     // `running` is non-zero while a run is going.
     virtual void UpdateRunState(int running) = 0;
 
-    int TemplateId() const { return m_templateId; }
-    QString Caption() const;
-    // The template's size in pixels of its font.
-    QSize TemplateSize() const;
+    int PageId() const { return m_pageId; }
+    QString Caption() const { return m_caption; }
     bool HasWindow() const { return m_built; }
-    // The template's size, or the size the sheet gave all its pages when larger.
-    QSize sizeHint() const override;
 
     // Called by the sheet when the page becomes the active page: builds the controls and runs
     // OnInitDialog the first time, loads the controls every later time.
@@ -57,9 +53,9 @@ class CSheetPage : public QWidget {
     // Runs the data exchange now: `save` true reads the controls into the members, false
     // fills the controls. Does nothing (and returns false) before the page has a window.
     bool UpdateData(bool save = true);
-    // The control with template id `id`, or null (also before the page has a window).
+    // The control with id `id`, or null (also before the page has a window).
     QWidget* GetDlgItem(int id) const;
-    // Enables or disables the control with template id `id`, when there is one.
+    // Enables or disables the control with id `id`, when there is one.
     void EnableDlgItem(int id, bool enable);
 
     // Writes the settings the page keeps now; returns what to tell the user when that failed,
@@ -80,6 +76,9 @@ class CSheetPage : public QWidget {
                            const std::function<void(ExtraFileAction)>& onChoose);
 
   protected:
+    // Makes the page's controls (see Controls.h) and lays them out; runs once, on the first
+    // activation, before OnInitDialog. The base makes none.
+    virtual void BuildControls();
     // Runs once, right after the controls are built. The base loads the controls.
     virtual bool OnInitDialog();
     // Moves data between the controls and the members: `save` true reads the controls, false
@@ -97,8 +96,8 @@ class CSheetPage : public QWidget {
     void SaveOnDestroy();
 
   private:
-    const int m_templateId;
-    const DialogTemplate* m_tmpl;
+    const int m_pageId;
+    const QString m_caption;
     bool m_built = false;
     QTimer* m_saveTimer = nullptr;
     // Changes noted so far, and the count when the user was last told a write failed.

@@ -89,10 +89,7 @@ CColorView::CColorView(QWidget* parent) : QAbstractScrollArea(parent) {
     // Both bars stay in place and show disabled while there is nothing to scroll.
     setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
     setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
-    QPalette pal = viewport()->palette();
-    pal.setColor(QPalette::Base, ToQColor(kColorBackground));
-    pal.setColor(QPalette::Window, ToQColor(kColorBackground));
-    viewport()->setPalette(pal);
+    viewport()->setBackgroundRole(QPalette::Base);
     viewport()->setAutoFillBackground(true);
     viewport()->setAttribute(Qt::WA_OpaquePaintEvent);
     connect(verticalScrollBar(), &QAbstractSlider::actionTriggered, this,
@@ -106,12 +103,36 @@ CColorView::~CColorView() = default;
 
 void CColorView::Create(const QRect& rect, int id) {
     setProperty("controlId", id);
-    // Arial as the run lines were laid out for; the font configuration gives its metric twin
-    // where Arial itself is missing.
-    m_font = QFont("Arial");
-    m_font.setPointSize(8);
-    m_font.setStyleHint(QFont::SansSerif);
-    viewport()->setFont(m_font);
+    m_bCreated = true;
+    MeasureFont();
+    setGeometry(rect);
+    show();
+    m_lines.Resize(viewport()->width(), viewport()->height());
+    SyncScrollBars();
+}
+
+void CColorView::changeEvent(QEvent* event) {
+    QAbstractScrollArea::changeEvent(event);
+    if (!m_bCreated) {
+        return;
+    }
+    if (event->type() == QEvent::FontChange) {
+        MeasureFont();
+        m_lines.Resize(viewport()->width(), viewport()->height());
+        SyncScrollBars();
+        viewport()->update();
+    } else if (event->type() == QEvent::PaletteChange) {
+        const QPalette pal = palette();
+        m_colors = LogColorsFor(pal.color(QPalette::Base).rgb(), pal.color(QPalette::Text).rgb());
+        viewport()->update();
+    }
+}
+
+void CColorView::MeasureFont() {
+    // The font the view inherits: the desktop's, at the user's size.
+    m_font = font();
+    const QPalette pal = palette();
+    m_colors = LogColorsFor(pal.color(QPalette::Base).rgb(), pal.color(QPalette::Text).rgb());
     const QFontMetrics fm(m_font);
     m_cxChar = AverageCharWidth(m_font);
     m_cyLine = fm.height() + std::max(0, fm.leading());
@@ -127,10 +148,6 @@ void CColorView::Create(const QRect& rect, int id) {
     }
     m_lines.SetTextWidths(ascii, qCeil(fmf.horizontalAdvance(QChar(u'W')) * LineStore::kWidthScale),
                           kMargin);
-    setGeometry(rect);
-    show();
-    m_lines.Resize(viewport()->width(), viewport()->height());
-    SyncScrollBars();
 }
 
 void CColorView::AddLine(std::string_view line) {
@@ -206,7 +223,7 @@ void CColorView::keyPressEvent(QKeyEvent* event) {
 
 void CColorView::paintEvent(QPaintEvent* /*event*/) {
     QPainter painter(viewport());
-    painter.fillRect(viewport()->rect(), ToQColor(kColorBackground));
+    painter.fillRect(viewport()->rect(), ToQColor(m_colors.background));
     if (m_cyLine <= 0) {
         return;
     }
@@ -222,7 +239,7 @@ void CColorView::paintEvent(QPaintEvent* /*event*/) {
         for (int i = 0; i < segs.count; ++i) {
             const LineSegment& seg = segs.runs[i];
             const QString run = QString::fromUtf8(text.data() + seg.start, seg.length);
-            painter.setPen(ToQColor(seg.color));
+            painter.setPen(ToQColor(m_colors.For(seg.color)));
             painter.drawText(QPoint(x, baseline), run);
             x += fm.horizontalAdvance(run);
         }

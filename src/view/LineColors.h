@@ -12,6 +12,31 @@ inline constexpr uint32_t kColorVerb = 0xB4B4B4;        // light grey: the word 
 inline constexpr uint32_t kColorTime = 0xFF6400;        // orange: "(...)" of a header line
 inline constexpr uint32_t kColorText = 0x000000;        // black: everything else
 
+// The colours the view paints with, as 0xRRGGBB.
+struct LogColors {
+    uint32_t background = kColorBackground;
+    uint32_t mark = kColorMark;
+    uint32_t verb = kColorVerb;
+    uint32_t time = kColorTime;
+    uint32_t text = kColorText;
+    // The colour to paint a segment of `color` (one of the k-colours above) in.
+    uint32_t For(uint32_t color) const;
+};
+
+// The contrast ratio of two colours (1 to 21), from their relative luminance as the web's
+// accessibility guidelines define it.
+double ContrastRatio(uint32_t a, uint32_t b);
+
+// The view's colours over a palette's base (background) and text colours. On a light base
+// (lighter than its text) the described colours stay as they are, the text in the palette's
+// text colour. On a dark one each colour is lightened (mixed with white) just enough to stand
+// out from the base by 4.5 : 1, the text too when its own colour does not.
+LogColors LogColorsFor(uint32_t base, uint32_t text);
+
+// `color` mixed with white in small steps until its contrast with `background` reaches
+// `ratio` (white when no mix does).
+uint32_t LightenedFor(uint32_t color, uint32_t background, double ratio);
+
 // One coloured run of a line: `length` bytes from byte `start`.
 struct LineSegment {
     int start = 0;

@@ -2,11 +2,15 @@
 // answered through their seams, and program restarts over the same settings store.
 #include <gtest/gtest.h>
 
+#include <QApplication>
 #include <QFontMetrics>
+#include <QHelpEvent>
 #include <QMessageBox>
 #include <QRadioButton>
+#include <QToolTip>
 #include <functional>
 
+#include "AppImages.h"
 #include "BatchItemRows.h"
 #include "PageDriver.h"
 
@@ -426,6 +430,85 @@ TEST_F(BatchPageTest, FailedSaveIsReportedOnceAndKeepsTheStoredList) {
     ASSERT_TRUE(list.Load(&items).ok());
     ASSERT_EQ(items.size(), 1u);
     EXPECT_EQ(items[0].strDescription, "old");
+}
+
+}  // namespace
+}  // namespace tandrel
+
+namespace tandrel {
+namespace {
+
+// A cell too narrow for its text shows the whole text as its tooltip; one that fits, none.
+TEST_F(BatchPageTest, CutCellsShowTheirWholeTextAsTooltip) {
+    Start();
+    ShowBatch();
+    const std::string longPath = "/srv/archive/customers/2026/reports-and-invoices-quarterly";
+    page_->AddItem("Archive", longPath, "/b", kBatchChecked);
+    sheet_->show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(sheet_.get()));
+    // A tip being hidden stays up a moment with its text: each look starts from a tip of its
+    // own, "-", which a cell that fits leaves alone.
+    const auto tipAt = [this](int column) {
+        const QRect cell = Tree()->visualRect(Tree()->model()->index(0, column));
+        QToolTip::showText(Viewport()->mapToGlobal(cell.center()), "-", Viewport());
+        QHelpEvent help(QEvent::ToolTip, cell.center(), Viewport()->mapToGlobal(cell.center()));
+        QApplication::sendEvent(Viewport(), &help);
+        return QToolTip::text();
+    };
+    EXPECT_EQ(tipAt(1), QString::fromStdString(longPath));
+    EXPECT_EQ(tipAt(2), "-");  // "/b" fits
+    Tree()->header()->resizeSection(1, 1000);
+    EXPECT_EQ(tipAt(1), "-");
+    QToolTip::hideText();
+}
+
+// The check boxes are drawn for the screen's device pixel ratio: the bitmap itself at 1, a
+// drawing with smooth diagonals at 1.5 and 2 rather than the bitmap enlarged.
+TEST_F(BatchPageTest, CheckBoxesAreSharpAtEachDevicePixelRatio) {
+    Start();
+    ShowBatch();
+    page_->AddItem("a", "/a", "/b", kBatchChecked);
+    const QIcon icon = Tree()->topLevelItem(0)->icon(0);
+    const QImage bitmap = LoadBitmapImage(IDB_CHECKBOXES, 1, 16, qRgb(255, 0, 0))
+                              .toImage()
+                              .convertToFormat(QImage::Format_ARGB32);
+    EXPECT_EQ(icon.pixmap(QSize(16, 16), 1.0).toImage().convertToFormat(QImage::Format_ARGB32),
+              bitmap);
+    for (const double ratio : {1.5, 2.0}) {
+        SCOPED_TRACE(ratio);
+        const QImage image =
+            icon.pixmap(QSize(16, 16), ratio).toImage().convertToFormat(QImage::Format_ARGB32);
+        const int side = qRound(16 * ratio);
+        ASSERT_EQ(image.size(), QSize(side, side));
+        // Grey frame, white inside, black mark; the mark's slanted edges in between shades.
+        const int at = qRound(2 * ratio);
+        EXPECT_EQ(QColor(image.pixel(side / 2, at)).name(), "#808080");
+        EXPECT_EQ(QColor(image.pixel(qRound(5 * ratio), qRound(11 * ratio))).name(), "#ffffff");
+        int black = 0;
+        int between = 0;
+        for (int y = 0; y < side; ++y) {
+            for (int x = 0; x < side; ++x) {
+                const int grey = qGray(image.pixel(x, y));
+                black += grey < 20;
+                between +=
+                    grey > 20 && grey < 235 && grey != 128 && qAlpha(image.pixel(x, y)) == 255;
+            }
+        }
+        EXPECT_GT(black, static_cast<int>(18 * ratio * ratio));
+        EXPECT_GT(between, 4);
+        // An enlarged bitmap would show the same colour in every 2 x 2 block.
+        if (ratio == 2.0) {
+            bool blocky = true;
+            for (int y = 0; y + 1 < side && blocky; y += 2) {
+                for (int x = 0; x + 1 < side && blocky; x += 2) {
+                    blocky = image.pixel(x, y) == image.pixel(x + 1, y) &&
+                             image.pixel(x, y) == image.pixel(x, y + 1) &&
+                             image.pixel(x, y) == image.pixel(x + 1, y + 1);
+                }
+            }
+            EXPECT_FALSE(blocky);
+        }
+    }
 }
 
 }  // namespace

@@ -7,8 +7,8 @@
 #include <QTimer>
 #include <functional>
 
+#include "Controls.h"
 #include "GuiWait.h"
-#include "TemplateBuilder.h"
 
 namespace tandrel {
 

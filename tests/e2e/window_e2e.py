@@ -21,6 +21,9 @@ import tempfile
 import time
 
 TIMEOUT = 20.0
+# The installed desktop entry's name and the folder it is kept in.
+DESKTOP_ID = "example.halvory.Tandrel"
+DATA_DIR = os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "..", "data")
 
 
 class Failure(Exception):
@@ -187,6 +190,45 @@ def log_jobs(log_path):
     return sum(1 for line in run_lines(log_path) if line.startswith("---"))
 
 
+def window_property(program, window, name):
+    """The value xprop shows for property `name` of `window`, as text after " = "."""
+    result = subprocess.run(["xprop", "-id", window, name], env=program.env, capture_output=True,
+                            text=True, timeout=TIMEOUT)
+    line = result.stdout.strip()
+    return line.split(" = ", 1)[1] if " = " in line else ""
+
+
+def desktop_entry_value(key):
+    entry = os.path.join(DATA_DIR, DESKTOP_ID + ".desktop")
+    with open(entry, encoding="utf-8") as f:
+        for line in f:
+            if line.startswith(key + "="):
+                return line.strip().split("=", 1)[1]
+    return ""
+
+
+def check_desktop_identity(program, tandrel, env):
+    """The window, its menu entry and the desktop file name agree; a second start's startup id
+    reaches the window."""
+    wm_class = window_property(program, program.main, "WM_CLASS")
+    startup_class = desktop_entry_value("StartupWMClass")
+    if wm_class.split(", ")[-1].strip('"') != startup_class:
+        raise Failure("WM_CLASS %s does not end with the entry's StartupWMClass %r"
+                      % (wm_class, startup_class))
+    desktop_file = window_property(program, program.main, "_KDE_NET_WM_DESKTOP_FILE")
+    if desktop_file.strip('"') != DESKTOP_ID:
+        raise Failure("the window names desktop file %s, not %s" % (desktop_file, DESKTOP_ID))
+    launch = "e2e-launch-%d_TIME4242" % os.getpid()
+    second = subprocess.run([tandrel], env=dict(env, DESKTOP_STARTUP_ID=launch),
+                            capture_output=True, timeout=TIMEOUT)
+    if second.returncode != 0:
+        raise Failure("a second start with a startup id ended with %d" % second.returncode)
+    wait_until("the startup id on the window",
+               lambda: window_property(program, program.main, "_NET_STARTUP_ID")
+               == '"%s"' % launch)
+    program.focus(program.main)
+
+
 def attempt(tandrel, cli, shots):
     """One pass through the scenario on a fresh display and fresh folders; raises Failure."""
     work = tempfile.mkdtemp(prefix="tandrel-e2e-")
@@ -213,6 +255,7 @@ def attempt(tandrel, cli, shots):
         program = Program(tandrel, env, shots, errors)
         programs.append(program)
         program.shot("1-status")
+        check_desktop_identity(program, tandrel, env)
         program.keys("ctrl+Tab", "ctrl+Tab", "ctrl+Tab")  # Option
         program.keys("alt+l", "Tab")
         program.replace_field(log)

@@ -70,7 +70,7 @@ PY
         COMP_WORDS=(tandrel-cli mirror --d); COMP_CWORD=2; _tandrel_cli; echo "${COMPREPLY[*]}"
         COMP_WORDS=(tandrel-cli batch --move ""); COMP_CWORD=3; cd "$2"
         _tandrel_cli; printf "%s\n" "${COMPREPLY[@]}" | sort | tr "\n" " "' _ "$f" "$share") || fail "completion does not load"
-    [ "$got" = $'mirror\nuncheck\n--delete --dry-run\napplications bash-completion icons man metainfo ' ] ||
+    [ "$got" = $'mirror\nuncheck\n--delete --dry-run\napplications bash-completion doc icons man metainfo ' ] ||
         fail "completion gave: $got"
 
     got=$("$root/bin/tandrel-cli" --version) || fail "installed tandrel-cli --version failed"
@@ -89,6 +89,14 @@ for f in ./usr/bin/tandrel ./usr/bin/tandrel-cli ./usr/share/applications/$app_i
     ./usr/share/man/man1/tandrel-cli.1.gz ./usr/share/icons/hicolor/256x256/apps/$app_id.png; do
     grep -q " $f\$" "$tmp/contents" || fail "package lacks $f"
 done
+# Debian's policy: every package carries its copyright notice and a compressed changelog.
+for f in ./usr/share/doc/tandrel/copyright ./usr/share/doc/tandrel/changelog.gz; do
+    grep -q " $f\$" "$tmp/contents" || fail "package lacks $f"
+done
+if command -v lintian >/dev/null; then
+    lintian --no-tag-display-limit "$deb" >"$tmp/lintian" 2>&1
+    ! grep -q '^E: ' "$tmp/lintian" || fail "lintian finds errors: $(grep '^E: ' "$tmp/lintian")"
+fi
 dpkg -x "$deb" "$tmp/unpacked"
 check_tree "$tmp/unpacked/usr"
 

@@ -8,6 +8,7 @@
 #include <QFontMetrics>
 #include <QImage>
 #include <QLabel>
+#include <QLayout>
 #include <QTest>
 #include <cstdlib>
 #include <utility>
@@ -15,9 +16,9 @@
 
 #include "CMessageBox.h"
 #include "CPageAbout.h"
+#include "Controls.h"
 #include "LinkOpener.h"
 #include "ResourceIds.h"
-#include "TemplateBuilder.h"
 
 namespace tandrel {
 namespace {
@@ -199,6 +200,31 @@ TEST(CLinkLabel, ClickOpensTheTargetAndExplainsEachFailure) {
     CMessageBox::Reset();
 }
 
+// On a dark palette the link takes the palette's link colours, which read there; on a light one
+// it keeps its own. A palette changed while the link is up is followed.
+TEST(CLinkLabel, TakesThePalettesLinkColoursOnADarkPalette) {
+    Bound b("Visit Halvory's Homepage");
+    b.window.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&b.window));
+    EXPECT_EQ(b.link.TextColour(), QColor::fromRgb(CLinkLabel::kLinkColour));
+
+    QPalette dark = b.window.palette();
+    dark.setColor(QPalette::Window, QColor(0x31, 0x36, 0x3b));
+    dark.setColor(QPalette::WindowText, QColor(0xef, 0xf0, 0xf1));
+    dark.setColor(QPalette::Base, QColor(0x23, 0x26, 0x29));
+    dark.setColor(QPalette::Text, QColor(0xef, 0xf0, 0xf1));
+    dark.setColor(QPalette::Link, QColor(0x29, 0x80, 0xb9));
+    dark.setColor(QPalette::LinkVisited, QColor(0x9b, 0x59, 0xb6));
+    b.window.setPalette(dark);
+    EXPECT_EQ(b.link.TextColour(), QColor(0x29, 0x80, 0xb9));
+    EXPECT_TRUE(Shows(b.link, qRgb(0x29, 0x80, 0xb9)));
+    b.link.SetVisitedState(true);
+    EXPECT_EQ(b.link.TextColour(), QColor(0x9b, 0x59, 0xb6));
+
+    b.window.setPalette(QPalette());
+    EXPECT_EQ(b.link.TextColour(), QColor::fromRgb(CLinkLabel::kVisitedColour));
+}
+
 TEST(CPageAbout, BindsItsLinkToTheHomePage) {
     CPageAbout page;
     page.resize(page.sizeHint());
@@ -214,12 +240,21 @@ TEST(CPageAbout, BindsItsLinkToTheHomePage) {
     EXPECT_EQ(link.toolTip(), CPageAbout::kHomePage);
     EXPECT_TRUE(link.font().underline());
     EXPECT_TRUE(link.isVisible());
-    // Centred on its template place, keeping its top.
-    const QRect place =
-        TemplateBuilder(*FindDialogTemplate(IDD_PAGE_ABOUT)).ToPixels(7, 130, 246, 8);
-    EXPECT_EQ(link.y(), place.y());
-    EXPECT_LE(std::abs(link.geometry().center().x() - place.center().x()), 1);
-    EXPECT_LT(link.width(), place.width());
+    // Its text's size, centred at the foot of the page below the credit line; it stays there
+    // when the page grows.
+    const QFontMetrics metrics(link.font());
+    EXPECT_EQ(link.size(), QSize(metrics.horizontalAdvance(link.text()), metrics.height()));
+    const QWidget* credit = page.findChild<QWidget*>("aboutCredit");
+    ASSERT_NE(credit, nullptr);
+    for (const QSize size : {page.sizeHint(), QSize(900, 600)}) {
+        page.resize(size);
+        page.layout()->activate();
+        EXPECT_LE(std::abs(link.geometry().center().x() - page.width() / 2), 1);
+        EXPECT_GT(link.y(), credit->geometry().bottom());
+        EXPECT_GT(link.y(), page.height() * 3 / 4);
+        EXPECT_LT(link.geometry().bottom(), page.height());
+    }
+    page.resize(page.sizeHint());
 
     page.UpdateRunState(1);
     for (QWidget* w : page.findChildren<QWidget*>()) {

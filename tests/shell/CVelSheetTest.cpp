@@ -48,8 +48,12 @@ TEST_F(CVelSheetTest, ShowsTheFirstPageAndTheBarBelowThePagesWithoutDialogButton
     EXPECT_EQ(sheet.windowTitle(), "Tandrel");
     EXPECT_FALSE(sheet.windowIcon().isNull());
     EXPECT_TRUE(sheet.windowFlags().testFlag(Qt::WindowMinimizeButtonHint));
+    EXPECT_TRUE(sheet.windowFlags().testFlag(Qt::WindowMaximizeButtonHint));
     EXPECT_FALSE(sheet.windowFlags().testFlag(Qt::WindowContextHelpButtonHint));
-    EXPECT_EQ(sheet.minimumSize(), sheet.maximumSize());  // fixed size
+    // Its usual size is its least; it may grow.
+    EXPECT_EQ(sheet.size(), QSize(538, 346));
+    EXPECT_EQ(sheet.minimumSize(), QSize(538, 346));
+    EXPECT_GT(sheet.maximumSize().width(), 4000);
 
     EXPECT_EQ(sheet.Progress()->property("controlId").toInt(), 101);
     const QRect bar = sheet.Progress()->geometry();

@@ -13,7 +13,7 @@ namespace tandrel {
 class RunStatePage : public CSheetPage {
   public:
     explicit RunStatePage(const QProgressBar* bar = nullptr)
-        : CSheetPage(IDD_PAGE_STATUS), m_bar(bar) {}
+        : CSheetPage(IDD_PAGE_STATUS, "Status"), m_bar(bar) {}
     void UpdateRunState(int running) override {
         states.push_back(running);
         barAtCall.push_back(m_bar != nullptr ? m_bar->value() : -1);

@@ -196,7 +196,9 @@ TEST(Startup, OtherStartsReachTheRunningWindow) {
                 for (const std::vector<std::string>& request : {std::vector<std::string>{"raise"},
                                                                 {"add", "no token", from, "/to"},
                                                                 {"add", "from cli", from, "/to"},
-                                                                {"bogus"}}) {
+                                                                {"bogus"},
+                                                                {"raise", "launch_TIME5"},
+                                                                {"raise", "a", "b"}}) {
                     std::vector<std::string> reply;
                     SendToWindow(paths.socket, request, &reply, 5000,
                                  request.size() > 1 && request[1] == "from cli" ? token.get() : -1);
@@ -214,11 +216,13 @@ TEST(Startup, OtherStartsReachTheRunningWindow) {
     }
     unsetenv("XDG_RUNTIME_DIR");
     EXPECT_TRUE(lockedWhileOpen);
-    ASSERT_EQ(replies.size(), 4u);
+    ASSERT_EQ(replies.size(), 6u);
     EXPECT_EQ(replies[0], std::vector<std::string>{"ok"});
     EXPECT_EQ(replies[1].at(0), "error");
     EXPECT_EQ(replies[2], std::vector<std::string>{"ok"});
     EXPECT_EQ(replies[3].at(0), "error");
+    EXPECT_EQ(replies[4], std::vector<std::string>{"ok"});  // with the start's activation token
+    EXPECT_EQ(replies[5].at(0), "error");
     EXPECT_TRUE(TryLockWindow(paths.lock, &lock, &taken).ok() && taken);
 
     BatchItem row;

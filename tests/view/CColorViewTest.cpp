@@ -2,9 +2,11 @@
 
 #include <gtest/gtest.h>
 
+#include <QApplication>
 #include <QFontInfo>
 #include <QFontMetrics>
 #include <QImage>
+#include <QPalette>
 #include <QScrollBar>
 #include <QTest>
 #include <QWidget>
@@ -14,6 +16,7 @@
 
 #include "GuiWait.h"
 #include "InkTones.h"
+#include "LineColors.h"
 
 namespace tandrel {
 namespace {
@@ -40,18 +43,48 @@ class CColorViewTest : public ::testing::Test {
     CColorView* view = nullptr;
 };
 
-TEST_F(CColorViewTest, UsesEightPointArialWithItsOwnAverageWidth) {
-    const QFont font = view->viewport()->font();
-    EXPECT_EQ(font.pointSize(), 8);
-    const QFontInfo info(font);
-    EXPECT_TRUE(info.family().contains("Liberation Sans") || info.family().contains("Arial"))
-        << info.family().toStdString();
-    // Arial's average character width is 904 units of its 2048-unit em: 5 pixels for the
-    // 11-pixel em of 8 points at 96 dpi.
-    EXPECT_EQ(view->CharWidth(), qRound(904.0 * info.pixelSize() / 2048));
-    const LineViewState s = view->Lines().State();
-    EXPECT_EQ(s.pageLines, view->viewport()->height() / view->LineHeight());
-    EXPECT_EQ(s.horzPage, (view->viewport()->width() * 2 / view->CharWidth()) / 3);
+// The desktop's font at the user's size, measured again when it changes.
+TEST_F(CColorViewTest, UsesTheDesktopsFontAndFollowsItsSize) {
+    EXPECT_EQ(view->viewport()->font().pointSize(), QApplication::font().pointSize());
+    EXPECT_EQ(view->viewport()->font().family(), QApplication::font().family());
+    for (int i = 0; i < 100; ++i) {
+        view->AddLine("-" + std::to_string(i));
+    }
+    for (const int points : {9, 16}) {
+        SCOPED_TRACE(points);
+        QFont font = view->font();
+        font.setPointSize(points);
+        view->setFont(font);
+        const QFontMetrics fm(font);
+        EXPECT_EQ(view->LineHeight(), fm.height() + std::max(0, fm.leading()));
+        const LineViewState s = view->Lines().State();
+        EXPECT_EQ(s.pageLines, view->viewport()->height() / view->LineHeight());
+        EXPECT_EQ(s.horzPage, (view->viewport()->width() * 2 / view->CharWidth()) / 3);
+        EXPECT_EQ(view->verticalScrollBar()->maximum(), 100 - s.pageLines);
+    }
+}
+
+// The palette's base under the lines; on a dark one the marks in their lightened red.
+TEST_F(CColorViewTest, PaintsOnThePalettesBaseInColoursThatReadOnIt) {
+    view->AddLine("!Copy: /src/a.txt => /dst/a.txt");
+    const QImage light = Grab();
+    EXPECT_EQ(light.pixel(light.width() - 3, light.height() - 3) & 0xFFFFFF, 0xFFFFFFu);
+
+    QPalette dark = view->palette();
+    dark.setColor(QPalette::Base, QColor(0x23, 0x26, 0x29));
+    dark.setColor(QPalette::Text, QColor(0xEF, 0xF0, 0xF1));
+    view->setPalette(dark);
+    EXPECT_EQ(view->Colors().background, 0x232629u);
+    const QImage image = Grab();
+    EXPECT_EQ(image.pixel(image.width() - 3, image.height() - 3) & 0xFFFFFF, 0x232629u);
+    int marks = 0;
+    for (int y = 0; y < view->LineHeight(); ++y) {
+        for (int x = 0; x < CColorView::kMargin + Width("!"); ++x) {
+            marks += (image.pixel(x, y) & 0xFFFFFF) == view->Colors().mark;
+        }
+    }
+    EXPECT_GT(marks, 2);
+    EXPECT_GE(ContrastRatio(view->Colors().mark, 0x232629), 4.5);
 }
 
 TEST_F(CColorViewTest, BarsHaveTheirRangesAndAPageOfOne) {
