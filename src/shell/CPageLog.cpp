@@ -12,6 +12,7 @@ constexpr int kInset = 7;
 
 CPageLog::CPageLog(QWidget* parent) : CSheetPage(IDD_PAGE_STATUS, "Status", parent), m_view(this) {
     setObjectName("pageStatus");
+    m_view.setAccessibleName(tr("Status"));
 }
 
 CPageLog::~CPageLog() = default;

@@ -146,6 +146,9 @@ bool CVelApp::InitInstance(const std::function<void(CVelSheet&)>& onShown) {
     // The pages in tab order; their constructors read their settings from GetProfile().
     auto pageLog = std::make_unique<CPageLog>();
     sheet->AddPage(pageLog.get());
+    // The log's own menu (Copy, Select All) goes on with the window's items.
+    pageLog->View().SetMenuFiller(
+        [window = sheet.get()](QMenu* menu) { window->FillWindowMenu(menu); });
     auto pageBatch = std::make_unique<CPageBatch>(m_store, theJobQueue);
     sheet->AddPage(pageBatch.get());
     auto pageQuick = std::make_unique<CPageQuick>(*m_profile, theJobQueue);

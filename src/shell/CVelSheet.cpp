@@ -51,6 +51,7 @@ CVelSheet::CVelSheet(const QString& caption, int extraWidth, int extraHeight, QW
                    Qt::WindowMaximizeButtonHint | Qt::WindowCloseButtonHint);
     m_tabs->setObjectName("tabs");
     m_progress->setObjectName("progress");
+    m_progress->setAccessibleName(tr("Run progress"));
     m_progress->setProperty("controlId", IDC_PROGRESS);
     m_progress->setTextVisible(false);
     m_progress->setRange(0, 1);

@@ -1,8 +1,14 @@
 #include "CColorView.h"
 
 #include <QAbstractSlider>
+#include <QAccessible>
+#include <QAccessibleWidget>
+#include <QClipboard>
+#include <QContextMenuEvent>
 #include <QFontMetrics>
+#include <QGuiApplication>
 #include <QKeyEvent>
+#include <QMouseEvent>
 #include <QPainter>
 #include <QScrollBar>
 #include <QtMath>
@@ -80,9 +86,177 @@ ViewKey ViewKeyOf(int key) {
     }
 }
 
+// The view as assistive technology sees it: read-only multi-line text of the lines held.
+class CColorViewAccessible : public QAccessibleWidget, public QAccessibleTextInterface {
+  public:
+    explicit CColorViewAccessible(CColorView* view)
+        : QAccessibleWidget(view, QAccessible::EditableText) {}
+
+    void* interface_cast(QAccessible::InterfaceType t) override {
+        if (t == QAccessible::TextInterface) {
+            return static_cast<QAccessibleTextInterface*>(this);
+        }
+        return QAccessibleWidget::interface_cast(t);
+    }
+
+    QAccessible::State state() const override {
+        QAccessible::State st = QAccessibleWidget::state();
+        st.readOnly = true;
+        st.multiLine = true;
+        st.selectableText = true;
+        return st;
+    }
+
+    QString text(QAccessible::Text t) const override {
+        if (t == QAccessible::Value) {
+            return View()->Held().text;
+        }
+        return QAccessibleWidget::text(t);
+    }
+
+    // Text interface.
+    void selection(int selectionIndex, int* startOffset, int* endOffset) const override {
+        *startOffset = *endOffset = 0;
+        int64_t first = 0;
+        int64_t last = 0;
+        if (selectionIndex != 0 || !View()->SelectedRange(&first, &last)) {
+            return;
+        }
+        const CColorView::HeldText& held = View()->Held();
+        *startOffset = StartOf(held, first);
+        *endOffset = EndOf(held, last);
+    }
+    int selectionCount() const override {
+        int64_t first = 0;
+        int64_t last = 0;
+        return View()->SelectedRange(&first, &last) ? 1 : 0;
+    }
+    void addSelection(int startOffset, int endOffset) override {
+        setSelection(0, startOffset, endOffset);
+    }
+    void removeSelection(int selectionIndex) override {
+        if (selectionIndex == 0) {
+            View()->ClearSelection();
+        }
+    }
+    void setSelection(int /*selectionIndex*/, int startOffset, int endOffset) override {
+        const CColorView::HeldText& held = View()->Held();
+        View()->SelectLines(LineOf(held, startOffset),
+                            LineOf(held, std::max(startOffset, endOffset - 1)));
+    }
+    int cursorPosition() const override {
+        const CColorView::HeldText& held = View()->Held();
+        const int64_t current = View()->CurrentLine();
+        return current < 0 ? 0 : StartOf(held, current);
+    }
+    void setCursorPosition(int position) override {
+        const CColorView::HeldText& held = View()->Held();
+        if (held.starts.empty()) {
+            return;
+        }
+        const int64_t seq = LineOf(held, position);
+        View()->SelectLines(seq, seq);
+        View()->ShowLine(static_cast<int>(seq - held.firstSeq));
+    }
+    QString text(int startOffset, int endOffset) const override {
+        const QString& text = View()->Held().text;
+        startOffset = std::clamp(startOffset, 0, static_cast<int>(text.size()));
+        endOffset = std::clamp(endOffset, startOffset, static_cast<int>(text.size()));
+        return text.mid(startOffset, endOffset - startOffset);
+    }
+    int characterCount() const override { return static_cast<int>(View()->Held().text.size()); }
+    QRect characterRect(int offset) const override {
+        const CColorView::HeldText& held = View()->Held();
+        if (held.starts.empty()) {
+            return QRect();
+        }
+        const int64_t seq = LineOf(held, offset);
+        const int logical = static_cast<int>(seq - held.firstSeq);
+        const int column = offset - held.starts[static_cast<size_t>(logical)];
+        const QString line = held.text.mid(held.starts[static_cast<size_t>(logical)], column + 1);
+        const LineViewState s = View()->Lines().State();
+        const QFontMetrics fm(View()->font());
+        const int x = CColorView::kMargin - View()->CharWidth() * s.horzPos +
+                      fm.horizontalAdvance(line.left(column));
+        const int y = (logical - s.topLine) * View()->LineHeight();
+        const int w = column < line.size() ? fm.horizontalAdvance(line.mid(column, 1)) : 1;
+        const QPoint origin = View()->viewport()->mapToGlobal(QPoint(x, y));
+        return QRect(origin, QSize(w, View()->LineHeight()));
+    }
+    int offsetAtPoint(const QPoint& point) const override {
+        const CColorView::HeldText& held = View()->Held();
+        const QPoint local = View()->viewport()->mapFromGlobal(point);
+        if (held.starts.empty() || !View()->viewport()->rect().contains(local)) {
+            return -1;
+        }
+        const LineViewState s = View()->Lines().State();
+        const int logical = s.topLine + local.y() / std::max(1, View()->LineHeight());
+        if (logical >= static_cast<int>(held.starts.size())) {
+            return -1;
+        }
+        const int start = held.starts[static_cast<size_t>(logical)];
+        const int end = EndOf(held, held.firstSeq + logical);
+        const QFontMetrics fm(View()->font());
+        int x = CColorView::kMargin - View()->CharWidth() * s.horzPos;
+        for (int i = start; i < end; ++i) {
+            x += fm.horizontalAdvance(held.text.at(i));
+            if (x > local.x()) {
+                return i;
+            }
+        }
+        return end;
+    }
+    void scrollToSubstring(int startIndex, int /*endIndex*/) override {
+        const CColorView::HeldText& held = View()->Held();
+        if (!held.starts.empty()) {
+            View()->ShowLine(static_cast<int>(LineOf(held, startIndex) - held.firstSeq));
+        }
+    }
+    QString attributes(int offset, int* startOffset, int* endOffset) const override {
+        *startOffset = 0;
+        *endOffset = characterCount();
+        Q_UNUSED(offset);
+        return QString();
+    }
+
+  private:
+    CColorView* View() const { return static_cast<CColorView*>(widget()); }
+    static int StartOf(const CColorView::HeldText& held, int64_t seq) {
+        const auto i = static_cast<size_t>(std::clamp<int64_t>(
+            seq - held.firstSeq, 0, static_cast<int64_t>(held.starts.size()) - 1));
+        return held.starts.empty() ? 0 : held.starts[i];
+    }
+    // Where line `seq` ends (before its line break).
+    static int EndOf(const CColorView::HeldText& held, int64_t seq) {
+        const int64_t next = seq - held.firstSeq + 1;
+        if (next >= static_cast<int64_t>(held.starts.size())) {
+            return static_cast<int>(held.text.size());
+        }
+        return held.starts[static_cast<size_t>(std::max<int64_t>(next, 1))] - 1;
+    }
+    // The number of the line that holds character `offset`.
+    static int64_t LineOf(const CColorView::HeldText& held, int offset) {
+        const auto it = std::upper_bound(held.starts.begin(), held.starts.end(), offset);
+        const int64_t index = std::max<int64_t>(0, (it - held.starts.begin()) - 1);
+        return held.firstSeq + index;
+    }
+};
+
+QAccessibleInterface* ViewAccessibleFactory(const QString& /*key*/, QObject* object) {
+    if (auto* view = qobject_cast<CColorView*>(object)) {
+        return new CColorViewAccessible(view);
+    }
+    return nullptr;
+}
+
 }  // namespace
 
 CColorView::CColorView(QWidget* parent) : QAbstractScrollArea(parent) {
+    static const bool accessibleInstalled = [] {
+        QAccessible::installFactory(&ViewAccessibleFactory);
+        return true;
+    }();
+    Q_UNUSED(accessibleInstalled);
     setObjectName("colorView");
     setFrameStyle(QFrame::StyledPanel | QFrame::Sunken);
     setFocusPolicy(Qt::StrongFocus);
@@ -162,6 +336,227 @@ void CColorView::OnLinesAdded() {
     m_updatePosted.store(false);
     SyncScrollBars();
     viewport()->update();
+    AnnounceFailures();
+}
+
+void CColorView::AnnounceFailures() {
+    const LineViewState s = m_lines.State();
+    const int64_t added = s.firstSeq + s.lineCount;
+    const int64_t since = std::max(m_announced, s.firstSeq);
+    m_announced = added;
+    if (!QAccessible::isActive() || since >= added) {
+        return;
+    }
+    // Only the failures need a voice; the rest is there to be read at will.
+    std::vector<std::string> lines;
+    const int64_t first = m_lines.LinesBySeq(since, added - 1, &lines);
+    const HeldText& held = Held();
+    for (size_t i = 0; i < lines.size(); ++i) {
+        const int64_t logical = first + static_cast<int64_t>(i) - held.firstSeq;
+        if (lines[i].empty() || lines[i][0] != '!' || logical < 0 ||
+            logical >= static_cast<int64_t>(held.starts.size())) {
+            continue;
+        }
+        QAccessibleTextInsertEvent event(this, held.starts[static_cast<size_t>(logical)],
+                                         QString::fromUtf8(lines[i]));
+        QAccessible::updateAccessibility(&event);
+    }
+}
+
+const CColorView::HeldText& CColorView::Held() const {
+    const LineViewState s = m_lines.State();
+    if (s.firstSeq == m_held.firstSeq && s.lineCount == m_held.lineCount) {
+        return m_held;
+    }
+    std::vector<std::string> lines;
+    m_held.firstSeq = m_lines.LinesBySeq(s.firstSeq, s.firstSeq + s.lineCount - 1, &lines);
+    m_held.lineCount = static_cast<int>(lines.size());
+    m_held.text.clear();
+    m_held.starts.clear();
+    m_held.starts.reserve(lines.size());
+    for (size_t i = 0; i < lines.size(); ++i) {
+        if (i > 0) {
+            m_held.text += QChar(u'\n');
+        }
+        m_held.starts.push_back(static_cast<int>(m_held.text.size()));
+        m_held.text += QString::fromUtf8(lines[i]);
+    }
+    return m_held;
+}
+
+bool CColorView::SelectedRange(int64_t* first, int64_t* last) const {
+    if (m_anchor < 0 || m_active < 0) {
+        return false;
+    }
+    const LineViewState s = m_lines.State();
+    *first = std::max(std::min(m_anchor, m_active), s.firstSeq);
+    *last = std::min(std::max(m_anchor, m_active), s.firstSeq + s.lineCount - 1);
+    return *first <= *last;
+}
+
+void CColorView::SelectLines(int64_t anchor, int64_t active) {
+    m_anchor = anchor;
+    m_active = active;
+    viewport()->update();
+}
+
+void CColorView::SelectAll() {
+    const LineViewState s = m_lines.State();
+    if (s.lineCount > 0) {
+        SelectLines(s.firstSeq, s.firstSeq + s.lineCount - 1);
+    }
+}
+
+void CColorView::ClearSelection() {
+    SelectLines(-1, -1);
+}
+
+QString CColorView::SelectedText() const {
+    int64_t first = 0;
+    int64_t last = 0;
+    if (!SelectedRange(&first, &last)) {
+        return QString();
+    }
+    std::vector<std::string> lines;
+    m_lines.LinesBySeq(first, last, &lines);
+    QString text;
+    for (size_t i = 0; i < lines.size(); ++i) {
+        if (i > 0) {
+            text += QChar(u'\n');
+        }
+        text += QString::fromUtf8(lines[i]);
+    }
+    return text;
+}
+
+void CColorView::Copy() {
+    const QString text = SelectedText();
+    if (!text.isEmpty()) {
+        QGuiApplication::clipboard()->setText(text);
+    }
+}
+
+int64_t CColorView::CurrentLine() const {
+    const LineViewState s = m_lines.State();
+    if (s.lineCount == 0) {
+        return -1;
+    }
+    if (m_active >= s.firstSeq && m_active < s.firstSeq + s.lineCount) {
+        return m_active;
+    }
+    return s.firstSeq + s.lineCount - 1;
+}
+
+void CColorView::ShowLine(int index) {
+    const LineViewState s = m_lines.State();
+    if (index < s.topLine) {
+        m_lines.VScroll(kScrollThumbPosition, index);
+    } else if (index >= s.topLine + std::max(1, s.pageLines)) {
+        m_lines.VScroll(kScrollThumbPosition, index - std::max(1, s.pageLines) + 1);
+    }
+    SyncScrollBars();
+    viewport()->update();
+}
+
+void CColorView::ExtendTo(int64_t seq) {
+    const LineViewState s = m_lines.State();
+    if (s.lineCount == 0) {
+        return;
+    }
+    seq = std::clamp(seq, s.firstSeq, s.firstSeq + s.lineCount - 1);
+    int64_t first = 0;
+    int64_t last = 0;
+    if (!SelectedRange(&first, &last)) {
+        m_anchor = CurrentLine();
+    }
+    SelectLines(m_anchor, seq);
+    ShowLine(static_cast<int>(seq - s.firstSeq));
+    if (QAccessible::isActive()) {
+        const HeldText& held = Held();
+        const int64_t logical = seq - held.firstSeq;
+        if (logical >= 0 && logical < static_cast<int64_t>(held.starts.size())) {
+            QAccessibleTextCursorEvent event(this, held.starts[static_cast<size_t>(logical)]);
+            QAccessible::updateAccessibility(&event);
+        }
+    }
+}
+
+int64_t CColorView::LineAt(int y) const {
+    const LineViewState s = m_lines.State();
+    const int rows = std::min(s.pageLines, s.lineCount - s.topLine);
+    if (rows <= 0 || m_cyLine <= 0) {
+        return -1;
+    }
+    const int row = std::clamp(y / m_cyLine, 0, rows - 1);
+    return s.firstSeq + s.topLine + row;
+}
+
+void CColorView::mousePressEvent(QMouseEvent* event) {
+    if (event->button() != Qt::LeftButton) {
+        QAbstractScrollArea::mousePressEvent(event);
+        return;
+    }
+    const int y = event->position().toPoint().y();
+    const LineViewState s = m_lines.State();
+    if (m_cyLine <= 0 || y / m_cyLine >= s.lineCount - s.topLine) {
+        // Below the last line: nothing to pick.
+        ClearSelection();
+        return;
+    }
+    const int64_t seq = LineAt(y);
+    if (event->modifiers().testFlag(Qt::ShiftModifier) && m_anchor >= 0) {
+        SelectLines(m_anchor, seq);
+    } else {
+        SelectLines(seq, seq);
+    }
+    m_bDragging = true;
+    event->accept();
+}
+
+void CColorView::mouseMoveEvent(QMouseEvent* event) {
+    if (!m_bDragging || !event->buttons().testFlag(Qt::LeftButton)) {
+        QAbstractScrollArea::mouseMoveEvent(event);
+        return;
+    }
+    const int y = event->position().toPoint().y();
+    // Past an edge the view scrolls a line at a time, so a drag can reach further.
+    if (y < 0) {
+        m_lines.VScroll(kScrollLineUp);
+        SyncScrollBars();
+    } else if (y >= viewport()->height()) {
+        m_lines.VScroll(kScrollLineDown);
+        SyncScrollBars();
+    }
+    const int64_t seq = LineAt(y);
+    if (seq >= 0) {
+        SelectLines(m_anchor, seq);
+    }
+    event->accept();
+}
+
+void CColorView::mouseReleaseEvent(QMouseEvent* event) {
+    if (event->button() == Qt::LeftButton) {
+        m_bDragging = false;
+    }
+    QAbstractScrollArea::mouseReleaseEvent(event);
+}
+
+void CColorView::contextMenuEvent(QContextMenuEvent* event) {
+    QMenu menu(this);
+    QAction* copy = menu.addAction(tr("&Copy"), this, &CColorView::Copy);
+    copy->setObjectName("viewCopy");
+    copy->setShortcut(QKeySequence::Copy);
+    int64_t first = 0;
+    int64_t last = 0;
+    copy->setEnabled(SelectedRange(&first, &last));
+    QAction* all = menu.addAction(tr("Select &All"), this, &CColorView::SelectAll);
+    all->setObjectName("viewSelectAll");
+    all->setShortcut(QKeySequence::SelectAll);
+    if (m_menuFiller) {
+        menu.addSeparator();
+        m_menuFiller(&menu);
+    }
+    menu.exec(event->globalPos());
 }
 
 void CColorView::SyncScrollBars() {
@@ -207,6 +602,61 @@ void CColorView::resizeEvent(QResizeEvent* event) {
 }
 
 void CColorView::keyPressEvent(QKeyEvent* event) {
+    if (event->matches(QKeySequence::Copy)) {
+        Copy();
+        event->accept();
+        return;
+    }
+    if (event->matches(QKeySequence::SelectAll)) {
+        SelectAll();
+        event->accept();
+        return;
+    }
+    int64_t first = 0;
+    int64_t last = 0;
+    if (event->key() == Qt::Key_Escape && SelectedRange(&first, &last)) {
+        ClearSelection();
+        event->accept();
+        return;
+    }
+    if (event->modifiers().testFlag(Qt::ShiftModifier)) {
+        const LineViewState s = m_lines.State();
+        const int64_t current = CurrentLine();
+        const bool ctrl = event->modifiers().testFlag(Qt::ControlModifier);
+        const int page = std::max(1, s.pageLines);
+        int64_t to = -1;
+        switch (event->key()) {
+            case Qt::Key_Up:
+                to = current - 1;
+                break;
+            case Qt::Key_Down:
+                to = current + 1;
+                break;
+            case Qt::Key_PageUp:
+                to = current - page;
+                break;
+            case Qt::Key_PageDown:
+                to = current + page;
+                break;
+            case Qt::Key_Home:
+                to = ctrl ? s.firstSeq : -1;
+                break;
+            case Qt::Key_End:
+                to = ctrl ? s.firstSeq + s.lineCount - 1 : -1;
+                break;
+            default:
+                break;
+        }
+        if (to >= 0 && current >= 0) {
+            // The first Shift+arrow starts at the current line, selecting it too.
+            if (!SelectedRange(&first, &last)) {
+                SelectLines(current, current);
+            }
+            ExtendTo(to);
+            event->accept();
+            return;
+        }
+    }
     const ViewKey key = ViewKeyOf(event->key());
     if (key == ViewKey::kOther) {
         QAbstractScrollArea::keyPressEvent(event);
@@ -231,15 +681,29 @@ void CColorView::paintEvent(QPaintEvent* /*event*/) {
     const LineViewState s = m_lines.Snapshot(&m_rows);
     const QFontMetrics fm(m_font);
     const int x0 = kMargin - m_cxChar * s.horzPos;
+    int64_t selFirst = 0;
+    int64_t selLast = -1;
+    if (!SelectedRange(&selFirst, &selLast)) {
+        selLast = -1;
+    }
+    const QPalette pal = palette();
     for (size_t j = 0; j < m_rows.size(); ++j) {
         const std::string& text = m_rows[j];
         const int baseline = static_cast<int>(j) * m_cyLine + m_ascent;
+        const int64_t seq = s.firstSeq + s.topLine + static_cast<int64_t>(j);
+        const bool selected = seq >= selFirst && seq <= selLast;
+        if (selected) {
+            painter.fillRect(
+                QRect(0, static_cast<int>(j) * m_cyLine, viewport()->width(), m_cyLine),
+                pal.brush(QPalette::Highlight));
+        }
         const LineSegments segs = SegmentLine(text);
         int x = x0;
         for (int i = 0; i < segs.count; ++i) {
             const LineSegment& seg = segs.runs[i];
             const QString run = QString::fromUtf8(text.data() + seg.start, seg.length);
-            painter.setPen(ToQColor(m_colors.For(seg.color)));
+            painter.setPen(selected ? pal.color(QPalette::HighlightedText)
+                                    : ToQColor(m_colors.For(seg.color)));
             painter.drawText(QPoint(x, baseline), run);
             x += fm.horizontalAdvance(run);
         }

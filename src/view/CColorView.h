@@ -2,7 +2,10 @@
 
 #include <QAbstractScrollArea>
 #include <QFont>
+#include <QMenu>
+#include <QString>
 #include <atomic>
+#include <functional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -28,6 +31,18 @@ namespace tandrel {
 // the store and, when no update is already on its way, posts one to the window thread. Many
 // lines thus cost one repaint. Everything else runs on the window thread. The owner must make
 // sure no thread calls AddLine once destruction has begun.
+//
+// Selection: whole lines, picked with the mouse (click, Shift+click, drag) or the keyboard
+// (Shift with the arrows, Page Up and Page Down, Ctrl+Shift+Home/End; Ctrl+A selects all,
+// Escape clears), shown in the palette's highlight colours and copied (Ctrl+C, or Copy in the
+// view's menu) as the text shown, one line per line. The selection is held as the numbers of
+// its first and last lines counted over all lines ever added, so lines dropping out of the
+// ring need no bookkeeping: whatever of it is still held stays selected. Selecting does not
+// scroll, so a view at the end of the output keeps following it.
+//
+// Assistive technology reads the view as read-only multi-line text (its lines joined by line
+// breaks; the cursor at the current line: the moving end of the selection, else the last
+// line), and hears each new failure line ("!") as inserted text.
 class CColorView : public QAbstractScrollArea {
     Q_OBJECT
 
@@ -51,11 +66,45 @@ class CColorView : public QAbstractScrollArea {
     // The colours painted with now.
     const LogColors& Colors() const { return m_colors; }
 
+    // The selected lines, first and last, as numbers counted over all lines ever added
+    // (LineViewState::firstSeq); false when nothing held is selected.
+    bool SelectedRange(int64_t* first, int64_t* last) const;
+    // Selects from line `anchor` to line `active` (numbers as above); the view stays where it is.
+    void SelectLines(int64_t anchor, int64_t active);
+    void SelectAll();
+    void ClearSelection();
+    // The selected lines as shown, each ended by a line break but the last; "" for none.
+    QString SelectedText() const;
+    // Puts SelectedText on the clipboard, when something is selected.
+    void Copy();
+    // The number of the current line: the moving end of the selection, else the last line
+    // (-1 while there are no lines).
+    int64_t CurrentLine() const;
+    // Adds the window's own items to the view's menu, after Copy and Select All.
+    void SetMenuFiller(std::function<void(QMenu*)> filler) { m_menuFiller = std::move(filler); }
+
+    // The lines held as one text, for assistive technology: the lines joined by line breaks,
+    // the offset where each starts, and the number of the first. Built again only when lines
+    // came or went.
+    struct HeldText {
+        int64_t firstSeq = 0;
+        int lineCount = -1;
+        QString text;
+        std::vector<int> starts;
+    };
+    const HeldText& Held() const;
+    // Scrolls just far enough to show logical line `index`.
+    void ShowLine(int index);
+
   protected:
     void paintEvent(QPaintEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
     void keyPressEvent(QKeyEvent* event) override;
     void changeEvent(QEvent* event) override;
+    void mousePressEvent(QMouseEvent* event) override;
+    void mouseMoveEvent(QMouseEvent* event) override;
+    void mouseReleaseEvent(QMouseEvent* event) override;
+    void contextMenuEvent(QContextMenuEvent* event) override;
 
   private:
     // Takes the metrics of the current font into the store.
@@ -65,6 +114,13 @@ class CColorView : public QAbstractScrollArea {
     void SyncScrollBars();
     void OnVerticalAction(int action);
     void OnHorizontalAction(int action);
+    // The number of the line on viewport row `y`, clamped to the rows showing lines; -1 when
+    // there are none.
+    int64_t LineAt(int y) const;
+    // Moves the moving end of the selection to line `seq` and shows it.
+    void ExtendTo(int64_t seq);
+    // Tells assistive technology about the failure lines added since the last call.
+    void AnnounceFailures();
 
     LineStore m_lines;
     std::atomic<bool> m_updatePosted{false};
@@ -75,6 +131,12 @@ class CColorView : public QAbstractScrollArea {
     int m_cyLine = 0;
     int m_ascent = 0;
     std::vector<std::string> m_rows;  // paint buffer, reused
+    int64_t m_anchor = -1;            // the fixed end of the selection, -1 for none
+    int64_t m_active = -1;            // the moving end
+    bool m_bDragging = false;
+    int64_t m_announced = 0;  // lines ever added when failures were last announced
+    std::function<void(QMenu*)> m_menuFiller;
+    mutable HeldText m_held;
 };
 
 }  // namespace tandrel

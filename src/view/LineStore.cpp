@@ -266,6 +266,7 @@ bool LineStore::KeyDown(ViewKey key, bool ctrl) {
 LineViewState LineStore::StateLocked() const {
     LineViewState s;
     s.lineCount = LineCountLocked();
+    s.firstSeq = m_nAdded - s.lineCount;
     s.topLine = m_nTopLine;
     s.pageLines = m_nPageLines;
     s.maxTop = MaxTopLocked();
@@ -302,6 +303,19 @@ std::string LineStore::Line(int index) const {
         return {};
     }
     return SlotOfLocked(index);
+}
+
+int64_t LineStore::LinesBySeq(int64_t first, int64_t last, std::vector<std::string>* out) const {
+    out->clear();
+    std::lock_guard<std::mutex> lock(m_mutex);
+    const int count = LineCountLocked();
+    const int64_t firstHeld = m_nAdded - count;
+    first = std::max(first, firstHeld);
+    last = std::min(last, m_nAdded - 1);
+    for (int64_t seq = first; seq <= last; ++seq) {
+        out->emplace_back(SlotOfLocked(static_cast<int>(seq - firstHeld)));
+    }
+    return first;
 }
 
 }  // namespace tandrel

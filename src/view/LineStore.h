@@ -30,12 +30,13 @@ enum class ViewKey { kPageUp, kPageDown, kEnd, kHome, kLeft, kUp, kRight, kDown,
 // What the window needs to draw and to set up its scroll bars, taken in one piece.
 struct LineViewState {
     int lineCount = 0;
-    int topLine = 0;    // logical index of the line on the top row
-    int pageLines = 0;  // whole rows that fit
-    int maxTop = 0;     // greatest top line: max(0, lineCount - pageLines)
-    int horzPos = 0;    // horizontal position in average character widths
-    int horzPage = 0;   // horizontal page step in characters
-    int horzMax = 0;    // greatest horizontal position: the end of the longest line in view
+    int topLine = 0;       // logical index of the line on the top row
+    int pageLines = 0;     // whole rows that fit
+    int maxTop = 0;        // greatest top line: max(0, lineCount - pageLines)
+    int horzPos = 0;       // horizontal position in average character widths
+    int horzPage = 0;      // horizontal page step in characters
+    int horzMax = 0;       // greatest horizontal position: the end of the longest line in view
+    int64_t firstSeq = 0;  // number of logical line 0 among all lines ever added
 };
 
 // The colour log view's memory: the most recent 5000 lines in a ring of fixed slots, and the
@@ -102,6 +103,10 @@ class LineStore {
     LineViewState Snapshot(std::vector<std::string>* rows) const;
     // The text of logical line `index`, "" when there is none.
     std::string Line(int index) const;
+    // The texts of the lines numbered `first` to `last` (counted over all lines ever added, as
+    // LineViewState::firstSeq) that are still held, oldest first, taken in one piece. Returns
+    // the number of the first line given.
+    int64_t LinesBySeq(int64_t first, int64_t last, std::vector<std::string>* out) const;
 
   private:
     int LineCountLocked() const { return m_bWrapped ? kSlots : m_nNextLine; }

@@ -2,7 +2,9 @@
 
 #include <gtest/gtest.h>
 
+#include <QAccessible>
 #include <QApplication>
+#include <QClipboard>
 #include <QFontInfo>
 #include <QFontMetrics>
 #include <QImage>
@@ -301,6 +303,97 @@ TEST_F(CColorViewTest, HorizontalRangeShrinksWhenTheLongestLineIsDropped) {
     ASSERT_TRUE(WaitForPostedEvents());
     EXPECT_EQ(h->maximum(), 0);
     EXPECT_EQ(h->value(), 0);
+}
+
+// Lines are picked with a click, Shift+click and a drag, and with Shift+arrows and Ctrl+A;
+// Ctrl+C copies them as shown, one line per line.
+TEST_F(CColorViewTest, SelectsAndCopiesLinesWithMouseAndKeys) {
+    for (int i = 0; i < 3; ++i) {
+        view->AddLine("+ line " + std::to_string(i));
+    }
+    view->AddLine("! caf\xc3\xa9 \"x\"\\012");
+    ASSERT_TRUE(WaitForPostedEvents());
+    const int row = view->LineHeight();
+    QWidget* vp = view->viewport();
+    const auto copied = [this] {
+        QApplication::clipboard()->clear();
+        QTest::keyClick(view, Qt::Key_C, Qt::ControlModifier);
+        return QApplication::clipboard()->text();
+    };
+    QTest::mouseClick(vp, Qt::LeftButton, {}, QPoint(20, row + row / 2));
+    EXPECT_EQ(copied(), "+ line 1");
+    QTest::mouseClick(vp, Qt::LeftButton, Qt::ShiftModifier, QPoint(20, 3 * row + row / 2));
+    EXPECT_EQ(copied(), QString::fromUtf8("+ line 1\n+ line 2\n! caf\xc3\xa9 \"x\"\\012"));
+    QTest::mousePress(vp, Qt::LeftButton, {}, QPoint(20, row / 2));
+    QMouseEvent move(QEvent::MouseMove, QPointF(20, 2 * row + row / 2),
+                     vp->mapToGlobal(QPointF(20, 2 * row + row / 2)), Qt::NoButton, Qt::LeftButton,
+                     Qt::NoModifier);
+    QApplication::sendEvent(vp, &move);
+    QTest::mouseRelease(vp, Qt::LeftButton, {}, QPoint(20, 2 * row + row / 2));
+    EXPECT_EQ(copied(), "+ line 0\n+ line 1\n+ line 2");
+    QTest::keyClick(view, Qt::Key_Up, Qt::ShiftModifier);
+    EXPECT_EQ(copied(), "+ line 0\n+ line 1");
+    QTest::keyClick(view, Qt::Key_Escape);
+    QTest::keyClick(view, Qt::Key_Up, Qt::ShiftModifier);  // from the last line
+    EXPECT_EQ(copied(), QString::fromUtf8("+ line 2\n! caf\xc3\xa9 \"x\"\\012"));
+    QTest::keyClick(view, Qt::Key_A, Qt::ControlModifier);
+    EXPECT_EQ(copied().count(u'\n'), 3);
+
+    // Selected rows take the palette's highlight colour.
+    QTest::mouseClick(vp, Qt::LeftButton, {}, QPoint(20, row / 2));
+    const QImage image = Grab();
+    EXPECT_EQ(image.pixelColor(vp->width() - 3, row / 2),
+              view->palette().color(QPalette::Highlight));
+    EXPECT_NE(image.pixelColor(vp->width() - 3, row + row / 2),
+              view->palette().color(QPalette::Highlight));
+}
+
+// A selection keeps its lines while older ones drop out of the ring, and never stops the view
+// from following the output.
+TEST_F(CColorViewTest, SelectionSurvivesTheRingAndKeepsFollowing) {
+    for (int i = 0; i < LineStore::kSlots; ++i) {
+        view->AddLine("- " + std::to_string(i));
+    }
+    ASSERT_TRUE(WaitForPostedEvents());
+    const int64_t last = view->Lines().State().firstSeq + LineStore::kSlots - 1;
+    view->SelectLines(last - 1, last);
+    for (int i = 0; i < 10; ++i) {
+        view->AddLine("- more " + std::to_string(i));
+    }
+    ASSERT_TRUE(WaitForPostedEvents());
+    EXPECT_EQ(view->SelectedText(),
+              QString("- %1\n- %2").arg(LineStore::kSlots - 2).arg(LineStore::kSlots - 1));
+    const LineViewState s = view->Lines().State();
+    EXPECT_EQ(s.topLine, s.maxTop);
+    // Once they have left the ring, nothing of them is selected.
+    for (int i = 0; i < LineStore::kSlots; ++i) {
+        view->AddLine("- later");
+    }
+    EXPECT_EQ(view->SelectedText(), QString());
+}
+
+// Assistive technology reads the run lines as text and follows the current line.
+TEST_F(CColorViewTest, ExposesItsLinesToAssistiveTechnology) {
+    view->setAccessibleName("Status");
+    view->AddLine("+ a/b");
+    view->AddLine("! a/c: Permission denied");
+    ASSERT_TRUE(WaitForPostedEvents());
+
+    QAccessibleInterface* acc = QAccessible::queryAccessibleInterface(view);
+    ASSERT_NE(acc, nullptr);
+    EXPECT_EQ(acc->role(), QAccessible::EditableText);
+    EXPECT_EQ(acc->text(QAccessible::Name), "Status");
+    EXPECT_TRUE(acc->state().readOnly);
+    QAccessibleTextInterface* text = acc->textInterface();
+    ASSERT_NE(text, nullptr);
+    EXPECT_EQ(text->text(0, text->characterCount()), "+ a/b\n! a/c: Permission denied");
+    int start = 0;
+    int end = 0;
+    EXPECT_EQ(text->textAtOffset(text->cursorPosition(), QAccessible::LineBoundary, &start, &end)
+                  .trimmed(),
+              "! a/c: Permission denied");
+    text->setSelection(0, 0, 3);
+    EXPECT_EQ(view->SelectedText(), "+ a/b");
 }
 
 }  // namespace
