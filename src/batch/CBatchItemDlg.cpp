@@ -80,6 +80,8 @@ void CBatchItemDlg::BuildControls() {
     SetBuddy(descriptionLabel, description);
     SetBuddy(fromLabel, from);
     SetBuddy(toLabel, to);
+    fromBrowse->setAccessibleName(tr("Browse for the source directory"));
+    toBrowse->setAccessibleName(tr("Browse for the destination directory"));
     SameWidth({ok, cancel});
     description->setMinimumWidth(fontMetrics().averageCharWidth() * 40);
 

@@ -3,6 +3,7 @@
 #include <QFontMetrics>
 #include <QHeaderView>
 #include <QHelpEvent>
+#include <QKeyEvent>
 #include <QMouseEvent>
 #include <QPainter>
 #include <QStyle>
@@ -89,6 +90,22 @@ class CCutTextTips : public QStyledItemDelegate {
         return true;
     }
 
+    // The check state is there for assistive technology and the keyboard; the row shows it as
+    // its state image, so the style's own check box is not drawn, and the delegate does not
+    // toggle it (the list does, as a click on the image would).
+    bool editorEvent(QEvent* /*event*/, QAbstractItemModel* /*model*/,
+                     const QStyleOptionViewItem& /*option*/,
+                     const QModelIndex& /*index*/) override {
+        return false;
+    }
+
+  protected:
+    void initStyleOption(QStyleOptionViewItem* option, const QModelIndex& index) const override {
+        QStyledItemDelegate::initStyleOption(option, index);
+        option->features &= ~QStyleOptionViewItem::HasCheckIndicator;
+    }
+
+  public:
     // Whether the cell needs more width than it has to show all of its text.
     bool IsCut(const QStyleOptionViewItem& option, const QModelIndex& index) const {
         return sizeHint(option, index).width() > option.rect.width();
@@ -124,6 +141,17 @@ CBatchListCtrl::CBatchListCtrl(QTreeWidget* list, QObject* parent)
     m_pList->header()->setSortIndicatorShown(false);
     m_pList->setItemDelegate(new CCutTextTips(m_pList));
     m_pList->viewport()->installEventFilter(this);
+    m_pList->installEventFilter(this);
+    // A check state changed from outside (assistive technology's toggle) counts as a click on
+    // the box; the list's own changes come with its signals blocked.
+    connect(m_pList, &QTreeWidget::itemChanged, this, [this](QTreeWidgetItem* item, int column) {
+        const QVariant shown = item->data(0, Qt::CheckStateRole);
+        if (column == 0 && shown.isValid() &&
+            (shown.toInt() == Qt::Checked) !=
+                (item->data(0, kCheckRole).toInt() == kBatchChecked)) {
+            emit ToggleRequested(m_pList->indexOfTopLevelItem(item));
+        }
+    });
     connect(m_pList, &QTreeWidget::itemDoubleClicked, this, [this](QTreeWidgetItem* item, int) {
         emit DoubleClicked(m_pList->indexOfTopLevelItem(item));
     });
@@ -132,6 +160,7 @@ CBatchListCtrl::CBatchListCtrl(QTreeWidget* list, QObject* parent)
 
 CBatchListCtrl::~CBatchListCtrl() {
     m_pList->viewport()->removeEventFilter(this);
+    m_pList->removeEventFilter(this);
 }
 
 void CBatchListCtrl::SetUpColumns(const std::function<int(int, int)>& width) {
@@ -171,14 +200,25 @@ void CBatchListCtrl::Fill(QTreeWidgetItem* row, const BatchItem& item) {
     }
     row->setData(0, kExcludeRole, QVariant::fromValue(patterns));
     row->setData(0, kHiddenRole, item.bIncludeHidden);
-    row->setIcon(0, item.nCheck == kBatchChecked     ? m_checked
-                    : item.nCheck == kBatchUnchecked ? m_unchecked
-                                                     : QIcon());
+    ShowCheck(row, item.nCheck);
+}
+
+void CBatchListCtrl::ShowCheck(QTreeWidgetItem* row, BatchCheckState state) {
+    const bool box = state == kBatchChecked || state == kBatchUnchecked;
+    const QSignalBlocker block(m_pList);
+    row->setData(0, kCheckRole, static_cast<int>(state));
+    row->setIcon(0, state == kBatchChecked ? m_checked : box ? m_unchecked : QIcon());
+    Qt::ItemFlags flags = Qt::ItemIsSelectable | Qt::ItemIsEnabled | Qt::ItemNeverHasChildren;
+    if (box) {
+        flags |= Qt::ItemIsUserCheckable;
+    }
+    row->setFlags(flags);
+    row->setData(0, Qt::CheckStateRole,
+                 box ? QVariant(state == kBatchChecked ? Qt::Checked : Qt::Unchecked) : QVariant());
 }
 
 int CBatchListCtrl::InsertItem(const BatchItem& item) {
     auto* row = new QTreeWidgetItem();
-    row->setFlags(Qt::ItemIsSelectable | Qt::ItemIsEnabled | Qt::ItemNeverHasChildren);
     Fill(row, item);
     m_pList->addTopLevelItem(row);
     return m_pList->indexOfTopLevelItem(row);
@@ -226,8 +266,7 @@ bool CBatchListCtrl::GetCheck(int row) const {
 
 void CBatchListCtrl::SetCheck(int row, bool checked) {
     if (QTreeWidgetItem* r = Row(row)) {
-        r->setData(0, kCheckRole, static_cast<int>(checked ? kBatchChecked : kBatchUnchecked));
-        r->setIcon(0, checked ? m_checked : m_unchecked);
+        ShowCheck(r, checked ? kBatchChecked : kBatchUnchecked);
     }
 }
 
@@ -271,6 +310,16 @@ int CBatchListCtrl::HitTestStateImage(const QPoint& pos) const {
 }
 
 bool CBatchListCtrl::eventFilter(QObject* watched, QEvent* event) {
+    if (watched == m_pList && event->type() == QEvent::KeyPress) {
+        const auto* key = static_cast<QKeyEvent*>(event);
+        QTreeWidgetItem* current = m_pList->currentItem();
+        if ((key->key() == Qt::Key_Space || key->key() == Qt::Key_Select) &&
+            key->modifiers() == Qt::NoModifier && current != nullptr &&
+            current->flags().testFlag(Qt::ItemIsUserCheckable)) {
+            emit ToggleRequested(m_pList->indexOfTopLevelItem(current));
+            return true;
+        }
+    }
     if (watched == m_pList->viewport()) {
         if (event->type() == QEvent::MouseButtonDblClick) {
             m_bSecondClick = true;

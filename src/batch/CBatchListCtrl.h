@@ -22,6 +22,9 @@ namespace tandrel {
 // is. Rows are never sorted; a header click does nothing, and the columns can be dragged into
 // another order (for this session only).
 //
+// A row with a box is also checkable as an item (unchecked or checked), so that assistive
+// technology hears its state; Space toggles the current row's box as a click on it does.
+//
 // Window thread only. The list widget belongs to the page and must outlive this object.
 class CBatchListCtrl : public QObject {
     Q_OBJECT
@@ -67,6 +70,8 @@ class CBatchListCtrl : public QObject {
     void DoubleClicked(int row);
     // The selected row changed.
     void SelectionChanged();
+    // Space on `row`, or assistive technology's toggle: the same as a click on its box.
+    void ToggleRequested(int row);
 
   protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
@@ -74,6 +79,8 @@ class CBatchListCtrl : public QObject {
   private:
     QTreeWidgetItem* Row(int row) const;
     void Fill(QTreeWidgetItem* row, const BatchItem& item);
+    // Shows `state` as the row's image and its check state.
+    void ShowCheck(QTreeWidgetItem* row, BatchCheckState state);
 
     QTreeWidget* m_pList;
     QIcon m_unchecked;

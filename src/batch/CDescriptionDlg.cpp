@@ -14,6 +14,7 @@ CDescriptionDlg::CDescriptionDlg(QWidget* parent)
     QWidget* edit = MakeEdit(this, IDC_DESCRIPTION_TEXT, "descriptionText");
     QWidget* ok = MakeButton(this, IDOK, QStringLiteral("OK"), "ok", true);
     // The field takes the width; it starts wide enough for a few words.
+    edit->setAccessibleName(tr("Description"));
     edit->setMinimumWidth(fontMetrics().averageCharWidth() * 40);
     auto* row = new QHBoxLayout(this);
     row->setContentsMargins(14, 13, 14, 13);

@@ -168,6 +168,10 @@ void CPageBatch::BuildControls() {
     QWidget* browse = MakeBrowseButton(this, IDC_RECYCLE_BROWSE, "batchRecycleBrowse");
     QWidget* list = MakeList(this, IDC_BATCH_LIST, "batchList");
     SameWidth({add, edit, remove, go});
+    list->setAccessibleName(tr("Batch list"));
+    recycle->setAccessibleName(tr("Recycle directory"));
+    browse->setAccessibleName(tr("Browse for the recycle directory"));
+    SetTabChain({list, add, edit, remove, go, keep, del, move, recycle, browse});
 
     // The list takes the room the window gives; the buttons keep their size in a column at its
     // right, the run's settings at its foot: "Move" beside the recycle field it uses.
@@ -209,6 +213,10 @@ bool CPageBatch::OnInitDialog() {
     connect(m_list.get(), &CBatchListCtrl::Clicked, this, &CPageBatch::OnListClick);
     connect(m_list.get(), &CBatchListCtrl::DoubleClicked, this, [this](int) { OnEdit(); });
     connect(m_list.get(), &CBatchListCtrl::SelectionChanged, this, &CPageBatch::OnSelectionChanged);
+    connect(m_list.get(), &CBatchListCtrl::ToggleRequested, this, [this](int row) {
+        m_list->SetCheck(row, !m_list->GetCheck(row));
+        UpdateGo();
+    });
 
     SetUpActionRadios(m_nAction, [this](ExtraFileAction action) { m_nAction = action; });
     const std::pair<int, void (CPageBatch::*)()> buttons[] = {

@@ -1,10 +1,15 @@
 #include "CLinkLabel.h"
 
+#include <QAccessible>
+#include <QAccessibleWidget>
 #include <QApplication>
 #include <QFontMetrics>
+#include <QKeyEvent>
 #include <QLayout>
 #include <QMouseEvent>
 #include <QPalette>
+#include <QStyleOptionFocusRect>
+#include <QStylePainter>
 #include <QVariant>
 
 #include "CMessageBox.h"
@@ -12,12 +17,50 @@
 
 namespace tandrel {
 
+namespace {
+
+// The label as assistive technology sees it: a link named by its text, with a press action.
+class CLinkAccessible : public QAccessibleWidget {
+  public:
+    explicit CLinkAccessible(CLinkLabel* label) : QAccessibleWidget(label, QAccessible::Link) {}
+    QString text(QAccessible::Text t) const override {
+        if (t == QAccessible::Name && widget()->accessibleName().isEmpty()) {
+            return static_cast<CLinkLabel*>(widget())->text();
+        }
+        return QAccessibleWidget::text(t);
+    }
+    QStringList actionNames() const override {
+        return QStringList(pressAction()) + QAccessibleWidget::actionNames();
+    }
+    void doAction(const QString& action) override {
+        if (action == pressAction()) {
+            static_cast<CLinkLabel*>(widget())->Activate();
+            return;
+        }
+        QAccessibleWidget::doAction(action);
+    }
+};
+
+QAccessibleInterface* LinkAccessibleFactory(const QString& /*key*/, QObject* object) {
+    if (auto* label = qobject_cast<CLinkLabel*>(object)) {
+        return new CLinkAccessible(label);
+    }
+    return nullptr;
+}
+
+}  // namespace
+
 CLinkLabel::CLinkLabel(QWidget* parent)
     : QLabel(parent),
       m_clrLink(QColor::fromRgb(kLinkColour)),
       m_clrVisited(QColor::fromRgb(kVisitedColour)),
       m_clrHover(palette().color(QPalette::Highlight)),
       m_opener([](const QString& target) { return LinkOpener().Open(target); }) {
+    static const bool accessibleInstalled = [] {
+        QAccessible::installFactory(&LinkAccessibleFactory);
+        return true;
+    }();
+    Q_UNUSED(accessibleInstalled);
     setTextFormat(Qt::PlainText);
     setAutoFillBackground(false);
 }
@@ -60,6 +103,8 @@ void CLinkLabel::Bind(QLabel* control) {
     FitToText();
     setCursor(Qt::PointingHandCursor);
     setToolTip(m_strTarget);
+    setAccessibleDescription(m_strTarget);
+    setFocusPolicy(Qt::TabFocus);
     // Moves without a button pressed must reach the label, so that hovering starts at once.
     setMouseTracking(true);
     ShowState();
@@ -71,7 +116,40 @@ void CLinkLabel::SetTarget(const QString& target) {
     if (m_bound) {
         FitToText();
         setToolTip(m_strTarget);
+        setAccessibleDescription(m_strTarget);
     }
+}
+
+void CLinkLabel::keyPressEvent(QKeyEvent* event) {
+    const int key = event->key();
+    if ((key == Qt::Key_Return || key == Qt::Key_Enter || key == Qt::Key_Space) &&
+        (event->modifiers() & ~Qt::KeypadModifier) == Qt::NoModifier) {
+        event->accept();
+        OnClicked();
+        return;
+    }
+    QLabel::keyPressEvent(event);
+}
+
+void CLinkLabel::paintEvent(QPaintEvent* event) {
+    QLabel::paintEvent(event);
+    if (hasFocus()) {
+        QStylePainter painter(this);
+        QStyleOptionFocusRect option;
+        option.initFrom(this);
+        option.backgroundColor = palette().color(QPalette::Window);
+        painter.drawPrimitive(QStyle::PE_FrameFocusRect, option);
+    }
+}
+
+void CLinkLabel::focusInEvent(QFocusEvent* event) {
+    QLabel::focusInEvent(event);
+    update();
+}
+
+void CLinkLabel::focusOutEvent(QFocusEvent* event) {
+    QLabel::focusOutEvent(event);
+    update();
 }
 
 void CLinkLabel::SetVisitedState(bool visited) {

@@ -15,6 +15,10 @@ namespace tandrel {
 // would hardly show there; underlined; a pointing-hand cursor; a
 // tooltip with its target; a transparent background, so the page shows through.
 //
+// Tab reaches it (a click does not take the focus, so mouse use looks as before); with the
+// focus it shows a focus frame, and Enter or Space opens it as a click does. Assistive
+// technology hears a link named by its text, described by its target, with a press action.
+//
 // The label is made with its page and stands in for a label the page built: Bind gives it that
 // label's place (parent, its item in the parent's layout or else its geometry, text,
 // alignment, font, object name and "controlId") and deletes the page's label. Until then the label
@@ -72,6 +76,14 @@ class CLinkLabel : public QLabel {
     void mousePressEvent(QMouseEvent* event) override;
     void mouseReleaseEvent(QMouseEvent* event) override;
     void leaveEvent(QEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
+    void paintEvent(QPaintEvent* event) override;
+    void focusInEvent(QFocusEvent* event) override;
+    void focusOutEvent(QFocusEvent* event) override;
+
+  public:
+    // Opens the target as a click does.
+    void Activate() { OnClicked(); }
 
   private:
     // Moves and sizes the label to its text; see FitToText in the source.

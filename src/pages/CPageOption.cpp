@@ -77,6 +77,10 @@ void CPageOption::BuildControls() {
     recycle->setEnabled(false);
     recycleBrowse->setEnabled(false);
     SetBuddy(recycleLabel, recycle);
+    logFile->setAccessibleName(tr("Log file"));
+    logBrowse->setAccessibleName(tr("Browse for the log file"));
+    recycleBrowse->setAccessibleName(tr("Browse for the default recycle directory"));
+    SetTabChain({logEnable, logFile, logBrowse, recycle, recycleBrowse});
 
     auto* page = new QVBoxLayout(this);
     page->setContentsMargins(kPageMarginX, kPageMarginY, kPageMarginX, kPageMarginY);

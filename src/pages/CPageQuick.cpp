@@ -67,6 +67,12 @@ void CPageQuick::BuildControls() {
         MakeButton(this, IDC_ADD_TO_BATCH, QStringLiteral("&Add to batch list"), "quickAddToBatch");
     SetBuddy(fromLabel, from);
     SetBuddy(toLabel, to);
+    fromBrowse->setAccessibleName(tr("Browse for the source directory"));
+    toBrowse->setAccessibleName(tr("Browse for the destination directory"));
+    recycle->setAccessibleName(tr("Recycle directory"));
+    recycleBrowse->setAccessibleName(tr("Browse for the recycle directory"));
+    SetTabChain(
+        {from, fromBrowse, to, toBrowse, addToBatch, keep, del, move, recycle, recycleBrowse, go});
     go->setMinimumWidth(fontMetrics().averageCharWidth() * 14);
 
     // The two directories with their labels and "..."; "Add to batch list" under the right

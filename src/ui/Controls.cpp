@@ -128,4 +128,14 @@ QWidget* FindControl(const QWidget* parent, int id) {
     return nullptr;
 }
 
+void SetTabChain(std::initializer_list<QWidget*> order) {
+    QWidget* previous = nullptr;
+    for (QWidget* w : order) {
+        if (previous != nullptr) {
+            QWidget::setTabOrder(previous, w);
+        }
+        previous = w;
+    }
+}
+
 }  // namespace tandrel

@@ -47,6 +47,9 @@ QBoxLayout* FieldRow(QWidget* field, QWidget* browse);
 inline constexpr int kPageMarginX = 14;
 inline constexpr int kPageMarginY = 13;
 
+// Makes Tab go through `order` one after the other (the page's visual order).
+void SetTabChain(std::initializer_list<QWidget*> order);
+
 // Gives every button in `buttons` the width of the widest, so that a column of them lines up.
 void SameWidth(std::initializer_list<QWidget*> buttons);
 

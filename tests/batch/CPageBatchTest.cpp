@@ -2,6 +2,7 @@
 // answered through their seams, and program restarts over the same settings store.
 #include <gtest/gtest.h>
 
+#include <QAccessible>
 #include <QApplication>
 #include <QFontMetrics>
 #include <QHelpEvent>
@@ -122,7 +123,7 @@ TEST_F(BatchPageTest, EditAndDoubleClickOpenTheSelectedRow) {
     EXPECT_EQ(Row(1).nCheck, kBatchUnchecked);
 }
 
-TEST_F(BatchPageTest, OnlyAClickOnTheBoxToggles) {
+TEST_F(BatchPageTest, AClickOnTheBoxOrSpaceToggles) {
     Start();
     ShowBatch();
     page_->AddItem("a", "/a", "/b", kBatchChecked);
@@ -143,11 +144,23 @@ TEST_F(BatchPageTest, OnlyAClickOnTheBoxToggles) {
     ClickColumn(1, 2);
     EXPECT_TRUE(page_->List()->GetCheck(1));
 
-    // The keyboard selects but never toggles.
+    // Space toggles the current row's box as a click does; the arrows only move. Assistive
+    // technology hears each box as a checkable cell in its state.
+    const auto heardChecked = [this](int row) {
+        QAccessibleInterface* list = QAccessible::queryAccessibleInterface(Tree());
+        QAccessibleInterface* cell = list->tableInterface()->cellAt(row, 0);
+        EXPECT_TRUE(cell->state().checkable);
+        return bool(cell->state().checked);
+    };
     QTest::keyClick(Tree(), Qt::Key_Space);
+    EXPECT_FALSE(page_->List()->GetCheck(1));
+    EXPECT_FALSE(heardChecked(1));
     QTest::keyClick(Tree(), Qt::Key_Up);
     EXPECT_TRUE(page_->List()->GetCheck(0));
-    EXPECT_TRUE(page_->List()->GetCheck(1));
+    EXPECT_TRUE(heardChecked(0));
+    QTest::keyClick(Tree(), Qt::Key_Space);
+    EXPECT_FALSE(page_->List()->GetCheck(0));
+    EXPECT_FALSE(page_->List()->GetCheck(1));
 
     // Each row shows its texts, and its box looks the same whether the row is selected or not.
     ClickBox(1);
