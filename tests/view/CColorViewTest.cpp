@@ -5,12 +5,15 @@
 #include <QAccessible>
 #include <QApplication>
 #include <QClipboard>
+#include <QContextMenuEvent>
 #include <QFontInfo>
 #include <QFontMetrics>
 #include <QImage>
+#include <QMenu>
 #include <QPalette>
 #include <QScrollBar>
 #include <QTest>
+#include <QTimer>
 #include <QWidget>
 #include <QWindow>
 #include <string>
@@ -394,6 +397,32 @@ TEST_F(CColorViewTest, ExposesItsLinesToAssistiveTechnology) {
               "! a/c: Permission denied");
     text->setSelection(0, 0, 3);
     EXPECT_EQ(view->SelectedText(), "+ a/b");
+}
+
+// The view's menu offers Copy and Select All, then the window's own items; Copy from it puts
+// the selection on the clipboard.
+TEST_F(CColorViewTest, ContextMenuCopiesAndKeepsTheWindowsItems) {
+    view->AddLine("+ one");
+    view->AddLine("+ two");
+    ASSERT_TRUE(WaitForPostedEvents());
+    view->SetMenuFiller([](QMenu* menu) { menu->addAction("&Close"); });
+    QTest::mouseClick(view->viewport(), Qt::LeftButton, {}, QPoint(20, view->LineHeight() / 2));
+    QApplication::clipboard()->clear();
+    QStringList shown;
+    QTimer::singleShot(0, [&] {
+        auto* menu = qobject_cast<QMenu*>(QApplication::activePopupWidget());
+        ASSERT_NE(menu, nullptr);
+        for (QAction* a : menu->actions()) {
+            shown << (a->isSeparator() ? "-" : a->text());
+        }
+        menu->actions().front()->trigger();
+        menu->close();
+    });
+    const QPoint at(20, 5);
+    QContextMenuEvent event(QContextMenuEvent::Mouse, at, view->viewport()->mapToGlobal(at));
+    QApplication::sendEvent(view->viewport(), &event);
+    EXPECT_EQ(shown, QStringList({"&Copy", "Select &All", "-", "&Close"}));
+    EXPECT_EQ(QApplication::clipboard()->text(), "+ one");
 }
 
 }  // namespace
