@@ -19,7 +19,10 @@ constexpr int kSaveDelayMs = 500;
 }  // namespace
 
 CSheetPage::CSheetPage(int pageId, const char* caption, QWidget* parent)
-    : QWidget(parent), m_pageId(pageId), m_caption(QString::fromUtf8(caption)) {}
+    : QWidget(parent), m_pageId(pageId), m_caption(QString::fromUtf8(caption)) {
+    // A screen reader names the page as its tab does.
+    setAccessibleName(m_caption);
+}
 
 CSheetPage::~CSheetPage() = default;
 

@@ -135,6 +135,7 @@ TEST(Accessibility, EveryControlHasANameAndItsRole) {
         QAccessible::Role role;
     };
     const Case cases[] = {
+        {"pageQuick", "Quick", QAccessible::Client},
         {"colorView", "Status", QAccessible::EditableText},
         {"progress", "Run progress", QAccessible::ProgressBar},
         {"batchList", "Batch list", QAccessible::Tree},
