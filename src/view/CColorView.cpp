@@ -350,14 +350,19 @@ void CColorView::AnnounceFailures() {
     // Only the failures need a voice; the rest is there to be read at will.
     std::vector<std::string> lines;
     const int64_t first = m_lines.LinesBySeq(since, added - 1, &lines);
-    const HeldText& held = Held();
+    const HeldText* held = nullptr;  // built only when there is a failure to tell
     for (size_t i = 0; i < lines.size(); ++i) {
-        const int64_t logical = first + static_cast<int64_t>(i) - held.firstSeq;
-        if (lines[i].empty() || lines[i][0] != '!' || logical < 0 ||
-            logical >= static_cast<int64_t>(held.starts.size())) {
+        if (lines[i].empty() || lines[i][0] != '!') {
             continue;
         }
-        QAccessibleTextInsertEvent event(this, held.starts[static_cast<size_t>(logical)],
+        if (held == nullptr) {
+            held = &Held();
+        }
+        const int64_t logical = first + static_cast<int64_t>(i) - held->firstSeq;
+        if (logical < 0 || logical >= static_cast<int64_t>(held->starts.size())) {
+            continue;
+        }
+        QAccessibleTextInsertEvent event(this, held->starts[static_cast<size_t>(logical)],
                                          QString::fromUtf8(lines[i]));
         QAccessible::updateAccessibility(&event);
     }
