@@ -142,16 +142,6 @@ CBatchListCtrl::CBatchListCtrl(QTreeWidget* list, QObject* parent)
     m_pList->setItemDelegate(new CCutTextTips(m_pList));
     m_pList->viewport()->installEventFilter(this);
     m_pList->installEventFilter(this);
-    // A check state changed from outside (assistive technology's toggle) counts as a click on
-    // the box; the list's own changes come with its signals blocked.
-    connect(m_pList, &QTreeWidget::itemChanged, this, [this](QTreeWidgetItem* item, int column) {
-        const QVariant shown = item->data(0, Qt::CheckStateRole);
-        if (column == 0 && shown.isValid() &&
-            (shown.toInt() == Qt::Checked) !=
-                (item->data(0, kCheckRole).toInt() == kBatchChecked)) {
-            emit ToggleRequested(m_pList->indexOfTopLevelItem(item));
-        }
-    });
     connect(m_pList, &QTreeWidget::itemDoubleClicked, this, [this](QTreeWidgetItem* item, int) {
         emit DoubleClicked(m_pList->indexOfTopLevelItem(item));
     });
@@ -205,7 +195,6 @@ void CBatchListCtrl::Fill(QTreeWidgetItem* row, const BatchItem& item) {
 
 void CBatchListCtrl::ShowCheck(QTreeWidgetItem* row, BatchCheckState state) {
     const bool box = state == kBatchChecked || state == kBatchUnchecked;
-    const QSignalBlocker block(m_pList);
     row->setData(0, kCheckRole, static_cast<int>(state));
     row->setIcon(0, state == kBatchChecked ? m_checked : box ? m_unchecked : QIcon());
     Qt::ItemFlags flags = Qt::ItemIsSelectable | Qt::ItemIsEnabled | Qt::ItemNeverHasChildren;

@@ -70,7 +70,7 @@ class CBatchListCtrl : public QObject {
     void DoubleClicked(int row);
     // The selected row changed.
     void SelectionChanged();
-    // Space on `row`, or assistive technology's toggle: the same as a click on its box.
+    // Space on `row`: the same as a click on its box.
     void ToggleRequested(int row);
 
   protected:
