@@ -85,9 +85,7 @@ void CPageQuick::BuildControls() {
 
     // The two directories with their labels and "..."; "Add to batch list" under the right
     // end; a rule; the extra-file action and the recycle directory; GO centred below. The
-    // fields take the width the window gives. Below GO, the job's filters: the exclude patterns
-    // with their label and the switch for names beginning with ".". The extra height goes
-    // below everything.
+    // fields take the width the window gives; the extra height goes below everything.
     auto* paths = new QGridLayout;
     paths->setHorizontalSpacing(8);
     paths->setVerticalSpacing(10);
@@ -104,20 +102,30 @@ void CPageQuick::BuildControls() {
     page->addWidget(addToBatch, 0, Qt::AlignRight);
     page->addSpacing(4);
     page->addWidget(rule);
-    page->addWidget(keep);
-    page->addWidget(del);
-    page->addWidget(move);
+    // The job's filters sit in the room beside the extra-file action, so that the page keeps
+    // its height.
+    auto* actions = new QVBoxLayout;
+    actions->setSpacing(6);
+    actions->addWidget(keep);
+    actions->addWidget(del);
+    actions->addWidget(move);
+    auto* filters = new QGridLayout;
+    filters->setHorizontalSpacing(8);
+    filters->setVerticalSpacing(6);
+    filters->addWidget(excludeLabel, 0, 0);
+    filters->addWidget(exclude, 0, 1);
+    filters->addWidget(hidden, 1, 0, 1, 2);
+    filters->setColumnStretch(1, 1);
+    filters->setRowStretch(2, 1);
+    auto* beside = new QHBoxLayout;
+    beside->setSpacing(16);
+    beside->addLayout(actions);
+    beside->addLayout(filters, 1);
+    page->addLayout(beside);
     page->addSpacing(8);
     page->addLayout(FieldRow(recycle, recycleBrowse));
     page->addSpacing(6);
     page->addWidget(go, 0, Qt::AlignHCenter);
-    page->addSpacing(6);
-    auto* filters = new QHBoxLayout;
-    filters->setSpacing(8);
-    filters->addWidget(excludeLabel);
-    filters->addWidget(exclude, 1);
-    page->addLayout(filters);
-    page->addWidget(hidden);
     page->addStretch(1);
 }
 

@@ -22,10 +22,10 @@ namespace tandrel {
 // naming the same tree. If the store cannot be written the run goes ahead all the same and the
 // user is told once per start of the program that the paths were not remembered.
 //
-// Below GO, "Exclude" holds the job's exclude patterns (separated by ";", see FieldPatterns)
-// and "Include names beginning with '.'" lets such names take part. GO and "&Add to batch list"
-// check each pattern after the directories; the first that cannot be used is named in a box and
-// nothing is stored, queued or added. GO remembers both with the paths, in the same
+// Beside the action, "Exclude" holds the job's exclude patterns (separated by ";", see
+// FieldPatterns) and "Include names beginning with '.'" lets such names take part. GO and "&Add to
+// batch list" check each pattern after the directories; the first that cannot be used is named in a
+// box and nothing is stored, queued or added. GO remembers both with the paths, in the same
 // transaction ("Exclude", "IncludeHidden"), and runs the job with them; "&Add to batch list"
 // gives them to the new entry.
 //
