@@ -4,20 +4,31 @@
 Normally started by bench/run.sh, which builds tandrel-cli and installs rsync first:
 
     bench/bench.py --cli build-bench/src/cli/tandrel-cli [--quick] [--runs N]
-                   [--shapes tree,flat,large,sparse] [--volumes ext4,tmpfs] [--memory]
+                   [--shapes tree,flat,large,sparse] [--volumes ext4,tmpfs]
+                   [--memory] [--memory-files N] [--window build-bench/bench/ui_run/bench_ui_run]
+                   [--no-cold] [--no-rclone]
 
 As root it makes a fresh ext4 volume in a loop image and a tmpfs, and removes both when it
 ends, whichever way it ends; otherwise it works in a temporary directory and says so. Every
 tool writes to a destination of its own; the tools take turns, in an order that changes run by
 run, and `sync` runs (untimed) before each timed command so that no tool pays for what the one
 before it left unwritten. Every destination is compared with the source (names, kinds, sizes,
-times to the nanosecond, contents) after every case. Medians, peak resident memory of
-tandrel-cli and the ratio of tandrel to each peer are printed as Markdown tables.
+times to the nanosecond, contents) after every case. Medians of the elapsed time and of the
+CPU time (user + system of the command and its children), peak resident memory of tandrel-cli
+and the ratios of tandrel to each peer are printed as Markdown tables, with the load average
+before and after each shape.
+
+Peers: rsync, cp, `find` (the bare walk) and, when installed, rclone (`rclone sync`, with its
+defaults and with --checkers set to the core count). As root, the ext4 volume also gets the
+cold-cache case: the unchanged re-run after `sync; echo 3 > /proc/sys/vm/drop_caches`, before
+each tool. With --window, a run started from the Quick page of the whole window (offscreen,
+bench_ui_run, timed from GO to the run's end) takes its turn beside tandrel-cli.
 """
 import argparse
 import filecmp
 import os
 import random
+import resource
 import shutil
 import signal
 import statistics
@@ -217,55 +228,104 @@ def allocated(root):
 # Timing
 
 
-def timed(cmds):
-    """Runs the commands one after the other; (seconds, peak RSS of the first in KiB).
+def children_cpu():
+    u = resource.getrusage(resource.RUSAGE_CHILDREN)
+    return u.ru_utime + u.ru_stime
+
+
+def timed(cmds, window=False):
+    """Runs the commands one after the other; (seconds, CPU seconds, peak RSS of the first in
+    KiB).
 
     The first runs under GNU time, which reports its child's own peak: a child of this
-    script would inherit the script's peak through exec."""
+    script would inherit the script's peak through exec. A window command (bench_ui_run)
+    reports its own times, from GO to the run's end, on stdout."""
     start = time.perf_counter()
+    cpu0 = children_cpu()
     peak = 0
+    own = None
     for i, cmd in enumerate(cmds):
         if i == 0:
             cmd = ["/usr/bin/time", "-f", "maxrss=%M"] + cmd
-        r = subprocess.run(cmd, stdout=subprocess.DEVNULL, stderr=subprocess.PIPE)
+        r = subprocess.run(cmd, stdout=subprocess.PIPE if window else subprocess.DEVNULL,
+                           stderr=subprocess.PIPE)
         if r.returncode != 0:
             sys.exit("failed (%d): %s\n%s" % (r.returncode, " ".join(cmd), r.stderr.decode()))
         if i == 0:
             last = r.stderr.decode().strip().splitlines()[-1]
             peak = int(last.split("=")[1]) if last.startswith("maxrss=") else 0
-    return time.perf_counter() - start, peak
+        if window:
+            fields = dict(f.split("=") for f in r.stdout.decode().split())
+            own = (float(fields["elapsed"]), float(fields["cpu"]))
+    seconds = time.perf_counter() - start
+    cpu = children_cpu() - cpu0
+    if own is not None:
+        seconds, cpu = own
+    return seconds, cpu, peak
 
 
-def tools_for(case, cli, src, dests, shape):
-    """(tool, destination key, commands) for one case."""
+def drop_caches():
+    subprocess.run(["sync"])
+    with open("/proc/sys/vm/drop_caches", "w") as f:
+        f.write("3\n")
+
+
+def load_average():
+    return "%.2f %.2f %.2f" % os.getloadavg()
+
+
+def tools_for(case, args, src, dests, shape, settings):
+    """(tool, destination key, commands, is the window) for one case."""
+    cli = args.cli
     d = dests
-    delete = ["--delete"] if case == "10% deleted" else []
-    rs_delete = ["--delete"] if case == "10% deleted" else []
-    out = [("tandrel", "tandrel", lambda: [[cli, "mirror", src, d["tandrel"]] + delete])]
+    deleting = case == "10% deleted"
+    delete = ["--delete"] if deleting else []
+    rs_delete = ["--delete"] if deleting else []
+    out = [("tandrel", "tandrel", lambda: [[cli, "mirror", src, d["tandrel"]] + delete], False)]
     if shape == "sparse":
         # rsync -a writes the holes as data; cp -a keeps them (--sparse=auto).
-        return out + [("cp -a", "cp", lambda: [["cp", "-a", src + "/.", d["cp"]]]),
+        return out + [("cp -a", "cp", lambda: [["cp", "-a", src + "/.", d["cp"]]], False),
                       ("cp -a; sync -f", "cpsync",
-                       lambda: [["cp", "-a", src + "/.", d["cpsync"]], ["sync", "-f", d["cpsync"]]])]
+                       lambda: [["cp", "-a", src + "/.", d["cpsync"]], ["sync", "-f", d["cpsync"]]],
+                       False)]
+    if case == "cold unchanged":
+        # The disk's time, not the CPU's: each tool meets a cache emptied just before it.
+        out.append(("rsync -a", "rsync", lambda: [["rsync", "-a", src + "/", d["rsync"] + "/"]],
+                    False))
+        if args.rclone:
+            out.append(("rclone sync", "rclone",
+                        lambda: [["rclone", "sync", src, d["rclone"]]], False))
+        return out
+    if args.window and case in ("first", "unchanged", "1% changed", "10% deleted"):
+        out.append(("window", "window",
+                    lambda: [[args.window, settings(), src, d["window"]] + delete], True))
     if case in ("first", "unchanged", "1% changed", "10% deleted"):
         out.append(("rsync -a", "rsync",
-                    lambda: [["rsync", "-a"] + rs_delete + [src + "/", d["rsync"] + "/"]]))
+                    lambda: [["rsync", "-a"] + rs_delete + [src + "/", d["rsync"] + "/"]], False))
+        if args.rclone:
+            # rclone sync always deletes what the source no longer has.
+            out.append(("rclone sync", "rclone",
+                        lambda: [["rclone", "sync", src, d["rclone"]]], False))
+            out.append(("rclone sync --checkers %d" % os.cpu_count(), "rclonechk",
+                        lambda: [["rclone", "sync", "--checkers", str(os.cpu_count()), src,
+                                  d["rclonechk"]]], False))
     if case in ("first", "1% changed"):
         out.append(("rsync -a; sync -f", "rsyncsync",
                     lambda: [["rsync", "-a", src + "/", d["rsyncsync"] + "/"],
-                             ["sync", "-f", d["rsyncsync"]]]))
+                             ["sync", "-f", d["rsyncsync"]]], False))
     if case == "first":
-        out.append(("cp -a", "cp", lambda: [["cp", "-a", src + "/.", d["cp"]]]))
+        out.append(("cp -a", "cp", lambda: [["cp", "-a", src + "/.", d["cp"]]], False))
         out.append(("cp -a; sync -f", "cpsync",
-                    lambda: [["cp", "-a", src + "/.", d["cpsync"]], ["sync", "-f", d["cpsync"]]]))
+                    lambda: [["cp", "-a", src + "/.", d["cpsync"]], ["sync", "-f", d["cpsync"]]],
+                    False))
     if case == "unchanged":
-        out.append(("cp -au", "cp", lambda: [["cp", "-au", src + "/.", d["cp"]]]))
+        out.append(("cp -au", "cp", lambda: [["cp", "-au", src + "/.", d["cp"]]], False))
         out.append(("find walk", None,
-                    lambda: [["find", src, d["tandrel"], "-printf", "%T@\\n"]]))
+                    lambda: [["find", src, d["tandrel"], "-printf", "%T@\\n"]], False))
     return out
 
 
-def bench_shape(place, shape, args, rnd, results, notes):
+def bench_shape(place, shape, args, rnd, results, notes, cold):
     work = tempfile.mkdtemp(prefix="run-", dir=place)
     try:
         src = os.path.join(work, "src")
@@ -273,9 +333,16 @@ def bench_shape(place, shape, args, rnd, results, notes):
         stash = os.path.join(work, "stash")
         os.mkdir(stash)
         notes.append("%s: %d files, %.1f MiB" % (shape, len(files), total / MIB))
-        keys = ["tandrel", "rsync", "rsyncsync", "cp", "cpsync"]
-        cases = ["first"] if shape == "sparse" else ["first", "unchanged", "1% changed",
-                                                     "10% deleted"]
+        keys = ["tandrel", "rsync", "rsyncsync", "cp", "cpsync", "rclone", "rclonechk", "window"]
+        cases = ["first"] if shape == "sparse" else ["first", "unchanged"] + \
+            (["cold unchanged"] if cold else []) + ["1% changed", "10% deleted"]
+        settings_dir = tempfile.mkdtemp(prefix="tandrel-bench-settings-")
+        made = [0]
+
+        def settings():
+            made[0] += 1  # a fresh settings file for each window run
+            return os.path.join(settings_dir, "settings-%d.db" % made[0])
+
         for r in range(args.runs):
             dests = {k: os.path.join(work, "dst-" + k) for k in keys}
             for dst in dests.values():
@@ -296,12 +363,16 @@ def bench_shape(place, shape, args, rnd, results, notes):
                         target = os.path.join(stash, "%d" % len(moved))
                         os.rename(p, target)
                         moved.append((target, p))
-                tools = tools_for(case, args.cli, src, dests, shape)
+                tools = tools_for(case, args, src, dests, shape, settings)
                 k = r % len(tools)
-                for tool, key, cmds in tools[k:] + tools[:k]:
-                    subprocess.run(["sync"])
-                    seconds, peak = timed(cmds())
+                for tool, key, cmds, window in tools[k:] + tools[:k]:
+                    if case == "cold unchanged":
+                        drop_caches()
+                    else:
+                        subprocess.run(["sync"])
+                    seconds, cpu, peak = timed(cmds(), window)
                     results.setdefault((shape, case, tool), []).append(seconds)
+                    results.setdefault((shape, case, "cpu " + tool), []).append(cpu)
                     if tool == "tandrel":
                         rss = results.setdefault((shape, case, "rss"), [0])
                         rss[0] = max(rss[0], peak)
@@ -319,63 +390,77 @@ def bench_shape(place, shape, args, rnd, results, notes):
                 os.rename(target, p)
     finally:
         shutil.rmtree(work, ignore_errors=True)
+        shutil.rmtree(settings_dir, ignore_errors=True)
+
+
+CASES = ("first", "unchanged", "cold unchanged", "1% changed", "10% deleted")
 
 
 def report(results, shapes, notes):
     for n in notes:
         print("- " + n)
-    print("\n| shape | case | tool | median s | tandrel / tool |")
-    print("|---|---|---|---|---|")
+    print("\n| shape | case | tool | median s | median CPU s | tandrel / tool: elapsed | CPU |")
+    print("|---|---|---|---|---|---|---|")
     for shape in shapes:
-        for case in ("first", "unchanged", "1% changed", "10% deleted"):
+        for case in CASES:
             ours = results.get((shape, case, "tandrel"))
             if not ours:
                 continue
             m = statistics.median(ours)
+            mc = statistics.median(results[(shape, case, "cpu tandrel")])
             rss = results.get((shape, case, "rss"), [0])[0]
-            print("| %s | %s | tandrel | %.3f | (peak RSS %.1f MiB) |" % (shape, case, m,
-                                                                        rss / 1024))
+            print("| %s | %s | tandrel | %.3f | %.3f | (peak RSS %.1f MiB) | |" %
+                  (shape, case, m, mc, rss / 1024))
             for (s, c, tool), times in results.items():
                 if s != shape or c != case or tool in ("tandrel", "rss") or \
-                        tool.startswith("alloc "):
+                        tool.startswith("alloc ") or tool.startswith("cpu "):
                     continue
                 p = statistics.median(times)
-                print("| %s | %s | %s | %.3f | %.2f |" % (shape, case, tool, p, m / p))
+                pc = statistics.median(results[(s, c, "cpu " + tool)])
+                print("| %s | %s | %s | %.3f | %.3f | %.2f | %.2f |" %
+                      (shape, case, tool, p, pc, m / p, mc / pc if pc else float("nan")))
+            if (shape, case, "window") in results:
+                w = statistics.median(results[(shape, case, "window")])
+                wc = statistics.median(results[(shape, case, "cpu window")])
+                print("| %s | %s | **window / tandrel-cli** | | | %.2f | %.2f |" %
+                      (shape, case, w / m, wc / mc if mc else float("nan")))
         for (s, c, tool), sizes in results.items():
             if s == shape and tool.startswith("alloc "):
-                print("| %s | %s | %s | %.1f MiB on disk | |" % (shape, c, tool[6:],
-                                                                 max(sizes) / MIB))
+                print("| %s | %s | %s | %.1f MiB on disk | | | |" % (shape, c, tool[6:],
+                                                                       max(sizes) / MIB))
 
 
 def memory_bench(place, args):
-    """Peak resident memory of tandrel-cli for a million empty files, in 1,000 directories
-    and in one."""
-    count = 100000 if args.quick else 1000000
-    print("\n## Memory (%d empty files, %s)\n" % (count, place))
-    print("| shape | case | seconds | peak RSS MiB |")
-    print("|---|---|---|---|")
-    for shape, ndirs in (("%d dirs" % (1000 if not args.quick else 100), 1000 if not args.quick
-                          else 100), ("one dir", 1)):
-        work = tempfile.mkdtemp(prefix="mem-", dir=place)
-        try:
-            src = os.path.join(work, "src")
-            dst = os.path.join(work, "dst")
-            os.mkdir(src)
-            os.mkdir(dst)
-            dirs = [src]
-            if ndirs > 1:
-                dirs = [os.path.join(src, "d%04d" % i) for i in range(ndirs)]
-                for d in dirs:
-                    os.mkdir(d)
-            for i in range(count):
-                os.close(os.open(os.path.join(dirs[i % ndirs], "f%07d" % i),
-                                 os.O_WRONLY | os.O_CREAT, 0o644))
-            for case in ("first", "unchanged"):
+    """Peak resident memory of tandrel-cli and rsync for one directory of N empty files,
+    side by side (GNU time), in bytes an entry."""
+    count = args.memory_files
+    print("\n## Memory: one directory of %d empty files (%s), load %s\n" %
+          (count, place, load_average()))
+    print("Peak resident memory (GNU time) over the entries; rsync's is its largest process.\n")
+    print("| case | tool | seconds | CPU s | peak RSS MiB | bytes an entry |")
+    print("|---|---|---|---|---|---|")
+    work = tempfile.mkdtemp(prefix="mem-", dir=place)
+    try:
+        src = os.path.join(work, "src")
+        os.mkdir(src)
+        dests = {"tandrel": os.path.join(work, "dst-tandrel"),
+                 "rsync": os.path.join(work, "dst-rsync")}
+        for d in dests.values():
+            os.mkdir(d)
+        for i in range(count):
+            os.close(os.open(os.path.join(src, "f%07d" % i), os.O_WRONLY | os.O_CREAT, 0o644))
+        tools = [("tandrel", lambda: [[args.cli, "mirror", src, dests["tandrel"], "--delete"]]),
+                 ("rsync", lambda: [["rsync", "-a", "--delete", src + "/",
+                                     dests["rsync"] + "/"]])]
+        for case in ("first", "unchanged", "unchanged"):
+            for tool, cmds in tools if case == "first" else list(reversed(tools)):
                 subprocess.run(["sync"])
-                seconds, peak = timed([[args.cli, "mirror", src, dst, "--delete"]])
-                print("| %s | %s | %.2f | %.1f |" % (shape, case, seconds, peak / 1024))
-        finally:
-            shutil.rmtree(work, ignore_errors=True)
+                seconds, cpu, peak = timed(cmds())
+                print("| %s | %s | %.2f | %.2f | %.1f | %.0f |" %
+                      (case, tool, seconds, cpu, peak / 1024, peak * 1024 / count))
+                sys.stdout.flush()
+    finally:
+        shutil.rmtree(work, ignore_errors=True)
 
 
 def main():
@@ -386,10 +471,18 @@ def main():
     ap.add_argument("--shapes", default="tree,flat,large,sparse")
     ap.add_argument("--volumes", default="ext4,tmpfs")
     ap.add_argument("--memory", action="store_true",
-                    help="also the peak memory for a million files (on tmpfs)")
+                    help="also the peak memory an entry for one directory of many files (tmpfs)")
+    ap.add_argument("--memory-files", type=int, default=300000,
+                    help="files in that directory (default 300,000)")
+    ap.add_argument("--window", help="bench_ui_run, to time runs started from the window")
+    ap.add_argument("--no-cold", action="store_true", help="leave out the cold-cache case")
+    ap.add_argument("--no-rclone", action="store_true", help="leave out rclone")
     ap.add_argument("--no-verify", action="store_true")
     args = ap.parse_args()
     args.cli = os.path.abspath(args.cli)
+    if args.window:
+        args.window = os.path.abspath(args.window)
+    args.rclone = not args.no_rclone and shutil.which("rclone") is not None
     if args.runs is None:
         args.runs = 3 if args.quick else 5
     for s in (signal.SIGTERM, signal.SIGHUP, signal.SIGINT):
@@ -397,9 +490,14 @@ def main():
     shapes = [s for s in args.shapes.split(",") if s]
     print("# tandrel-cli against rsync and cp: %s, %d runs, %s" %
           ("quick" if args.quick else "full", args.runs, time.strftime("%Y-%m-%d %H:%M")))
-    print("\ntandrel-cli: %s; rsync: %s" % (
+    print("\ntandrel-cli: %s; rsync: %s; rclone: %s; window: %s" % (
         args.cli, subprocess.run(["rsync", "--version"], capture_output=True,
-                                 text=True).stdout.splitlines()[0]))
+                                 text=True).stdout.splitlines()[0],
+        subprocess.run(["rclone", "version"], capture_output=True,
+                       text=True).stdout.splitlines()[0] if args.rclone else "not installed",
+        args.window or "not timed"))
+    print("\nmachine: %s, %d cores; load average %s" % (os.uname().machine, os.cpu_count(),
+                                                     load_average()))
     with Volumes(args.volumes.split(","), (2 if args.quick else 12) * GIB) as volumes:
         for name, path, what in volumes.places:
             rnd = random.Random(1)
@@ -407,7 +505,10 @@ def main():
             for shape in shapes:  # each shape's table as soon as it is done
                 results = {}
                 notes = []
-                bench_shape(path, shape, args, rnd, results, notes)
+                cold = name == "ext4" and os.geteuid() == 0 and not args.no_cold
+                notes.append("load average before: " + load_average())
+                bench_shape(path, shape, args, rnd, results, notes, cold)
+                notes.append("load average after: " + load_average())
                 print()
                 report(results, [shape], notes)
                 sys.stdout.flush()

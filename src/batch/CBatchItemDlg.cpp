@@ -1,5 +1,6 @@
 #include "CBatchItemDlg.h"
 
+#include <QCheckBox>
 #include <QGridLayout>
 #include <QHBoxLayout>
 #include <QLabel>
@@ -12,6 +13,7 @@
 #include "CMessageBox.h"
 #include "Controls.h"
 #include "FieldText.h"
+#include "PathFilter.h"
 #include "ResourceIds.h"
 #include "StringTable.h"
 
@@ -49,6 +51,8 @@ CBatchItemDlg::CBatchItemDlg(BatchItem* item, bool newEntry, QWidget* parent)
         m_strDescription = item->strDescription;
         m_strFrom = item->strFrom;
         m_strTo = item->strTo;
+        m_strExclude = PatternFieldText(item->listExclude);
+        m_bIncludeHidden = item->bIncludeHidden;
     }
     DoDataExchange(false);
     OnClick(this, IDC_ITEM_OK, [this] { OnOK(); });
@@ -68,11 +72,16 @@ void CBatchItemDlg::BuildControls() {
     QWidget* fromBrowse = MakeBrowseButton(this, IDC_FROM_BROWSE, "itemFromBrowse");
     QWidget* to = MakeEdit(this, IDC_TO, "itemTo");
     QWidget* toBrowse = MakeBrowseButton(this, IDC_TO_BROWSE, "itemToBrowse");
+    QWidget* exclude = MakeEdit(this, IDC_EXCLUDE, "itemExclude");
+    QWidget* hidden =
+        MakeCheckBox(this, IDC_INCLUDE_HIDDEN, QStringLiteral("&Include names beginning with '.'"),
+                     "itemIncludeHidden");
     QWidget* ok = MakeButton(this, IDC_ITEM_OK, QStringLiteral("OK"), "itemOk", true);
     QWidget* cancel = MakeButton(this, IDCANCEL, QStringLiteral("Cancel"), "cancel");
     const Qt::Alignment right = Qt::AlignRight | Qt::AlignVCenter;
     QLabel* fromLabel = MakeLabel(this, QStringLiteral("From"), "itemFromLabel", right);
     QLabel* toLabel = MakeLabel(this, QStringLiteral("To"), "itemToLabel", right);
+    QLabel* excludeLabel = MakeLabel(this, QStringLiteral("E&xclude"), "itemExcludeLabel", right);
     QLabel* descriptionLabel =
         MakeLabel(this, QStringLiteral("Description"), "itemDescriptionLabel", right);
     QLabel* heading = MakeLabel(this, QStringLiteral("Please enter the batch job"), "itemHeading",
@@ -80,14 +89,19 @@ void CBatchItemDlg::BuildControls() {
     SetBuddy(descriptionLabel, description);
     SetBuddy(fromLabel, from);
     SetBuddy(toLabel, to);
+    SetBuddy(excludeLabel, exclude);
+    exclude->setToolTip(
+        QStringLiteral("Names to leave out, separated by ';' (e.g. *.tmp; build/). "
+                       "Write \\; for a ';' inside a pattern."));
     fromBrowse->setAccessibleName(tr("Browse for the source directory"));
     toBrowse->setAccessibleName(tr("Browse for the destination directory"));
     SameWidth({ok, cancel});
     description->setMinimumWidth(fontMetrics().averageCharWidth() * 40);
 
     // The heading across the top; the labels right-aligned in a column beside their fields,
-    // the directories with their "..."; OK and Cancel spread along the foot. The fields take
-    // the width the dialog is given.
+    // the directories with their "..."; the exclude patterns and the switch for names beginning
+    // with "." below them; OK and Cancel spread along the foot. The fields take the width the
+    // dialog is given.
     auto* grid = new QGridLayout(this);
     grid->setContentsMargins(10, 12, 12, 12);
     grid->setHorizontalSpacing(8);
@@ -100,14 +114,17 @@ void CBatchItemDlg::BuildControls() {
     grid->addLayout(FieldRow(from, fromBrowse), 3, 1);
     grid->addWidget(toLabel, 4, 0);
     grid->addLayout(FieldRow(to, toBrowse), 4, 1);
-    grid->setRowMinimumHeight(5, 6);
+    grid->addWidget(excludeLabel, 5, 0);
+    grid->addWidget(exclude, 5, 1);
+    grid->addWidget(hidden, 6, 1);
+    grid->setRowMinimumHeight(7, 6);
     auto* buttons = new QHBoxLayout;
     buttons->addStretch(2);
     buttons->addWidget(ok);
     buttons->addStretch(3);
     buttons->addWidget(cancel);
     buttons->addStretch(3);
-    grid->addLayout(buttons, 6, 0, 1, 2);
+    grid->addLayout(buttons, 8, 0, 1, 2);
     grid->setColumnStretch(1, 1);
     FinishLayout();
     setMaximumHeight(sizeHint().height());
@@ -117,6 +134,14 @@ void CBatchItemDlg::DoDataExchange(bool save) {
     Exchange(Edit(this, IDC_ITEM_DESCRIPTION), &m_strDescription, save);
     Exchange(Edit(this, IDC_TO), &m_strTo, save);
     Exchange(Edit(this, IDC_FROM), &m_strFrom, save);
+    Exchange(Edit(this, IDC_EXCLUDE), &m_strExclude, save);
+    if (auto* hidden = qobject_cast<QCheckBox*>(FindControl(this, IDC_INCLUDE_HIDDEN))) {
+        if (save) {
+            m_bIncludeHidden = hidden->isChecked();
+        } else {
+            hidden->setChecked(m_bIncludeHidden);
+        }
+    }
 }
 
 void CBatchItemDlg::OnOK() {
@@ -136,11 +161,24 @@ void CBatchItemDlg::OnOK() {
         ShowDirectoryError(this, toResult, IDS_FIELD_TO);
         return;
     }
+    const std::vector<std::string> patterns = FieldPatterns(m_strExclude);
+    for (const std::string& pattern : patterns) {
+        if (const std::string why = PathFilter::PatternError(pattern); !why.empty()) {
+            CMessageBox::Show(this, ShownText(why + "."), CMessageBox::Icon::kWarning,
+                              CMessageBox::Buttons::kOk);
+            if (QLineEdit* field = Edit(this, IDC_EXCLUDE)) {
+                field->setFocus();
+            }
+            return;
+        }
+    }
     m_strFrom = from;
     m_strTo = to;
     m_pItem->strDescription = m_strDescription;
     m_pItem->strFrom = m_strFrom;
     m_pItem->strTo = m_strTo;
+    m_pItem->listExclude = patterns;
+    m_pItem->bIncludeHidden = m_bIncludeHidden;
     accept();
 }
 

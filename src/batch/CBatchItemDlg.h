@@ -14,7 +14,10 @@ namespace tandrel {
 // directories, and checks the source and then the destination; the first that does not name an
 // existing directory is reported in a box naming its field ("From", "To"), and the dialog stays
 // open. A directory typed as a relative path is taken from the current directory. When both
-// exist the item gets the three texts at once and the dialog is accepted. Cancel, Escape and
+// exist, the "Exclude" field is read (patterns separated by ";", see FieldPatterns) and each
+// pattern checked; the first that cannot be used is named in a box and the dialog stays open.
+// Then the item gets the three texts, the patterns and the "Include names beginning with '.'"
+// switch at once and the dialog is accepted. Cancel, Escape and
 // the close box leave the item as it was. Only the texts of the item are touched, never its
 // check state.
 //
@@ -31,6 +34,8 @@ class CBatchItemDlg : public CModalDialog {
     const std::string& Description() const { return m_strDescription; }
     const std::string& From() const { return m_strFrom; }
     const std::string& To() const { return m_strTo; }
+    // The "Exclude" field's text (bytes).
+    const std::string& ExcludeText() const { return m_strExclude; }
 
   private:
     void BuildControls();
@@ -46,6 +51,8 @@ class CBatchItemDlg : public CModalDialog {
     std::string m_strDescription;
     std::string m_strTo;
     std::string m_strFrom;
+    std::string m_strExclude;
+    bool m_bIncludeHidden = false;
     BatchItem* m_pItem;
 };
 

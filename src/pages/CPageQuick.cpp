@@ -1,12 +1,14 @@
 #include "CPageQuick.h"
 
 #include <QAbstractButton>
+#include <QCheckBox>
 #include <QGridLayout>
 #include <QLabel>
 #include <QLineEdit>
 #include <QRadioButton>
 #include <utility>
 
+#include "BatchListStore.h"
 #include "CDescriptionDlg.h"
 #include "CFileChooser.h"
 #include "CMessageBox.h"
@@ -34,6 +36,9 @@ CPageQuick::CPageQuick(Profile& profile, CJobQueue& queue, QWidget* parent)
     m_strFrom = m_profile.GetProfileString(kSection, kFromEntry, here);
     m_strTo = m_profile.GetProfileString(kSection, kToEntry, here);
     m_strRecycle = m_profile.GetProfileString(kSection, kRemoveEntry, here);
+    std::vector<std::string> patterns;
+    BatchListStore::ReadQuickFilters(m_profile, &patterns, &m_bIncludeHidden);
+    m_strExclude = PatternFieldText(patterns);
 }
 
 // The paths are stored by a GO that passed its checks, never at the end.
@@ -65,14 +70,23 @@ void CPageQuick::BuildControls() {
         MakeRadio(this, IDC_MOVE, QStringLiteral("Move not existent files to..."), "quickMove");
     QWidget* addToBatch =
         MakeButton(this, IDC_ADD_TO_BATCH, QStringLiteral("&Add to batch list"), "quickAddToBatch");
+    QWidget* exclude = MakeEdit(this, IDC_EXCLUDE, "quickExclude");
+    QWidget* hidden =
+        MakeCheckBox(this, IDC_INCLUDE_HIDDEN, QStringLiteral("&Include names beginning with '.'"),
+                     "quickIncludeHidden");
+    QLabel* excludeLabel = MakeLabel(this, QStringLiteral("E&xclude"), "quickExcludeLabel");
+    SetBuddy(excludeLabel, exclude);
+    exclude->setToolTip(
+        QStringLiteral("Names to leave out, separated by ';' (e.g. *.tmp; build/). "
+                       "Write \\; for a ';' inside a pattern."));
     SetBuddy(fromLabel, from);
     SetBuddy(toLabel, to);
     fromBrowse->setAccessibleName(tr("Browse for the source directory"));
     toBrowse->setAccessibleName(tr("Browse for the destination directory"));
     recycle->setAccessibleName(tr("Recycle directory"));
     recycleBrowse->setAccessibleName(tr("Browse for the recycle directory"));
-    SetTabChain(
-        {from, fromBrowse, to, toBrowse, addToBatch, keep, del, move, recycle, recycleBrowse, go});
+    SetTabChain({from, fromBrowse, to, toBrowse, addToBatch, keep, del, move, exclude, hidden,
+                 recycle, recycleBrowse, go});
     go->setMinimumWidth(fontMetrics().averageCharWidth() * 14);
 
     // The two directories with their labels and "..."; "Add to batch list" under the right
@@ -94,9 +108,26 @@ void CPageQuick::BuildControls() {
     page->addWidget(addToBatch, 0, Qt::AlignRight);
     page->addSpacing(4);
     page->addWidget(rule);
-    page->addWidget(keep);
-    page->addWidget(del);
-    page->addWidget(move);
+    // The job's filters sit in the room beside the extra-file action, so that the page keeps
+    // its height.
+    auto* actions = new QVBoxLayout;
+    actions->setSpacing(6);
+    actions->addWidget(keep);
+    actions->addWidget(del);
+    actions->addWidget(move);
+    auto* filters = new QGridLayout;
+    filters->setHorizontalSpacing(8);
+    filters->setVerticalSpacing(6);
+    filters->addWidget(excludeLabel, 0, 0);
+    filters->addWidget(exclude, 0, 1);
+    filters->addWidget(hidden, 1, 0, 1, 2);
+    filters->setColumnStretch(1, 1);
+    filters->setRowStretch(2, 1);
+    auto* beside = new QHBoxLayout;
+    beside->setSpacing(16);
+    beside->addLayout(actions);
+    beside->addLayout(filters, 1);
+    page->addLayout(beside);
     page->addSpacing(8);
     page->addLayout(FieldRow(recycle, recycleBrowse));
     page->addSpacing(6);
@@ -141,6 +172,20 @@ void CPageQuick::DoDataExchange(bool save) {
             *member = FieldBytes(edit->text(), *member);
         } else {
             edit->setText(ShownText(*member));
+        }
+    }
+    if (auto* exclude = qobject_cast<QLineEdit*>(GetDlgItem(IDC_EXCLUDE))) {
+        if (save) {
+            m_strExclude = FieldBytes(exclude->text(), m_strExclude);
+        } else {
+            exclude->setText(ShownText(m_strExclude));
+        }
+    }
+    if (auto* hidden = qobject_cast<QCheckBox*>(GetDlgItem(IDC_INCLUDE_HIDDEN))) {
+        if (save) {
+            m_bIncludeHidden = hidden->isChecked();
+        } else {
+            hidden->setChecked(m_bIncludeHidden);
         }
     }
     if (!save) {
@@ -191,6 +236,13 @@ bool CPageQuick::ReadAndCheck(JobPaths* paths) {
             return false;
         }
     }
+    const Status compiled =
+        PathFilter::Compile(FieldPatterns(m_strExclude), m_bIncludeHidden, &paths->filter);
+    if (!compiled.ok()) {
+        CMessageBox::Show(this, ShownText(compiled.reason() + "."), CMessageBox::Icon::kWarning,
+                          CMessageBox::Buttons::kOk);
+        return false;
+    }
     return true;
 }
 
@@ -202,7 +254,7 @@ void CPageQuick::OnGo() {
         return;
     }
     const Status stored = StorePaths(paths);
-    m_queue.AddJob(paths.from, paths.to, 0);
+    m_queue.AddJob(paths.from, paths.to, 0, paths.filter);
     if (!m_queue.StartRun(m_nAction, paths.recycle)) {
         // No worker took the run: drop the queued job so it is not run twice later.
         std::string source;
@@ -225,8 +277,8 @@ void CPageQuick::OnGo() {
 }
 
 Status CPageQuick::StorePaths(const JobPaths& paths) {
-    // All three or none, so that a later start never pairs a new source with an old
-    // destination.
+    // All or none, so that a later start never pairs a new source with an old destination or
+    // another job's filters.
     return m_profile.store().Write([&] {
         const std::pair<const char*, const std::string*> values[] = {
             {kFromEntry, &paths.from},
@@ -238,7 +290,8 @@ Status CPageQuick::StorePaths(const JobPaths& paths) {
                 return s;
             }
         }
-        return Status::Ok();
+        return BatchListStore::WriteQuickFilters(m_profile, paths.filter.Patterns(),
+                                                 paths.filter.IncludesHidden());
     });
 }
 
@@ -252,7 +305,8 @@ void CPageQuick::OnAddToBatch() {
         return;
     }
     if (m_queue.m_pPageBatch != nullptr) {
-        m_queue.m_pPageBatch->AddItem(dialog.m_strDescription, paths.from, paths.to, kBatchChecked);
+        m_queue.m_pPageBatch->AddItem(dialog.m_strDescription, paths.from, paths.to, kBatchChecked,
+                                      paths.filter.Patterns(), paths.filter.IncludesHidden());
     }
 }
 

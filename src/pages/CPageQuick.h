@@ -22,14 +22,21 @@ namespace tandrel {
 // naming the same tree. If the store cannot be written the run goes ahead all the same and the
 // user is told once per start of the program that the paths were not remembered.
 //
+// Beside the action, "Exclude" holds the job's exclude patterns (separated by ";", see
+// FieldPatterns) and "Include names beginning with '.'" lets such names take part. GO and "&Add to
+// batch list" check each pattern after the directories; the first that cannot be used is named in a
+// box and nothing is stored, queued or added. GO remembers both with the paths, in the same
+// transaction ("Exclude", "IncludeHidden"), and runs the job with them; "&Add to batch list"
+// gives them to the new entry.
+//
 // "&Add to batch list" asks for a description, makes the same checks and adds the job, checked,
 // at the bottom of the Batch page's list; it stores and queues nothing and may be used during a
 // run.
 //
-// The three paths are read from the store when the page is constructed (default: the current
-// directory then); the action starts at Keep at every start. "&GO" is disabled from its press
-// until the run ends (or, when the run ends while another page is shown, until this page is next
-// shown).
+// The three paths and the filters are read from the store when the page is constructed (default:
+// the current directory then); the action starts at Keep at every start. "&GO" is disabled from its
+// press until the run ends (or, when the run ends while another page is shown, until this page is
+// next shown).
 //
 // Window thread only. `profile` and `queue` must outlive the page.
 class CPageQuick : public CSheetPage {
@@ -47,6 +54,8 @@ class CPageQuick : public CSheetPage {
     const std::string& To() const { return m_strTo; }
     const std::string& Recycle() const { return m_strRecycle; }
     ExtraFileAction Action() const { return m_nAction; }
+    const std::string& ExcludeText() const { return m_strExclude; }
+    bool IncludeHidden() const { return m_bIncludeHidden; }
 
   protected:
     void BuildControls() override;
@@ -54,20 +63,21 @@ class CPageQuick : public CSheetPage {
     void DoDataExchange(bool save) override;
 
   private:
-    // The three directories of a job, trimmed and absolute.
+    // The three directories of a job, trimmed and absolute, and its filter.
     struct JobPaths {
         std::string from;
         std::string to;
         std::string recycle;
+        PathFilter filter;
     };
 
     void OnBrowse(int editId, int titleId);
     void OnGo();
     void OnAddToBatch();
-    // Reads the fields and checks them in order (source, destination, recycle for Move); the
-    // first failure is shown in a box and the result is false.
+    // Reads the fields and checks them in order (source, destination, recycle for Move, the
+    // exclude patterns); the first failure is shown in a box and the result is false.
     bool ReadAndCheck(JobPaths* paths);
-    // Remembers the paths of a job that is about to run, all three or none.
+    // Remembers the paths and filters of a job that is about to run, all or none.
     Status StorePaths(const JobPaths& paths);
     std::string* MemberOf(int editId);
 
@@ -76,6 +86,8 @@ class CPageQuick : public CSheetPage {
     std::string m_strFrom;
     std::string m_strTo;
     std::string m_strRecycle;
+    std::string m_strExclude;
+    bool m_bIncludeHidden = false;
     ExtraFileAction m_nAction = kActionKeep;
     bool m_bToldStoreFailure = false;
 };

@@ -3,11 +3,15 @@
 #include <gtest/gtest.h>
 
 #include <QApplication>
+#include <QCheckBox>
 #include <QDir>
 #include <QLabel>
+#include <QMessageBox>
 #include <QPushButton>
 #include <QTest>
+#include <set>
 #include <string>
+#include <vector>
 
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -177,6 +181,126 @@ TEST_F(BatchItemDialog, ChosenNameWithRawBytesSurvives) {
     Press(&dlg, IDC_ITEM_OK);
     EXPECT_EQ(dlg.result(), QDialog::Accepted);
     EXPECT_EQ(item.strFrom, odd);
+}
+
+// The "Exclude" field's text and the list of patterns it stands for: what a user types is split
+// at ";" and line breaks with the blanks around each pattern dropped, and a list written into
+// the field reads back as the same list, whatever ";", blanks and backslashes it holds.
+TEST(FieldText, ExcludeFieldSplitsAndRoundTripsPatterns) {
+    using List = std::vector<std::string>;
+    const struct {
+        const char* typed;
+        List patterns;
+    } typed[] = {
+        {"", {}},
+        {" ;; \n", {}},
+        {"*.tmp; build/ ;node_modules\n/cache\r\n.git/",
+         {"*.tmp", "build/", "node_modules", "/cache", ".git/"}},
+        {"a\\;b; c", {"a;b", "c"}},
+        {"x\\\\; y\\*", {"x\\\\", "y\\*"}},
+        {"\\  lead ;trail\\ ", {"  lead", "trail "}},
+    };
+    for (const auto& c : typed) {
+        EXPECT_EQ(FieldPatterns(c.typed), c.patterns) << c.typed;
+    }
+    const List lists[] = {
+        {"*.tmp", "build/"}, {"a;b", ";"},   {" lead", "trail ", " "},
+        {"a\\*b", "x\\\\"},  {"d\xff\xfe*"}, {"[;]x", "**/a b/"},
+    };
+    for (const List& list : lists) {
+        const std::string text = PatternFieldText(list);
+        EXPECT_EQ(FieldPatterns(text), list) << text;
+    }
+    EXPECT_EQ(PatternFieldText({"*.tmp", "a;b"}), "*.tmp; a\\;b");
+}
+
+// The mnemonic letters of the labels, buttons and check boxes under `parent` ("&&" is a plain
+// "&"), in lower case; a letter twice means two controls fight over one key.
+std::vector<char> Mnemonics(const QWidget* parent) {
+    std::vector<char> letters;
+    const auto add = [&](const QString& text) {
+        for (qsizetype i = 0; i + 1 < text.size(); ++i) {
+            if (text[i] == '&') {
+                if (text[i + 1] != '&') {
+                    letters.push_back(static_cast<char>(text[i + 1].toLower().toLatin1()));
+                }
+                ++i;
+            }
+        }
+    };
+    for (const QLabel* label : parent->findChildren<QLabel*>()) {
+        if (label->buddy() != nullptr) {
+            add(label->text());
+        }
+    }
+    for (const QAbstractButton* button : parent->findChildren<QAbstractButton*>()) {
+        add(button->text());
+    }
+    return letters;
+}
+
+// Edit shows an entry's filters; OK gives them back unchanged, or as changed in the fields.
+// The field is reached by its own mnemonic, which no other control of the dialog uses.
+TEST_F(BatchItemDialog, FiltersRoundTripThroughTheFields) {
+    BatchItem item;
+    item.strDescription = "home";
+    item.strFrom = src_;
+    item.strTo = dst_;
+    item.listExclude = {"*.tmp", "a;b", "cache/"};
+    item.bIncludeHidden = true;
+    {
+        CBatchItemDlg dlg(&item, false);
+        EXPECT_EQ(EditOf(&dlg, IDC_EXCLUDE)->text(), "*.tmp; a\\;b; cache/");
+        auto* hidden = qobject_cast<QCheckBox*>(FindControl(&dlg, IDC_INCLUDE_HIDDEN));
+        ASSERT_NE(hidden, nullptr);
+        EXPECT_TRUE(hidden->isChecked());
+        EXPECT_EQ(hidden->text(), "&Include names beginning with '.'");
+        auto* label = dlg.findChild<QLabel*>("itemExcludeLabel");
+        ASSERT_NE(label, nullptr);
+        EXPECT_EQ(label->buddy(), FindControl(&dlg, IDC_EXCLUDE));
+        const std::vector<char> letters = Mnemonics(&dlg);
+        EXPECT_EQ(std::set<char>(letters.begin(), letters.end()).size(), letters.size());
+        Press(&dlg, IDC_ITEM_OK);
+        EXPECT_EQ(dlg.result(), QDialog::Accepted);
+        EXPECT_EQ(item.listExclude, (std::vector<std::string>{"*.tmp", "a;b", "cache/"}));
+        EXPECT_TRUE(item.bIncludeHidden);
+    }
+    CBatchItemDlg dlg(&item, false);
+    EditOf(&dlg, IDC_EXCLUDE)->setText(" *.o ;\\;x; ");
+    qobject_cast<QCheckBox*>(FindControl(&dlg, IDC_INCLUDE_HIDDEN))->setChecked(false);
+    Press(&dlg, IDC_ITEM_OK);
+    EXPECT_EQ(dlg.result(), QDialog::Accepted);
+    EXPECT_EQ(item.listExclude, (std::vector<std::string>{"*.o", ";x"}));
+    EXPECT_FALSE(item.bIncludeHidden);
+    EXPECT_EQ(item.strFrom, src_);
+}
+
+// A pattern that cannot be used is named in a real box, pressed as a user does; the dialog
+// stays open and the entry keeps all it had.
+TEST_F(BatchItemDialog, BadPatternIsRefusedInABoxAndNothingChanges) {
+    BatchItem item;
+    item.strDescription = "home";
+    item.strFrom = src_;
+    item.strTo = dst_;
+    item.listExclude = {"*.tmp"};
+    const BatchItem before = item;
+    CBatchItemDlg dlg(&item, false);
+    EditOf(&dlg, IDC_ITEM_DESCRIPTION)->setText("changed");
+    EditOf(&dlg, IDC_EXCLUDE)->setText("*.o; [ab");
+    qobject_cast<QCheckBox*>(FindControl(&dlg, IDC_INCLUDE_HIDDEN))->setChecked(true);
+    QString boxText;
+    OnNextDialog([&](QDialog* d) {
+        auto* box = qobject_cast<QMessageBox*>(d);
+        ASSERT_NE(box, nullptr);
+        boxText = box->text();
+        QTest::mouseClick(box->button(QMessageBox::Ok), Qt::LeftButton);
+    });
+    Press(&dlg, IDC_ITEM_OK);
+    EXPECT_EQ(boxText, "Pattern '[ab' cannot be used: '[' is not closed.");
+    EXPECT_EQ(dlg.result(), 0);
+    EXPECT_EQ(item.strDescription, before.strDescription);
+    EXPECT_EQ(item.listExclude, before.listExclude);
+    EXPECT_FALSE(item.bIncludeHidden);
 }
 
 TEST(DescriptionDialog, OkWithEmptyTextAndEscape) {

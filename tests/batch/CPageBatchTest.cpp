@@ -79,6 +79,39 @@ TEST_F(BatchPageTest, AddWithOkCancelAndEmptyFields) {
     EXPECT_TRUE(page_->List()->GetCheck(1));
 }
 
+// "Add" stores the filters typed in the dialog with the entry; they are back after a restart and
+// shown again by "Edit".
+TEST_F(BatchPageTest, AddKeepsTheEntrysFiltersAcrossARestart) {
+    const std::string src = Dir(tree_, "src");
+    const std::string dst = Dir(tree_, "dst");
+    Start();
+    ShowBatch();
+    OnNextDialog([&](QDialog* d) {
+        EditOf(d, IDC_ITEM_DESCRIPTION)->setText("home");
+        EditOf(d, IDC_FROM)->setText(QString::fromStdString(src));
+        EditOf(d, IDC_TO)->setText(QString::fromStdString(dst));
+        EditOf(d, IDC_EXCLUDE)->setText("*.tmp; a\\;b");
+        qobject_cast<QAbstractButton*>(FindControl(d, IDC_INCLUDE_HIDDEN))->click();
+        Press(d, IDC_ITEM_OK);
+    });
+    Button(IDC_BATCH_ADD)->click();
+    Close();
+
+    Start();
+    ShowBatch();
+    ASSERT_EQ(page_->GetRowCount(), 1);
+    EXPECT_EQ(Row(0).listExclude, (std::vector<std::string>{"*.tmp", "a;b"}));
+    EXPECT_TRUE(Row(0).bIncludeHidden);
+    QString shown;
+    OnNextDialog([&](QDialog* d) {
+        shown = EditOf(d, IDC_EXCLUDE)->text();
+        Press(d, IDCANCEL);
+    });
+    ClickText(0);
+    Button(IDC_BATCH_EDIT)->click();
+    EXPECT_EQ(shown, "*.tmp; a\\;b");
+}
+
 TEST_F(BatchPageTest, EditAndDoubleClickOpenTheSelectedRow) {
     const std::string src = Dir(tree_, "src");
     const std::string dst = Dir(tree_, "dst");

@@ -2,6 +2,8 @@
 // radio buttons, "&GO" with its checks and real runs, "&Add to batch list", and restarts.
 #include <gtest/gtest.h>
 
+#include <QCheckBox>
+
 #include "BatchItem.h"
 #include "DialogDriver.h"
 #include "PagesDriver.h"
@@ -207,6 +209,71 @@ TEST_F(QuickTest, UnwritableStoreRunsTheJobAndTellsOnce) {
     GoAndWait();
     EXPECT_EQ(tree_.ReadFile("dst/b.txt"), "b");
     EXPECT_EQ(CMessageBox::Count(), 1);
+}
+
+// GO runs the job with the filters: an excluded source file is not copied, an excluded
+// destination file is kept under Delete while another extra one goes, and names beginning with
+// "." take part only while the box is checked. The filters come back at the next start.
+TEST_F(QuickTest, GoRunsWithTheFiltersAndRemembersThem) {
+    tree_.WriteFile("src/b.tmp", "b");
+    tree_.WriteFile("src/.profile", "p");
+    tree_.WriteFile("dst/old.tmp", "kept");
+    tree_.WriteFile("dst/gone.txt", "extra");
+    Start(true);
+    Show(kQuick);
+    Fill(tree_.Path("src"), tree_.Path("dst"));
+    Field(IDC_EXCLUDE)->setText(" *.tmp ; cache/");
+    Click(IDC_DELETE);
+    GoAndWait();
+    EXPECT_EQ(CMessageBox::Count(), 0);
+    EXPECT_EQ(tree_.List("dst"), (std::set<std::string>{"a.txt", "old.tmp"}));
+    EXPECT_EQ(Stored("Exclude"), "*.tmp\ncache/");
+    EXPECT_EQ(StoredInt("IncludeHidden"), 0);
+
+    Restart(true);
+    Show(kQuick);
+    EXPECT_EQ(Field(IDC_EXCLUDE)->text(), "*.tmp; cache/");
+    auto* hidden = qobject_cast<QCheckBox*>(quick_->GetDlgItem(IDC_INCLUDE_HIDDEN));
+    ASSERT_NE(hidden, nullptr);
+    EXPECT_FALSE(hidden->isChecked());
+    hidden->click();
+    GoAndWait();
+    EXPECT_EQ(tree_.ReadFile("dst/.profile"), "p");
+    EXPECT_FALSE(tree_.Exists("dst/b.tmp"));
+
+    Restart();
+    Show(kQuick);
+    EXPECT_TRUE(qobject_cast<QCheckBox*>(quick_->GetDlgItem(IDC_INCLUDE_HIDDEN))->isChecked());
+}
+
+// A pattern that cannot be used is named in a box: GO then stores, queues and runs nothing, and
+// "&Add to batch list" adds nothing. A good one goes with the entry it adds.
+TEST_F(QuickTest, BadPatternStopsGoAndAddGoodOnesGoWithTheEntry) {
+    Start(true);
+    Show(kQuick);
+    Fill(tree_.Path("src"), tree_.Path("dst"));
+    Field(IDC_EXCLUDE)->setText("*.o; [ab");
+    CMessageBox::SetNextAnswer(CMessageBox::Answer::kOk);
+    Click(IDC_GO);
+    ExpectBox("Pattern '[ab' cannot be used: '[' is not closed.");
+    EXPECT_FALSE(queue_.m_bRunning);
+    EXPECT_TRUE(GoEnabled());
+    EXPECT_FALSE(tree_.Exists("dst/a.txt"));
+    EXPECT_EQ(Stored("From"), "<none>");
+    EXPECT_EQ(Stored("Exclude"), "<none>");
+
+    AddToBatch("refused");
+    ExpectBox("Pattern '[ab' cannot be used: '[' is not closed.");
+    EXPECT_EQ(batch_->EntryCount(), 0);
+
+    Field(IDC_EXCLUDE)->setText("*.o;a\\;b");
+    qobject_cast<QCheckBox*>(quick_->GetDlgItem(IDC_INCLUDE_HIDDEN))->setChecked(true);
+    AddToBatch("kept");
+    ASSERT_EQ(batch_->EntryCount(), 1);
+    BatchItem added;
+    ASSERT_TRUE(batch_->GetEntry(0, &added));
+    EXPECT_EQ(added.listExclude, (std::vector<std::string>{"*.o", "a;b"}));
+    EXPECT_TRUE(added.bIncludeHidden);
 }
 
 // Before the Batch page was ever shown the entry waits for it, and is kept at exit even if it

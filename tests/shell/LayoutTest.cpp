@@ -157,7 +157,7 @@ TEST(Layout, EveryTextIsWholeAtTheDesktopsFontSizes) {
             EXPECT_EQ(w.sheet.GetPage(i)->font().pointSize(), points);
             beside += CheckTexts(w.sheet.GetPage(i));
         }
-        EXPECT_EQ(beside.join(' '), "quickFromLabel quickToLabel");
+        EXPECT_EQ(beside.join(' '), "quickExcludeLabel quickFromLabel quickToLabel");
 
         BatchItem item;
         CBatchItemDlg itemDialog(&item, true);
@@ -170,7 +170,8 @@ TEST(Layout, EveryTextIsWholeAtTheDesktopsFontSizes) {
             SCOPED_TRACE(dialog->windowTitle().toStdString());
             const QStringList labels = CheckTexts(dialog);
             if (dialog == &itemDialog) {
-                EXPECT_EQ(labels.join(' '), "itemDescriptionLabel itemFromLabel itemToLabel");
+                EXPECT_EQ(labels.join(' '),
+                          "itemDescriptionLabel itemExcludeLabel itemFromLabel itemToLabel");
             }
             dialog->hide();
         }
