@@ -143,10 +143,13 @@ bool ReadPatternFile(const std::string& path, std::vector<std::string>* patterns
         *error = "cannot read the exclude file '" + ShownName(path) + "': " + strerror(errno);
         return false;
     }
+    // A list of patterns is small; a larger file (or a device that never ends) is not one, and
+    // is refused rather than read into memory without end.
+    constexpr size_t kMaxBytes = size_t{1} << 20;
     std::string text;
     char buffer[4096];
     size_t got = 0;
-    while ((got = fread(buffer, 1, sizeof buffer, file)) > 0) {
+    while (text.size() <= kMaxBytes && (got = fread(buffer, 1, sizeof buffer, file)) > 0) {
         text.append(buffer, got);
     }
     const bool failed = ferror(file) != 0;
@@ -154,6 +157,10 @@ bool ReadPatternFile(const std::string& path, std::vector<std::string>* patterns
     fclose(file);
     if (failed) {
         *error = "cannot read the exclude file '" + ShownName(path) + "': " + strerror(err);
+        return false;
+    }
+    if (text.size() > kMaxBytes) {
+        *error = "the exclude file '" + ShownName(path) + "' is larger than 1 MiB";
         return false;
     }
     size_t start = 0;

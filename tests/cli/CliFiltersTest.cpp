@@ -70,6 +70,13 @@ TEST_F(CliFilters, MirrorLeavesOutWhatItIsToldAndPreviewsTheSame) {
 }
 
 TEST_F(CliFilters, ABadPatternOrAnUnreadableFileRunsNothing) {
+    // A file far larger than any list of patterns (or one that never ends) is not a pattern
+    // file: it is refused rather than read into memory without end.
+    std::string huge;
+    while (huge.size() <= (1u << 20)) {
+        huge += "*.bak\n";
+    }
+    t.WriteFile("huge", huge);
     struct Case {
         std::vector<std::string> options;
         std::string error;
@@ -80,6 +87,9 @@ TEST_F(CliFilters, ABadPatternOrAnUnreadableFileRunsNothing) {
          "cannot read the exclude file '" + t.Path("missing") + "': No such file or directory"},
         {{"--exclude-from", t.Path("s")}, "cannot read the exclude file '" + t.Path("s") + "'"},
         {{"--exclude"}, "--exclude needs a PATTERN"},
+        {{"--exclude-from", t.Path("huge")},
+         "the exclude file '" + t.Path("huge") + "' is larger than 1 MiB"},
+        {{"--exclude-from", "/dev/zero"}, "the exclude file '/dev/zero' is larger than 1 MiB"},
     };
     for (const Case& c : cases) {
         std::vector<std::string> args = {"mirror", S(), D(), "--delete"};
