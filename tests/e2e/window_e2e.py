@@ -264,7 +264,7 @@ def attempt(tandrel, cli, shots):
         # Focus inside a page moves to the first field of the page switched to: Quick's From.
         program.keys("ctrl+shift+Tab")
         program.replace_field(path("quick-src"))
-        program.keys("Tab")
+        program.keys("Tab", "Tab")  # past From's "..." to To, in the page's visual order
         program.replace_field(path("quick-dst"))
         program.shot("3-quick")
         program.keys("alt+g")
