@@ -87,6 +87,9 @@ class CPageBatch : public CSheetPage, public IBatchRows {
     void OnBrowseRecycle();
     void OnAdd();
     void OnGo();
+    void OnPreview();
+    // Queues the checked rows and starts them as a run or a preview (same jobs, same action).
+    void StartJobs(RunKind kind);
     void OnEdit();
     void OnRemove();
     void OnListClick(int row, int column, QPoint pos);

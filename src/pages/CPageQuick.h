@@ -62,7 +62,8 @@ class CPageQuick : public CSheetPage {
     };
 
     void OnBrowse(int editId, int titleId);
-    void OnGo();
+    // GO, or Preview with RunKind::kPreview (nothing stored, nothing changed on the disk).
+    void OnGo(RunKind kind);
     void OnAddToBatch();
     // Reads the fields and checks them in order (source, destination, recycle for Move); the
     // first failure is shown in a box and the result is false.
