@@ -28,6 +28,8 @@ class CBatchListCtrl;
 // are appended to it once, at the close. A save that fails leaves the stored list as it was
 // and is told once (see CSheetPage).
 //
+// "&Preview" queues the same rows with the same action as a preview (RunKind::kPreview) and
+// is enabled exactly when "&Go" is.
 // "&Go" is enabled exactly while the list holds a checked row and no run is going (from its press
 // until the sheet reports the end, or until the page is next shown after the end): every change
 // of the rows, their boxes or the page's activation looks again. "&Edit" and "&Remove" are

@@ -22,6 +22,9 @@ namespace tandrel {
 // naming the same tree. If the store cannot be written the run goes ahead all the same and the
 // user is told once per start of the program that the paths were not remembered.
 //
+// "&Preview" runs the same job with the same checks as a preview (RunKind::kPreview): nothing
+// changes on the disk and the paths are not remembered.
+//
 // "&Add to batch list" asks for a description, makes the same checks and adds the job, checked,
 // at the bottom of the Batch page's list; it stores and queues nothing and may be used during a
 // run.
