@@ -365,6 +365,7 @@ void CVelSheet::OnJobsDone() {
     ShowProgress();
     m_queue.m_bRunning = false;
     m_stop->setEnabled(false);
+    m_bStopAsked = false;
     ShowOutcome();
     if (CSheetPage* page = GetActivePage()) {
         page->UpdateRunState(0);

@@ -172,7 +172,6 @@ TEST_F(RunTrustTest, TheQuestionComesOnlyAboveTheLimitAndSkipDeletesNothing) {
     // The setting is stored, and a store without it reads as on, above 50.
     EXPECT_TRUE(WaitFor([&] { return StoredInt("BoolAskBeforeDeleting") == 0; }));
     EXPECT_EQ(StoredInt("AskAboveEntries"), 1);
-    BreakStore();  // a fresh, empty store from here
     setenv("XDG_CONFIG_HOME", tree_.Path("fresh").c_str(), 1);
     Restart(true);
     EXPECT_TRUE(option_->AskEnabled());
