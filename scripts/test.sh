@@ -28,7 +28,7 @@ ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1 \
 
 cmake -S . -B build-tsan -G Ninja -DTANDREL_WERROR=ON -DTANDREL_TSAN=ON "${cache[@]}"
 cmake --build build-tsan -j "$jobs" --target platform_tests engine_tests view_store_tests view_widget_tests \
-  ui_tests shell_tests batch_page_tests
+  ui_tests shell_tests batch_page_tests pages_tests
 TSAN_OPTIONS="halt_on_error=1 second_deadlock_stack=1 suppressions=$PWD/tests/tsan.supp" \
   ctest --test-dir build-tsan --output-on-failure -j "$jobs"
 

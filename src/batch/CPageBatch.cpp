@@ -95,6 +95,7 @@ QString CPageBatch::SaveList(bool closing) {
 
 void CPageBatch::UpdateRunState(int running) {
     EnableDlgItem(IDC_GO, running == 0 && HasCheckedRow());
+    EnableDlgItem(IDC_PREVIEW, running == 0 && HasCheckedRow());
 }
 
 void CPageBatch::UpdateGo() {
@@ -161,28 +162,30 @@ void CPageBatch::BuildControls() {
     QWidget* edit = MakeButton(this, IDC_BATCH_EDIT, QStringLiteral("&Edit"), "batchEdit");
     QWidget* remove = MakeButton(this, IDC_BATCH_REMOVE, QStringLiteral("&Remove"), "batchRemove");
     QWidget* go = MakeButton(this, IDC_GO, QStringLiteral("&Go"), "batchGo");
+    QWidget* preview = MakeButton(this, IDC_PREVIEW, QStringLiteral("&Preview"), "batchPreview");
     QWidget* keep = MakeRadio(this, IDC_KEEP, QStringLiteral("Keep"), "batchKeep");
     QWidget* del = MakeRadio(this, IDC_DELETE, QStringLiteral("Delete"), "batchDelete");
     QWidget* move = MakeRadio(this, IDC_MOVE, QStringLiteral("Move"), "batchMove");
     QWidget* recycle = MakeEdit(this, IDC_RECYCLE, "batchRecycle");
     QWidget* browse = MakeBrowseButton(this, IDC_RECYCLE_BROWSE, "batchRecycleBrowse");
     QWidget* list = MakeList(this, IDC_BATCH_LIST, "batchList");
-    SameWidth({add, edit, remove, go});
+    SameWidth({add, edit, remove, go, preview});
     list->setAccessibleName(tr("Batch list"));
     recycle->setAccessibleName(tr("Recycle directory"));
     browse->setAccessibleName(tr("Browse for the recycle directory"));
-    SetTabChain({list, add, edit, remove, go, keep, del, move, recycle, browse});
+    SetTabChain({list, add, edit, remove, go, preview, keep, del, move, recycle, browse});
 
     // The list takes the room the window gives; the buttons keep their size in a column at its
     // right, the run's settings at its foot: "Move" beside the recycle field it uses.
     auto* buttons = new QVBoxLayout;
-    buttons->setSpacing(8);
+    buttons->setSpacing(6);
     buttons->addWidget(add);
     buttons->addWidget(edit);
     buttons->addWidget(remove);
     buttons->addSpacing(4);
     buttons->addWidget(MakeRule(this, "batchLine1"));
     buttons->addWidget(go);
+    buttons->addWidget(preview);
     buttons->addWidget(MakeRule(this, "batchLine2"));
     buttons->addStretch(1);
     buttons->addWidget(keep);
@@ -223,6 +226,7 @@ bool CPageBatch::OnInitDialog() {
         {IDC_RECYCLE_BROWSE, &CPageBatch::OnBrowseRecycle},
         {IDC_BATCH_ADD, &CPageBatch::OnAdd},
         {IDC_GO, &CPageBatch::OnGo},
+        {IDC_PREVIEW, &CPageBatch::OnPreview},
         {IDC_BATCH_EDIT, &CPageBatch::OnEdit},
         {IDC_BATCH_REMOVE, &CPageBatch::OnRemove},
     };
@@ -283,7 +287,15 @@ void CPageBatch::OnAdd() {
     }
 }
 
+void CPageBatch::OnPreview() {
+    StartJobs(RunKind::kPreview);
+}
+
 void CPageBatch::OnGo() {
+    StartJobs(RunKind::kRun);
+}
+
+void CPageBatch::StartJobs(RunKind kind) {
     UpdateRunState(1);
     // Move takes the directory the field shows, typed or chosen, and only once it exists.
     std::string recycle;
@@ -321,7 +333,9 @@ void CPageBatch::OnGo() {
     for (auto& [item, filter] : jobs) {
         m_queue.AddJob(item.strFrom, item.strTo, 0, std::move(filter));
     }
-    if (!m_queue.StartRun(m_nAction, recycle)) {
+    if (m_queue.StartRun(m_nAction, recycle, kind)) {
+        emit RunStarted(static_cast<int>(kind));
+    } else {
         // No worker took the run: drop what was queued so it is not run twice later.
         std::string source;
         std::string dest;

@@ -28,6 +28,8 @@ class CBatchListCtrl;
 // are appended to it once, at the close. A save that fails leaves the stored list as it was
 // and is told once (see CSheetPage).
 //
+// "&Preview" queues the same rows with the same action as a preview (RunKind::kPreview) and
+// is enabled exactly when "&Go" is.
 // "&Go" is enabled exactly while the list holds a checked row and no run is going (from its press
 // until the sheet reports the end, or until the page is next shown after the end): every change
 // of the rows, their boxes or the page's activation looks again. "&Edit" and "&Remove" are
@@ -87,6 +89,9 @@ class CPageBatch : public CSheetPage, public IBatchRows {
     void OnBrowseRecycle();
     void OnAdd();
     void OnGo();
+    void OnPreview();
+    // Queues the checked rows and starts them as a run or a preview (same jobs, same action).
+    void StartJobs(RunKind kind);
     void OnEdit();
     void OnRemove();
     void OnListClick(int row, int column, QPoint pos);

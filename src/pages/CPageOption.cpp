@@ -5,7 +5,9 @@
 #include <QAbstractButton>
 #include <QLabel>
 #include <QLineEdit>
+#include <QSpinBox>
 #include <QVBoxLayout>
+#include <algorithm>
 
 #include "CFileChooser.h"
 #include "Controls.h"
@@ -20,6 +22,10 @@ constexpr const char* kSection = "";
 constexpr const char* kNameEntry = "LogFileName";
 constexpr const char* kEnabledEntry = "BoolLogFile";
 constexpr const char* kDefaultName = "log.txt";
+constexpr const char* kAskEntry = "BoolAskBeforeDeleting";
+constexpr const char* kAskAboveEntry = "AskAboveEntries";
+constexpr int kDefaultAskAbove = 50;
+constexpr int kMaxAskAbove = 1000000000;
 
 }  // namespace
 
@@ -30,6 +36,11 @@ CPageOption::CPageOption(Profile& profile, CJobQueue& queue, QWidget* parent)
     m_bLogFile = m_profile.GetProfileInt(kSection, kEnabledEntry, 0) != 0 ? 1 : 0;
     m_queue.m_strLogFileName = m_strLogFile;
     m_queue.m_bLogEnabled = m_bLogFile != 0;
+    // A store written before this setting existed reads as the default.
+    m_bAsk = m_profile.GetProfileInt(kSection, kAskEntry, 1) != 0 ? 1 : 0;
+    m_nAskAbove = std::clamp(m_profile.GetProfileInt(kSection, kAskAboveEntry, kDefaultAskAbove), 1,
+                             kMaxAskAbove);
+    m_queue.m_nAskAbove = m_bAsk != 0 ? m_nAskAbove : 0;
 }
 
 CPageOption::~CPageOption() {
@@ -45,7 +56,13 @@ QString CPageOption::WriteSettings(bool /*closing*/) {
         if (Status s = m_profile.WriteProfileString(kSection, kNameEntry, m_strLogFile); !s.ok()) {
             return s;
         }
-        return m_profile.WriteProfileInt(kSection, kEnabledEntry, m_bLogFile);
+        if (Status s = m_profile.WriteProfileInt(kSection, kEnabledEntry, m_bLogFile); !s.ok()) {
+            return s;
+        }
+        if (Status s = m_profile.WriteProfileInt(kSection, kAskEntry, m_bAsk); !s.ok()) {
+            return s;
+        }
+        return m_profile.WriteProfileInt(kSection, kAskAboveEntry, m_nAskAbove);
     });
     if (status.ok()) {
         return {};
@@ -60,6 +77,8 @@ void CPageOption::UpdateRunState(int running) {
     EnableDlgItem(IDC_LOG_ENABLE, running == 0);
     EnableDlgItem(IDC_LOG_FILE, running == 0 && m_bLogFile != 0);
     EnableDlgItem(IDC_LOG_BROWSE, running == 0 && m_bLogFile != 0);
+    EnableDlgItem(IDC_ASK_ENABLE, running == 0);
+    EnableDlgItem(IDC_ASK_LIMIT, running == 0 && m_bAsk != 0);
 }
 
 void CPageOption::BuildControls() {
@@ -73,6 +92,14 @@ void CPageOption::BuildControls() {
         MakeCheckBox(this, IDC_LOG_ENABLE, QStringLiteral("&Log File"), "optionLogEnable");
     QWidget* logFile = MakeEdit(this, IDC_LOG_FILE, "optionLogFile");
     QWidget* logBrowse = MakeBrowseButton(this, IDC_LOG_BROWSE, "optionLogBrowse");
+    QWidget* ask =
+        MakeCheckBox(this, IDC_ASK_ENABLE,
+                     QStringLiteral("&Ask before deleting or moving more than"), "optionAskEnable");
+    auto* askLimit = new QSpinBox(this);
+    askLimit->setObjectName("optionAskLimit");
+    askLimit->setProperty("controlId", IDC_ASK_LIMIT);
+    askLimit->setRange(1, kMaxAskAbove);
+    QWidget* askTail = MakeLabel(this, QStringLiteral("entries in one job"), "optionAskLabel");
     // The default recycle directory is shown but not used.
     recycle->setEnabled(false);
     recycleBrowse->setEnabled(false);
@@ -80,7 +107,8 @@ void CPageOption::BuildControls() {
     logFile->setAccessibleName(tr("Log file"));
     logBrowse->setAccessibleName(tr("Browse for the log file"));
     recycleBrowse->setAccessibleName(tr("Browse for the default recycle directory"));
-    SetTabChain({logEnable, logFile, logBrowse, recycle, recycleBrowse});
+    askLimit->setAccessibleName(tr("Entries in one job to ask above"));
+    SetTabChain({logEnable, logFile, logBrowse, recycle, recycleBrowse, ask, askLimit});
 
     auto* page = new QVBoxLayout(this);
     page->setContentsMargins(kPageMarginX, kPageMarginY, kPageMarginX, kPageMarginY);
@@ -90,6 +118,14 @@ void CPageOption::BuildControls() {
     page->addSpacing(14);
     page->addWidget(recycleLabel);
     page->addLayout(FieldRow(recycle, recycleBrowse));
+    page->addSpacing(14);
+    page->addWidget(ask, 0, Qt::AlignLeft);
+    auto* askRow = new QHBoxLayout;
+    askRow->addSpacing(20);
+    askRow->addWidget(askLimit);
+    askRow->addWidget(askTail);
+    askRow->addStretch(1);
+    page->addLayout(askRow);
     page->addStretch(1);
 }
 
@@ -107,6 +143,12 @@ bool CPageOption::OnInitDialog() {
     if (auto* edit = qobject_cast<QLineEdit*>(GetDlgItem(IDC_LOG_FILE))) {
         connect(edit, &QLineEdit::textEdited, this, [this] { NoteChange(); });
     }
+    if (auto* ask = qobject_cast<QAbstractButton*>(GetDlgItem(IDC_ASK_ENABLE))) {
+        connect(ask, &QAbstractButton::clicked, this, &CPageOption::OnAskChanged);
+    }
+    if (auto* limit = qobject_cast<QSpinBox*>(GetDlgItem(IDC_ASK_LIMIT))) {
+        connect(limit, &QSpinBox::valueChanged, this, &CPageOption::OnAskChanged);
+    }
     return true;
 }
 
@@ -120,7 +162,20 @@ void CPageOption::DoDataExchange(bool save) {
         if (box != nullptr) {
             m_bLogFile = box->isChecked() ? 1 : 0;
         }
+        if (auto* ask = qobject_cast<QAbstractButton*>(GetDlgItem(IDC_ASK_ENABLE))) {
+            m_bAsk = ask->isChecked() ? 1 : 0;
+        }
+        if (auto* limit = qobject_cast<QSpinBox*>(GetDlgItem(IDC_ASK_LIMIT))) {
+            m_nAskAbove = limit->value();
+        }
         return;
+    }
+    if (auto* ask = qobject_cast<QAbstractButton*>(GetDlgItem(IDC_ASK_ENABLE))) {
+        ask->setChecked(m_bAsk != 0);
+    }
+    if (auto* limit = qobject_cast<QSpinBox*>(GetDlgItem(IDC_ASK_LIMIT))) {
+        const QSignalBlocker block(limit);
+        limit->setValue(m_nAskAbove);
     }
     if (edit != nullptr) {
         edit->setText(ShownText(m_strLogFile));
@@ -141,6 +196,16 @@ void CPageOption::OnLogEnable() {
     }
     EnableDlgItem(IDC_LOG_FILE, m_bLogFile != 0);
     EnableDlgItem(IDC_LOG_BROWSE, m_bLogFile != 0);
+    NoteChange();
+}
+
+void CPageOption::OnAskChanged() {
+    if (m_queue.m_bRunning) {
+        return;  // the controls are disabled during a run; the page is only being filled
+    }
+    UpdateData(true);
+    m_queue.m_nAskAbove = m_bAsk != 0 ? m_nAskAbove : 0;
+    EnableDlgItem(IDC_ASK_LIMIT, m_bAsk != 0);
     NoteChange();
 }
 

@@ -40,6 +40,11 @@ class CPageOption : public CSheetPage {
     // What the controls held when last saved (or what was read at construction).
     const std::string& LogFile() const { return m_strLogFile; }
     bool LogEnabled() const { return m_bLogFile != 0; }
+    // "Ask before deleting or moving more than [N] entries in one job": whether it is on, and
+    // N. Handed to the queue as m_nAskAbove (0 when off) when constructed and on each change
+    // (the controls are disabled during a run, so the worker is not reading it then).
+    bool AskEnabled() const { return m_bAsk != 0; }
+    int AskAbove() const { return m_nAskAbove; }
 
   protected:
     void BuildControls() override;
@@ -49,12 +54,15 @@ class CPageOption : public CSheetPage {
 
   private:
     void OnLogEnable();
+    void OnAskChanged();
     void OnBrowseLog();
 
     Profile& m_profile;
     CJobQueue& m_queue;
     std::string m_strLogFile;
     int m_bLogFile = 0;
+    int m_bAsk = 1;
+    int m_nAskAbove = 50;
 };
 
 }  // namespace tandrel

@@ -3,6 +3,7 @@
 #include <QAbstractButton>
 #include <QCheckBox>
 #include <QGridLayout>
+#include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
 #include <QRadioButton>
@@ -46,6 +47,7 @@ CPageQuick::~CPageQuick() = default;
 
 void CPageQuick::UpdateRunState(int running) {
     EnableDlgItem(IDC_GO, running == 0);
+    EnableDlgItem(IDC_PREVIEW, running == 0);
 }
 
 void CPageQuick::BuildControls() {
@@ -57,6 +59,7 @@ void CPageQuick::BuildControls() {
     QWidget* toBrowse = MakeBrowseButton(this, IDC_TO_BROWSE, "quickToBrowse");
     QWidget* recycleBrowse = MakeBrowseButton(this, IDC_RECYCLE_BROWSE, "quickRecycleBrowse");
     QWidget* go = MakeButton(this, IDC_GO, QStringLiteral("&GO"), "quickGo");
+    QWidget* preview = MakeButton(this, IDC_PREVIEW, QStringLiteral("&Preview"), "quickPreview");
     QLabel* fromLabel = MakeLabel(this, QStringLiteral("From"), "quickFromLabel",
                                   Qt::AlignRight | Qt::AlignVCenter);
     QLabel* toLabel =
@@ -86,7 +89,7 @@ void CPageQuick::BuildControls() {
     recycle->setAccessibleName(tr("Recycle directory"));
     recycleBrowse->setAccessibleName(tr("Browse for the recycle directory"));
     SetTabChain({from, fromBrowse, to, toBrowse, addToBatch, keep, del, move, exclude, hidden,
-                 recycle, recycleBrowse, go});
+                 recycle, recycleBrowse, go, preview});
     go->setMinimumWidth(fontMetrics().averageCharWidth() * 14);
 
     // The two directories with their labels and "..."; "Add to batch list" under the right
@@ -131,7 +134,12 @@ void CPageQuick::BuildControls() {
     page->addSpacing(8);
     page->addLayout(FieldRow(recycle, recycleBrowse));
     page->addSpacing(6);
-    page->addWidget(go, 0, Qt::AlignHCenter);
+    auto* start = new QHBoxLayout;
+    start->addStretch(1);
+    start->addWidget(go);
+    start->addWidget(preview);
+    start->addStretch(1);
+    page->addLayout(start);
     page->addStretch(1);
 }
 
@@ -153,7 +161,10 @@ bool CPageQuick::OnInitDialog() {
         }
     }
     if (auto* go = qobject_cast<QAbstractButton*>(GetDlgItem(IDC_GO))) {
-        connect(go, &QAbstractButton::clicked, this, &CPageQuick::OnGo);
+        connect(go, &QAbstractButton::clicked, this, [this] { OnGo(RunKind::kRun); });
+    }
+    if (auto* preview = qobject_cast<QAbstractButton*>(GetDlgItem(IDC_PREVIEW))) {
+        connect(preview, &QAbstractButton::clicked, this, [this] { OnGo(RunKind::kPreview); });
     }
     if (auto* add = qobject_cast<QAbstractButton*>(GetDlgItem(IDC_ADD_TO_BATCH))) {
         connect(add, &QAbstractButton::clicked, this, &CPageQuick::OnAddToBatch);
@@ -246,16 +257,19 @@ bool CPageQuick::ReadAndCheck(JobPaths* paths) {
     return true;
 }
 
-void CPageQuick::OnGo() {
+void CPageQuick::OnGo(RunKind kind) {
     UpdateRunState(1);
     JobPaths paths;
     if (!ReadAndCheck(&paths)) {
         UpdateRunState(m_queue.m_bRunning ? 1 : 0);
         return;
     }
-    const Status stored = StorePaths(paths);
+    // A preview changes nothing, the remembered paths included.
+    const Status stored = kind == RunKind::kRun ? StorePaths(paths) : Status::Ok();
     m_queue.AddJob(paths.from, paths.to, 0, paths.filter);
-    if (!m_queue.StartRun(m_nAction, paths.recycle)) {
+    if (m_queue.StartRun(m_nAction, paths.recycle, kind)) {
+        emit RunStarted(static_cast<int>(kind));
+    } else {
         // No worker took the run: drop the queued job so it is not run twice later.
         std::string source;
         std::string dest;

@@ -28,6 +28,8 @@ namespace tandrel {
 // box and nothing is stored, queued or added. GO remembers both with the paths, in the same
 // transaction ("Exclude", "IncludeHidden"), and runs the job with them; "&Add to batch list"
 // gives them to the new entry.
+// "&Preview" runs the same job with the same checks as a preview (RunKind::kPreview): nothing
+// changes on the disk and the paths are not remembered.
 //
 // "&Add to batch list" asks for a description, makes the same checks and adds the job, checked,
 // at the bottom of the Batch page's list; it stores and queues nothing and may be used during a
@@ -72,7 +74,8 @@ class CPageQuick : public CSheetPage {
     };
 
     void OnBrowse(int editId, int titleId);
-    void OnGo();
+    // GO, or Preview with RunKind::kPreview (nothing stored, nothing changed on the disk).
+    void OnGo(RunKind kind);
     void OnAddToBatch();
     // Reads the fields and checks them in order (source, destination, recycle for Move, the
     // exclude patterns); the first failure is shown in a box and the result is false.

@@ -48,6 +48,9 @@ inline constexpr int IDM_ABOUTBOX = 0x0010;  // window-menu entry that opens the
 inline constexpr int IDC_PROGRESS = 101;     // the main window's progress bar
 inline constexpr int IDC_COLORVIEW = 1000;   // the colour log view of the Status page
 inline constexpr int IDC_GO = 1028;          // the start buttons of the Batch and Quick pages
+inline constexpr int IDC_PREVIEW = 1050;     // "&Preview" beside them
+inline constexpr int IDC_STOP = 1051;        // "&Stop" beside the progress bar
+inline constexpr int IDC_OUTCOME = 1052;     // the summary of the last run beside the bar
 
 // Fields and buttons that the job dialogs and pages share: the same id means the same thing.
 inline constexpr int IDC_FROM = 1002;            // the source directory
@@ -77,6 +80,8 @@ inline constexpr int IDC_DEFAULT_RECYCLE_BROWSE = 1030;  // disabled, never used
 inline constexpr int IDC_LOG_BROWSE = 1031;              // "..." of the log file name
 inline constexpr int IDC_LOG_ENABLE = 1037;              // "&Log File"
 inline constexpr int IDC_LOG_FILE = 1045;                // the log file name
+inline constexpr int IDC_ASK_ENABLE = 1053;  // "Ask before deleting or moving more than"
+inline constexpr int IDC_ASK_LIMIT = 1054;   // its number of entries
 
 // About page (page 149).
 inline constexpr int IDC_LINK = 1046;  // "Visit Halvory's Homepage"

@@ -1,10 +1,15 @@
 #include "CVelSheet.h"
 
 #include <QContextMenuEvent>
+#include <QElapsedTimer>
 #include <QHBoxLayout>
 #include <QKeyEvent>
+#include <QLabel>
 #include <QMenu>
 #include <QProgressBar>
+#include <QPushButton>
+#include <QStyle>
+#include <QTabBar>
 #include <QTabWidget>
 #include <QVBoxLayout>
 #include <algorithm>
@@ -14,7 +19,9 @@
 #include "CBackup.h"
 #include "CMessageBox.h"
 #include "CSheetPage.h"
+#include "FieldText.h"
 #include "ResourceIds.h"
+#include "RunNotice.h"
 #include "StringTable.h"
 
 namespace tandrel {
@@ -41,7 +48,16 @@ CVelSheet::CVelSheet(const QString& caption, int extraWidth, int extraHeight, QW
       m_nFirstPage(firstPage),
       m_queue(queue),
       m_tabs(new QTabWidget(this)),
-      m_progress(new QProgressBar(this)) {
+      m_progress(new QProgressBar(this)),
+      m_strCaption(caption),
+      m_notify(SendDesktopNotification),
+      m_clock([] {
+          static QElapsedTimer started;
+          if (!started.isValid()) {
+              started.start();
+          }
+          return started.elapsed();
+      }) {
     setObjectName("sheet");
     setWindowTitle(caption);
     setWindowIcon(LoadAppIcon(IDI_TANDREL));
@@ -63,10 +79,26 @@ CVelSheet::CVelSheet(const QString& caption, int extraWidth, int extraHeight, QW
     // adds below them, 10 pixels in from the sides.
     auto* bar = new QHBoxLayout;
     bar->setContentsMargins(kBarInset - kMargin, 0, kBarInset - kMargin, 0);
-    bar->addWidget(m_progress, 1);
+    bar->addWidget(m_progress, 1, Qt::AlignTop);
+    m_outcome = new QLabel(this);
+    m_outcome->setObjectName("outcome");
+    m_outcome->setProperty("controlId", IDC_OUTCOME);
+    // Squeezed rather than widening the window; the whole text is its tool tip.
+    m_outcome->setMinimumWidth(1);
+    bar->addWidget(m_outcome, 0, Qt::AlignTop);
+    m_stop = new QPushButton(tr("&Stop"), this);
+    m_stop->setObjectName("stop");
+    m_stop->setProperty("controlId", IDC_STOP);
+    m_stop->setAutoDefault(false);
+    m_stop->setEnabled(false);
+    // The button is as high as it needs; the bar keeps its height at the top of the row.
+    const int rowHeight = std::max(kBarHeight, m_stop->sizeHint().height());
+    m_stop->setFixedHeight(rowHeight);
+    bar->addWidget(m_stop);
+    connect(m_stop, &QPushButton::clicked, this, &CVelSheet::OnStop);
     m_bar = bar;
     auto* sheet = new QVBoxLayout(this);
-    const int below = std::max(0, m_nExtraHeight - kBarGap - kBarHeight);
+    const int below = std::max(0, m_nExtraHeight - kBarGap - rowHeight);
     sheet->setContentsMargins(kMargin, kMargin, kMargin + m_nExtraWidth, below);
     sheet->setSpacing(kMargin + kBarGap);
     sheet->addWidget(m_tabs, 1);
@@ -85,6 +117,7 @@ CVelSheet::~CVelSheet() {
 
 void CVelSheet::AddPage(CSheetPage* page) {
     m_pages.push_back(page);
+    connect(page, &CSheetPage::RunStarted, this, &CVelSheet::OnRunStarted);
     connect(page, &QObject::destroyed, this, [this, page] { OnPageDestroyed(page); });
     // Adding the first tab makes it current; the pages are told only once the window exists.
     const QSignalBlocker block(m_tabs);
@@ -199,6 +232,28 @@ void CVelSheet::OnCurrentChanged(int index) {
     }
     m_nActive = index;
     GetActivePage()->Activate();
+    if (index == StatusPageIndex()) {
+        MarkStatusTab(false);
+    }
+}
+
+int CVelSheet::StatusPageIndex() const {
+    for (int i = 0; i < GetPageCount(); ++i) {
+        if (m_pages[static_cast<size_t>(i)]->PageId() == IDD_PAGE_STATUS) {
+            return i;
+        }
+    }
+    return -1;
+}
+
+void CVelSheet::MarkStatusTab(bool mark) {
+    const int index = StatusPageIndex();
+    if (index < 0 || mark == m_bStatusMarked) {
+        return;
+    }
+    m_bStatusMarked = mark;
+    m_tabs->setTabIcon(index, mark ? style()->standardIcon(QStyle::SP_MessageBoxWarning) : QIcon());
+    m_tabs->tabBar()->setTabTextColor(index, mark ? QColor(Qt::red) : QColor());
 }
 
 QString CVelSheet::SavePages() {
@@ -218,6 +273,7 @@ void CVelSheet::done(int result) {
         return;
     }
     m_bClosing = true;
+    m_bStopAsked = true;
     if (m_queue.m_pThread != nullptr) {
         m_queue.m_pThread->CancelRun();
     }
@@ -256,9 +312,12 @@ void CVelSheet::contextMenuEvent(QContextMenuEvent* event) {
 }
 
 void CVelSheet::keyPressEvent(QKeyEvent* event) {
-    // Escape would close the program (and stop a run); only the close box and the window
-    // menu do that.
+    // Escape would close the program; only the close box and the window menu do that. During
+    // a run it stops the run, as "Stop" does.
     if (event->key() == Qt::Key_Escape) {
+        if (m_queue.m_bRunning) {
+            OnStop();
+        }
         event->accept();
         return;
     }
@@ -306,9 +365,113 @@ void CVelSheet::PostJobsDone() {
 void CVelSheet::OnJobsDone() {
     ShowProgress();
     m_queue.m_bRunning = false;
+    m_stop->setEnabled(false);
+    m_bStopAsked = false;
+    ShowOutcome();
     if (CSheetPage* page = GetActivePage()) {
         page->UpdateRunState(0);
     }
+}
+
+void CVelSheet::RunEnded(const RunSummary& summary) {
+    // Queued before the end-of-run notice, so it arrives first.
+    QMetaObject::invokeMethod(
+        this,
+        [this, summary] {
+            m_summary = summary;
+            m_bHaveSummary = true;
+        },
+        Qt::QueuedConnection);
+}
+
+void CVelSheet::OnRunStarted(int kind) {
+    m_bStopAsked = false;
+    m_bHaveSummary = false;
+    m_nStartedAt = m_clock();
+    m_stop->setEnabled(true);
+    m_outcome->clear();
+    setWindowTitle(m_strCaption);
+    if (static_cast<RunKind>(kind) == RunKind::kPreview) {
+        SetActivePage(StatusPageIndex());
+    }
+}
+
+void CVelSheet::OnStop() {
+    if (!m_queue.m_bRunning) {
+        return;
+    }
+    m_bStopAsked = true;
+    m_queue.StopRun();
+}
+
+void CVelSheet::ShowOutcome() {
+    if (!m_bHaveSummary) {
+        return;
+    }
+    const RunSummary& s = m_summary;
+    const bool preview = m_queue.m_nRunKind == RunKind::kPreview;
+    QString text = QString::fromStdString(SummaryText(s));
+    if (s.stopped) {
+        text = tr("Stopped: %1").arg(text);
+    } else if (preview) {
+        text = tr("Preview: %1").arg(text);
+    }
+    m_outcome->setText(text);
+    m_outcome->setToolTip(text);
+    // The plain caption when all went well: it is also the name the window is found by.
+    QStringList problems;
+    if (s.failed > 0) {
+        problems << tr("%1 failed").arg(s.failed);
+    }
+    if (s.refused > 0) {
+        problems << tr("%1 refused").arg(s.refused);
+    }
+    setWindowTitle(problems.isEmpty()
+                       ? m_strCaption
+                       : m_strCaption + QStringLiteral(" \u2014 ") + problems.join(", "));
+    if (s.HasProblems() && GetActivePage() != GetPage(StatusPageIndex())) {
+        MarkStatusTab(true);
+    }
+    // A long run that ends while the user looks elsewhere is announced on the desktop.
+    if (m_clock() - m_nStartedAt > kNotifyAfterMs && !isActiveWindow() && m_notify) {
+        m_notify(problems.isEmpty() ? tr("Tandrel: the run has ended")
+                                    : tr("Tandrel: the run has ended, %1").arg(problems.join(", ")),
+                 text);
+    }
+}
+
+bool CVelSheet::AskBeforeDeleting(const DeleteQuestion& question) {
+    QMetaObject::invokeMethod(
+        this, [this, question] { OnAskBeforeDeleting(question); }, Qt::QueuedConnection);
+    return true;
+}
+
+void CVelSheet::OnAskBeforeDeleting(const DeleteQuestion& q) {
+    if (m_bStopAsked) {
+        return;  // the stop already ended the wait
+    }
+    const bool move = q.action == kActionMove;
+    const QString job = ShownText(q.source) + QStringLiteral(" => ") + ShownText(q.dest);
+    const QString text =
+        move ? tr("The job\n%1\nwould move %2 of the %3 entries the destination holds into "
+                  "the recycle directory.\n\nMove them?")
+                   .arg(job)
+                   .arg(q.entries)
+                   .arg(q.held)
+             : tr("The job\n%1\nwould delete %2 of the %3 entries the destination "
+                  "holds.\n\nDelete them?")
+                   .arg(job)
+                   .arg(q.entries)
+                   .arg(q.held);
+    const CMessageBox::Answer answer =
+        CMessageBox::Ask(this, text, move ? tr("Move them") : tr("Delete them"),
+                         move ? tr("Skip") : tr("Skip the deletions"));
+    // A stop or close while the box was open ended the run: nothing is answered, nothing goes.
+    if (m_bStopAsked) {
+        return;
+    }
+    m_queue.AnswerDeleteQuestion(
+        q.id, answer == CMessageBox::Answer::kYes ? DeleteAnswer::kProceed : DeleteAnswer::kSkip);
 }
 
 }  // namespace tandrel

@@ -4,13 +4,16 @@
 #include <QString>
 #include <atomic>
 #include <cstdint>
+#include <functional>
 #include <vector>
 
 #include "CJobQueue.h"
 #include "RunSinks.h"
 
 class QHBoxLayout;
+class QLabel;
 class QMenu;
+class QPushButton;
 class QProgressBar;
 class QTabWidget;
 
@@ -69,6 +72,22 @@ class CVelSheet : public QDialog, public IRunMonitor {
     void FillWindowMenu(QMenu* menu);
 
     QProgressBar* Progress() const { return m_progress; }
+    // "&Stop" beside the bar, enabled only during a run or preview; and the summary of the
+    // last run beside it.
+    QPushButton* StopButton() const { return m_stop; }
+    QLabel* Outcome() const { return m_outcome; }
+    // Stops the run or preview going, as closing does, and keeps the window open.
+    void OnStop();
+    // Whether the Status tab is marked for a run with a failure or a refusal not yet seen.
+    bool StatusMarked() const { return m_bStatusMarked; }
+
+    // A run that took longer than kNotifyAfterMs and ends while the window is not active is
+    // announced on the desktop. Tests replace how it is announced and the clock (milliseconds
+    // from any fixed point) the run's length is measured with.
+    static constexpr qint64 kNotifyAfterMs = 10000;
+    using Notifier = std::function<void(const QString& title, const QString& text)>;
+    void SetNotifier(Notifier notifier) { m_notify = std::move(notifier); }
+    void SetClock(std::function<qint64()> clock) { m_clock = std::move(clock); }
     // The row along the foot that holds the bar, for controls that go beside it.
     QHBoxLayout* BarRow() const { return m_bar; }
 
@@ -89,6 +108,9 @@ class CVelSheet : public QDialog, public IRunMonitor {
     void SetProgressRange(int lower, int upper) override;
     void SetProgressPos(int pos) override;
     void PostJobsDone() override;
+    void RunEnded(const RunSummary& summary) override;
+    // Asks on the window thread (a queued call) and answers through the queue.
+    bool AskBeforeDeleting(const DeleteQuestion& question) override;
 
   protected:
     bool OnInitDialog();
@@ -101,6 +123,11 @@ class CVelSheet : public QDialog, public IRunMonitor {
     void PostProgress();
     void ShowProgress();
     void OnJobsDone();
+    void OnRunStarted(int kind);
+    void OnAskBeforeDeleting(const DeleteQuestion& question);
+    void ShowOutcome();
+    void MarkStatusTab(bool mark);
+    int StatusPageIndex() const;
     void OnCurrentChanged(int index);
     void OnPageDestroyed(CSheetPage* page);
 
@@ -118,6 +145,18 @@ class CVelSheet : public QDialog, public IRunMonitor {
     bool m_bCreated = false;
     bool m_bTearingDown = false;
     bool m_bClosing = false;
+    QString m_strCaption;
+    QPushButton* m_stop = nullptr;
+    QLabel* m_outcome = nullptr;
+    bool m_bStatusMarked = false;
+    // Set when the run is stopped or the window closes: an open question is then not answered
+    // (the stop ended it). Cleared when a run starts.
+    bool m_bStopAsked = false;
+    bool m_bHaveSummary = false;
+    RunSummary m_summary;
+    qint64 m_nStartedAt = 0;
+    Notifier m_notify;
+    std::function<qint64()> m_clock;
 
     // The latest range (lower in the high half, upper in the low half) and position, and
     // whether an event to show them is on its way.

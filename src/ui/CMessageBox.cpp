@@ -1,6 +1,7 @@
 #include "CMessageBox.h"
 
 #include <QMessageBox>
+#include <QPushButton>
 
 #include "CJobQueue.h"
 
@@ -38,6 +39,17 @@ QMessageBox::Icon ToQt(CMessageBox::Icon icon) {
 
 CMessageBox::Answer CMessageBox::Show(QWidget* parent, const QString& text, Icon icon,
                                       Buttons buttons) {
+    return ShowNamed(parent, text, icon, buttons, QString(), QString());
+}
+
+CMessageBox::Answer CMessageBox::Ask(QWidget* parent, const QString& text, const QString& yes,
+                                     const QString& no) {
+    return ShowNamed(parent, text, Icon::kQuestion, Buttons::kYesNo, yes, no);
+}
+
+CMessageBox::Answer CMessageBox::ShowNamed(QWidget* parent, const QString& text, Icon icon,
+                                           Buttons buttons, const QString& firstText,
+                                           const QString& lastText) {
     Record& r = State();
     r.lastText = text;
     r.lastIcon = icon;
@@ -64,6 +76,12 @@ CMessageBox::Answer CMessageBox::Show(QWidget* parent, const QString& text, Icon
             break;
     }
     box.setStandardButtons(first | last);
+    if (!firstText.isEmpty()) {
+        box.button(first)->setText(firstText);
+    }
+    if (!lastText.isEmpty() && last != first) {
+        box.button(last)->setText(lastText);
+    }
     box.setDefaultButton(first);
     box.setEscapeButton(last);
     box.exec();

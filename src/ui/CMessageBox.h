@@ -24,6 +24,9 @@ class CMessageBox {
 
     static Answer Show(QWidget* parent, const QString& text, Icon icon = Icon::kWarning,
                        Buttons buttons = Buttons::kOk);
+    // A question box whose two buttons say what they do: `yes` (kYes, the one Return presses)
+    // and `no` (kNo, also Escape and the close box).
+    static Answer Ask(QWidget* parent, const QString& text, const QString& yes, const QString& no);
 
     // Tests: the next Show returns `answer` without showing a box.
     static void SetNextAnswer(Answer answer);
@@ -32,6 +35,11 @@ class CMessageBox {
     static Icon LastIcon();
     static int Count();
     static void Reset();
+
+  private:
+    // Show, with the first and last buttons' texts replaced where given.
+    static Answer ShowNamed(QWidget* parent, const QString& text, Icon icon, Buttons buttons,
+                            const QString& firstText, const QString& lastText);
 };
 
 // The text of a failed directory check ("Error: Directory name of 'To' not found..."), shown

@@ -66,6 +66,11 @@ class CSheetPage : public QWidget {
     bool FailureTold() const { return m_nToldAt == m_nChanges; }
     void SetFailureTold() { m_nToldAt = m_nChanges; }
 
+  signals:
+    // The page started a run; `kind` is its RunKind (a run or a preview). The sheet enables
+    // Stop, and shows the Status page for a preview.
+    void RunStarted(int kind);
+
   protected:
     // For pages with the three extra-file action radio buttons (IDC_KEEP, IDC_DELETE,
     // IDC_MOVE) and the recycle field with its "..." (IDC_RECYCLE, IDC_RECYCLE_BROWSE): checks

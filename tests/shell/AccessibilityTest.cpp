@@ -70,15 +70,15 @@ TEST(Accessibility, TabFollowsEachPagesVisualOrder) {
     const Case cases[] = {
         {0, {"colorView"}},
         {1,
-         {"batchList", "batchAdd", "batchEdit", "batchRemove", "batchGo", "batchKeep",
-          "batchDelete", "batchMove", "batchRecycle", "batchRecycleBrowse"}},
+         {"batchList", "batchAdd", "batchEdit", "batchRemove", "batchGo", "batchPreview",
+          "batchKeep", "batchDelete", "batchMove", "batchRecycle", "batchRecycleBrowse"}},
         {2,
          {"quickFrom", "quickFromBrowse", "quickTo", "quickToBrowse", "quickAddToBatch",
           "quickKeep", "quickDelete", "quickMove", "quickExclude", "quickIncludeHidden",
-          "quickRecycle", "quickRecycleBrowse", "quickGo"}},
+          "quickRecycle", "quickRecycleBrowse", "quickGo", "quickPreview"}},
         {3,
          {"optionLogEnable", "optionLogFile", "optionLogBrowse", "optionRecycle",
-          "optionRecycleBrowse"}},
+          "optionRecycleBrowse", "optionAskEnable", "optionAskLimit"}},
         {4, {"aboutLink"}},
     };
     for (const Case& c : cases) {

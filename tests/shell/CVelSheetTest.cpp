@@ -44,7 +44,9 @@ TEST_F(CVelSheetTest, ShowsTheFirstPageAndTheBarBelowThePagesWithoutDialogButton
     EXPECT_EQ(sheet.GetActivePage(), &log);
     EXPECT_TRUE(log.HasWindow());
     EXPECT_FALSE(other.HasWindow());  // built when first shown
-    EXPECT_TRUE(sheet.findChildren<QPushButton*>().isEmpty());
+    // No dialog buttons: the one button is "Stop", beside the bar.
+    ASSERT_EQ(sheet.findChildren<QPushButton*>().size(), 1);
+    EXPECT_EQ(sheet.findChildren<QPushButton*>().front(), sheet.StopButton());
     EXPECT_EQ(sheet.windowTitle(), "Tandrel");
     EXPECT_FALSE(sheet.windowIcon().isNull());
     EXPECT_TRUE(sheet.windowFlags().testFlag(Qt::WindowMinimizeButtonHint));
@@ -58,7 +60,8 @@ TEST_F(CVelSheetTest, ShowsTheFirstPageAndTheBarBelowThePagesWithoutDialogButton
     EXPECT_EQ(sheet.Progress()->property("controlId").toInt(), 101);
     const QRect bar = sheet.Progress()->geometry();
     EXPECT_EQ(bar.left(), 10);
-    EXPECT_EQ(bar.width(), sheet.width() - 20);
+    EXPECT_EQ(sheet.StopButton()->geometry().right() + 1, sheet.width() - 10);
+    EXPECT_LT(bar.right(), sheet.StopButton()->geometry().left());
     EXPECT_EQ(bar.height(), 16);
     // The client area ended 5 pixels above the bar; the window is 30 pixels taller than that.
     const int clientBottom = bar.top() - 5;
