@@ -62,8 +62,8 @@ inline constexpr int IDC_RECYCLE_BROWSE = 1008;  // its "..."
 inline constexpr int IDC_KEEP = 2000;            // radio buttons: the run's extra-file
 inline constexpr int IDC_DELETE = 2001;          // action is the checked one's id
 inline constexpr int IDC_MOVE = 2002;            // minus 2000
-inline constexpr int IDC_EXCLUDE = 1050;         // the job's exclude patterns
-inline constexpr int IDC_INCLUDE_HIDDEN = 1051;  // "Include names beginning with '.'"
+inline constexpr int IDC_EXCLUDE = 1055;         // the job's exclude patterns
+inline constexpr int IDC_INCLUDE_HIDDEN = 1056;  // "Include names beginning with '.'"
 
 // Batch page (page 136).
 inline constexpr int IDC_BATCH_LIST = 1024;    // the list of entries

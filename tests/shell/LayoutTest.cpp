@@ -189,6 +189,30 @@ TEST(Layout, EveryTextIsWholeAtTheDesktopsFontSizes) {
     }
 }
 
+// A page finds its controls by their ids: two controls of one page (the bar's row counted with
+// every page) never share one, or the page would act on the wrong one.
+TEST(Layout, NoTwoControlsOfAPageShareAnId) {
+    Window w;
+    const QWidget* bar = w.sheet.findChild<QWidget*>("progress");
+    ASSERT_NE(bar, nullptr);
+    for (int i = 0; i < w.sheet.GetPageCount(); ++i) {
+        SCOPED_TRACE(i);
+        w.sheet.SetActivePage(i);
+        std::map<int, QString> seen;
+        QList<QWidget*> controls = w.sheet.GetActivePage()->findChildren<QWidget*>();
+        controls += bar->parentWidget()->findChildren<QWidget*>(Qt::FindDirectChildrenOnly);
+        for (const QWidget* control : controls) {
+            const QVariant id = control->property("controlId");
+            if (!id.isValid() || id.toInt() < 0) {
+                continue;  // labels and rules share the id of a static text
+            }
+            const auto [at, fresh] = seen.emplace(id.toInt(), control->objectName());
+            EXPECT_TRUE(fresh) << id.toInt() << ": " << at->second.toStdString() << " and "
+                               << control->objectName().toStdString();
+        }
+    }
+}
+
 TEST(Layout, TheListAndTheLogTakeTheRoomTheWindowGrowsBy) {
     Window w;
     w.sheet.resize(200, 100);  // below the least size: held at it
