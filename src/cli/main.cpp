@@ -71,8 +71,9 @@ const char kUsage[] =
     "characters in names are shown escaped (\\n, \\t, \\r, \\ooo, and \\\\ for a\n"
     "backslash that would otherwise read as an escape).\n"
     "\n"
-    "Exit status: 0 no failures, 1 a line with '!', 2 bad usage or a refused job\n"
-    "(also a job refused with --no-wait), 130 stopped with Ctrl-C.\n";
+    "Exit status: 0 no failures, 1 a line with '!' (a job the engine refused included),\n"
+    "2 bad usage or a job refused before the run (also one refused with --no-wait),\n"
+    "130 stopped with Ctrl-C or SIGTERM.\n";
 
 }  // namespace
 
