@@ -1,8 +1,8 @@
 #!/usr/bin/env bash
 # Installs the Debian packages the build and the tests need, when any is missing.
 set -euo pipefail
-packages=(cmake ninja-build g++ libgtest-dev libgmock-dev libsqlite3-dev qt6-base-dev
-          fonts-liberation clang-format xvfb xdotool imagemagick python3
+packages=(cmake ninja-build g++ libgtest-dev libgmock-dev libsqlite3-dev qt6-base-dev qt6-tools-dev
+          qt6-l10n-tools qt6-translations-l10n fonts-liberation clang-format xvfb xdotool imagemagick python3
           clang libclang-rt-14-dev
           desktop-file-utils appstream man-db dpkg-dev bash-completion ccache)
 missing=()

@@ -3,6 +3,7 @@
 #include <unistd.h>
 
 #include <QApplication>
+#include <QLocale>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
@@ -12,6 +13,7 @@
 #include "AppIdentity.h"
 #include "CVelApp.h"
 #include "NameText.h"
+#include "Translations.h"
 #include "WindowLink.h"
 
 namespace {
@@ -79,6 +81,9 @@ int main(int argc, char** argv) {
     const std::string token = tandrel::ActivationTokenFromEnvironment();
     QApplication app(argc, argv);
     tandrel::SetApplicationIdentity();
+    // The window speaks the user's language where a translation exists (LANG, LC_MESSAGES);
+    // what goes to stderr stays English.
+    tandrel::LoadTranslations(QLocale::system());
     // A menu entry or a file manager may hand over a file or an address; the window opens all
     // the same. QApplication has taken its own options out of argv by now.
     if (argc > 1) {

@@ -15,7 +15,7 @@
 #include "FieldText.h"
 #include "PathFilter.h"
 #include "ResourceIds.h"
-#include "StringTable.h"
+#include "Translations.h"
 
 namespace tandrel {
 
@@ -73,26 +73,24 @@ void CBatchItemDlg::BuildControls() {
     QWidget* to = MakeEdit(this, IDC_TO, "itemTo");
     QWidget* toBrowse = MakeBrowseButton(this, IDC_TO_BROWSE, "itemToBrowse");
     QWidget* exclude = MakeEdit(this, IDC_EXCLUDE, "itemExclude");
-    QWidget* hidden =
-        MakeCheckBox(this, IDC_INCLUDE_HIDDEN, QStringLiteral("&Include names beginning with '.'"),
-                     "itemIncludeHidden");
-    QWidget* ok = MakeButton(this, IDC_ITEM_OK, QStringLiteral("OK"), "itemOk", true);
-    QWidget* cancel = MakeButton(this, IDCANCEL, QStringLiteral("Cancel"), "cancel");
+    QWidget* hidden = MakeCheckBox(this, IDC_INCLUDE_HIDDEN,
+                                   tr("&Include names beginning with '.'"), "itemIncludeHidden");
+    QWidget* ok = MakeButton(this, IDC_ITEM_OK, tr("OK"), "itemOk", true);
+    QWidget* cancel = MakeButton(this, IDCANCEL, tr("Cancel"), "cancel");
     const Qt::Alignment right = Qt::AlignRight | Qt::AlignVCenter;
-    QLabel* fromLabel = MakeLabel(this, QStringLiteral("From"), "itemFromLabel", right);
-    QLabel* toLabel = MakeLabel(this, QStringLiteral("To"), "itemToLabel", right);
-    QLabel* excludeLabel = MakeLabel(this, QStringLiteral("E&xclude"), "itemExcludeLabel", right);
-    QLabel* descriptionLabel =
-        MakeLabel(this, QStringLiteral("Description"), "itemDescriptionLabel", right);
-    QLabel* heading = MakeLabel(this, QStringLiteral("Please enter the batch job"), "itemHeading",
+    QLabel* fromLabel = MakeLabel(this, tr("From"), "itemFromLabel", right);
+    QLabel* toLabel = MakeLabel(this, tr("To"), "itemToLabel", right);
+    QLabel* excludeLabel = MakeLabel(this, tr("E&xclude"), "itemExcludeLabel", right);
+    QLabel* descriptionLabel = MakeLabel(this, tr("Description"), "itemDescriptionLabel", right);
+    QLabel* heading = MakeLabel(this, tr("Please enter the batch job"), "itemHeading",
                                 Qt::AlignHCenter | Qt::AlignVCenter);
     SetBuddy(descriptionLabel, description);
     SetBuddy(fromLabel, from);
     SetBuddy(toLabel, to);
     SetBuddy(excludeLabel, exclude);
     exclude->setToolTip(
-        QStringLiteral("Names to leave out, separated by ';' (e.g. *.tmp; build/). "
-                       "Write \\; for a ';' inside a pattern."));
+        tr("Names to leave out, separated by ';' (e.g. *.tmp; build/). "
+           "Write \\; for a ';' inside a pattern."));
     fromBrowse->setAccessibleName(tr("Browse for the source directory"));
     toBrowse->setAccessibleName(tr("Browse for the destination directory"));
     SameWidth({ok, cancel});
@@ -195,7 +193,7 @@ void CBatchItemDlg::Browse(int titleId, int editId, std::string* member) {
     // The browser opens at the directory the field names, when it names one.
     const std::string shown = edit != nullptr ? FieldBytes(edit->text(), *member) : *member;
     const std::optional<std::string> chosen = CFileChooser::BrowseForFolder(
-        this, QString::fromUtf8(LoadString(titleId)), AbsoluteFromHere(TrimBlanks(shown)));
+        this, WindowString(titleId), AbsoluteFromHere(TrimBlanks(shown)));
     if (!chosen) {
         return;
     }

@@ -16,7 +16,7 @@
 #include "AppImages.h"
 #include "FieldText.h"
 #include "ResourceIds.h"
-#include "StringTable.h"
+#include "Translations.h"
 
 namespace tandrel {
 
@@ -156,7 +156,7 @@ CBatchListCtrl::~CBatchListCtrl() {
 void CBatchListCtrl::SetUpColumns(const std::function<int(int, int)>& width) {
     QStringList headers;
     for (int c = 0; c < 3; ++c) {
-        headers << QString::fromUtf8(LoadString(IDS_COLUMN_DESCRIPTION + c));
+        headers << WindowString(IDS_COLUMN_DESCRIPTION + c);
     }
     m_pList->setColumnCount(3);
     m_pList->setHeaderLabels(headers);

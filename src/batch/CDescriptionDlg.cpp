@@ -10,9 +10,9 @@
 namespace tandrel {
 
 CDescriptionDlg::CDescriptionDlg(QWidget* parent)
-    : CModalDialog(QStringLiteral("Please enter a description"), parent) {
+    : CModalDialog(tr("Please enter a description"), parent) {
     QWidget* edit = MakeEdit(this, IDC_DESCRIPTION_TEXT, "descriptionText");
-    QWidget* ok = MakeButton(this, IDOK, QStringLiteral("OK"), "ok", true);
+    QWidget* ok = MakeButton(this, IDOK, tr("OK"), "ok", true);
     // The field takes the width; it starts wide enough for a few words.
     edit->setAccessibleName(tr("Description"));
     edit->setMinimumWidth(fontMetrics().averageCharWidth() * 40);

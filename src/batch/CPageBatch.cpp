@@ -17,12 +17,12 @@
 #include "Controls.h"
 #include "FieldText.h"
 #include "ResourceIds.h"
-#include "StringTable.h"
+#include "Translations.h"
 
 namespace tandrel {
 
 CPageBatch::CPageBatch(SettingsStore& store, CJobQueue& queue, QWidget* parent)
-    : CSheetPage(IDD_PAGE_BATCH, "Batch", parent),
+    : CSheetPage(IDD_PAGE_BATCH, QT_TRANSLATE_NOOP("CSheetPage", "Batch"), parent),
       m_settings(store),
       m_store(store),
       m_queue(queue) {
@@ -88,8 +88,7 @@ QString CPageBatch::SaveList(bool closing) {
     if (status.ok()) {
         return {};
     }
-    return QStringLiteral(
-               "The batch list could not be saved (%1). The list saved before stays as it was.")
+    return tr("The batch list could not be saved (%1). The list saved before stays as it was.")
         .arg(ShownText(status.ToString()));
 }
 
@@ -158,14 +157,14 @@ bool CPageBatch::GetRow(int row, BatchItem* item) const {
 
 void CPageBatch::BuildControls() {
     // Made in tab order; placed by the layouts below.
-    QWidget* add = MakeButton(this, IDC_BATCH_ADD, QStringLiteral("&Add"), "batchAdd");
-    QWidget* edit = MakeButton(this, IDC_BATCH_EDIT, QStringLiteral("&Edit"), "batchEdit");
-    QWidget* remove = MakeButton(this, IDC_BATCH_REMOVE, QStringLiteral("&Remove"), "batchRemove");
-    QWidget* go = MakeButton(this, IDC_GO, QStringLiteral("&Go"), "batchGo");
-    QWidget* preview = MakeButton(this, IDC_PREVIEW, QStringLiteral("&Preview"), "batchPreview");
-    QWidget* keep = MakeRadio(this, IDC_KEEP, QStringLiteral("Keep"), "batchKeep");
-    QWidget* del = MakeRadio(this, IDC_DELETE, QStringLiteral("Delete"), "batchDelete");
-    QWidget* move = MakeRadio(this, IDC_MOVE, QStringLiteral("Move"), "batchMove");
+    QWidget* add = MakeButton(this, IDC_BATCH_ADD, tr("&Add"), "batchAdd");
+    QWidget* edit = MakeButton(this, IDC_BATCH_EDIT, tr("&Edit"), "batchEdit");
+    QWidget* remove = MakeButton(this, IDC_BATCH_REMOVE, tr("&Remove"), "batchRemove");
+    QWidget* go = MakeButton(this, IDC_GO, tr("&Go"), "batchGo");
+    QWidget* preview = MakeButton(this, IDC_PREVIEW, tr("&Preview"), "batchPreview");
+    QWidget* keep = MakeRadio(this, IDC_KEEP, tr("Keep"), "batchKeep");
+    QWidget* del = MakeRadio(this, IDC_DELETE, tr("Delete"), "batchDelete");
+    QWidget* move = MakeRadio(this, IDC_MOVE, tr("Move"), "batchMove");
     QWidget* recycle = MakeEdit(this, IDC_RECYCLE, "batchRecycle");
     QWidget* browse = MakeBrowseButton(this, IDC_RECYCLE_BROWSE, "batchRecycleBrowse");
     QWidget* list = MakeList(this, IDC_BATCH_LIST, "batchList");
@@ -266,9 +265,8 @@ std::string CPageBatch::RecycleField() const {
 }
 
 void CPageBatch::OnBrowseRecycle() {
-    const std::optional<std::string> chosen =
-        CFileChooser::BrowseForFolder(this, QString::fromUtf8(LoadString(IDS_TITLE_RECYCLE)),
-                                      AbsoluteFromHere(TrimBlanks(RecycleField())));
+    const std::optional<std::string> chosen = CFileChooser::BrowseForFolder(
+        this, WindowString(IDS_TITLE_RECYCLE), AbsoluteFromHere(TrimBlanks(RecycleField())));
     if (!chosen) {
         return;
     }
@@ -320,10 +318,11 @@ void CPageBatch::StartJobs(RunKind kind) {
             const Status compiled =
                 PathFilter::Compile(item.listExclude, item.bIncludeHidden, &filter);
             if (!compiled.ok()) {
-                CMessageBox::Show(this,
-                                  ShownText(item.strDescription + ": " + compiled.reason() +
-                                            ". Nothing was run."),
-                                  CMessageBox::Icon::kError, CMessageBox::Buttons::kOk);
+                CMessageBox::Show(
+                    this,
+                    tr("%1. Nothing was run.")
+                        .arg(ShownText(item.strDescription + ": " + compiled.reason())),
+                    CMessageBox::Icon::kError, CMessageBox::Buttons::kOk);
                 UpdateRunState(m_queue.m_bRunning ? 1 : 0);
                 return;
             }
@@ -369,8 +368,7 @@ void CPageBatch::OnRemove() {
     if (row < 0) {
         return;
     }
-    if (CMessageBox::Show(this, QString::fromUtf8(LoadString(IDS_CONFIRM_REMOVE)),
-                          CMessageBox::Icon::kWarning,
+    if (CMessageBox::Show(this, WindowString(IDS_CONFIRM_REMOVE), CMessageBox::Icon::kWarning,
                           CMessageBox::Buttons::kOkCancel) != CMessageBox::Answer::kOk) {
         return;
     }

@@ -10,22 +10,22 @@
 
 namespace tandrel {
 
-CPageAbout::CPageAbout(QWidget* parent) : CSheetPage(IDD_PAGE_ABOUT, "About", parent) {
+CPageAbout::CPageAbout(QWidget* parent)
+    : CSheetPage(IDD_PAGE_ABOUT, QT_TRANSLATE_NOOP("CSheetPage", "About"), parent) {
     setObjectName("pageAbout");
 }
 
 CPageAbout::~CPageAbout() = default;
 
 void CPageAbout::BuildControls() {
-    QLabel* credit =
-        MakeLabel(this, QStringLiteral("Designed and developed by Halvory"), "aboutCredit");
-    QLabel* version =
-        MakeLabel(this, QStringLiteral("Tandrel Version " TANDREL_VERSION), "aboutPageVersion");
+    QLabel* credit = MakeLabel(this, tr("Designed and developed by Halvory"), "aboutCredit");
+    QLabel* version = MakeLabel(this, tr("Tandrel Version %1").arg(QStringLiteral(TANDREL_VERSION)),
+                                "aboutPageVersion");
     QWidget* rule = MakeRule(this, "aboutRule");
     QLabel* rights =
         MakeLabel(this, QStringLiteral("Copyright \u00a9 2026 Halvory"), "aboutRights");
     // The link's place; the link takes it over on the first load.
-    QLabel* link = MakeLabel(this, QStringLiteral("Visit Halvory's Homepage"), "aboutLink",
+    QLabel* link = MakeLabel(this, tr("Visit Halvory's Homepage"), "aboutLink",
                              Qt::AlignHCenter | Qt::AlignTop);
     link->setProperty("controlId", IDC_LINK);
 

@@ -30,7 +30,9 @@ constexpr int kMaxAskAbove = 1000000000;
 }  // namespace
 
 CPageOption::CPageOption(Profile& profile, CJobQueue& queue, QWidget* parent)
-    : CSheetPage(IDD_PAGE_OPTION, "Option", parent), m_profile(profile), m_queue(queue) {
+    : CSheetPage(IDD_PAGE_OPTION, QT_TRANSLATE_NOOP("CSheetPage", "Option"), parent),
+      m_profile(profile),
+      m_queue(queue) {
     setObjectName("pageOption");
     m_strLogFile = m_profile.GetProfileString(kSection, kNameEntry, kDefaultName);
     m_bLogFile = m_profile.GetProfileInt(kSection, kEnabledEntry, 0) != 0 ? 1 : 0;
@@ -67,9 +69,8 @@ QString CPageOption::WriteSettings(bool /*closing*/) {
     if (status.ok()) {
         return {};
     }
-    return QStringLiteral(
-               "The log file settings could not be saved (%1). The settings saved before stay "
-               "as they were.")
+    return tr("The log file settings could not be saved (%1). The settings saved before stay "
+              "as they were.")
         .arg(ShownText(status.ToString()));
 }
 
@@ -86,20 +87,18 @@ void CPageOption::BuildControls() {
     QWidget* recycle = MakeEdit(this, IDC_DEFAULT_RECYCLE, "optionRecycle");
     QWidget* recycleBrowse =
         MakeBrowseButton(this, IDC_DEFAULT_RECYCLE_BROWSE, "optionRecycleBrowse");
-    QLabel* recycleLabel = MakeLabel(this, QStringLiteral("Default Directory of Recycle bin"),
+    QLabel* recycleLabel = MakeLabel(this, tr("Default Directory of Recycle bin"),
                                      "optionRecycleLabel", Qt::AlignLeft | Qt::AlignBottom);
-    QWidget* logEnable =
-        MakeCheckBox(this, IDC_LOG_ENABLE, QStringLiteral("&Log File"), "optionLogEnable");
+    QWidget* logEnable = MakeCheckBox(this, IDC_LOG_ENABLE, tr("&Log File"), "optionLogEnable");
     QWidget* logFile = MakeEdit(this, IDC_LOG_FILE, "optionLogFile");
     QWidget* logBrowse = MakeBrowseButton(this, IDC_LOG_BROWSE, "optionLogBrowse");
-    QWidget* ask =
-        MakeCheckBox(this, IDC_ASK_ENABLE,
-                     QStringLiteral("&Ask before deleting or moving more than"), "optionAskEnable");
+    QWidget* ask = MakeCheckBox(this, IDC_ASK_ENABLE,
+                                tr("&Ask before deleting or moving more than"), "optionAskEnable");
     auto* askLimit = new QSpinBox(this);
     askLimit->setObjectName("optionAskLimit");
     askLimit->setProperty("controlId", IDC_ASK_LIMIT);
     askLimit->setRange(1, kMaxAskAbove);
-    QWidget* askTail = MakeLabel(this, QStringLiteral("entries in one job"), "optionAskLabel");
+    QWidget* askTail = MakeLabel(this, tr("entries in one job"), "optionAskLabel");
     // The default recycle directory is shown but not used.
     recycle->setEnabled(false);
     recycleBrowse->setEnabled(false);
@@ -219,7 +218,7 @@ void CPageOption::OnBrowseLog() {
         [[maybe_unused]] const int changed = chdir(dir.c_str());
     }
     const std::optional<std::string> chosen =
-        CFileChooser::SaveFileName(this, QStringLiteral("Save As"), CurrentDirectory(), QString());
+        CFileChooser::SaveFileName(this, tr("Save As"), CurrentDirectory(), QString());
     if (!chosen) {
         return;
     }

@@ -18,7 +18,7 @@
 #include "CurrentDirectory.h"
 #include "FieldText.h"
 #include "ResourceIds.h"
-#include "StringTable.h"
+#include "Translations.h"
 
 namespace tandrel {
 namespace {
@@ -31,7 +31,9 @@ constexpr const char* kRemoveEntry = "Remove";
 }  // namespace
 
 CPageQuick::CPageQuick(Profile& profile, CJobQueue& queue, QWidget* parent)
-    : CSheetPage(IDD_PAGE_QUICK, "Quick", parent), m_profile(profile), m_queue(queue) {
+    : CSheetPage(IDD_PAGE_QUICK, QT_TRANSLATE_NOOP("CSheetPage", "Quick"), parent),
+      m_profile(profile),
+      m_queue(queue) {
     setObjectName("pageQuick");
     const std::string here = CurrentDirectory();
     m_strFrom = m_profile.GetProfileString(kSection, kFromEntry, here);
@@ -58,30 +60,25 @@ void CPageQuick::BuildControls() {
     QWidget* fromBrowse = MakeBrowseButton(this, IDC_FROM_BROWSE, "quickFromBrowse");
     QWidget* toBrowse = MakeBrowseButton(this, IDC_TO_BROWSE, "quickToBrowse");
     QWidget* recycleBrowse = MakeBrowseButton(this, IDC_RECYCLE_BROWSE, "quickRecycleBrowse");
-    QWidget* go = MakeButton(this, IDC_GO, QStringLiteral("&GO"), "quickGo");
-    QWidget* preview = MakeButton(this, IDC_PREVIEW, QStringLiteral("&Preview"), "quickPreview");
-    QLabel* fromLabel = MakeLabel(this, QStringLiteral("From"), "quickFromLabel",
-                                  Qt::AlignRight | Qt::AlignVCenter);
-    QLabel* toLabel =
-        MakeLabel(this, QStringLiteral("To"), "quickToLabel", Qt::AlignRight | Qt::AlignVCenter);
+    QWidget* go = MakeButton(this, IDC_GO, tr("&GO"), "quickGo");
+    QWidget* preview = MakeButton(this, IDC_PREVIEW, tr("&Preview"), "quickPreview");
+    QLabel* fromLabel =
+        MakeLabel(this, tr("From"), "quickFromLabel", Qt::AlignRight | Qt::AlignVCenter);
+    QLabel* toLabel = MakeLabel(this, tr("To"), "quickToLabel", Qt::AlignRight | Qt::AlignVCenter);
     QWidget* rule = MakeRule(this, "quickLine");
-    QWidget* keep =
-        MakeRadio(this, IDC_KEEP, QStringLiteral("Keep not existent files"), "quickKeep");
-    QWidget* del =
-        MakeRadio(this, IDC_DELETE, QStringLiteral("Delete not existent files"), "quickDelete");
-    QWidget* move =
-        MakeRadio(this, IDC_MOVE, QStringLiteral("Move not existent files to..."), "quickMove");
+    QWidget* keep = MakeRadio(this, IDC_KEEP, tr("Keep not existent files"), "quickKeep");
+    QWidget* del = MakeRadio(this, IDC_DELETE, tr("Delete not existent files"), "quickDelete");
+    QWidget* move = MakeRadio(this, IDC_MOVE, tr("Move not existent files to..."), "quickMove");
     QWidget* addToBatch =
-        MakeButton(this, IDC_ADD_TO_BATCH, QStringLiteral("&Add to batch list"), "quickAddToBatch");
+        MakeButton(this, IDC_ADD_TO_BATCH, tr("&Add to batch list"), "quickAddToBatch");
     QWidget* exclude = MakeEdit(this, IDC_EXCLUDE, "quickExclude");
-    QWidget* hidden =
-        MakeCheckBox(this, IDC_INCLUDE_HIDDEN, QStringLiteral("&Include names beginning with '.'"),
-                     "quickIncludeHidden");
-    QLabel* excludeLabel = MakeLabel(this, QStringLiteral("E&xclude"), "quickExcludeLabel");
+    QWidget* hidden = MakeCheckBox(this, IDC_INCLUDE_HIDDEN,
+                                   tr("&Include names beginning with '.'"), "quickIncludeHidden");
+    QLabel* excludeLabel = MakeLabel(this, tr("E&xclude"), "quickExcludeLabel");
     SetBuddy(excludeLabel, exclude);
     exclude->setToolTip(
-        QStringLiteral("Names to leave out, separated by ';' (e.g. *.tmp; build/). "
-                       "Write \\; for a ';' inside a pattern."));
+        tr("Names to leave out, separated by ';' (e.g. *.tmp; build/). "
+           "Write \\; for a ';' inside a pattern."));
     SetBuddy(fromLabel, from);
     SetBuddy(toLabel, to);
     fromBrowse->setAccessibleName(tr("Browse for the source directory"));
@@ -215,7 +212,7 @@ void CPageQuick::OnBrowse(int editId, int titleId) {
     }
     std::string* member = MemberOf(editId);
     const std::optional<std::string> chosen = CFileChooser::BrowseForFolder(
-        this, QString::fromUtf8(LoadString(titleId)),
+        this, WindowString(titleId),
         AbsoluteFromHere(TrimBlanks(FieldBytes(edit->text(), *member))));
     if (!chosen) {
         return;
@@ -283,8 +280,8 @@ void CPageQuick::OnGo(RunKind kind) {
     if (!stored.ok() && !m_bToldStoreFailure) {
         m_bToldStoreFailure = true;
         CMessageBox::Show(this,
-                          QStringLiteral("The directories could not be remembered for the next "
-                                         "start (%1). The job runs all the same.")
+                          tr("The directories could not be remembered for the next "
+                             "start (%1). The job runs all the same.")
                               .arg(ShownText(stored.ToString())),
                           CMessageBox::Icon::kWarning, CMessageBox::Buttons::kOk);
     }

@@ -2,6 +2,12 @@
 
 #include "ResourceIds.h"
 
+// The window shows some entries translated (see WindowString); the translation tools find them
+// by this mark. The engine's verbs are left unmarked: run lines and the log stay English.
+#ifndef QT_TRANSLATE_NOOP
+#define QT_TRANSLATE_NOOP(context, text) text
+#endif
+
 namespace tandrel {
 
 namespace {
@@ -13,25 +19,27 @@ struct Entry {
 
 // Texts meant as errors begin with "!", which is dropped when they are shown.
 constexpr Entry kStrings[] = {
-    {IDS_ABOUTBOX, "&About Tandrel..."},
+    {IDS_ABOUTBOX, QT_TRANSLATE_NOOP("StringTable", "&About Tandrel...")},
     {IDS_VERB_COPY, "Copy"},
     {IDS_VERB_DELETE, "Delete"},
     {IDS_VERB_MOVE, "Move"},
-    {IDS_ERR_DIR_EMPTY, "!Error: Directory name of '%1' is empty..."},
-    {IDS_ERR_DIR_NOT_FOUND, "!Error: Directory name of '%1' not found..."},
+    {IDS_ERR_DIR_EMPTY,
+     QT_TRANSLATE_NOOP("StringTable", "!Error: Directory name of '%1' is empty...")},
+    {IDS_ERR_DIR_NOT_FOUND,
+     QT_TRANSLATE_NOOP("StringTable", "!Error: Directory name of '%1' not found...")},
     {IDS_VERB_READ, "Read"},
     {IDS_VERB_SKIP, "Skip"},
     {IDS_VERB_SYNC, "Sync"},
-    {IDS_COLUMN_DESCRIPTION, "Description"},
-    {IDS_COLUMN_SOURCE, "Source Directory"},
-    {IDS_COLUMN_DEST, "Destination Directory"},
-    {IDS_TITLE_DEST, "Select destination directory:"},
-    {IDS_TITLE_RECYCLE, "Select recycle bin directory:"},
-    {IDS_TITLE_SOURCE, "Select source directory:"},
-    {IDS_FIELD_FROM, "From"},
-    {IDS_FIELD_TO, "To"},
-    {IDS_FIELD_RECYCLE, "Recycle"},
-    {IDS_CONFIRM_REMOVE, "Delete this batch item?"},
+    {IDS_COLUMN_DESCRIPTION, QT_TRANSLATE_NOOP("StringTable", "Description")},
+    {IDS_COLUMN_SOURCE, QT_TRANSLATE_NOOP("StringTable", "Source Directory")},
+    {IDS_COLUMN_DEST, QT_TRANSLATE_NOOP("StringTable", "Destination Directory")},
+    {IDS_TITLE_DEST, QT_TRANSLATE_NOOP("StringTable", "Select destination directory:")},
+    {IDS_TITLE_RECYCLE, QT_TRANSLATE_NOOP("StringTable", "Select recycle bin directory:")},
+    {IDS_TITLE_SOURCE, QT_TRANSLATE_NOOP("StringTable", "Select source directory:")},
+    {IDS_FIELD_FROM, QT_TRANSLATE_NOOP("StringTable", "From")},
+    {IDS_FIELD_TO, QT_TRANSLATE_NOOP("StringTable", "To")},
+    {IDS_FIELD_RECYCLE, QT_TRANSLATE_NOOP("StringTable", "Recycle")},
+    {IDS_CONFIRM_REMOVE, QT_TRANSLATE_NOOP("StringTable", "Delete this batch item?")},
 };
 
 }  // namespace

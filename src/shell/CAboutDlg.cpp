@@ -11,13 +11,13 @@
 
 namespace tandrel {
 
-CAboutDlg::CAboutDlg(QWidget* parent) : CModalDialog(QStringLiteral("About Tandrel"), parent) {
+CAboutDlg::CAboutDlg(QWidget* parent) : CModalDialog(tr("About Tandrel"), parent) {
     setObjectName("aboutBox");
     QLabel* icon = MakeLabel(this, QString(), "aboutIcon", Qt::AlignLeft | Qt::AlignTop);
     icon->setPixmap(LoadIconPixmap(IDI_TANDREL));
-    QLabel* version = MakeLabel(this, QStringLiteral("Tandrel Version " TANDREL_VERSION),
+    QLabel* version = MakeLabel(this, tr("Tandrel Version %1").arg(QStringLiteral(TANDREL_VERSION)),
                                 "aboutVersion", Qt::AlignLeft | Qt::AlignTop);
-    QWidget* ok = MakeButton(this, IDOK, QStringLiteral("OK"), "ok", true);
+    QWidget* ok = MakeButton(this, IDOK, tr("OK"), "ok", true);
 
     // The icon at the left, the version beside it, OK in the top right corner.
     auto* iconColumn = new QVBoxLayout;

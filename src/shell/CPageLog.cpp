@@ -10,7 +10,8 @@ namespace {
 constexpr int kInset = 7;
 }  // namespace
 
-CPageLog::CPageLog(QWidget* parent) : CSheetPage(IDD_PAGE_STATUS, "Status", parent), m_view(this) {
+CPageLog::CPageLog(QWidget* parent)
+    : CSheetPage(IDD_PAGE_STATUS, QT_TRANSLATE_NOOP("CSheetPage", "Status"), parent), m_view(this) {
     setObjectName("pageStatus");
     m_view.setAccessibleName(tr("Status"));
 }

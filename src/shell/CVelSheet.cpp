@@ -22,7 +22,7 @@
 #include "FieldText.h"
 #include "ResourceIds.h"
 #include "RunNotice.h"
-#include "StringTable.h"
+#include "Translations.h"
 
 namespace tandrel {
 
@@ -296,7 +296,7 @@ void CVelSheet::FillWindowMenu(QMenu* menu) {
     connect(minimize, &QAction::triggered, this, &QWidget::showMinimized);
     QAction* close = menu->addAction(tr("&Close"));
     connect(close, &QAction::triggered, this, &QWidget::close);
-    const QString about = QString::fromUtf8(LoadString(IDS_ABOUTBOX));
+    const QString about = WindowString(IDS_ABOUTBOX);
     if (!about.isEmpty()) {
         menu->addSeparator();
         QAction* entry = menu->addAction(about);
@@ -410,7 +410,15 @@ void CVelSheet::ShowOutcome() {
     }
     const RunSummary& s = m_summary;
     const bool preview = m_queue.m_nRunKind == RunKind::kPreview;
-    QString text = QString::fromStdString(SummaryText(s));
+    // The window's wording of SummaryText (which tandrel-cli prints, always in English).
+    QString text =
+        (s.refused == 1 ? tr("%1 copied, %2 deleted, %3 moved, %4 failed, %5 job refused")
+                        : tr("%1 copied, %2 deleted, %3 moved, %4 failed, %5 jobs refused"))
+            .arg(s.copied)
+            .arg(s.deleted)
+            .arg(s.moved)
+            .arg(s.failed)
+            .arg(s.refused);
     if (s.stopped) {
         text = tr("Stopped: %1").arg(text);
     } else if (preview) {

@@ -4,6 +4,8 @@
 #include <QPushButton>
 
 #include "CJobQueue.h"
+#include "ResourceIds.h"
+#include "Translations.h"
 
 namespace tandrel {
 
@@ -120,9 +122,13 @@ void CMessageBox::Reset() {
 }
 
 void ShowDirectoryError(QWidget* parent, DirCheckResult result, int fieldId) {
-    CMessageBox::Show(parent,
-                      QString::fromUtf8(CJobQueue::DirectoryErrorText(result, fieldId).c_str()),
-                      CMessageBox::Icon::kWarning, CMessageBox::Buttons::kOk);
+    // As CJobQueue::DirectoryErrorText words it, from the translated entries.
+    QString text = WindowString(result == kDirNameEmpty ? IDS_ERR_DIR_EMPTY : IDS_ERR_DIR_NOT_FOUND)
+                       .arg(WindowString(fieldId));
+    if (text.startsWith(u'!')) {
+        text.remove(0, 1);
+    }
+    CMessageBox::Show(parent, text, CMessageBox::Icon::kWarning, CMessageBox::Buttons::kOk);
 }
 
 }  // namespace tandrel

@@ -1,6 +1,7 @@
 #include "CSheetPage.h"
 
 #include <QAbstractButton>
+#include <QCoreApplication>
 #include <QLayout>
 #include <QTimer>
 
@@ -19,7 +20,9 @@ constexpr int kSaveDelayMs = 500;
 }  // namespace
 
 CSheetPage::CSheetPage(int pageId, const char* caption, QWidget* parent)
-    : QWidget(parent), m_pageId(pageId), m_caption(QString::fromUtf8(caption)) {
+    : QWidget(parent),
+      m_pageId(pageId),
+      m_caption(QCoreApplication::translate("CSheetPage", caption)) {
     // A screen reader names the page as its tab does.
     setAccessibleName(m_caption);
 }

@@ -34,6 +34,8 @@ class CSheetPage : public QWidget {
     Q_OBJECT
 
   public:
+    // `caption` is the English caption, marked for translation with
+    // QT_TRANSLATE_NOOP("CSheetPage", ...); the page shows it translated.
     CSheetPage(int pageId, const char* caption, QWidget* parent = nullptr);
     ~CSheetPage() override;
 

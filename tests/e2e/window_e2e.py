@@ -238,7 +238,8 @@ def attempt(tandrel, cli, shots):
     try:
         os.makedirs(os.path.join(work, "run"), mode=0o700)
         env = dict(os.environ, DISPLAY=display.name, XDG_CONFIG_HOME=os.path.join(work, "cfg"),
-                   XDG_RUNTIME_DIR=os.path.join(work, "run"), HOME=work)
+                   XDG_RUNTIME_DIR=os.path.join(work, "run"), HOME=work,
+                   LC_ALL="C.UTF-8", LANGUAGE="")  # the window's English texts are checked
         env.pop("QT_QPA_PLATFORM", None)
         env.pop("WAYLAND_DISPLAY", None)
         path = lambda *parts: os.path.join(work, *parts)
@@ -364,7 +365,8 @@ def display_lost(tandrel, cli):
     try:
         os.makedirs(os.path.join(work, "run"), mode=0o700)
         env = dict(os.environ, DISPLAY=display.name, XDG_CONFIG_HOME=os.path.join(work, "cfg"),
-                   XDG_RUNTIME_DIR=os.path.join(work, "run"), HOME=work)
+                   XDG_RUNTIME_DIR=os.path.join(work, "run"), HOME=work,
+                   LC_ALL="C.UTF-8", LANGUAGE="")  # the window's English texts are checked
         env.pop("QT_QPA_PLATFORM", None)
         env.pop("WAYLAND_DISPLAY", None)
         for name in ("src", "dst"):
