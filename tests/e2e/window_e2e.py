@@ -76,12 +76,19 @@ class Program:
         self.errors = errors
         with open(errors, "ab") as sink:
             self.process = subprocess.Popen([binary, *args], env=env, stderr=sink)
+        self.binary = binary
         self.main = self.wait_window("^Tandrel$")
-        # A second start returns only once this window's event loop has answered it, so the
-        # keys below do not arrive while the window is still setting itself up.
-        second = subprocess.run([binary], env=env, capture_output=True, timeout=TIMEOUT)
+        self.settle()
+
+    def settle(self):
+        """Waits until the window has handled everything sent to it so far: a second start
+        returns only once the window's event loop has answered it, so the keys that follow do
+        not arrive while the window is still setting itself up or building a page it was just
+        switched to (on a busy machine that takes a while)."""
+        second = subprocess.run([self.binary], env=self.env, capture_output=True,
+                                timeout=TIMEOUT)
         if second.returncode != 0:
-            raise Failure("a second start while the window opened ended with %d: %s"
+            raise Failure("a second start while the window was open ended with %d: %s"
                           % (second.returncode, second.stderr.decode(errors="replace")))
         self.focus(self.main)
 
@@ -257,13 +264,16 @@ def attempt(tandrel, cli, shots):
         programs.append(program)
         program.shot("1-status")
         check_desktop_identity(program, tandrel, env)
+        program.settle()
         program.keys("ctrl+Tab", "ctrl+Tab", "ctrl+Tab")  # Option
+        program.settle()
         program.keys("alt+l", "Tab")
         program.replace_field(log)
         program.keys("alt+l", "alt+l")  # the name reaches the run log when the box is checked
         program.shot("2-option")
         # Focus inside a page moves to the first field of the page switched to: Quick's From.
         program.keys("ctrl+shift+Tab")
+        program.settle()
         program.replace_field(path("quick-src"))
         program.keys("Tab", "Tab")  # past From's "..." to To, in the page's visual order
         program.replace_field(path("quick-dst"))
@@ -275,7 +285,9 @@ def attempt(tandrel, cli, shots):
         program.type("filed from Quick")
         program.keys("Return")
         program.focus(program.main)
-        program.keys("ctrl+shift+Tab", "alt+a")  # Batch, "Add"
+        program.keys("ctrl+shift+Tab")  # Batch
+        program.settle()
+        program.keys("alt+a")  # "Add"
         program.dialog("^Tandrel$")
         program.type("batch job")
         program.keys("Tab")
@@ -319,7 +331,9 @@ def attempt(tandrel, cli, shots):
         make_tree(path("quick-src"), {"new.txt": "new since the first start"})
         program = Program(tandrel, env, shots, errors)
         programs.append(program)
-        program.keys("ctrl+Tab", "ctrl+Tab", "alt+g")
+        program.keys("ctrl+Tab", "ctrl+Tab")
+        program.settle()
+        program.keys("alt+g")
         wait_until("the remembered Quick job", lambda: os.path.exists(path("quick-dst", "new.txt")))
         wait_until("the log of the second start", lambda: log_jobs(log) == 1)
         check(any(line.endswith("quick-dst/new.txt") for line in run_lines(log)),
