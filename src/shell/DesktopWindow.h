@@ -28,8 +28,9 @@ void RaiseWindow(QWidget& window, const std::string& token);
 // The X server time a startup notification id records after "_TIME", or 0 when it has none.
 uint32_t StartupIdTime(const std::string& id);
 
-// The startup notification message that ends the launch feedback of `id`, with the id quoted
-// as the specification asks (in double quotes, with backslashes before '"', ' ' and '\\').
+// The startup notification message that ends the launch feedback of `id`, with the id
+// quoted the way the startup notification protocol quotes values (in double quotes, with
+// backslashes before '"', ' ' and '\\').
 std::string StartupRemoveMessage(const std::string& id);
 
 }  // namespace tandrel
