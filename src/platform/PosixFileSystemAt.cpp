@@ -61,6 +61,27 @@ int PlaceNoReplace(int from_fd, const std::string& from, int to_fd, const std::s
     return EEXIST;
 }
 
+// What a move checks first: both names are single path components and the source is there
+// and not a directory (its status in *from_st).
+Status CheckMoveSource(const DirHandle& src_dir, const std::string& src_name,
+                       const DirHandle& dst_dir, const std::string& dst_name,
+                       struct stat* from_st) {
+    if (!PosixPath::IsComponent(src_name)) {
+        return PosixPath::NotAComponent(src_dir.path(), src_name);
+    }
+    if (!PosixPath::IsComponent(dst_name)) {
+        return PosixPath::NotAComponent(dst_dir.path(), dst_name);
+    }
+    if (!LookUp(src_dir, src_name, from_st)) {
+        return Status::FromErrno(errno, src_dir.PathOf(src_name));
+    }
+    if (S_ISDIR(from_st->st_mode)) {
+        return Status::Error(Status::Code::kIsDirectory, src_dir.PathOf(src_name),
+                             "is a directory; only files and links are moved");
+    }
+    return Status::Ok();
+}
+
 }  // namespace
 
 Status PosixFileSystem::CopyFileAt(const DirHandle& src_dir, const std::string& src_name,
@@ -73,22 +94,12 @@ Status PosixFileSystem::CopyFileAt(const DirHandle& src_dir, const std::string& 
 Status PosixFileSystem::MoveFileAt(const DirHandle& src_dir, const std::string& src_name,
                                    const DirHandle& dst_dir, const std::string& dst_name,
                                    const std::atomic<bool>* cancel) {
-    if (!PosixPath::IsComponent(src_name)) {
-        return PosixPath::NotAComponent(src_dir.path(), src_name);
-    }
-    if (!PosixPath::IsComponent(dst_name)) {
-        return PosixPath::NotAComponent(dst_dir.path(), dst_name);
+    struct stat from_st {};
+    if (Status s = CheckMoveSource(src_dir, src_name, dst_dir, dst_name, &from_st); !s.ok()) {
+        return s;
     }
     const std::string src = src_dir.PathOf(src_name);
     const std::string dst = dst_dir.PathOf(dst_name);
-    struct stat from_st {};
-    if (!LookUp(src_dir, src_name, &from_st)) {
-        return Status::FromErrno(errno, src);
-    }
-    if (S_ISDIR(from_st.st_mode)) {
-        return Status::Error(Status::Code::kIsDirectory, src,
-                             "is a directory; only files and links are moved");
-    }
     struct stat to_st {};
     if (LookUp(dst_dir, dst_name, &to_st)) {
         if (S_ISDIR(to_st.st_mode)) {
@@ -124,21 +135,11 @@ Status PosixFileSystem::MoveNoReplaceAt(const DirHandle& src_dir, const std::str
                                         const DirHandle& dst_dir, const std::string& dst_name,
                                         std::string* placed_name, const std::atomic<bool>* cancel) {
     *placed_name = dst_name;
-    if (!PosixPath::IsComponent(src_name)) {
-        return PosixPath::NotAComponent(src_dir.path(), src_name);
-    }
-    if (!PosixPath::IsComponent(dst_name)) {
-        return PosixPath::NotAComponent(dst_dir.path(), dst_name);
+    struct stat from_st {};
+    if (Status s = CheckMoveSource(src_dir, src_name, dst_dir, dst_name, &from_st); !s.ok()) {
+        return s;
     }
     const std::string src = src_dir.PathOf(src_name);
-    struct stat from_st {};
-    if (!LookUp(src_dir, src_name, &from_st)) {
-        return Status::FromErrno(errno, src);
-    }
-    if (S_ISDIR(from_st.st_mode)) {
-        return Status::Error(Status::Code::kIsDirectory, src,
-                             "is a directory; only files and links are moved");
-    }
     if (src_dir.id() == dst_dir.id() && src_name == dst_name) {
         return Status::Ok();  // already where it is to go
     }

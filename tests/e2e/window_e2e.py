@@ -80,11 +80,13 @@ class Program:
         self.main = self.wait_window("^Tandrel$")
         self.settle()
 
-    def settle(self):
+    def settle(self, after_click=False):
         """Waits until the window has handled everything sent to it so far: a second start
         returns only once the window's event loop has answered it, so the keys that follow do
         not arrive while the window is still setting itself up or building a page it was just
         switched to (on a busy machine that takes a while)."""
+        if after_click:
+            time.sleep(0.3)  # longer than the click Qt animates for a mnemonic (100 ms)
         second = subprocess.run([self.binary], env=self.env, capture_output=True,
                                 timeout=TIMEOUT)
         if second.returncode != 0:
@@ -214,6 +216,18 @@ def desktop_entry_value(key):
     return ""
 
 
+def private_env(work, display):
+    """The environment of a window on `display` with its settings, runtime folder and home in
+    `work`, in English (the window's English texts are checked)."""
+    os.makedirs(os.path.join(work, "run"), mode=0o700)
+    env = dict(os.environ, DISPLAY=display.name, XDG_CONFIG_HOME=os.path.join(work, "cfg"),
+               XDG_RUNTIME_DIR=os.path.join(work, "run"), HOME=work, LC_ALL="C.UTF-8",
+               LANGUAGE="")
+    env.pop("QT_QPA_PLATFORM", None)
+    env.pop("WAYLAND_DISPLAY", None)
+    return env
+
+
 def check_desktop_identity(program, tandrel, env):
     """The window, its menu entry and the desktop file name agree; a second start's startup id
     reaches the window."""
@@ -243,12 +257,7 @@ def attempt(tandrel, cli, shots):
     programs = []
     errors = os.path.join(work, "tandrel-stderr.txt")
     try:
-        os.makedirs(os.path.join(work, "run"), mode=0o700)
-        env = dict(os.environ, DISPLAY=display.name, XDG_CONFIG_HOME=os.path.join(work, "cfg"),
-                   XDG_RUNTIME_DIR=os.path.join(work, "run"), HOME=work,
-                   LC_ALL="C.UTF-8", LANGUAGE="")  # the window's English texts are checked
-        env.pop("QT_QPA_PLATFORM", None)
-        env.pop("WAYLAND_DISPLAY", None)
+        env = private_env(work, display)
         path = lambda *parts: os.path.join(work, *parts)
         make_tree(path("quick-src"), {"a.txt": "alpha", "sub/b.txt": "beta", "sub/deep/c": "c"})
         make_tree(path("batch-src"), {"d.txt": "delta", "e/f.txt": "phi"})
@@ -267,9 +276,15 @@ def attempt(tandrel, cli, shots):
         program.settle()
         program.keys("ctrl+Tab", "ctrl+Tab", "ctrl+Tab")  # Option
         program.settle()
-        program.keys("alt+l", "Tab")
+        # A mnemonic clicks its button a moment later (Qt animates the click): wait for it
+        # before the next key, which must find the name field enabled.
+        program.keys("alt+l")
+        program.settle(after_click=True)
+        program.keys("Tab")
         program.replace_field(log)
-        program.keys("alt+l", "alt+l")  # the name reaches the run log when the box is checked
+        for _ in range(2):  # the name reaches the run log when the box is checked
+            program.keys("alt+l")
+            program.settle(after_click=True)
         program.shot("2-option")
         # Focus inside a page moves to the first field of the page switched to: Quick's From.
         program.keys("ctrl+shift+Tab")
@@ -377,12 +392,7 @@ def display_lost(tandrel, cli):
     program = None
     errors = os.path.join(work, "tandrel-stderr.txt")
     try:
-        os.makedirs(os.path.join(work, "run"), mode=0o700)
-        env = dict(os.environ, DISPLAY=display.name, XDG_CONFIG_HOME=os.path.join(work, "cfg"),
-                   XDG_RUNTIME_DIR=os.path.join(work, "run"), HOME=work,
-                   LC_ALL="C.UTF-8", LANGUAGE="")  # the window's English texts are checked
-        env.pop("QT_QPA_PLATFORM", None)
-        env.pop("WAYLAND_DISPLAY", None)
+        env = private_env(work, display)
         for name in ("src", "dst"):
             os.makedirs(os.path.join(work, name))
         # A file manager's "open with" hands over a file: the window opens all the same.

@@ -23,40 +23,18 @@
 #include "Profile.h"
 #include "SettingsStore.h"
 #include "TempTree.h"
+#include "WholeWindow.h"
 
 namespace tandrel {
 namespace {
 
-// The window with its five pages, each shown once so that it has its controls.
-struct Window {
-    Window() : store(home.Path("settings.db")), profile(store) {
-        for (CSheetPage* page :
-             std::initializer_list<CSheetPage*>{&log, &batch, &quick, &option, &about}) {
-            sheet.AddPage(page);
-        }
-        sheet.Create();
-        for (int i = sheet.GetPageCount() - 1; i >= 0; --i) {
-            sheet.SetActivePage(i);
-        }
+// The whole window, shown, with the focus in it.
+struct Window : WholeWindow {
+    Window() {
         sheet.activateWindow();
         WaitFor([this] { return sheet.windowHandle()->isExposed(); });
         WaitForPostedEvents();
     }
-    template <typename T = QWidget>
-    T* Find(const char* name) {
-        return sheet.findChild<T*>(name);
-    }
-
-    TempTree home;
-    SettingsStore store;
-    Profile profile;
-    CJobQueue queue;
-    CVelSheet sheet{"Tandrel", 0, 30, nullptr, 0, queue};
-    CPageLog log;
-    CPageBatch batch{store, queue};
-    CPageQuick quick{profile, queue};
-    CPageOption option{profile, queue};
-    CPageAbout about;
 };
 
 // Each page's controls are chained for Tab in the order they are seen, and Tab from the first

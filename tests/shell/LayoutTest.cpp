@@ -31,6 +31,7 @@
 #include "Profile.h"
 #include "SettingsStore.h"
 #include "TempTree.h"
+#include "WholeWindow.h"
 
 namespace tandrel {
 namespace {
@@ -49,38 +50,7 @@ class DesktopFont {
     QFont m_old;
 };
 
-// The window with its five pages, each shown once so that it has its controls.
-struct Window {
-    Window() : store(home.Path("settings.db")), profile(store) {
-        sheet.AddPage(&log);
-        sheet.AddPage(&batch);
-        sheet.AddPage(&quick);
-        sheet.AddPage(&option);
-        sheet.AddPage(&about);
-        sheet.Create();
-        for (int i = sheet.GetPageCount() - 1; i >= 0; --i) {
-            sheet.SetActivePage(i);
-        }
-        Settle();
-    }
-    void Settle() {
-        WaitForPostedEvents();
-        for (QLayout* l : sheet.findChildren<QLayout*>()) {
-            l->activate();
-        }
-    }
-
-    TempTree home;
-    SettingsStore store;
-    Profile profile;
-    CJobQueue queue;
-    CVelSheet sheet{"Tandrel", 0, 30, nullptr, 0, queue};
-    CPageLog log;
-    CPageBatch batch{store, queue};
-    CPageQuick quick{profile, queue};
-    CPageOption option{profile, queue};
-    CPageAbout about;
-};
+using Window = WholeWindow;
 
 // What `w` shows as its text, without mnemonic marks, and the room it has for it.
 QString ShownText(const QWidget* w) {
