@@ -198,9 +198,8 @@ void CBackup::OnRunJobs() {
         m_queue.WriteLine(separator);
         m_queue.FlushLog();
     }
-    m_listSrcFiles.clear();
     m_listSrcDirs.clear();
-    m_listDstFiles.Clear();
+    m_listDstFiles.clear();
     m_listDstDirs.Clear();
     if (m_preview) {
         UseFileSystem(m_baseFs);
@@ -224,7 +223,7 @@ int CBackup::CountFiles(const std::deque<std::string>& roots,
     // Directories relative to the root, ending with '/'. Counted through open directories,
     // like the walk, so that a directory swapped for a link meanwhile is not looked into.
     std::deque<std::string> work;
-    std::vector<DirEntry> entries;
+    DirListing entries;
     std::string path;
     TreeCursor tree(*m_fs);
     const PathFilter plain;
@@ -248,7 +247,7 @@ int CBackup::CountFiles(const std::deque<std::string>& roots,
             if (dir == nullptr || !m_fs->ListDirectoryAt(*dir, &entries).ok()) {
                 continue;
             }
-            for (const DirEntry& e : entries) {
+            for (const DirListing::Entry e : entries) {
                 const bool isDir = e.kind == EntryKind::kDirectory;
                 path.assign(rel).append(e.name);
                 if (filter.Excludes(path, isDir, kExactCase)) {

@@ -13,6 +13,7 @@
 #include <unordered_set>
 #include <vector>
 
+#include "DestFileTable.h"
 #include "DestIndex.h"
 #include "DestRules.h"
 #include "DryRunFileSystem.h"
@@ -94,45 +95,63 @@ class CBackup {
     static std::string FormatHeader(time_t start, RunKind kind = RunKind::kRun);
 
   private:
-    // A waiting source entry of the walk. `blocked` marks an entry whose destination cannot
-    // take it (a file or link stands where its directory should be, or it would land in the
-    // recycle directory): its copies fail without touching the disk, so nothing is ever
-    // written through a link.
+    // A waiting source directory of the walk. `blocked` marks one whose destination cannot
+    // take it (a file or link stands where it or a directory above it should be, or it would
+    // land in the recycle directory): the copies of its files fail without touching the disk,
+    // so nothing is ever written through a link.
     struct Pending {
-        std::string rel;  // relative to the roots; a directory ends with '/'
-        EntryKind kind = EntryKind::kFile;
+        std::string rel;  // relative to the roots, ending with '/'
+        EntryKind kind = EntryKind::kDirectory;
         bool blocked = false;
+    };
+    // The source file at hand, as a view of the directory being matched.
+    struct SourceFile {
+        const std::string& parent;  // its directory relative to the roots ('/' ended, or empty)
+        const std::string& name;
+        EntryKind kind;
+        bool blocked;                     // as for its directory (Pending)
         std::optional<int64_t> mtime_ns;  // as the listing found it, when it was looked up
     };
 
     enum class Side { kSource, kDest };
     // Lists root + prefix through the side's open directories; an error (with nothing added)
     // when it cannot be opened or listed. *dir is then the directory listed.
-    Status List(Side side, const std::string& prefix, std::vector<DirEntry>* entries,
+    Status List(Side side, const std::string& prefix, DirListing* entries,
                 const DirHandle** dir = nullptr);
     // Lists the destination directory `rel`, whose source directory `srcDir` listed
     // `srcEntries`. In a directory large enough for it to pay, the times of the files of both
     // listings are looked up as well, the destination's on the side thread while the source's
     // are on this one. An error (with nothing listed) as for List.
-    Status ListDestination(const std::string& rel, const DirHandle& srcDir,
-                           std::vector<DirEntry>* srcEntries, std::vector<DirEntry>* dstEntries,
-                           const DirHandle** dstDir);
+    Status ListDestination(const std::string& rel, const DirHandle& srcDir, DirListing* srcEntries,
+                           DirListing* dstEntries, const DirHandle** dstDir);
     // Opens the root of `tree` at `op`, the job's root `shown` as the disk operations reach it;
     // an error saying why it cannot be.
     Status OpenJobRoot(TreeCursor& tree, const std::string& shown, const std::string& op);
     // Learns the destination's case rule from the listing `entries` of its directory `dir`,
     // unless it is known, and matches names by it from then on.
-    void LearnCase(const DirHandle& dir, const std::vector<DirEntry>& entries);
+    void LearnCase(const DirHandle& dir, const DirListing& entries);
     // Whether the entry at `rel` (no trailing '/') takes part in the job, under its filter and
     // the destination's case rule.
     bool TakesPart(std::string_view rel, bool isDir) const {
         return m_filter.TakesPart(rel, isDir, m_destVolume.case_insensitive);
     }
-    // `dir` is the directory listed (for removing stale temporaries found in it). `extraDir`,
-    // when the destination directory `prefix` is extra, is its number in phase 2's ExtraTree:
-    // its entries then keep only their names.
-    void AddEntries(Side side, const std::string& prefix, const std::vector<DirEntry>& entries,
-                    bool blocked, const DirHandle* dir, size_t extraDir = ExtraTree::kRoot);
+    // Makes the listing of the source directory `prefix` in m_srcListing the one whose files
+    // are matched next, and queues its directories that take part.
+    void AddSourceEntries(const std::string& prefix, bool blocked);
+    // Takes in the listing `entries` of the destination directory `prefix`, open as `dir` (its
+    // stale temporaries are removed). `extraDir`, when that directory is extra, is its number
+    // in phase 2's ExtraTree: its entries then go straight to the extra lists and keep only
+    // their names. Otherwise `entries` is m_dstFiles' listing, and its files are matched
+    // against the source's of the same directory.
+    void AddDestEntries(const std::string& prefix, const DirListing& entries, const DirHandle& dir,
+                        size_t extraDir);
+    // Ends the matching of the directory at hand: the destination files its source files did
+    // not match join the extra files, in listing order.
+    void FinishDirectoryFiles();
+    // Whether a destination file listed so far is still unmatched.
+    bool AnyDestFileUnmatched() const {
+        return !m_listDstFiles.empty() || m_dstFiles.Unmatched() != 0;
+    }
     // Sets up the per-job roots below. An error, whose reason says why, when the recycle
     // directory's place in the destination cannot be worked out (the job is then refused).
     Status ResolveRoots(const std::string& source, const std::string& dest, ExtraFileAction action,
@@ -143,12 +162,12 @@ class CBackup {
     // something already stands there.
     bool CreateDestDirectory(const std::string& rel, const DirHandle& parent,
                              const DirHandle& srcDir);
-    void CopyOne(const Pending& file);
+    void CopyOne(const SourceFile& file);
     // Why the blocked source entry `rel` cannot be copied.
     Status BlockedReason(const std::string& rel);
     // Whether the source file is newer than the destination file of the same name, at the
     // destination's time precision. `dstTime` is the destination's time as its listing found it.
-    bool IsNewer(const Pending& file, const std::optional<int64_t>& dstTime);
+    bool IsNewer(const SourceFile& file, const std::optional<int64_t>& dstTime);
     // The recycle directory's level for the relative directory `rel`, with every missing level
     // created (with the bits of the destination directory it mirrors: it opens destination
     // directories, so a destination handle held from before must be opened again); nullptr
@@ -165,8 +184,8 @@ class CBackup {
     void RefuseJob(JobRefusal why, const std::string& reason);
     // With Delete, whether a source root listing `srcEntries` may go on against a destination
     // root listing `dstEntries`: a source that holds nothing empties no backup.
-    bool PassesEmptySourceGate(ExtraFileAction action, const std::vector<DirEntry>& srcEntries,
-                               const std::vector<DirEntry>& dstEntries);
+    bool PassesEmptySourceGate(ExtraFileAction action, const DirListing& srcEntries,
+                               const DirListing& dstEntries);
     // With Delete and a limit, counts what phase 2 would delete (the extra files and links, the
     // extra directories and everything in them that takes part) and refuses the deletes when
     // that is more than the limit. Then, with Delete or Move and more of them than the run
@@ -224,11 +243,20 @@ class CBackup {
     std::unique_ptr<DryRunFileSystem> m_preview;
     std::function<time_t()> m_clock;
 
-    // The walk's working lists: waiting source entries, and destination entries listed and
-    // not yet matched (with an index that finds the first match in list order in O(1)).
-    std::deque<Pending> m_listSrcFiles;
+    // The walk's working lists. The directory being matched (m_hereRel): its source listing,
+    // which of its entries are files taking part (nonzero) and the next one to take, whether
+    // it is blocked, and its destination files (DestFileTable). Then the source directories
+    // waiting, the destination files left extra by the directories done (in listing order,
+    // phase 2's list), and the destination directories listed and not yet matched (with an
+    // index that finds the first match in list order in O(1)).
+    std::string m_hereRel;
+    DirListing m_srcListing;
+    std::vector<uint8_t> m_srcMirror;
+    size_t m_srcNext = 0;
+    bool m_srcBlocked = false;
+    DestFileTable m_dstFiles;
     std::deque<Pending> m_listSrcDirs;
-    DestIndex m_listDstFiles;
+    std::deque<DestIndex::Entry> m_listDstFiles;
     DestIndex m_listDstDirs;
     int m_nSteps = 0;
     // What the run has done so far, counted as its lines are written.

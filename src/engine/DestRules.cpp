@@ -27,8 +27,8 @@ bool IsAsciiLetter(char c) {
 }
 
 // `name` with the case of every ASCII letter changed.
-std::string FlipCase(const std::string& name) {
-    std::string out = name;
+std::string FlipCase(std::string_view name) {
+    std::string out(name);
     for (char& c : out) {
         if (IsAsciiLetter(c)) {
             c = static_cast<char>(c ^ 0x20);
@@ -48,13 +48,15 @@ void DestRules::Reset(const VolumeInfo& told) {
     m_kept.clear();
 }
 
-bool DestRules::LearnCase(const DirHandle& dir, const std::vector<DirEntry>& entries) {
+bool DestRules::LearnCase(const DirHandle& dir, const DirListing& entries) {
     if (m_caseBlind) {
         return false;
     }
-    const bool anyName = std::any_of(entries.begin(), entries.end(), [](const DirEntry& e) {
-        return !StartsWithDot(e.name) && std::any_of(e.name.begin(), e.name.end(), IsAsciiLetter);
-    });
+    const bool anyName =
+        std::any_of(entries.begin(), entries.end(), [](const DirListing::Entry& e) {
+            return !StartsWithDot(e.name) &&
+                   std::any_of(e.name.begin(), e.name.end(), IsAsciiLetter);
+        });
     if (!anyName) {
         return false;  // nothing to probe with here; a later directory may do
     }
@@ -71,10 +73,10 @@ bool DestRules::LearnCase(const DirHandle& dir, const std::vector<DirEntry>& ent
     return m_caseBlind;
 }
 
-int DestRules::ProbeCase(const DirHandle& dir, const std::vector<DirEntry>& entries) {
+int DestRules::ProbeCase(const DirHandle& dir, const DirListing& entries) {
     constexpr int kMaxTries = 3;
     int tries = 0;
-    for (const DirEntry& e : entries) {
+    for (const DirListing::Entry e : entries) {
         if (StartsWithDot(e.name)) {
             continue;
         }
@@ -84,14 +86,14 @@ int DestRules::ProbeCase(const DirHandle& dir, const std::vector<DirEntry>& entr
         }
         // Two names that differ only in case side by side: this volume tells them apart.
         if (std::any_of(entries.begin(), entries.end(),
-                        [&](const DirEntry& other) { return other.name == variant; })) {
+                        [&](const DirListing::Entry& other) { return other.name == variant; })) {
             return 0;
         }
         if (++tries > kMaxTries) {
             break;
         }
         EntryInfo listed;
-        if (!m_fs->StatAt(dir, e.name, &listed).ok()) {
+        if (!m_fs->StatAt(dir, std::string(e.name), &listed).ok()) {
             continue;  // gone since the listing, or unreadable: try another name
         }
         EntryInfo other;

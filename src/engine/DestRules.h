@@ -48,7 +48,7 @@ class DestRules {
     // Learns, from the listing `entries` of the open destination directory `dir`, the case rule
     // of the volume `dir` lies on, unless it is already known. True when names are now to be
     // matched ignoring ASCII case and were not before.
-    bool LearnCase(const DirHandle& dir, const std::vector<DirEntry>& entries);
+    bool LearnCase(const DirHandle& dir, const DirListing& entries);
     bool CaseBlind() const { return m_caseBlind; }
 
     // The step at which to compare a source time with the time of its destination counterpart
@@ -69,7 +69,7 @@ class DestRules {
     };
     // Looks up one name of `entries` in `dir` with its case changed: 1 found (the volume
     // ignores case), 0 not found (it tells case apart), -1 no answer.
-    int ProbeCase(const DirHandle& dir, const std::vector<DirEntry>& entries);
+    int ProbeCase(const DirHandle& dir, const DirListing& entries);
     // The step in which the volume of `dir` keeps times, as a probe file written there shows
     // it; 1 when it cannot tell. Asked once per device.
     int64_t ProbedStep(const DirHandle& dir);

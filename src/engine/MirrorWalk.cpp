@@ -62,14 +62,19 @@ constexpr size_t kSideThreadMinEntries = 16;
 // again when compared.
 // Stops early when `cancel` is set: the run is being stopped, and a large directory on a slow
 // disk must not hold that up.
-void LookUpTimes(FileSystem& fs, const DirHandle& dir, DirEntry* begin, DirEntry* end,
-                 const std::atomic<bool>& cancel) {
+// Only the records of entries [begin, end) are written: another thread may note the others.
+void LookUpTimes(FileSystem& fs, const DirHandle& dir, DirListing* listing, size_t begin,
+                 size_t end, const std::atomic<bool>& cancel) {
     EntryInfo info;
-    for (DirEntry* e = begin; e != end && !cancel.load(std::memory_order_relaxed); ++e) {
-        if ((e->kind == EntryKind::kFile || e->kind == EntryKind::kLink) &&
-            !StartsWithDot(e->name) && fs.StatAt(dir, e->name, &info).ok() &&
-            info.kind == e->kind) {
-            e->mtime_ns = info.mtime_ns;
+    std::string name;
+    for (size_t i = begin; i != end && !cancel.load(std::memory_order_relaxed); ++i) {
+        const EntryKind kind = listing->Kind(i);
+        if (kind != EntryKind::kFile && kind != EntryKind::kLink) {
+            continue;
+        }
+        name.assign(listing->Name(i));
+        if (!StartsWithDot(name) && fs.StatAt(dir, name, &info).ok() && info.kind == kind) {
+            listing->SetTime(i, info.mtime_ns);
         }
     }
 }
@@ -78,7 +83,7 @@ void LookUpTimes(FileSystem& fs, const DirHandle& dir, DirEntry* begin, DirEntry
 // two threads calling it share the work however it falls.
 class SharedLookUp {
   public:
-    SharedLookUp(FileSystem& fs, const DirHandle& dir, std::vector<DirEntry>* entries,
+    SharedLookUp(FileSystem& fs, const DirHandle& dir, DirListing* entries,
                  const std::atomic<bool>& cancel)
         : m_fs(fs), m_dir(dir), m_entries(*entries), m_cancel(cancel) {}
     void Work() {
@@ -89,14 +94,14 @@ class SharedLookUp {
                 return;
             }
             const size_t end = std::min(begin + kSlice, m_entries.size());
-            LookUpTimes(m_fs, m_dir, m_entries.data() + begin, m_entries.data() + end, m_cancel);
+            LookUpTimes(m_fs, m_dir, &m_entries, begin, end, m_cancel);
         }
     }
 
   private:
     FileSystem& m_fs;
     const DirHandle& m_dir;
-    std::vector<DirEntry>& m_entries;
+    DirListing& m_entries;
     const std::atomic<bool>& m_cancel;
     std::atomic<size_t> m_next{0};
 };
@@ -145,7 +150,7 @@ Status CBackup::ResolveRoots(const std::string& source, const std::string& dest,
     if (m_destVolume.time_granularity_ns < 1) {
         m_destVolume.time_granularity_ns = 1;
     }
-    m_listDstFiles.SetCaseInsensitive(m_destVolume.case_insensitive);
+    m_dstFiles.SetCaseInsensitive(m_destVolume.case_insensitive);
     m_listDstDirs.SetCaseInsensitive(m_destVolume.case_insensitive);
     m_rules.Reset(m_destVolume);
 
@@ -172,9 +177,13 @@ Status CBackup::ResolveRoots(const std::string& source, const std::string& dest,
 void CBackup::MirrorTree(const std::string& source, const std::string& dest, ExtraFileAction action,
                          const std::string& recycle, const PathFilter& filter) {
     m_filter = filter;
-    m_listSrcFiles.clear();
+    m_hereRel.clear();
+    m_srcListing.Clear();
+    m_srcMirror.clear();
+    m_srcNext = 0;
+    m_dstFiles.Reset();
     m_listSrcDirs.clear();
-    m_listDstFiles.Clear();
+    m_listDstFiles.clear();
     m_listDstDirs.Clear();
     m_newDirs.clear();
     m_newRecycleDirs.clear();
@@ -198,48 +207,55 @@ void CBackup::MirrorTree(const std::string& source, const std::string& dest, Ext
     // Both roots must be listable before anything is done: a source that cannot be read would
     // look empty and make every destination entry extra, and a missing destination root is
     // never created (it may be a backup disk that is not mounted).
-    std::vector<DirEntry> srcEntries;
+    // No descriptor outlives the job, and no listing of it stays held.
+    auto endJob = [this] {
+        m_srcTree.Close();
+        m_dstTree.Close();
+        m_rcyTree.Close();
+        m_srcListing.Release();
+        std::vector<uint8_t>().swap(m_srcMirror);
+        m_srcNext = 0;
+        m_dstFiles.Release();
+        m_listSrcDirs.clear();
+        m_listDstFiles.clear();
+        m_listDstDirs.Clear();
+    };
     const DirHandle* srcRoot = nullptr;
     Status read = OpenJobRoot(m_srcTree, m_src.shown, m_src.op);
     if (read.ok()) {
-        read = List(Side::kSource, std::string(), &srcEntries, &srcRoot);
+        read = List(Side::kSource, std::string(), &m_srcListing, &srcRoot);
     }
     if (!read.ok()) {
         WriteActionLine(read, IDS_VERB_READ, m_src.shown, nullptr);
-        m_srcTree.Close();
+        endJob();
         return;
     }
-    std::vector<DirEntry> dstEntries;
+    DirListing& dstEntries = m_dstFiles.Listing();
     const DirHandle* dstRoot = nullptr;
     read = OpenJobRoot(m_dstTree, m_dst.shown, m_dst.op);
     if (read.ok()) {
-        read = ListDestination(std::string(), *srcRoot, &srcEntries, &dstEntries, &dstRoot);
+        read = ListDestination(std::string(), *srcRoot, &m_srcListing, &dstEntries, &dstRoot);
     }
     if (!read.ok()) {
         WriteActionLine(read, IDS_VERB_READ, m_dst.shown, nullptr);
-        m_srcTree.Close();
-        m_dstTree.Close();
+        endJob();
         return;
     }
     // The filter matches names by the destination's case rule, so that is learned first.
     LearnCase(*dstRoot, dstEntries);
-    if (!PassesEmptySourceGate(action, srcEntries, dstEntries)) {
-        m_srcTree.Close();
-        m_dstTree.Close();
+    if (!PassesEmptySourceGate(action, m_srcListing, dstEntries)) {
+        endJob();
         return;
     }
-    AddEntries(Side::kSource, std::string(), srcEntries, false, srcRoot);
-    AddEntries(Side::kDest, std::string(), dstEntries, false, dstRoot);
+    AddSourceEntries(std::string(), false);
+    AddDestEntries(std::string(), dstEntries, *dstRoot, ExtraTree::kRoot);
 
     MirrorFiles(action);
     if (action != kActionKeep && !Cancelled() && PassesDeleteGates(action)) {
         ExtraEntries(action);
     }
     FinishNewDirectories();
-    // No descriptor outlives the job.
-    m_srcTree.Close();
-    m_dstTree.Close();
-    m_rcyTree.Close();
+    endJob();
 }
 
 Status CBackup::OpenJobRoot(TreeCursor& tree, const std::string& shown, const std::string& op) {
@@ -254,9 +270,9 @@ Status CBackup::OpenJobRoot(TreeCursor& tree, const std::string& shown, const st
                          : resolved;
 }
 
-Status CBackup::List(Side side, const std::string& prefix, std::vector<DirEntry>* entries,
+Status CBackup::List(Side side, const std::string& prefix, DirListing* entries,
                      const DirHandle** dir) {
-    entries->clear();
+    entries->Clear();
     TreeCursor& tree = side == Side::kSource ? m_srcTree : m_dstTree;
     Status s;
     const DirHandle* handle = tree.Open(prefix, &s);
@@ -265,7 +281,7 @@ Status CBackup::List(Side side, const std::string& prefix, std::vector<DirEntry>
     }
     s = m_fs->ListDirectoryAt(*handle, entries);
     if (!s.ok()) {
-        entries->clear();
+        entries->Clear();
         return s;
     }
     if (dir != nullptr) {
@@ -275,12 +291,12 @@ Status CBackup::List(Side side, const std::string& prefix, std::vector<DirEntry>
 }
 
 Status CBackup::ListDestination(const std::string& rel, const DirHandle& srcDir,
-                                std::vector<DirEntry>* srcEntries,
-                                std::vector<DirEntry>* dstEntries, const DirHandle** dstDir) {
+                                DirListing* srcEntries, DirListing* dstEntries,
+                                const DirHandle** dstDir) {
     if (!m_fs->ReadsInParallel() || srcEntries->size() < kSideThreadMinEntries) {
         return List(Side::kDest, rel, dstEntries, dstDir);
     }
-    dstEntries->clear();
+    dstEntries->Clear();
     Status opened;
     const DirHandle* handle = m_dstTree.Open(rel, &opened);
     if (handle == nullptr) {
@@ -294,8 +310,7 @@ Status CBackup::ListDestination(const std::string& rel, const DirHandle& srcDir,
     auto readDestination = [&] {
         listed = m_fs->ListDirectoryAt(*handle, dstEntries);
         if (listed.ok()) {
-            LookUpTimes(*m_fs, *handle, dstEntries->data(), dstEntries->data() + dstEntries->size(),
-                        m_cancel);
+            LookUpTimes(*m_fs, *handle, dstEntries, 0, dstEntries->size(), m_cancel);
         }
         source.Work();
     };
@@ -305,78 +320,118 @@ Status CBackup::ListDestination(const std::string& rel, const DirHandle& srcDir,
     source.Work();
     m_side.Wait();
     if (!listed.ok()) {
-        dstEntries->clear();
+        dstEntries->Clear();
         return listed;
     }
     *dstDir = handle;
     return listed;
 }
 
-void CBackup::LearnCase(const DirHandle& dir, const std::vector<DirEntry>& entries) {
+void CBackup::LearnCase(const DirHandle& dir, const DirListing& entries) {
     if (m_rules.LearnCase(dir, entries)) {
         // The volume matches names ignoring case although its type did not say so.
         m_destVolume.case_insensitive = true;
-        m_listDstFiles.SetCaseInsensitive(true);
+        m_dstFiles.SetCaseInsensitive(true);
         m_listDstDirs.SetCaseInsensitive(true);
     }
 }
 
-void CBackup::AddEntries(Side side, const std::string& prefix, const std::vector<DirEntry>& entries,
-                         bool blocked, const DirHandle* dir, size_t extraDir) {
+void CBackup::AddSourceEntries(const std::string& prefix, bool blocked) {
+    m_hereRel = prefix;
+    m_srcBlocked = blocked;
+    m_srcNext = 0;
+    m_srcMirror.assign(m_srcListing.size(), 0);
+    std::string rel;
+    for (size_t i = 0; i < m_srcListing.size(); ++i) {
+        const EntryKind kind = m_srcListing.Kind(i);
+        rel.assign(prefix).append(m_srcListing.Name(i));
+        if (!TakesPart(rel, kind == EntryKind::kDirectory)) {
+            // Invisible to the walk: never copied, and a directory is not entered.
+            continue;
+        }
+        if (kind == EntryKind::kDirectory) {
+            rel.push_back('/');
+            m_listSrcDirs.push_back(Pending{rel, kind, blocked});
+        } else {
+            m_srcMirror[i] = 1;
+        }
+    }
+}
+
+void CBackup::AddDestEntries(const std::string& prefix, const DirListing& entries,
+                             const DirHandle& dir, size_t extraDir) {
+    const bool here = extraDir == ExtraTree::kRoot;
+    if (here) {
+        m_hereRel = prefix;
+    }
     // Below an extra directory an entry keeps only its name: phase 2 builds the path from the
     // directory's when it comes to it.
-    auto stored = [&](std::string& rel) {
-        return extraDir == ExtraTree::kRoot ? std::move(rel) : rel.substr(prefix.size());
-    };
-    if (side == Side::kDest && dir != nullptr) {
-        LearnCase(*dir, entries);
-    }
-    for (const DirEntry& e : entries) {
-        if (side == Side::kDest && dir != nullptr && IsStaleTempName(e.name)) {
+    auto stored = [&](const std::string& rel) { return here ? rel : rel.substr(prefix.size()); };
+    LearnCase(dir, entries);
+    std::string rel;
+    for (size_t i = 0; i < entries.size(); ++i) {
+        const std::string_view name = entries.Name(i);
+        if (IsStaleTempName(name)) {
             // A temporary left by a copy that was killed is cleared away.
-            m_fs->RemoveStaleTempAt(*dir, e.name);
+            m_fs->RemoveStaleTempAt(dir, std::string(name));
             continue;
         }
-        std::string rel = prefix + e.name;
-        if (!TakesPart(rel, e.kind == EntryKind::kDirectory)) {
-            // Invisible to the walk: never copied, and in the destination never taken for
-            // extra; a directory is not entered.
+        const EntryKind kind = entries.Kind(i);
+        rel.assign(prefix).append(name);
+        if (!TakesPart(rel, kind == EntryKind::kDirectory)) {
+            // Invisible to the walk: never taken for extra; a directory is not entered.
             continue;
         }
-        if (e.kind == EntryKind::kDirectory) {
+        if (kind == EntryKind::kDirectory) {
             rel.push_back('/');
-        }
-        if (side == Side::kSource) {
-            if (e.kind == EntryKind::kDirectory) {
-                m_listSrcDirs.push_back(Pending{std::move(rel), e.kind, blocked, std::nullopt});
-            } else {
-                m_listSrcFiles.push_back(Pending{std::move(rel), e.kind, blocked, e.mtime_ns});
-            }
-        } else if (e.kind == EntryKind::kDirectory) {
             if (!m_recycleRel.empty() &&
                 (m_destVolume.case_insensitive ? EqualFolded(rel, m_recycleRel)
                                                : rel == m_recycleRel)) {
                 continue;  // the recycle directory inside the destination is never extra
             }
-            m_listDstDirs.PushBack(stored(rel), e.kind, std::nullopt, extraDir);
-        } else if (!IsLogFile(rel, false)) {  // the run's own log is never extra
-            m_listDstFiles.PushBack(stored(rel), e.kind, e.mtime_ns, extraDir);
+            m_listDstDirs.PushBack(stored(rel), kind, std::nullopt, extraDir);
+        } else if (IsLogFile(rel, false)) {
+            continue;  // the run's own log is never extra
+        } else if (here) {
+            m_dstFiles.Add(i);
+        } else {
+            m_listDstFiles.push_back(DestIndex::Entry{stored(rel), kind, std::nullopt, extraDir});
         }
     }
 }
 
+void CBackup::FinishDirectoryFiles() {
+    const DirListing& listed = m_dstFiles.Listing();
+    m_dstFiles.ForEachUnmatched([&](size_t i) {
+        m_listDstFiles.push_back(DestIndex::Entry{m_hereRel + std::string(listed.Name(i)),
+                                                  listed.Kind(i), listed.Time(i),
+                                                  ExtraTree::kRoot});
+    });
+    m_dstFiles.Reset();
+    m_srcListing.Clear();
+    m_srcMirror.clear();
+    m_srcNext = 0;
+}
+
 void CBackup::MirrorFiles(ExtraFileAction action) {
-    do {
-        while (!m_listSrcFiles.empty()) {
+    std::string name;  // of the file at hand
+    for (;;) {
+        // The source files of the directory at hand, in listing order.
+        while (m_srcNext < m_srcMirror.size()) {
+            const size_t i = m_srcNext++;
+            if (m_srcMirror[i] == 0) {
+                continue;
+            }
             if (Cancelled()) {
                 return;
             }
-            Pending file = std::move(m_listSrcFiles.front());
-            m_listSrcFiles.pop_front();
+            name.assign(m_srcListing.Name(i));
+            const SourceFile file{m_hereRel, name, m_srcListing.Kind(i), m_srcBlocked,
+                                  m_srcListing.Time(i)};
             bool copy = true;
             std::optional<int64_t> dstTime;
             EntryKind dstKind = EntryKind::kFile;
-            if (m_listDstFiles.RemoveMatch(file.rel, &dstTime, &dstKind)) {
+            if (m_dstFiles.Match(name, &dstKind, &dstTime)) {
                 if (action != kActionKeep) {
                     ++m_nSteps;  // the matched destination file is accounted for
                 }
@@ -391,23 +446,25 @@ void CBackup::MirrorFiles(ExtraFileAction action) {
             }
             Step();
         }
-        if (!m_listSrcDirs.empty()) {
-            if (Cancelled()) {
-                return;
-            }
-            Pending dir = std::move(m_listSrcDirs.front());
-            m_listSrcDirs.pop_front();
-            EnterDirectory(dir);
+        FinishDirectoryFiles();
+        if (m_listSrcDirs.empty()) {
+            return;
         }
-    } while (!m_listSrcFiles.empty() || !m_listSrcDirs.empty());
+        if (Cancelled()) {
+            return;
+        }
+        const Pending dir = std::move(m_listSrcDirs.front());
+        m_listSrcDirs.pop_front();
+        EnterDirectory(dir);
+    }
 }
 
 void CBackup::EnterDirectory(const Pending& dir) {
     const bool matched = m_listDstDirs.RemoveMatch(dir.rel);
 
-    std::vector<DirEntry> srcEntries;
+    // The files of the directory before are done: its listings' places are taken.
     const DirHandle* srcDir = nullptr;
-    if (const Status read = List(Side::kSource, dir.rel, &srcEntries, &srcDir); !read.ok()) {
+    if (const Status read = List(Side::kSource, dir.rel, &m_srcListing, &srcDir); !read.ok()) {
         // What cannot be read is reported, and its destination counterpart left alone: it was
         // taken off the extra list above and is neither copied into nor deleted.
         WriteActionLine(read, IDS_VERB_READ, m_src.shown + dir.rel, nullptr);
@@ -439,20 +496,20 @@ void CBackup::EnterDirectory(const Pending& dir) {
             }
         }
         if (listDest) {
-            std::vector<DirEntry> dstEntries;
+            DirListing& dstEntries = m_dstFiles.Listing();
             const DirHandle* dstDir = nullptr;
             const Status read =
-                ListDestination(dir.rel, *srcDir, &srcEntries, &dstEntries, &dstDir);
+                ListDestination(dir.rel, *srcDir, &m_srcListing, &dstEntries, &dstDir);
             if (!read.ok()) {
                 // Without the destination's listing every file would look missing and newer
                 // destination files would be overwritten: leave this subtree alone.
                 WriteActionLine(read, IDS_VERB_READ, m_dst.shown + dir.rel, nullptr);
                 return;
             }
-            AddEntries(Side::kDest, dir.rel, dstEntries, false, dstDir);
+            AddDestEntries(dir.rel, dstEntries, *dstDir, ExtraTree::kRoot);
         }
     }
-    AddEntries(Side::kSource, dir.rel, srcEntries, blocked, nullptr);
+    AddSourceEntries(dir.rel, blocked);
 }
 
 bool CBackup::CreateDestDirectory(const std::string& rel, const DirHandle& parent,
@@ -494,19 +551,18 @@ void CBackup::FinishNewDirectories() {
     }
 }
 
-void CBackup::CopyOne(const Pending& file) {
-    // Named variables, not a structured binding: the lambda below captures `name`.
-    const auto split = TreeCursor::SplitRel(file.rel);
-    const auto& parent = split.first;
-    const auto& name = split.second;
+void CBackup::CopyOne(const SourceFile& file) {
+    const std::string& parent = file.parent;
+    const std::string& name = file.name;
+    const std::string rel = parent + name;
     Status outcome;
     if (file.blocked) {
-        outcome = BlockedReason(file.rel);
+        outcome = BlockedReason(rel);
     } else if (file.kind == EntryKind::kOther) {
-        outcome = Status::Error(Status::Code::kUnsupported, file.rel,
+        outcome = Status::Error(Status::Code::kUnsupported, rel,
                                 "is a pipe, socket or device; only files and links are copied");
-    } else if (IsLogFile(file.rel, false)) {
-        outcome = Status::Error(Status::Code::kBusy, file.rel,
+    } else if (IsLogFile(rel, false)) {
+        outcome = Status::Error(Status::Code::kBusy, rel,
                                 "the destination is the run's log file; not copied over");
     } else {
         const DirHandle* src = m_srcTree.Open(parent, &outcome);
@@ -520,14 +576,14 @@ void CBackup::CopyOne(const Pending& file) {
         }
     }
     const bool ok = outcome.ok();
-    if (ok && !m_listDstFiles.Empty()) {
+    if (ok && AnyDestFileUnmatched()) {
         // An unmatched destination entry may be this very file under another spelling.
         if (const DirHandle* dst = m_dstTree.Open(parent)) {
             m_rules.Keep(*dst, name);
         }
     }
-    const std::string shownDst = m_dst.shown + file.rel;
-    WriteActionLine(outcome, IDS_VERB_COPY, m_src.shown + file.rel, &shownDst);
+    const std::string shownDst = m_dst.shown + rel;
+    WriteActionLine(outcome, IDS_VERB_COPY, m_src.shown + rel, &shownDst);
 }
 
 Status CBackup::BlockedReason(const std::string& rel) {
@@ -591,8 +647,9 @@ Status CBackup::RetryIfLocked(const DirHandle& dir, const std::string& name,
     return s;
 }
 
-bool CBackup::IsNewer(const Pending& file, const std::optional<int64_t>& dstTime) {
-    const auto [parent, name] = TreeCursor::SplitRel(file.rel);
+bool CBackup::IsNewer(const SourceFile& file, const std::optional<int64_t>& dstTime) {
+    const std::string& parent = file.parent;
+    const std::string& name = file.name;
     if (file.mtime_ns && dstTime &&
         !NewerAtStep(*file.mtime_ns, *dstTime,
                      m_rules.TimeStep(m_dstTree.Open(parent), *file.mtime_ns, *dstTime))) {
@@ -692,11 +749,11 @@ const DirHandle* CBackup::RecycleLevel(const std::string& rel, Status* why) {
     // The temporaries of moves from another file system that were killed halfway lie in the
     // level they were going to; clear them the first time this job moves something there.
     if (m_cleanedRecycle.insert(level->id()).second) {
-        std::vector<DirEntry> entries;
+        DirListing entries;
         if (m_fs->ListDirectoryAt(*level, &entries).ok()) {
-            for (const DirEntry& e : entries) {
+            for (const DirListing::Entry e : entries) {
                 if (IsStaleTempName(e.name)) {
-                    m_fs->RemoveStaleTempAt(*level, e.name);
+                    m_fs->RemoveStaleTempAt(*level, std::string(e.name));
                 }
             }
         }
@@ -710,11 +767,12 @@ void CBackup::ExtraEntries(ExtraFileAction action) {
     // name it by its number, and their paths are built one at a time.
     ExtraTree toRemove;
     do {
-        while (!m_listDstFiles.Empty()) {
+        while (!m_listDstFiles.empty()) {
             if (Cancelled()) {
                 return;
             }
-            DestIndex::Entry x = m_listDstFiles.PopFront();
+            DestIndex::Entry x = std::move(m_listDstFiles.front());
+            m_listDstFiles.pop_front();
             if (x.dir != ExtraTree::kRoot) {
                 x.rel.insert(0, toRemove.Path(x.dir));
             }
@@ -783,16 +841,16 @@ void CBackup::ExtraEntries(ExtraFileAction action) {
             if (dirParentHandle != nullptr) {
                 toRemove[index].parentId = dirParentHandle->id();
             }
-            std::vector<DirEntry> entries;
+            DirListing entries;
             const DirHandle* handle = nullptr;
             if (const Status read = List(Side::kDest, rel, &entries, &handle); read.ok()) {
                 toRemove[index].id = handle->id();
-                AddEntries(Side::kDest, rel, entries, false, handle, index);
+                AddDestEntries(rel, entries, *handle, index);
             } else {
                 WriteActionLine(read, IDS_VERB_READ, m_dst.shown + rel, nullptr);
             }
         }
-    } while (!m_listDstFiles.Empty() || !m_listDstDirs.Empty());
+    } while (!m_listDstFiles.empty() || !m_listDstDirs.Empty());
 
     RemoveExtraDirectories(&toRemove);
 }

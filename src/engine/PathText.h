@@ -1,6 +1,7 @@
 #pragma once
 
 #include <string>
+#include <string_view>
 
 namespace tandrel {
 
@@ -15,7 +16,7 @@ inline std::string StripSlash(const std::string& path) {
 }
 
 // Names beginning with "." take no part in a walk.
-inline bool StartsWithDot(const std::string& name) {
+inline bool StartsWithDot(std::string_view name) {
     return !name.empty() && name.front() == '.';
 }
 

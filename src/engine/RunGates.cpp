@@ -38,15 +38,15 @@ void CBackup::RefuseJob(JobRefusal why, const std::string& reason) {
     }
 }
 
-bool CBackup::PassesEmptySourceGate(ExtraFileAction action, const std::vector<DirEntry>& srcEntries,
-                                    const std::vector<DirEntry>& dstEntries) {
+bool CBackup::PassesEmptySourceGate(ExtraFileAction action, const DirListing& srcEntries,
+                                    const DirListing& dstEntries) {
     // An unmounted disk leaves an empty mount point behind: mirrored with Delete it would
     // empty the backup. Keep deletes nothing and Move keeps everything in the recycle
     // directory, so only Delete is held back.
     // Only what takes part counts: a source holding only what the job leaves out holds
     // nothing, and a destination holding only what it protects has nothing to lose.
-    auto holdsAnything = [this](const std::vector<DirEntry>& entries) {
-        return std::any_of(entries.begin(), entries.end(), [this](const DirEntry& e) {
+    auto holdsAnything = [this](const DirListing& entries) {
+        return std::any_of(entries.begin(), entries.end(), [this](const DirListing::Entry& e) {
             return TakesPart(e.name, e.kind == EntryKind::kDirectory);
         });
     };
@@ -139,24 +139,25 @@ std::optional<DeleteAnswer> CBackup::Ask(DeleteQuestion question) {
 int64_t CBackup::CountDestEntries() {
     int64_t count = 0;
     std::deque<std::string> dirs{std::string()};
-    std::vector<DirEntry> entries;
+    DirListing entries;
     while (!dirs.empty() && !Cancelled()) {
         const std::string rel = std::move(dirs.front());
         dirs.pop_front();
         if (!List(Side::kDest, rel, &entries).ok()) {
             continue;
         }
-        for (const DirEntry& e : entries) {
-            if (!TakesPart(rel + e.name, e.kind == EntryKind::kDirectory)) {
+        for (const DirListing::Entry e : entries) {
+            const std::string path = rel + std::string(e.name);
+            if (!TakesPart(path, e.kind == EntryKind::kDirectory)) {
                 continue;
             }
             if (e.kind == EntryKind::kDirectory) {
-                if (rel + e.name + "/" == m_recycleRel) {
+                if (path + "/" == m_recycleRel) {
                     continue;  // the recycle directory lies inside: not part of the backup
                 }
-                dirs.push_back(rel + e.name + "/");
+                dirs.push_back(path + "/");
                 ++count;
-            } else if (!IsLogFile(rel + e.name, false)) {
+            } else if (!IsLogFile(path, false)) {
                 ++count;
             }
         }
@@ -176,7 +177,7 @@ int64_t CBackup::CountExtraEntries() {
     };
     int64_t count = 0;
     // The log file never reaches the list of extra files.
-    for (const DestIndex::Entry& e : m_listDstFiles.Entries()) {
+    for (const DestIndex::Entry& e : m_listDstFiles) {
         if (!kept(e.rel)) {
             ++count;
         }
@@ -187,7 +188,7 @@ int64_t CBackup::CountExtraEntries() {
             dirs.push_back(e.rel);
         }
     }
-    std::vector<DirEntry> entries;
+    DirListing entries;
     while (!dirs.empty() && !Cancelled()) {
         const std::string rel = std::move(dirs.front());
         dirs.pop_front();
@@ -195,13 +196,14 @@ int64_t CBackup::CountExtraEntries() {
         if (!List(Side::kDest, rel, &entries).ok()) {
             continue;  // phase 2 reports it and deletes nothing in it
         }
-        for (const DirEntry& e : entries) {
-            if (!TakesPart(rel + e.name, e.kind == EntryKind::kDirectory)) {
+        for (const DirListing::Entry e : entries) {
+            const std::string path = rel + std::string(e.name);
+            if (!TakesPart(path, e.kind == EntryKind::kDirectory)) {
                 continue;
             }
             if (e.kind == EntryKind::kDirectory) {
-                dirs.push_back(rel + e.name + "/");
-            } else if (!IsLogFile(rel + e.name, false)) {
+                dirs.push_back(path + "/");
+            } else if (!IsLogFile(path, false)) {
                 ++count;
             }
         }

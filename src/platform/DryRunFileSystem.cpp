@@ -126,12 +126,12 @@ Status DryRunFileSystem::OpenContainingDirectory(const DirHandle& dir, DirHandle
     return base_.OpenContainingDirectory(dir, parent);
 }
 
-Status DryRunFileSystem::ListDirectoryAt(const DirHandle& dir, std::vector<DirEntry>* entries) {
+Status DryRunFileSystem::ListDirectoryAt(const DirHandle& dir, DirListing* listing) {
     if (IsMade(dir)) {
-        entries->clear();
+        listing->Clear();
         return Status::Ok();
     }
-    return base_.ListDirectoryAt(dir, entries);
+    return base_.ListDirectoryAt(dir, listing);
 }
 
 Status DryRunFileSystem::StatAt(const DirHandle& dir, const std::string& name, EntryInfo* info) {

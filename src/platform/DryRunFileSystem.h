@@ -48,7 +48,7 @@ class DryRunFileSystem : public FileSystem {
     Status OpenSubdirectory(const DirHandle& parent, const std::string& name,
                             DirHandle* dir) override;
     Status OpenContainingDirectory(const DirHandle& dir, DirHandle* parent) override;
-    Status ListDirectoryAt(const DirHandle& dir, std::vector<DirEntry>* entries) override;
+    Status ListDirectoryAt(const DirHandle& dir, DirListing* listing) override;
     Status StatAt(const DirHandle& dir, const std::string& name, EntryInfo* info) override;
     Status CopyFileAt(const DirHandle& src_dir, const std::string& src_name,
                       const DirHandle& dst_dir, const std::string& dst_name,

@@ -10,16 +10,13 @@
 #include <string_view>
 #include <vector>
 
+#include "DirListing.h"
 #include "LogFile.h"
 #include "Status.h"
 
 namespace tandrel {
 
 class DirHandle;
-
-// What a directory entry is. Links are never followed: a link is a kind of its own, whatever
-// it points at.
-enum class EntryKind { kFile, kDirectory, kLink, kOther };
 
 struct DirEntry {
     std::string name;  // bytes as the directory stores them, never "." or ".."
@@ -194,8 +191,9 @@ class FileSystem {
     // another, so a caller that cares compares identities. A file system that cannot tell
     // answers kUnsupported, and the caller opens the parent by its names instead.
     virtual Status OpenContainingDirectory(const DirHandle& dir, DirHandle* parent);
-    // ListDirectory of the directory `dir` itself.
-    virtual Status ListDirectoryAt(const DirHandle& dir, std::vector<DirEntry>* entries) = 0;
+    // ListDirectory of the directory `dir` itself, into the compact `listing` (emptied first;
+    // left empty on failure). Sorted the same way, with no times.
+    virtual Status ListDirectoryAt(const DirHandle& dir, DirListing* listing) = 0;
     // Stat of `name` in `dir`; an empty name looks up `dir` itself.
     virtual Status StatAt(const DirHandle& dir, const std::string& name, EntryInfo* info) = 0;
     // CopyFile from `src_name` in `src_dir` to `dst_name` in `dst_dir`; the temporary lives in

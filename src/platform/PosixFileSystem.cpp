@@ -11,6 +11,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
+#include <new>
 #include <utility>
 
 #include "DirHandle.h"
@@ -144,51 +145,56 @@ Status OnParents(const std::string& src, const std::string& dst, Op op) {
 }
 
 // The entries of the directory open as `fd`, read through a stream of its own; `shown` names
-// it in errors.
-Status ReadEntries(UniqueFd fd, const std::string& shown, std::vector<DirEntry>* entries) {
+// it in errors. *listing holds them, sorted, when it succeeds, and nothing when it fails.
+Status ReadEntries(UniqueFd fd, const std::string& shown, DirListing* listing) {
+    listing->Clear();
     DIR* stream = fdopendir(fd.get());
     if (stream == nullptr) {
         return Status::FromErrno(errno, shown);
     }
     fd.Release();  // closedir closes it
-    std::vector<DirEntry> found;
     Status result;
-    for (;;) {
-        errno = 0;
-        dirent* ent = readdir(stream);
-        if (ent == nullptr) {
-            if (errno != 0) {
-                result = Status::FromErrno(errno, shown);
-            }
-            break;
-        }
-        const char* name = ent->d_name;
-        if (std::strcmp(name, ".") == 0 || std::strcmp(name, "..") == 0) {
-            continue;
-        }
-        EntryKind kind = KindOfDirent(ent->d_type);
-        if (ent->d_type == DT_UNKNOWN) {
-            struct stat st {};
-            if (fstatat(dirfd(stream), name, &st, AT_SYMLINK_NOFOLLOW) != 0) {
-                if (errno == ENOENT) {
-                    continue;  // removed since the directory was read: not there any more
+    try {
+        for (;;) {
+            errno = 0;
+            dirent* ent = readdir(stream);
+            if (ent == nullptr) {
+                if (errno != 0) {
+                    result = Status::FromErrno(errno, shown);
                 }
-                result = Status::FromErrno(errno, PosixPath::Join(shown, name));
                 break;
             }
-            kind = KindOf(st.st_mode);
+            const char* name = ent->d_name;
+            if (std::strcmp(name, ".") == 0 || std::strcmp(name, "..") == 0) {
+                continue;
+            }
+            EntryKind kind = KindOfDirent(ent->d_type);
+            if (ent->d_type == DT_UNKNOWN) {
+                struct stat st {};
+                if (fstatat(dirfd(stream), name, &st, AT_SYMLINK_NOFOLLOW) != 0) {
+                    if (errno == ENOENT) {
+                        continue;  // removed since the directory was read: not there any more
+                    }
+                    result = Status::FromErrno(errno, PosixPath::Join(shown, name));
+                    break;
+                }
+                kind = KindOf(st.st_mode);
+            }
+            if (!listing->Add(name, kind)) {
+                result = Status::Error(Status::Code::kIoError, shown,
+                                       "its names are too long to be held in one listing");
+                break;
+            }
         }
-        found.push_back(DirEntry{name, kind, std::nullopt});
+    } catch (const std::bad_alloc&) {
+        result = Status::FromErrno(ENOMEM, shown);
     }
     closedir(stream);
     if (!result.ok()) {
+        listing->Release();
         return result;
     }
-    // std::string compares as unsigned bytes (char_traits<char> is memcmp), whatever the
-    // names' encoding.
-    std::sort(found.begin(), found.end(),
-              [](const DirEntry& a, const DirEntry& b) { return a.name < b.name; });
-    *entries = std::move(found);
+    listing->SortByName();
     return Status::Ok();
 }
 
@@ -216,7 +222,16 @@ Status PosixFileSystem::ListDirectory(const std::string& dir, std::vector<DirEnt
     if (!opened.ok()) {
         return opened;
     }
-    return AsGiven(ReadEntries(std::move(fd), path, entries), path, dir);
+    DirListing listing;
+    const Status read = ReadEntries(std::move(fd), path, &listing);
+    if (!read.ok()) {
+        return AsGiven(read, path, dir);
+    }
+    entries->reserve(listing.size());
+    for (const DirListing::Entry e : listing) {
+        entries->push_back(DirEntry{std::string(e.name), e.kind, std::nullopt});
+    }
+    return read;
 }
 
 Status PosixFileSystem::ProbeDirectory(const std::string& dir) {
@@ -360,15 +375,15 @@ Status PosixFileSystem::OpenContainingDirectory(const DirHandle& dir, DirHandle*
     return Status::Ok();
 }
 
-Status PosixFileSystem::ListDirectoryAt(const DirHandle& dir, std::vector<DirEntry>* entries) {
-    entries->clear();
+Status PosixFileSystem::ListDirectoryAt(const DirHandle& dir, DirListing* listing) {
+    listing->Clear();
     // A stream of its own, so that the handle's position never matters and the handle can be
     // listed again.
     UniqueFd fd(openat(dir.fd(), ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC));
     if (!fd.valid()) {
         return Status::FromErrno(errno, dir.path());
     }
-    return ReadEntries(std::move(fd), dir.path(), entries);
+    return ReadEntries(std::move(fd), dir.path(), listing);
 }
 
 Status PosixFileSystem::StatAt(const DirHandle& dir, const std::string& name, EntryInfo* info) {

@@ -4,6 +4,7 @@
 #include <sstream>
 
 #include "CJobQueue.h"
+#include "DestFileTable.h"
 #include "DestIndex.h"
 #include "JobCheck.h"
 #include "ResourceIds.h"
@@ -132,6 +133,84 @@ TEST(DestIndex, FindsTheFirstMatchInListOrder) {
     EXPECT_FALSE(folded.RemoveMatch("x/a.txt"));  // both gone now
     EXPECT_TRUE(folded.RemoveMatch("Y"));
     EXPECT_TRUE(folded.Empty());
+}
+
+// The destination files of one directory: a match is the first equal entry not yet matched in
+// listing order, exactly or ignoring ASCII case; what was not added is never matched; what is
+// left unmatched comes out in listing order.
+TEST(DestFileTable, MatchesTheFirstEqualEntryInListingOrder) {
+    struct Case {
+        bool folded;
+        std::vector<std::string> asked;
+        std::vector<std::string> matched;  // the listed name each question found ("" none)
+        std::vector<std::string> left;
+    };
+    // Listed (in this order): "Readme.TXT", "README.txt", "b", "skipped", "x\xe9", "y".
+    const std::vector<Case> cases = {
+        {false,
+         {"readme.txt", "README.txt", "README.txt", "skipped", "x\xe9"},
+         {"", "README.txt", "", "", "x\xe9"},
+         {"Readme.TXT", "b", "y"}},
+        {true,
+         {"readme.txt", "README.TXT", "README.TXT", "B", "X\xe9", "x\xc9"},
+         {"Readme.TXT", "README.txt", "", "b", "x\xe9", ""},
+         {"y"}},
+        {true, {}, {}, {"Readme.TXT", "README.txt", "b", "x\xe9", "y"}},
+    };
+    DestFileTable table;
+    for (const Case& c : cases) {
+        SCOPED_TRACE(testing::PrintToString(c.asked));
+        table.Reset();
+        table.SetCaseInsensitive(c.folded);
+        for (const char* name : {"Readme.TXT", "README.txt", "b", "skipped", "x\xe9", "y"}) {
+            ASSERT_TRUE(table.Listing().Add(name, EntryKind::kFile));
+        }
+        table.Listing().SetTime(1, 42);
+        for (size_t i : {0, 1, 2, 4, 5}) {
+            table.Add(i);
+        }
+        for (size_t q = 0; q < c.asked.size(); ++q) {
+            EntryKind kind = EntryKind::kOther;
+            std::optional<int64_t> time;
+            const bool found = table.Match(c.asked[q], &kind, &time);
+            EXPECT_EQ(found, !c.matched[q].empty()) << c.asked[q];
+            if (found) {
+                EXPECT_EQ(kind, EntryKind::kFile);
+                EXPECT_EQ(time.has_value(), c.matched[q] == "README.txt") << c.asked[q];
+            }
+        }
+        std::vector<std::string> left;
+        table.ForEachUnmatched(
+            [&](size_t i) { left.push_back(std::string(table.Listing().Name(i))); });
+        EXPECT_EQ(left, c.left);
+        EXPECT_EQ(table.Unmatched(), c.left.size());
+    }
+}
+
+// Many names in one table, each matched once under either rule, whatever their hashes share.
+TEST(DestFileTable, FindsEveryNameOfALargeDirectoryOnce) {
+    for (const bool folded : {false, true}) {
+        DestFileTable table;
+        table.SetCaseInsensitive(folded);
+        constexpr size_t kNames = 5000;
+        for (size_t i = 0; i < kNames; ++i) {
+            ASSERT_TRUE(table.Listing().Add("n" + std::to_string(i), EntryKind::kLink));
+        }
+        table.Listing().SortByName();
+        for (size_t i = 0; i < kNames; ++i) {
+            table.Add(i);
+        }
+        EntryKind kind = EntryKind::kFile;
+        std::optional<int64_t> time;
+        for (size_t i = 0; i < kNames; i += 2) {
+            const std::string asked = (folded ? "N" : "n") + std::to_string(i);
+            EXPECT_TRUE(table.Match(asked, &kind, &time)) << asked;
+            EXPECT_FALSE(table.Match(asked, &kind, &time)) << asked;
+        }
+        EXPECT_FALSE(table.Match("n" + std::to_string(kNames), &kind, &time));
+        EXPECT_EQ(table.Unmatched(), kNames / 2);
+        EXPECT_EQ(kind, EntryKind::kLink);
+    }
 }
 
 class RunLog : public ::testing::Test {

@@ -382,6 +382,27 @@ TEST_F(Safety, ADeepExtraChainTakesMemoryInProportionToItsDepth) {
     }
 }
 
+// Matching a large directory against its unchanged copy holds each entry once per side, in a
+// compact form: the names and a small record, and a table of numbers for the destination's,
+// never a copy of a name per list. The heap it takes at its peak stays under a fixed number of
+// bytes an entry (names of 11 bytes here).
+TEST_F(Safety, MatchingALargeDirectoryTakesFewBytesAnEntry) {
+    constexpr int kFiles = 20000;
+    constexpr int64_t kMaxBytesAnEntry = 150;
+    for (int i = 0; i < kFiles; ++i) {
+        char name[16];
+        std::snprintf(name, sizeof name, "file-%06d", i);
+        t.WriteFile(std::string("s/") + name, "", 7 * 1000000000LL);
+        t.WriteFile(std::string("d/") + name, "", 7 * 1000000000LL);
+    }
+    EngineRig rig;
+    const HeapPeak peak;
+    rig.Run(S(), D(), kActionDelete);
+    const int64_t bytes = peak.Bytes();
+    EXPECT_TRUE(rig.recorder.ActionLines().empty());
+    EXPECT_LT(bytes, kMaxBytesAnEntry * kFiles) << bytes / kFiles << " bytes an entry";
+}
+
 // Moving a deep chain creates each of its levels in the recycle directory once, reached from the
 // one above it, rather than going over every level above it again for each.
 TEST_F(Safety, ADeepExtraChainIsMovedWithCallsInProportionToItsDepth) {

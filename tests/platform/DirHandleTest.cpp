@@ -146,7 +146,7 @@ TEST_F(DirHandleTest, DirectoriesAreMadeWithTheirModeAndSetExactly) {
     ASSERT_TRUE(fs_.OpenSubdirectory(d, "private", &passable).ok());
     EXPECT_EQ(faults::Failed(faults::Call::kOpenAt), root ? 1 : 0);
     faults::Reset();
-    std::vector<DirEntry> entries;
+    DirListing entries;
     if (!root) {
         EXPECT_EQ(fs_.ListDirectoryAt(passable, &entries).code(), Status::Code::kPermission);
     }

@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "DirHandle.h"
 #include "PosixFileSystem.h"
 #include "SystemCallFaults.h"
 #include "TempTree.h"
@@ -62,6 +63,47 @@ TEST_F(ListAndStatTest, ListsOddNamesInByteOrderWithTheirKinds) {
     EXPECT_EQ(kind_of("sub"), EntryKind::kDirectory);
     EXPECT_EQ(kind_of(high), EntryKind::kLink);
     EXPECT_EQ(kind_of("pipe"), EntryKind::kOther);
+}
+
+// The compact listing of an open directory holds what the path form lists, in the same order
+// (a name that is a prefix of another first), and a listing made into one that held more
+// holds only the new directory's entries.
+TEST_F(ListAndStatTest, TheCompactListingHoldsWhatThePathFormLists) {
+    const std::string latin1("caf\xe9", 4);
+    tree_.MakeDir("d");
+    for (const std::string& name : {std::string("ab"), std::string("a"), std::string("a\x80"),
+                                    std::string("A"), latin1, std::string("-x y")}) {
+        tree_.WriteFile("d/" + name, "");
+    }
+    tree_.MakeDir("d/sub");
+    tree_.MakeLink("d/link", "/nowhere");
+    tree_.MakeDir("small");
+    tree_.WriteFile("small/only", "");
+
+    std::vector<DirEntry> byPath;
+    ASSERT_TRUE(fs_.ListDirectory(tree_.Path("d"), &byPath).ok());
+    DirHandle d;
+    ASSERT_TRUE(fs_.OpenDirectory(tree_.Path("d"), &d).ok());
+    DirListing listing;
+    ASSERT_TRUE(fs_.ListDirectoryAt(d, &listing).ok());
+    ASSERT_EQ(listing.size(), byPath.size());
+    EXPECT_EQ(Names(byPath),
+              (std::vector<std::string>{"-x y", "A", "a", "ab", "a\x80", latin1, "link", "sub"}));
+    for (size_t i = 0; i < byPath.size(); ++i) {
+        EXPECT_EQ(listing.Name(i), byPath[i].name);
+        EXPECT_EQ(listing.Kind(i), byPath[i].kind) << byPath[i].name;
+        EXPECT_FALSE(listing.Time(i).has_value());
+    }
+    listing.SetTime(1, kTime);
+    EXPECT_EQ(listing[1].mtime_ns, kTime);
+    EXPECT_EQ(listing[1].name, "A");
+
+    DirHandle small;
+    ASSERT_TRUE(fs_.OpenDirectory(tree_.Path("small"), &small).ok());
+    ASSERT_TRUE(fs_.ListDirectoryAt(small, &listing).ok());
+    ASSERT_EQ(listing.size(), 1u);
+    EXPECT_EQ(listing[0].name, "only");
+    EXPECT_FALSE(listing[0].mtime_ns.has_value());
 }
 
 TEST_F(ListAndStatTest, ListingAcceptsATrailingSlashAndAnEmptyDirectory) {

@@ -15,7 +15,7 @@ namespace {
 
 constexpr int64_t kNsPerSecond = 1000000000;
 
-bool EqualIgnoringAsciiCase(const std::string& a, const std::string& b) {
+bool EqualIgnoringAsciiCase(std::string_view a, std::string_view b) {
     if (a.size() != b.size()) {
         return false;
     }
@@ -339,14 +339,14 @@ std::string FailingFileSystem::ResolveAt(const DirHandle& dir, const std::string
         }
     }
     EntryInfo info;
-    std::vector<DirEntry> entries;
+    DirListing entries;
     if (name.empty() || base_.StatAt(dir, name, &info).ok() ||
         !base_.ListDirectoryAt(dir, &entries).ok()) {
         return name;
     }
-    for (const DirEntry& entry : entries) {
+    for (const DirListing::Entry entry : entries) {
         if (EqualIgnoringAsciiCase(entry.name, name)) {
-            return entry.name;
+            return std::string(entry.name);
         }
     }
     return name;
@@ -370,13 +370,13 @@ Status FailingFileSystem::OpenContainingDirectory(const DirHandle& dir, DirHandl
     return s.ok() ? base_.OpenContainingDirectory(dir, parent) : s;
 }
 
-Status FailingFileSystem::ListDirectoryAt(const DirHandle& dir, std::vector<DirEntry>* entries) {
+Status FailingFileSystem::ListDirectoryAt(const DirHandle& dir, DirListing* listing) {
     Status s = Enter(Op::kListDirectory, dir.path());
     if (!s.ok()) {
-        entries->clear();
+        listing->Clear();
         return s;
     }
-    return base_.ListDirectoryAt(dir, entries);
+    return base_.ListDirectoryAt(dir, listing);
 }
 
 Status FailingFileSystem::StatAt(const DirHandle& dir, const std::string& name, EntryInfo* info) {
