@@ -228,10 +228,13 @@ void CBackup::MirrorTree(const std::string& source, const std::string& dest, Ext
         m_dstTree.Close();
         return;
     }
+    m_readAhead.Begin(*m_fs, *srcRoot, dstRoot, m_cancel);
+    const ReadAhead::Ending readAheadEnds(m_readAhead);  // also when something is thrown
     AddEntries(Side::kSource, std::string(), srcEntries, false, srcRoot);
     AddEntries(Side::kDest, std::string(), dstEntries, false, dstRoot);
 
     MirrorFiles(action);
+    m_readAhead.End();  // before the roots it reads from are closed
     if (action != kActionKeep && !Cancelled() && PassesDeleteGates(action)) {
         ExtraEntries(action);
     }
@@ -348,6 +351,7 @@ void CBackup::AddEntries(Side side, const std::string& prefix, const std::vector
         }
         if (side == Side::kSource) {
             if (e.kind == EntryKind::kDirectory) {
+                m_readAhead.Coming(rel);
                 m_listSrcDirs.push_back(Pending{std::move(rel), e.kind, blocked, std::nullopt});
             } else {
                 m_listSrcFiles.push_back(Pending{std::move(rel), e.kind, blocked, e.mtime_ns});
@@ -403,6 +407,8 @@ void CBackup::MirrorFiles(ExtraFileAction action) {
 }
 
 void CBackup::EnterDirectory(const Pending& dir) {
+    m_readAhead.Entering();
+    const ReadAhead::Clock::time_point reading = ReadAhead::Clock::now();
     const bool matched = m_listDstDirs.RemoveMatch(dir.rel);
 
     std::vector<DirEntry> srcEntries;
@@ -449,6 +455,8 @@ void CBackup::EnterDirectory(const Pending& dir) {
                 WriteActionLine(read, IDS_VERB_READ, m_dst.shown + dir.rel, nullptr);
                 return;
             }
+            m_readAhead.Noticed(ReadAhead::Clock::now() - reading,
+                                srcEntries.size() + dstEntries.size());
             AddEntries(Side::kDest, dir.rel, dstEntries, false, dstDir);
         }
     }
