@@ -198,6 +198,7 @@ void CBackup::MirrorTree(const std::string& source, const std::string& dest, Ext
     // Both roots must be listable before anything is done: a source that cannot be read would
     // look empty and make every destination entry extra, and a missing destination root is
     // never created (it may be a backup disk that is not mounted).
+    const ReadAhead::Clock::time_point reading = ReadAhead::Clock::now();
     std::vector<DirEntry> srcEntries;
     const DirHandle* srcRoot = nullptr;
     Status read = OpenJobRoot(m_srcTree, m_src.shown, m_src.op);
@@ -230,6 +231,7 @@ void CBackup::MirrorTree(const std::string& source, const std::string& dest, Ext
     }
     m_readAhead.Begin(*m_fs, *srcRoot, dstRoot, m_cancel);
     const ReadAhead::Ending readAheadEnds(m_readAhead);  // also when something is thrown
+    m_readAhead.Noticed(ReadAhead::Clock::now() - reading, srcEntries.size() + dstEntries.size());
     AddEntries(Side::kSource, std::string(), srcEntries, false, srcRoot);
     AddEntries(Side::kDest, std::string(), dstEntries, false, dstRoot);
 
