@@ -20,6 +20,7 @@
 #include "ExtraTree.h"
 #include "FileSystem.h"
 #include "PathFilter.h"
+#include "ReadAhead.h"
 #include "RunConstants.h"
 #include "RunLock.h"
 #include "RunSinks.h"
@@ -67,6 +68,10 @@ class CBackup {
     bool AnswerDeleteQuestion(uint64_t id, DeleteAnswer answer);
     // Cancels any run, ends the thread and waits for it. Idempotent.
     void Stop();
+
+    // How the directories coming are read ahead on a cold cache (see ReadAhead); tests switch
+    // it on without a slow disk. Takes effect with the next job.
+    void SetReadAhead(const ReadAhead::Settings& settings) { m_readAhead.SetSettings(settings); }
 
     // The clock that stamps the run header; tests fix it.
     void SetClock(std::function<time_t()> clock) { m_clock = std::move(clock); }
@@ -293,6 +298,7 @@ class CBackup {
     TreeCursor m_dstTree;
     TreeCursor m_rcyTree;
     SideThread m_side;
+    ReadAhead m_readAhead;  // reads from m_srcTree's and m_dstTree's roots until its End
     std::vector<NewDirectory> m_newDirs;
     std::vector<NewDirectory> m_newRecycleDirs;  // the destination directory's bits
     struct IdHash {

@@ -220,6 +220,7 @@ void CBackup::MirrorTree(const std::string& source, const std::string& dest, Ext
         m_listDstFiles.clear();
         m_listDstDirs.Clear();
     };
+    const ReadAhead::Clock::time_point reading = ReadAhead::Clock::now();
     const DirHandle* srcRoot = nullptr;
     Status read = OpenJobRoot(m_srcTree, m_src.shown, m_src.op);
     if (read.ok()) {
@@ -247,10 +248,14 @@ void CBackup::MirrorTree(const std::string& source, const std::string& dest, Ext
         endJob();
         return;
     }
+    m_readAhead.Begin(*m_fs, *srcRoot, dstRoot, m_cancel);
+    const ReadAhead::Ending readAheadEnds(m_readAhead);  // also when something is thrown
+    m_readAhead.Noticed(ReadAhead::Clock::now() - reading, m_srcListing.size() + dstEntries.size());
     AddSourceEntries(std::string(), false);
     AddDestEntries(std::string(), dstEntries, *dstRoot, ExtraTree::kRoot);
 
     MirrorFiles(action);
+    m_readAhead.End();  // before the roots it reads from are closed
     if (action != kActionKeep && !Cancelled() && PassesDeleteGates(action)) {
         ExtraEntries(action);
     }
@@ -351,6 +356,7 @@ void CBackup::AddSourceEntries(const std::string& prefix, bool blocked) {
         }
         if (kind == EntryKind::kDirectory) {
             rel.push_back('/');
+            m_readAhead.Coming(rel);
             m_listSrcDirs.push_back(Pending{rel, kind, blocked});
         } else {
             m_srcMirror[i] = 1;
@@ -460,6 +466,8 @@ void CBackup::MirrorFiles(ExtraFileAction action) {
 }
 
 void CBackup::EnterDirectory(const Pending& dir) {
+    m_readAhead.Entering();
+    const ReadAhead::Clock::time_point reading = ReadAhead::Clock::now();
     const bool matched = m_listDstDirs.RemoveMatch(dir.rel);
 
     // The files of the directory before are done: its listings' places are taken.
@@ -506,6 +514,8 @@ void CBackup::EnterDirectory(const Pending& dir) {
                 WriteActionLine(read, IDS_VERB_READ, m_dst.shown + dir.rel, nullptr);
                 return;
             }
+            m_readAhead.Noticed(ReadAhead::Clock::now() - reading,
+                                m_srcListing.size() + dstEntries.size());
             AddDestEntries(dir.rel, dstEntries, *dstDir, ExtraTree::kRoot);
         }
     }

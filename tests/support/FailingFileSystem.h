@@ -94,6 +94,11 @@ class FailingFileSystem : public FileSystem {
     // A volume like FAT: names ignore ASCII case, times are kept in steps of two seconds.
     static VolumeInfo FatVolume() { return VolumeInfo{true, 2000000000}; }
 
+    // Whether it says it may be read from two threads at once (every call is guarded, so it
+    // may); off by default, so that the engine reads it on one thread.
+    void SetReadsInParallel(bool parallel) { parallel_ = parallel; }
+    bool ReadsInParallel() const override { return parallel_; }
+
     // Every call so far, in order, failed ones included.
     std::vector<Call> Calls() const;
     // How many calls of `op` were made.
@@ -181,6 +186,7 @@ class FailingFileSystem : public FileSystem {
     bool volume_reported_ = true;
     std::vector<std::string> copied_;  // copies on the simulated volume since the last commit
     int injected_ = 0;
+    bool parallel_ = false;
 };
 
 }  // namespace tandrel
