@@ -19,6 +19,7 @@
 #include "DryRunFileSystem.h"
 #include "ExtraTree.h"
 #include "FileSystem.h"
+#include "NextDirectory.h"
 #include "PathFilter.h"
 #include "ReadAhead.h"
 #include "RunConstants.h"
@@ -163,6 +164,12 @@ class CBackup {
                         const std::string& recycle);
     void MirrorFiles(ExtraFileAction action);
     void EnterDirectory(const Pending& dir);
+    // Starts reading `next` on the side thread (NextDirectory) when the walk may: a file system
+    // read from two threads, and a destination that tells names apart by case (where two
+    // source directories never share one destination directory).
+    void ReadNextDirectory(const Pending& next);
+    // Whether `rel` is the recycle directory inside the destination.
+    bool IsRecycleRel(const std::string& rel) const;
     // Creates the destination directory `rel` for the source directory `srcDir`; false when
     // something already stands there.
     bool CreateDestDirectory(const std::string& rel, const DirHandle& parent,
@@ -297,6 +304,8 @@ class CBackup {
     TreeCursor m_srcTree;
     TreeCursor m_dstTree;
     TreeCursor m_rcyTree;
+    // Declared before the side thread, which is joined first.
+    NextDirectory m_nextDir;
     SideThread m_side;
     ReadAhead m_readAhead;  // reads from m_srcTree's and m_dstTree's roots until its End
     std::vector<NewDirectory> m_newDirs;

@@ -60,6 +60,13 @@ bool DestIndex::RemoveMatch(std::string_view rel, std::optional<int64_t>* mtime_
     return false;
 }
 
+bool DestIndex::HasMatch(std::string_view rel) const {
+    const auto found = m_index.find(Fold(rel));
+    return found != m_index.end() &&
+           std::any_of(found->second.begin(), found->second.end(),
+                       [&](const Iter& it) { return Equal(it->rel, rel); });
+}
+
 void DestIndex::Unindex(Iter it) {
     if (it->dir != kRoot) {
         return;  // never indexed

@@ -46,6 +46,8 @@ class DestIndex {
     // time, when known, goes to *mtime_ns, its kind to *kind.
     bool RemoveMatch(std::string_view rel, std::optional<int64_t>* mtime_ns = nullptr,
                      EntryKind* kind = nullptr);
+    // Whether an entry equal to `rel` (relative to the root) is held.
+    bool HasMatch(std::string_view rel) const;
     // The entries in list order.
     const std::list<Entry>& Entries() const { return m_entries; }
     // Takes the head (phase 2 walks the extra entries in list order).

@@ -11,6 +11,7 @@
 #include "CBackup.h"
 #include "CJobQueue.h"
 #include "JobCheck.h"
+#include "LookUpTimes.h"
 #include "PathText.h"
 #include "ResourceIds.h"
 
@@ -56,55 +57,6 @@ mode_t FinalMode(mode_t source) {
 // Below this many source entries a directory is read on one thread: handing the destination
 // to the side thread would cost more than it saves.
 constexpr size_t kSideThreadMinEntries = 16;
-
-// Notes the time of each file and link of a listing that the walk will compare. One that
-// cannot be looked up, or is no longer what the listing said, keeps none: it is looked up
-// again when compared.
-// Stops early when `cancel` is set: the run is being stopped, and a large directory on a slow
-// disk must not hold that up.
-// Only the records of entries [begin, end) are written: another thread may note the others.
-void LookUpTimes(FileSystem& fs, const DirHandle& dir, DirListing* listing, size_t begin,
-                 size_t end, const std::atomic<bool>& cancel) {
-    EntryInfo info;
-    std::string name;
-    for (size_t i = begin; i != end && !cancel.load(std::memory_order_relaxed); ++i) {
-        const EntryKind kind = listing->Kind(i);
-        if (kind != EntryKind::kFile && kind != EntryKind::kLink) {
-            continue;
-        }
-        name.assign(listing->Name(i));
-        if (!StartsWithDot(name) && fs.StatAt(dir, name, &info).ok() && info.kind == kind) {
-            listing->SetTime(i, info.mtime_ns);
-        }
-    }
-}
-
-// Looks up the times of `entries` in slices handed out to whichever thread asks next, so that
-// two threads calling it share the work however it falls.
-class SharedLookUp {
-  public:
-    SharedLookUp(FileSystem& fs, const DirHandle& dir, DirListing* entries,
-                 const std::atomic<bool>& cancel)
-        : m_fs(fs), m_dir(dir), m_entries(*entries), m_cancel(cancel) {}
-    void Work() {
-        constexpr size_t kSlice = 32;
-        for (;;) {
-            const size_t begin = m_next.fetch_add(kSlice, std::memory_order_relaxed);
-            if (begin >= m_entries.size()) {
-                return;
-            }
-            const size_t end = std::min(begin + kSlice, m_entries.size());
-            LookUpTimes(m_fs, m_dir, &m_entries, begin, end, m_cancel);
-        }
-    }
-
-  private:
-    FileSystem& m_fs;
-    const DirHandle& m_dir;
-    DirListing& m_entries;
-    const std::atomic<bool>& m_cancel;
-    std::atomic<size_t> m_next{0};
-};
 
 // A failure met on the way to the directory `rel` names the level it met it at, when that is
 // a level above `rel` and the reason alone would read as if it were about `rel` itself.
@@ -209,6 +161,7 @@ void CBackup::MirrorTree(const std::string& source, const std::string& dest, Ext
     // never created (it may be a backup disk that is not mounted).
     // No descriptor outlives the job, and no listing of it stays held.
     auto endJob = [this] {
+        m_nextDir.Drop(m_side);
         m_srcTree.Close();
         m_dstTree.Close();
         m_rcyTree.Close();
@@ -255,7 +208,8 @@ void CBackup::MirrorTree(const std::string& source, const std::string& dest, Ext
     AddDestEntries(std::string(), dstEntries, *dstRoot, ExtraTree::kRoot);
 
     MirrorFiles(action);
-    m_readAhead.End();  // before the roots it reads from are closed
+    m_nextDir.Drop(m_side);  // a stop may leave one being read
+    m_readAhead.End();       // before the roots it reads from are closed
     if (action != kActionKeep && !Cancelled() && PassesDeleteGates(action)) {
         ExtraEntries(action);
     }
@@ -298,7 +252,8 @@ Status CBackup::List(Side side, const std::string& prefix, DirListing* entries,
 Status CBackup::ListDestination(const std::string& rel, const DirHandle& srcDir,
                                 DirListing* srcEntries, DirListing* dstEntries,
                                 const DirHandle** dstDir) {
-    if (!m_fs->ReadsInParallel() || srcEntries->size() < kSideThreadMinEntries) {
+    if (!m_fs->ReadsInParallel() || srcEntries->size() < kSideThreadMinEntries ||
+        m_nextDir.Running()) {
         return List(Side::kDest, rel, dstEntries, dstDir);
     }
     dstEntries->Clear();
@@ -461,6 +416,11 @@ void CBackup::MirrorFiles(ExtraFileAction action) {
         }
         const Pending dir = std::move(m_listSrcDirs.front());
         m_listSrcDirs.pop_front();
+        // Directories are read in pairs: the side thread reads the one after this while this
+        // thread reads this one, unless this one was read that way itself.
+        if (!m_nextDir.Running() && !m_listSrcDirs.empty()) {
+            ReadNextDirectory(m_listSrcDirs.front());
+        }
         EnterDirectory(dir);
     }
 }
@@ -472,18 +432,20 @@ void CBackup::EnterDirectory(const Pending& dir) {
 
     // The files of the directory before are done: its listings' places are taken.
     const DirHandle* srcDir = nullptr;
-    if (const Status read = List(Side::kSource, dir.rel, &m_srcListing, &srcDir); !read.ok()) {
+    // Read on the side thread already: the walk goes on with the descriptors that were read.
+    const bool readAhead = m_nextDir.Rel() == dir.rel && m_nextDir.Finish(m_side);
+    if (readAhead) {
+        srcDir = m_srcTree.Adopt(dir.rel, std::move(m_nextDir.Source()));
+        std::swap(m_srcListing, m_nextDir.SourceListing());
+    } else if (const Status read = List(Side::kSource, dir.rel, &m_srcListing, &srcDir);
+               !read.ok()) {
         // What cannot be read is reported, and its destination counterpart left alone: it was
         // taken off the extra list above and is neither copied into nor deleted.
         WriteActionLine(read, IDS_VERB_READ, m_src.shown + dir.rel, nullptr);
         return;
     }
 
-    bool blocked = dir.blocked;
-    if (!blocked && !m_recycleRel.empty()) {
-        blocked = m_destVolume.case_insensitive ? EqualFolded(dir.rel, m_recycleRel)
-                                                : dir.rel == m_recycleRel;
-    }
+    bool blocked = dir.blocked || IsRecycleRel(dir.rel);
     if (!blocked) {
         bool listDest = matched;
         if (!matched) {
@@ -506,20 +468,53 @@ void CBackup::EnterDirectory(const Pending& dir) {
         if (listDest) {
             DirListing& dstEntries = m_dstFiles.Listing();
             const DirHandle* dstDir = nullptr;
-            const Status read =
-                ListDestination(dir.rel, *srcDir, &m_srcListing, &dstEntries, &dstDir);
+            Status read;
+            if (readAhead && m_nextDir.DestRead().ok()) {
+                dstDir = m_dstTree.Adopt(dir.rel, std::move(m_nextDir.Dest()));
+                std::swap(dstEntries, m_nextDir.DestListing());
+            } else {
+                read = ListDestination(dir.rel, *srcDir, &m_srcListing, &dstEntries, &dstDir);
+            }
             if (!read.ok()) {
                 // Without the destination's listing every file would look missing and newer
                 // destination files would be overwritten: leave this subtree alone.
                 WriteActionLine(read, IDS_VERB_READ, m_dst.shown + dir.rel, nullptr);
                 return;
             }
-            m_readAhead.Noticed(ReadAhead::Clock::now() - reading,
+            m_readAhead.Noticed(readAhead ? m_nextDir.Took() : ReadAhead::Clock::now() - reading,
                                 m_srcListing.size() + dstEntries.size());
             AddDestEntries(dir.rel, dstEntries, *dstDir, ExtraTree::kRoot);
         }
     }
     AddSourceEntries(dir.rel, blocked);
+    if (readAhead) {
+        m_nextDir.Drop(m_side);  // whatever of it was not taken
+    }
+}
+
+void CBackup::ReadNextDirectory(const Pending& next) {
+    if (!m_fs->ReadsInParallel() || m_destVolume.case_insensitive) {
+        return;
+    }
+    const auto [parentRel, name] = TreeCursor::SplitRel(next.rel);
+    const DirHandle* srcParent = m_srcTree.Open(parentRel);
+    DirHandle src;
+    if (srcParent == nullptr || !m_fs->OpenSubdirectory(*srcParent, name, &src).ok()) {
+        return;  // the walk meets it, and says so, when it gets there
+    }
+    DirHandle dst;
+    if (!next.blocked && !IsRecycleRel(next.rel) && m_listDstDirs.HasMatch(next.rel)) {
+        const DirHandle* dstParent = m_dstTree.Open(parentRel);
+        if (dstParent == nullptr || !m_fs->OpenSubdirectory(*dstParent, name, &dst).ok()) {
+            dst.Reset();
+        }
+    }
+    m_nextDir.Start(m_side, *m_fs, next.rel, std::move(src), std::move(dst), m_cancel);
+}
+
+bool CBackup::IsRecycleRel(const std::string& rel) const {
+    return !m_recycleRel.empty() &&
+           (m_destVolume.case_insensitive ? EqualFolded(rel, m_recycleRel) : rel == m_recycleRel);
 }
 
 bool CBackup::CreateDestDirectory(const std::string& rel, const DirHandle& parent,

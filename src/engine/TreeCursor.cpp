@@ -86,6 +86,16 @@ const DirHandle* TreeCursor::Open(const std::string& rel, Status* error) {
     return from;
 }
 
+const DirHandle* TreeCursor::Adopt(const std::string& rel, DirHandle dir) {
+    for (Held& held : m_held) {
+        if (held.rel == rel) {
+            held = Held{rel, std::move(dir), ++m_uses};
+            return &held.dir;
+        }
+    }
+    return Keep(rel, std::move(dir));
+}
+
 const DirHandle* TreeCursor::Keep(std::string rel, DirHandle dir) {
     Held* slot = nullptr;
     if (m_held.size() < kHeld) {

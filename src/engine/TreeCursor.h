@@ -37,6 +37,9 @@ class TreeCursor {
     // nullptr when it, or a level above it, cannot be opened as a real directory; *error (when
     // given) then says why.
     const DirHandle* Open(const std::string& rel, Status* error = nullptr);
+    // Holds `dir`, opened by the caller from the directory above it, as the directory `rel`
+    // (in place of any held as `rel`), and returns it.
+    const DirHandle* Adopt(const std::string& rel, DirHandle dir);
     // Drops the directories held at or below `rel` (after `rel` was removed).
     void Forget(const std::string& rel);
     // Closes everything, the root included.
