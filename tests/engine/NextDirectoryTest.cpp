@@ -3,6 +3,7 @@
 // were read: a directory swapped for a link meanwhile never leads it out of the tree.
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <cstdio>
 #include <string>
 #include <vector>
@@ -84,11 +85,11 @@ TEST(NextDirectory, ADirectorySwappedForALinkAfterItWasReadIsNeverWrittenThrough
     FailingFileSystem fs;
     fs.SetReadsInParallel(true);
     EngineRig rig(fs);
-    bool swapped = false;
+    std::atomic<bool> swapped{false};  // the hook runs on both threads
     fs.SetHook([&](const FailingFileSystem::Call& c) {
         // While the walk copies into a/, the next directory (b/) has been opened to be read.
-        if (!swapped && c.op == Op::kCopyFile && c.path2.find("/d/a/") != std::string::npos) {
-            swapped = true;
+        if (c.op == Op::kCopyFile && c.path2.find("/d/a/") != std::string::npos &&
+            !swapped.exchange(true)) {
             ASSERT_EQ(0, ::rename(t.Path("d/b").c_str(), t.Path("d/b.was").c_str()));
             t.MakeLink("d/b", t.Path("outside"));
         }
