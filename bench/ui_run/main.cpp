@@ -7,6 +7,9 @@
 //
 //     bench_ui_run SETTINGS_FILE SOURCE DESTINATION [--delete]
 //
+// With BENCH_UI_RUN_STATUS set in the environment, the Status page is shown from GO on, so that
+// the run's lines are painted as they come.
+//
 // Prints "elapsed=SECONDS cpu=SECONDS"; exits 1 when the run did not start or end.
 #include <sys/resource.h>
 
@@ -15,6 +18,7 @@
 #include <QElapsedTimer>
 #include <QEvent>
 #include <QLineEdit>
+#include <QPushButton>
 #include <QTimer>
 #include <cstdio>
 #include <cstring>
@@ -100,19 +104,23 @@ int main(int argc, char** argv) {
             return;
         }
         // The sheet handles the end-of-run notice on the window thread: it clears m_bRunning
-        // and enables GO again (UpdateRunState(0) on the active page). The change of GO's
-        // enabled state is seen as it happens, without a timer waking the window meanwhile
-        // (a timer's ticks would be counted in the window's CPU time).
-        watch.SetHandler([&, go] {
+        // and disables "Stop". That change is seen as it happens, whichever page is shown,
+        // without a timer waking the window meanwhile (a timer's ticks would be counted in the
+        // window's CPU time).
+        QPushButton* stop = sheet.StopButton();
+        watch.SetHandler([&, stop] {
             if (!ended && !theJobQueue.m_bRunning) {
                 elapsed = static_cast<double>(clock.nsecsElapsed()) / 1e9;
                 cpu = CpuSeconds() - cpuAtGo;
                 ended = true;
-                go->removeEventFilter(&watch);
+                stop->removeEventFilter(&watch);
                 QTimer::singleShot(0, &sheet, [&sheet] { sheet.close(); });
             }
         });
-        go->installEventFilter(&watch);
+        stop->installEventFilter(&watch);
+        if (qEnvironmentVariableIsSet("BENCH_UI_RUN_STATUS")) {
+            sheet.SetActivePage(0);  // the Status page shows the lines as they come
+        }
     });
     if (!started || !ended) {
         std::fprintf(stderr, "bench_ui_run: the run %s\n",
