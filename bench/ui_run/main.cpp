@@ -7,16 +7,22 @@
 //
 //     bench_ui_run SETTINGS_FILE SOURCE DESTINATION [--delete]
 //
+// With BENCH_UI_RUN_STATUS set in the environment, the Status page is shown from GO on, so that
+// the run's lines are painted as they come.
+//
 // Prints "elapsed=SECONDS cpu=SECONDS"; exits 1 when the run did not start or end.
 #include <sys/resource.h>
 
 #include <QAbstractButton>
 #include <QApplication>
 #include <QElapsedTimer>
+#include <QEvent>
 #include <QLineEdit>
+#include <QPushButton>
 #include <QTimer>
 #include <cstdio>
 #include <cstring>
+#include <functional>
 #include <string>
 
 #include "CJobQueue.h"
@@ -26,6 +32,21 @@
 #include "ResourceIds.h"
 
 namespace {
+
+// Calls its handler whenever a watched widget is enabled or disabled.
+class EnabledWatch : public QObject {
+  public:
+    void SetHandler(std::function<void()> handler) { handler_ = std::move(handler); }
+    bool eventFilter(QObject* watched, QEvent* event) override {
+        if (event->type() == QEvent::EnabledChange && handler_) {
+            handler_();
+        }
+        return QObject::eventFilter(watched, event);
+    }
+
+  private:
+    std::function<void()> handler_;
+};
 
 double CpuSeconds() {
     rusage u{};
@@ -55,7 +76,7 @@ int main(int argc, char** argv) {
     double cpu = 0;
     QElapsedTimer clock;
     double cpuAtGo = 0;
-    QTimer watch;
+    EnabledWatch watch;
     CVelApp app(argv[1]);
     app.InitInstance([&](CVelSheet& sheet) {
         sheet.SetActivePage(kQuickPage);
@@ -82,19 +103,24 @@ int main(int argc, char** argv) {
             sheet.close();
             return;
         }
-        // The sheet clears m_bRunning on the window thread when it handles the end-of-run
-        // notice; a 1 ms timer on the same thread sees it at the next turn of the loop.
-        QObject::connect(&watch, &QTimer::timeout, [&] {
-            if (!theJobQueue.m_bRunning) {
+        // The sheet handles the end-of-run notice on the window thread: it clears m_bRunning
+        // and disables "Stop". That change is seen as it happens, whichever page is shown,
+        // without a timer waking the window meanwhile (a timer's ticks would be counted in the
+        // window's CPU time).
+        QPushButton* stop = sheet.StopButton();
+        watch.SetHandler([&, stop] {
+            if (!ended && !theJobQueue.m_bRunning) {
                 elapsed = static_cast<double>(clock.nsecsElapsed()) / 1e9;
                 cpu = CpuSeconds() - cpuAtGo;
                 ended = true;
-                watch.stop();
-                sheet.close();
+                stop->removeEventFilter(&watch);
+                QTimer::singleShot(0, &sheet, [&sheet] { sheet.close(); });
             }
         });
-        watch.setTimerType(Qt::PreciseTimer);
-        watch.start(1);
+        stop->installEventFilter(&watch);
+        if (qEnvironmentVariableIsSet("BENCH_UI_RUN_STATUS")) {
+            sheet.SetActivePage(0);  // the Status page shows the lines as they come
+        }
     });
     if (!started || !ended) {
         std::fprintf(stderr, "bench_ui_run: the run %s\n",

@@ -44,10 +44,17 @@ class CliOutput : public ILineSink, public IRunMonitor {
         fputc('\n', stdout);
     }
 
-    void SetProgressRange(int, int upper) override { m_upper = upper; }
+    void SetProgressRange(int, int upper) override {
+        m_upper = upper;
+        // A total counted beside the run comes in after some files were done: shown at once.
+        if (upper != kCounting && m_pos > 0) {
+            Show();
+        }
+    }
     bool ShowsProgress() const override { return m_showProgress; }
 
     void SetProgressPos(int pos) override {
+        m_pos = pos;
         if (!m_showProgress || pos == 0) {
             return;
         }
@@ -57,9 +64,7 @@ class CliOutput : public ILineSink, public IRunMonitor {
             return;
         }
         m_lastShown = now;
-        fflush(stdout);
-        fprintf(stderr, "\r%d of %d files", pos, m_upper);
-        m_progressShown = true;
+        Show();
     }
 
     void JobRefused(JobRefusal why, std::string_view line) override {
@@ -104,6 +109,20 @@ class CliOutput : public ILineSink, public IRunMonitor {
     bool busy() const { return m_busy; }
 
   private:
+    void Show() {
+        if (!m_showProgress) {
+            return;
+        }
+        fflush(stdout);
+        // While the files are still being counted, the total is not shown.
+        if (m_upper == kCounting) {
+            fprintf(stderr, "\r%d of ? files", m_pos);
+        } else {
+            fprintf(stderr, "\r%d of %d files", m_pos, m_upper);
+        }
+        m_progressShown = true;
+    }
+
     void ClearProgress() {
         if (m_progressShown) {
             fflush(stdout);
@@ -117,6 +136,7 @@ class CliOutput : public ILineSink, public IRunMonitor {
     bool m_failed = false;
     bool m_busy = false;
     int m_upper = 0;
+    int m_pos = 0;
     time_t m_lastShown = 0;
     std::mutex m_mutex;
     std::condition_variable m_cv;

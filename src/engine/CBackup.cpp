@@ -7,6 +7,8 @@
 #include "ResourceIds.h"
 #include "StringTable.h"
 
+#include <system_error>
+
 namespace tandrel {
 
 namespace {
@@ -165,17 +167,9 @@ void CBackup::OnRunJobs() {
     PlaceLogFile();
 
     IRunMonitor* monitor = m_queue.m_pSheet;
-    // The count lists every directory once more before the walk: made only for a bar.
-    if (monitor != nullptr && monitor->ShowsProgress()) {
-        const std::deque<PathFilter> filters = m_queue.Filters();
-        int total = CountFiles(m_queue.SourceRoots(), filters);
-        if (m_queue.m_nRunAction != kActionKeep) {
-            total += CountFiles(m_queue.DestRoots(), filters);
-        }
-        monitor->SetProgressRange(0, total);
-    }
     m_nSteps = 0;
     m_summary = RunSummary{};
+    StartCount(monitor);
 
     std::string source;
     std::string dest;
@@ -198,6 +192,7 @@ void CBackup::OnRunJobs() {
         m_queue.WriteLine(separator);
         m_queue.FlushLog();
     }
+    FinishCount();
     m_listSrcDirs.clear();
     m_listDstFiles.clear();
     m_listDstDirs.Clear();
@@ -219,13 +214,18 @@ void CBackup::OnRunJobs() {
 
 int CBackup::CountFiles(const std::deque<std::string>& roots,
                         const std::deque<PathFilter>& filters) {
+    return CountFilesIn(*m_fs, roots, filters);
+}
+
+int CBackup::CountFilesIn(FileSystem& fs, const std::deque<std::string>& roots,
+                          const std::deque<PathFilter>& filters) const {
     int count = 0;
     // Directories relative to the root, ending with '/'. Counted through open directories,
     // like the walk, so that a directory swapped for a link meanwhile is not looked into.
     std::deque<std::string> work;
     DirListing entries;
     std::string path;
-    TreeCursor tree(*m_fs);
+    TreeCursor tree(fs);
     const PathFilter plain;
     for (size_t r = 0; r < roots.size(); ++r) {
         const std::string& root = roots[r];
@@ -234,17 +234,17 @@ int CBackup::CountFiles(const std::deque<std::string>& roots,
         constexpr bool kExactCase = false;
         // A root given as a link is the user's choice; below it nothing is followed.
         std::string canonical;
-        if (!m_fs->CanonicalPath(StripSlash(root), &canonical).ok() ||
+        if (!fs.CanonicalPath(StripSlash(root), &canonical).ok() ||
             !tree.OpenRoot(canonical).ok()) {
             continue;
         }
         work.clear();
         work.emplace_back();
-        while (!work.empty() && !Cancelled()) {
+        while (!work.empty() && !Cancelled() && !m_countStop.load(std::memory_order_relaxed)) {
             const std::string rel = std::move(work.front());
             work.pop_front();
             const DirHandle* dir = tree.Open(rel);
-            if (dir == nullptr || !m_fs->ListDirectoryAt(*dir, &entries).ok()) {
+            if (dir == nullptr || !fs.ListDirectoryAt(*dir, &entries).ok()) {
                 continue;
             }
             for (const DirListing::Entry e : entries) {
@@ -267,9 +267,87 @@ int CBackup::CountFiles(const std::deque<std::string>& roots,
     return count;
 }
 
+void CBackup::StartCount(IRunMonitor* monitor) {
+    m_countPending = false;
+    m_countStop.store(false);
+    m_countTotal.store(-1);
+    // The count is made only for a bar: a display without one gets none, and every directory
+    // is listed once, by the walk.
+    if (monitor == nullptr || !monitor->ShowsProgress()) {
+        return;
+    }
+    const std::deque<PathFilter> filters = m_queue.Filters();
+    std::deque<std::string> sources = m_queue.SourceRoots();
+    // The sources are only read by the run, so they can be counted beside the walk, on a
+    // thread of their own, where the file system may be read from two threads at once. A
+    // preview counts them on the disk itself, which it leaves as it is.
+    FileSystem& sourceFs = m_preview ? m_baseFs : *m_fs;
+    int total = 0;
+    bool counting = false;
+    if (!sources.empty() && sourceFs.ReadsInParallel()) {
+        try {
+            m_counter = std::thread([this, &sourceFs, sources = std::move(sources), filters] {
+                const int counted = CountFilesIn(sourceFs, sources, filters);
+                // A count cut short by a stop is no count.
+                if (!m_countStop.load() && !Cancelled()) {
+                    m_countTotal.store(counted, std::memory_order_release);
+                }
+            });
+            counting = true;
+            m_countPending = true;
+            monitor->SetProgressRange(0, IRunMonitor::kCounting);
+        } catch (const std::system_error&) {
+            // No thread to be had: counted here, before the walk, as a display without a
+            // second thread must.
+        }
+    }
+    if (!counting) {
+        total += CountFilesIn(*m_fs, m_queue.SourceRoots(), filters);
+    }
+    // The destinations' files are steps as well when extra entries are deleted or moved. The
+    // walk writes into them, so they are counted before it: a copy it made meanwhile would be
+    // counted too, and the bar would end short.
+    if (m_queue.m_nRunAction != kActionKeep) {
+        total += CountFilesIn(*m_fs, m_queue.DestRoots(), filters);
+    }
+    m_countBase = total;
+    if (!counting) {
+        monitor->SetProgressRange(0, total);
+    }
+}
+
+void CBackup::ApplyCount() {
+    const int counted = m_countTotal.load(std::memory_order_acquire);
+    if (counted >= 0 && m_queue.m_pSheet != nullptr) {
+        m_countPending = false;
+        m_queue.m_pSheet->SetProgressRange(0, m_countBase + counted);
+    }
+}
+
+void CBackup::FinishCount() {
+    if (!m_counter.joinable()) {
+        m_countPending = false;
+        return;
+    }
+    // A stopped run does not wait for the rest of the count; a finished one needs it for the
+    // bar's end, and it lists less than the walk did, so it is done or nearly.
+    if (Cancelled()) {
+        m_countStop.store(true);
+    }
+    m_counter.join();
+    if (m_countPending && !Cancelled()) {
+        ApplyCount();
+    }
+    m_countPending = false;
+}
+
 void CBackup::Step() {
     ++m_nSteps;
     if (m_queue.m_pSheet != nullptr) {
+        // The count made beside the walk becomes the range at the first step after it is in.
+        if (m_countPending) {
+            ApplyCount();
+        }
         m_queue.m_pSheet->SetProgressPos(m_nSteps);
     }
 }

@@ -238,6 +238,22 @@ class CBackup {
     // directory's owner may not write into it (a read-only source directory gave it its bits),
     // the directory is opened for its owner, `op` tried once more and the bits put back at once.
     Status WritingInto(const DirHandle& dir, const std::function<Status()>& op);
+    // CountFiles through `fs`; it gives up (with what it has) when the run is stopped or the
+    // count is told to end. Any thread.
+    int CountFilesIn(FileSystem& fs, const std::deque<std::string>& roots,
+                     const std::deque<PathFilter>& filters) const;
+    // The count for the bar, made only where one is shown. The sources are counted beside the
+    // walk on a thread of their own where the file system can be read from two threads: the
+    // range is then IRunMonitor::kCounting until the total is in, and set at the first step
+    // after that (ApplyCount), so that every monitor call stays on the worker. Elsewhere, and
+    // for the destinations (with Delete or Move: the walk writes there), the count is made
+    // here, before the walk.
+    void StartCount(IRunMonitor* monitor);
+    void ApplyCount();
+    // At the end of the run: a finished run waits for the count and sets the range if no step
+    // has since it came in; a stopped one ends it without setting a range.
+    void FinishCount();
+    // One more step of the bar.
     void Step();
     // Writes the line of one operation on `a` (and `b`) and counts it in the run's summary:
     // marked with a blank when `outcome` is ok, else with "!" and ending with the reason in
@@ -271,6 +287,14 @@ class CBackup {
     std::deque<DestIndex::Entry> m_listDstFiles;
     DestIndex m_listDstDirs;
     int m_nSteps = 0;
+    // The count beside the walk: its thread, the flag that ends it early, the sources' total
+    // once it is in (-1 before), the destinations' files counted before the walk, and (worker
+    // only) whether the range is still to be set from it.
+    std::thread m_counter;
+    std::atomic<bool> m_countStop{false};
+    std::atomic<int> m_countTotal{-1};
+    int m_countBase = 0;
+    bool m_countPending = false;
     // What the run has done so far, counted as its lines are written.
     RunSummary m_summary;
 

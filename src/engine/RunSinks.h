@@ -35,11 +35,17 @@ struct DeleteQuestion {
 // PostJobsDone must arrive after the last of them.
 class IRunMonitor {
   public:
+    // The upper bound while the files are still being counted beside the walk: the total is
+    // not known yet (a bar shows that it is busy, a count shows no total). The real range
+    // follows once the count is in, at a later step or at the end of the run, so positions may
+    // come before it; a stopped run may never get it.
+    static constexpr int kCounting = -1;
+
     virtual ~IRunMonitor() = default;
     virtual void SetProgressRange(int lower, int upper) = 0;
     virtual void SetProgressPos(int pos) = 0;
     // False when the progress is shown nowhere (tandrel-cli writing to no terminal): the run
-    // then does not list every directory beforehand to count the files for the range, and
+    // then does not list every directory a second time to count the files for the range, and
     // sets no range.
     virtual bool ShowsProgress() const { return true; }
     // The run is over (the UM_JOBS_DONE notice). The receiver clears the queue's running flag

@@ -261,8 +261,6 @@ void CPageQuick::OnGo(RunKind kind) {
         UpdateRunState(m_queue.m_bRunning ? 1 : 0);
         return;
     }
-    // A preview changes nothing, the remembered paths included.
-    const Status stored = kind == RunKind::kRun ? StorePaths(paths) : Status::Ok();
     m_queue.AddJob(paths.from, paths.to, 0, paths.filter);
     if (m_queue.StartRun(m_nAction, paths.recycle, kind)) {
         emit RunStarted(static_cast<int>(kind));
@@ -276,6 +274,10 @@ void CPageQuick::OnGo(RunKind kind) {
         m_queue.m_bRunning = false;
         UpdateRunState(0);
     }
+    // Remembered once the run is on its way: the write waits for the disk, the run need not
+    // (the worker never reads the store). A preview changes nothing, the remembered paths
+    // included.
+    const Status stored = kind == RunKind::kRun ? StorePaths(paths) : Status::Ok();
     // Told after the run has started, so that the box does not hold it up.
     if (!stored.ok() && !m_bToldStoreFailure) {
         m_bToldStoreFailure = true;

@@ -11,6 +11,7 @@
 #include <QStyle>
 #include <QTabBar>
 #include <QTabWidget>
+#include <QTimer>
 #include <QVBoxLayout>
 #include <algorithm>
 
@@ -74,6 +75,9 @@ CVelSheet::CVelSheet(const QString& caption, int extraWidth, int extraHeight, QW
     m_progress->setValue(0);
     m_progress->setFixedHeight(kBarHeight);
     m_progress->hide();
+    m_progressTimer = new QTimer(this);
+    m_progressTimer->setInterval(kProgressIntervalMs);
+    connect(m_progressTimer, &QTimer::timeout, this, &CVelSheet::ShowProgress);
 
     // The pages take all the room; the bar runs along the foot, in the strip the extra height
     // adds below them, 10 pixels in from the sides.
@@ -335,27 +339,37 @@ void CVelSheet::SetProgressPos(int pos) {
 }
 
 void CVelSheet::PostProgress() {
-    if (!m_progressPosted.exchange(true)) {
-        QMetaObject::invokeMethod(this, &CVelSheet::ShowProgress, Qt::QueuedConnection);
+    // One event a run: from then on the window's own timer shows the values.
+    if (!m_progressWatched.exchange(true)) {
+        QMetaObject::invokeMethod(this, &CVelSheet::OnProgressStarted, Qt::QueuedConnection);
     }
 }
 
+void CVelSheet::OnProgressStarted() {
+    ShowProgress();
+    m_progressTimer->start();
+}
+
 void CVelSheet::ShowProgress() {
-    // Cleared before the values are read: a change stored after this point posts again.
-    m_progressPosted.store(false);
     const uint64_t range = m_range.load();
     const int lower = static_cast<int>(static_cast<uint32_t>(range >> 32));
     const int upper = static_cast<int>(static_cast<uint32_t>(range));
-    const int pos = m_pos.load();
-    if (upper <= lower) {
+    if (upper == kCounting) {
+        SetBar(0, 0, 0);  // busy until the total is known
+    } else if (upper <= lower) {
         // An empty range would make the bar show "busy"; a run with nothing to count shows an
         // empty bar.
-        m_progress->setRange(0, 1);
-        m_progress->setValue(0);
-        return;
+        SetBar(0, 1, 0);
+    } else {
+        SetBar(lower, upper, std::clamp(m_pos.load(), lower, upper));
     }
-    m_progress->setRange(lower, upper);
-    m_progress->setValue(std::clamp(pos, lower, upper));
+}
+
+void CVelSheet::SetBar(int lower, int upper, int value) {
+    if (m_progress->minimum() != lower || m_progress->maximum() != upper) {
+        m_progress->setRange(lower, upper);
+    }
+    m_progress->setValue(value);
 }
 
 void CVelSheet::PostJobsDone() {
@@ -363,11 +377,33 @@ void CVelSheet::PostJobsDone() {
 }
 
 void CVelSheet::OnJobsDone() {
-    ShowProgress();
+    m_progressTimer->stop();
+    // The notice comes after the last progress change (and the run's summary): a run that ran
+    // to its end shows a full bar, a stopped one an empty bar. Without a summary the bar
+    // shows the last values; never "busy" once the run is over.
+    if (m_bHaveSummary) {
+        const uint64_t range = m_range.load();
+        const int lower = static_cast<int>(static_cast<uint32_t>(range >> 32));
+        const int upper = static_cast<int>(static_cast<uint32_t>(range));
+        if (m_summary.stopped) {
+            SetBar(0, 1, 0);
+        } else if (upper > lower) {
+            SetBar(lower, upper, upper);
+        } else {
+            SetBar(0, 1, 1);
+        }
+    } else if (static_cast<int>(static_cast<uint32_t>(m_range.load())) == kCounting) {
+        SetBar(0, 1, 0);
+    } else {
+        ShowProgress();
+    }
+    // The next run's first change posts again.
+    m_progressWatched.store(false);
     m_queue.m_bRunning = false;
     m_stop->setEnabled(false);
     m_bStopAsked = false;
     ShowOutcome();
+    m_bHaveSummary = false;  // the next run hands its own
     if (CSheetPage* page = GetActivePage()) {
         page->UpdateRunState(0);
     }

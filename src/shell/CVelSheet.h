@@ -16,6 +16,7 @@ class QMenu;
 class QPushButton;
 class QProgressBar;
 class QTabWidget;
+class QTimer;
 
 namespace tandrel {
 
@@ -29,9 +30,14 @@ class CSheetPage;
 // screen; writes that failed are told in one box over the window before it goes.
 //
 // It is also the run's monitor: the worker sets the bar's range and position and announces the
-// end of a run through IRunMonitor. Those calls only store values and post events; the window
-// thread shows the latest values in order and handles the end of the run after the last of
-// them: it clears the queue's running flag and tells the active page (UpdateRunState(0)).
+// end of a run through IRunMonitor. Those calls only store values; the first of a run posts
+// one event, after which a timer on the window thread shows the latest values every
+// kProgressIntervalMs until the run ends, so that the worker wakes the window once a run, not
+// once a file. The bar is busy while the files are still being counted
+// (IRunMonitor::kCounting), never goes back during a run, and is full at the end of a run
+// that was not stopped (empty after a stop). The end of the run is handled after the last
+// progress change: the sheet clears the queue's running flag and tells the active page
+// (UpdateRunState(0)).
 //
 // Threads: the IRunMonitor operations may be called on any thread and never wait; everything
 // else runs on the window thread. Pages are added, not owned: their owner destroys them before
@@ -104,6 +110,9 @@ class CVelSheet : public QDialog, public IRunMonitor {
     void SetPlacement(const QByteArray& placement);
     QByteArray Placement() const;
 
+    // How often the bar shows the run's progress while it goes.
+    static constexpr int kProgressIntervalMs = 40;
+
     // IRunMonitor: any thread, never waits.
     void SetProgressRange(int lower, int upper) override;
     void SetProgressPos(int pos) override;
@@ -121,7 +130,11 @@ class CVelSheet : public QDialog, public IRunMonitor {
   private:
     void UpdateMinimumSize();
     void PostProgress();
+    // The first progress change of a run: shows it and starts the timer.
+    void OnProgressStarted();
     void ShowProgress();
+    // Shows the bar with `lower` .. `upper` (lower == upper: busy) at `value`.
+    void SetBar(int lower, int upper, int value);
     void OnJobsDone();
     void OnRunStarted(int kind);
     void OnAskBeforeDeleting(const DeleteQuestion& question);
@@ -159,10 +172,12 @@ class CVelSheet : public QDialog, public IRunMonitor {
     std::function<qint64()> m_clock;
 
     // The latest range (lower in the high half, upper in the low half) and position, and
-    // whether an event to show them is on its way.
+    // whether the window shows them already (an event posted or the timer going); cleared when
+    // the run's end has been handled.
     std::atomic<uint64_t> m_range{0};
     std::atomic<int> m_pos{0};
-    std::atomic<bool> m_progressPosted{false};
+    std::atomic<bool> m_progressWatched{false};
+    QTimer* m_progressTimer = nullptr;
 };
 
 }  // namespace tandrel

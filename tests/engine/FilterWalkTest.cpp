@@ -17,14 +17,6 @@ class RefusalRecorder : public RunRecorder {
   public:
     void JobRefused(JobRefusal why, std::string_view) override { refusals.push_back(why); }
     std::vector<JobRefusal> refusals;
-    int Range() const {
-        for (const Event& e : events) {
-            if (e.kind == 'r') {
-                return e.value;
-            }
-        }
-        return -1;
-    }
 };
 
 class FilterWalk : public ::testing::Test {

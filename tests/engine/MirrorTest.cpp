@@ -50,11 +50,13 @@ TEST_F(Mirror, DeleteJobGivesTheLinesInOrderAndCountsEveryFile) {
     EXPECT_EQ(t.ReadFile("d/a.txt"), "new a");
     EXPECT_EQ(t.Mtime("d/a.txt"), kNew);
 
-    // Range 5 (2 source files, 3 destination files), five steps, then reset and the notice.
+    // The sources being counted beside the walk, then range 5 (2 source files, 3 destination
+    // files), five steps, then reset and the notice.
     const auto& ev = rig.recorder.events;
     ASSERT_GE(ev.size(), 3u);
     EXPECT_EQ(ev.front().kind, 'r');
-    EXPECT_EQ(ev.front().value, 5);
+    EXPECT_EQ(ev.front().value, IRunMonitor::kCounting);
+    EXPECT_EQ(rig.recorder.Range(), 5);
     EXPECT_EQ(rig.recorder.MaxPos(), 5);
     EXPECT_EQ(ev[ev.size() - 2].kind, 'p');
     EXPECT_EQ(ev[ev.size() - 2].value, 0);
@@ -130,7 +132,7 @@ TEST_F(Mirror, CopiesOnlyWhatIsMissingOrOlderAndLeavesDotEntriesAlone) {
               (std::set<std::string>{".dotextra", "dstnewer", "emptydir/", "ro", "same"}));
     // Steps: 3 source files matched (two steps each with Delete); the range counts dot files too.
     EXPECT_EQ(rig.recorder.MaxPos(), 6);
-    EXPECT_EQ(rig.recorder.events.front().value, 8);
+    EXPECT_EQ(rig.recorder.Range(), 8);
 
     // A second run finds nothing to do.
     EngineRig again;
@@ -198,7 +200,7 @@ TEST_F(Mirror, KeepLeavesExtraEntriesAloneAndCountsSourceFilesOnly) {
     EXPECT_EQ(rig.recorder.ActionLines(), std::vector<std::string>{Copy("a")});
     EXPECT_TRUE(t.Exists("d/extra"));
     EXPECT_TRUE(t.Exists("d/extradir/deeper/f"));
-    EXPECT_EQ(rig.recorder.events.front().value, 1);
+    EXPECT_EQ(rig.recorder.Range(), 1);
 }
 
 TEST_F(Mirror, EntriesOfTheOtherKindAreReplacedOnTheNextRunWithDelete) {

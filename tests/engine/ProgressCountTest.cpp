@@ -1,12 +1,15 @@
-// The count of files for the progress bar: made (a listing of every directory before the walk)
-// only where the progress is shown somewhere.
+// The count of files for the progress bar: made (a listing of every directory beside or before
+// the walk) only where the progress is shown somewhere.
 
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <functional>
 #include <map>
+#include <mutex>
 #include <set>
 #include <string>
+#include <thread>
 
 #include "FailingFileSystem.h"
 #include "RunRecorder.h"
@@ -89,6 +92,97 @@ TEST(ProgressCount, ABarGetsTheCountOfBothTreesUnderDelete) {
     EXPECT_EQ(rig.recorder.events.front().kind, 'r');
     EXPECT_EQ(rig.recorder.events.front().value, 5);  // four source files, one extra
     EXPECT_EQ(listed.MostOfOne(), 2);                 // counted, then walked
+}
+
+// The real disk, watched: says it may be read from two threads, as the real one does, so the
+// sources are counted beside the walk; the hook sees every call.
+class ParallelFileSystem : public FailingFileSystem {
+  public:
+    bool ReadsInParallel() const override { return true; }
+};
+
+// The listings of source directories made on another thread than the walk's (the test's own):
+// the count's.
+struct CountListings {
+    std::mutex mutex;
+    std::vector<std::string> paths;
+    void Watch(FailingFileSystem& fs, const std::string& source,
+               const std::function<void()>& onFirst = {}) {
+        const std::thread::id walk = std::this_thread::get_id();
+        fs.SetHook([this, source, walk, onFirst](const FailingFileSystem::Call& call) {
+            if (call.op != FailingFileSystem::Op::kListDirectory ||
+                std::this_thread::get_id() == walk || call.path.rfind(source, 0) != 0) {
+                return;
+            }
+            bool first = false;
+            {
+                std::lock_guard<std::mutex> lock(mutex);
+                paths.push_back(call.path);
+                first = paths.size() == 1;
+            }
+            if (first && onFirst) {
+                onFirst();
+            }
+        });
+    }
+    size_t Count() {
+        std::lock_guard<std::mutex> lock(mutex);
+        return paths.size();
+    }
+};
+
+// Where the disk can be read from two threads, the sources are counted on a thread of their own
+// while the walk goes on: the bar first hears that the total is being counted, then the total
+// once (never a smaller one later), and the steps never stop for it.
+TEST(ProgressCount, TheSourcesAreCountedBesideTheWalk) {
+    TempTree t;
+    MakeTrees(t);
+    ParallelFileSystem fs;
+    CountListings counted;
+    counted.Watch(fs, t.Path("s"));
+    EngineRig rig(fs);
+    rig.Run(t.Path("s"), t.Path("d"), kActionKeep);
+
+    const auto& ev = rig.recorder.events;
+    ASSERT_FALSE(ev.empty());
+    EXPECT_EQ(ev.front().kind, 'r');
+    EXPECT_EQ(ev.front().value, IRunMonitor::kCounting);
+    int ranges = 0;
+    for (const RunRecorder::Event& e : ev) {
+        ranges += e.kind == 'r' ? 1 : 0;
+    }
+    EXPECT_EQ(ranges, 2);
+    EXPECT_EQ(rig.recorder.Range(), 4);  // the four source files
+    EXPECT_EQ(rig.recorder.MaxPos(), 4);
+    EXPECT_EQ(counted.Count(), 4u);  // s, s/a, s/b, s/a/deep: listed by the count's thread
+    EXPECT_EQ(ev.back().kind, 'd');
+    EXPECT_EQ(t.ReadFile("d/a/deep/g"), "3");
+}
+
+// A stop while the files are being counted ends the count at the directory it is listing and
+// the run as any stopped run: no total is ever set, the bar is reset, the notice comes.
+TEST(ProgressCount, AStopWhileCountingEndsTheCountAndTheRun) {
+    TempTree t;
+    for (int i = 0; i < 10; ++i) {
+        t.MakeDir("s/d" + std::to_string(i));
+        t.WriteFile("s/d" + std::to_string(i) + "/f", "x");
+    }
+    t.MakeDir("d");
+    ParallelFileSystem fs;
+    EngineRig rig(fs);
+    CountListings counted;
+    counted.Watch(fs, t.Path("s"), [&] { rig.backup.CancelRun(); });
+    rig.Run(t.Path("s"), t.Path("d"), kActionKeep);
+
+    EXPECT_EQ(counted.Count(), 1u);  // the root, listed as the stop came
+    EXPECT_EQ(rig.recorder.Range(), IRunMonitor::kCounting);
+    ASSERT_EQ(rig.recorder.summaries.size(), 1u);
+    EXPECT_TRUE(rig.recorder.summaries.front().stopped);
+    const auto& ev = rig.recorder.events;
+    ASSERT_GE(ev.size(), 2u);
+    EXPECT_EQ(ev[ev.size() - 2].kind, 'p');
+    EXPECT_EQ(ev[ev.size() - 2].value, 0);
+    EXPECT_EQ(ev.back().kind, 'd');
 }
 
 }  // namespace

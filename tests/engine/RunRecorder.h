@@ -60,6 +60,19 @@ class RunRecorder : public ILineSink, public IRunMonitor {
         }
         return std::vector<std::string>(lines.begin() + 1, lines.end() - 1);
     }
+    // The range the count set: the last one reported (-1 when none). Where the sources are
+    // counted beside the walk, a run first says the total is being counted
+    // (IRunMonitor::kCounting) and sets the total when it is in, maybe after some steps.
+    int Range() const {
+        std::lock_guard<std::mutex> lock(mutex);
+        int range = -1;
+        for (const Event& e : events) {
+            if (e.kind == 'r') {
+                range = e.value;
+            }
+        }
+        return range;
+    }
     // The highest position reported.
     int MaxPos() const {
         int best = 0;

@@ -57,15 +57,32 @@ TEST(Worker, RunsEachPostedRunOnItsThreadAndAnnouncesTheEndLast) {
 
     std::lock_guard<std::mutex> lock(rig.recorder.mutex);
     EXPECT_EQ(rig.recorder.lines.size(), 22u + 2u);
-    // Per run: range, steps rising one by one, reset to 0, then the notice.
+    // Per run: the total being counted, steps rising one by one with the count of 20 set once
+    // among them (at the first step after it is in, or after the last), reset to 0, then the
+    // notice.
     const auto& ev = rig.recorder.events;
-    ASSERT_EQ(ev.size(), 2u * (1 + 20 + 1 + 1));
-    for (size_t i = 1; i <= 20; ++i) {
-        EXPECT_EQ(ev[i].kind, 'p');
-        EXPECT_EQ(ev[i].value, static_cast<int>(i));
+    constexpr size_t kPerRun = 1 + 20 + 1 + 1 + 1;
+    ASSERT_EQ(ev.size(), 2u * kPerRun);
+    for (size_t run = 0; run < 2; ++run) {
+        const size_t first = run * kPerRun;
+        EXPECT_EQ(ev[first].kind, 'r');
+        EXPECT_EQ(ev[first].value, IRunMonitor::kCounting);
+        int step = 0;
+        int ranges = 0;
+        for (size_t i = first + 1; i < first + kPerRun - 2; ++i) {
+            if (ev[i].kind == 'r') {
+                ++ranges;
+                EXPECT_EQ(ev[i].value, 20);
+            } else {
+                EXPECT_EQ(ev[i].kind, 'p');
+                EXPECT_EQ(ev[i].value, ++step);
+            }
+        }
+        EXPECT_EQ(ranges, 1);
+        EXPECT_EQ(ev[first + kPerRun - 2].kind, 'p');
+        EXPECT_EQ(ev[first + kPerRun - 2].value, 0);
+        EXPECT_EQ(ev[first + kPerRun - 1].kind, 'd');
     }
-    EXPECT_EQ(ev[21].value, 0);
-    EXPECT_EQ(ev[22].kind, 'd');
     EXPECT_EQ(ev.back().kind, 'd');
 }
 

@@ -3,6 +3,10 @@
 #include <gtest/gtest.h>
 
 #include <QCheckBox>
+#include <chrono>
+#include <condition_variable>
+#include <mutex>
+#include <thread>
 
 #include "BatchItem.h"
 #include "DialogDriver.h"
@@ -209,6 +213,47 @@ TEST_F(QuickTest, UnwritableStoreRunsTheJobAndTellsOnce) {
     GoAndWait();
     EXPECT_EQ(tree_.ReadFile("dst/b.txt"), "b");
     EXPECT_EQ(CMessageBox::Count(), 1);
+}
+
+// The run does not wait for the paths to reach the disk: it is on its way before they are
+// written. Another writer holds the settings file until the run has copied its file (giving up
+// after 8 s, within the store's wait for a busy file): the copy is made while the window waits
+// to write, and the paths are stored all the same once the file is free.
+TEST_F(QuickTest, TheRunGoesOnWhileThePathsWaitForTheStore) {
+    Start(true);
+    Show(kQuick);
+    Fill(tree_.Path("src"), tree_.Path("dst"));
+    std::mutex mutex;
+    std::condition_variable changed;
+    bool holding = false;
+    bool copiedWhileHeld = false;
+    std::thread other([&] {
+        SettingsStore store;
+        const Status written = store.Write([&] {
+            {
+                std::lock_guard<std::mutex> lock(mutex);
+                holding = true;
+            }
+            changed.notify_all();
+            for (int i = 0; i < 800 && !copiedWhileHeld; ++i) {
+                copiedWhileHeld = tree_.Exists("dst/a.txt");
+                std::this_thread::sleep_for(std::chrono::milliseconds(10));
+            }
+            return Status::Ok();
+        });
+        EXPECT_TRUE(written.ok()) << written.ToString();
+    });
+    {
+        std::unique_lock<std::mutex> lock(mutex);
+        changed.wait(lock, [&] { return holding; });
+    }
+    GoAndWait();
+    other.join();
+    EXPECT_TRUE(copiedWhileHeld);
+    EXPECT_EQ(tree_.ReadFile("dst/a.txt"), "a");
+    EXPECT_EQ(CMessageBox::Count(), 0);
+    EXPECT_EQ(Stored("From"), tree_.Path("src"));
+    EXPECT_EQ(Stored("To"), tree_.Path("dst"));
 }
 
 // GO runs the job with the filters: an excluded source file is not copied, an excluded

@@ -122,8 +122,89 @@ TEST_F(CVelSheetTest, EmptyRangeShowsAnEmptyBarAndPositionsStayInRange) {
 
     sheet.SetProgressRange(0, 10);
     sheet.SetProgressPos(25);  // more files than were counted
-    ASSERT_TRUE(WaitForPostedEvents());
+    EXPECT_TRUE(WaitFor([&] { return bar->maximum() == 10 && bar->value() == 10; }));
+}
+
+// Counts the queued calls that reach the sheet: each is one wake-up of the window by another
+// thread.
+class PostCounter : public QObject {
+  public:
+    bool eventFilter(QObject* watched, QEvent* event) override {
+        if (event->type() == QEvent::MetaCall) {
+            ++posts;
+        }
+        return QObject::eventFilter(watched, event);
+    }
+    int posts = 0;
+};
+
+// The worker only stores its progress: a run wakes the window once, whatever the number of
+// steps and however often the window is idle between them; the window shows the latest values
+// on its own. The next run wakes it once more.
+TEST_F(CVelSheetTest, ProgressWakesTheWindowOnceARunNotOnceAStep) {
+    PostCounter counter;
+    sheet.installEventFilter(&counter);
+    for (int run = 1; run <= 2; ++run) {
+        queue.m_bRunning = true;
+        std::thread([this] { sheet.SetProgressRange(0, 100); }).join();
+        for (int i = 1; i <= 100; ++i) {
+            std::thread([this, i] { sheet.SetProgressPos(i); }).join();
+            ASSERT_TRUE(WaitForPostedEvents());  // the window idle between two steps
+        }
+        EXPECT_EQ(counter.posts, run * 1 + (run - 1) * 2);
+        EXPECT_TRUE(WaitFor([this] { return sheet.Progress()->value() == 100; }));
+        std::thread([this] {
+            sheet.RunEnded(RunSummary{});
+            sheet.PostJobsDone();
+        }).join();
+        ASSERT_TRUE(WaitFor([this] { return !queue.m_bRunning; }));
+        EXPECT_EQ(counter.posts, run * 3);  // the start, the summary and the notice
+    }
+    sheet.removeEventFilter(&counter);
+}
+
+// While the files are being counted the bar is busy; then it shows the position against the
+// total, and at the end of a run that went to its end it is full. A run stopped while counting
+// ends with an empty bar, not a busy one.
+TEST_F(CVelSheetTest, TheBarIsBusyUntilTheCountIsInAndFullAtTheEnd) {
+    QProgressBar* bar = sheet.Progress();
+    queue.m_bRunning = true;
+    std::thread([this] {
+        sheet.SetProgressRange(0, IRunMonitor::kCounting);
+        sheet.SetProgressPos(3);
+    }).join();
+    EXPECT_TRUE(WaitFor([&] { return bar->minimum() == 0 && bar->maximum() == 0; }));
+    std::thread([this] {
+        sheet.SetProgressRange(0, 10);
+        sheet.SetProgressPos(4);
+    }).join();
+    EXPECT_TRUE(WaitFor([&] { return bar->maximum() == 10 && bar->value() == 4; }));
+    std::thread([this] {
+        sheet.SetProgressPos(7);  // two files were not taken by the walk
+        sheet.SetProgressPos(0);  // the worker's reset at the end
+        sheet.RunEnded(RunSummary{});
+        sheet.PostJobsDone();
+    }).join();
+    ASSERT_TRUE(WaitFor([this] { return !queue.m_bRunning; }));
+    EXPECT_EQ(bar->maximum(), 10);
     EXPECT_EQ(bar->value(), 10);
+
+    queue.m_bRunning = true;
+    std::thread([this] {
+        sheet.SetProgressRange(0, IRunMonitor::kCounting);
+        sheet.SetProgressPos(1);
+    }).join();
+    EXPECT_TRUE(WaitFor([&] { return bar->maximum() == 0; }));
+    std::thread([this] {
+        sheet.SetProgressPos(0);
+        RunSummary stopped;
+        stopped.stopped = true;
+        sheet.RunEnded(stopped);
+        sheet.PostJobsDone();
+    }).join();
+    ASSERT_TRUE(WaitFor([this] { return !queue.m_bRunning; }));
+    EXPECT_LT(bar->minimum(), bar->maximum());
+    EXPECT_EQ(bar->value(), bar->minimum());
 }
 
 TEST_F(CVelSheetTest, EscapeDoesNotCloseTheWindow) {
