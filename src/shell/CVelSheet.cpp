@@ -378,21 +378,9 @@ void CVelSheet::PostJobsDone() {
 
 void CVelSheet::OnJobsDone() {
     m_progressTimer->stop();
-    // The notice comes after the last progress change (and the run's summary): a run that ran
-    // to its end shows a full bar, a stopped one an empty bar. Without a summary the bar
-    // shows the last values; never "busy" once the run is over.
-    if (m_bHaveSummary) {
-        const uint64_t range = m_range.load();
-        const int lower = static_cast<int>(static_cast<uint32_t>(range >> 32));
-        const int upper = static_cast<int>(static_cast<uint32_t>(range));
-        if (m_summary.stopped) {
-            SetBar(0, 1, 0);
-        } else if (upper > lower) {
-            SetBar(lower, upper, upper);
-        } else {
-            SetBar(0, 1, 1);
-        }
-    } else if (static_cast<int>(static_cast<uint32_t>(m_range.load())) == kCounting) {
+    // The notice comes after the last progress change: the bar shows where the worker left it
+    // (back at 0), and never "busy" once the run is over.
+    if (static_cast<int>(static_cast<uint32_t>(m_range.load())) == kCounting) {
         SetBar(0, 1, 0);
     } else {
         ShowProgress();

@@ -7,11 +7,13 @@
 #include <functional>
 #include <map>
 #include <mutex>
+#include <optional>
 #include <set>
 #include <string>
 #include <thread>
 
 #include "FailingFileSystem.h"
+#include "PathText.h"
 #include "RunRecorder.h"
 #include "TempTree.h"
 
@@ -101,24 +103,29 @@ class ParallelFileSystem : public FailingFileSystem {
     bool ReadsInParallel() const override { return true; }
 };
 
-// The listings of source directories made on another thread than the walk's (the test's own):
-// the count's.
+// The listings of source directories made by the count's thread: the thread other than the
+// walk's that lists the source root (the walk's side thread reads only directories below it).
 struct CountListings {
     std::mutex mutex;
-    std::vector<std::string> paths;
+    std::optional<std::thread::id> counter;
+    size_t count = 0;
     void Watch(FailingFileSystem& fs, const std::string& source,
                const std::function<void()>& onFirst = {}) {
         const std::thread::id walk = std::this_thread::get_id();
         fs.SetHook([this, source, walk, onFirst](const FailingFileSystem::Call& call) {
-            if (call.op != FailingFileSystem::Op::kListDirectory ||
-                std::this_thread::get_id() == walk || call.path.rfind(source, 0) != 0) {
+            const std::thread::id self = std::this_thread::get_id();
+            if (call.op != FailingFileSystem::Op::kListDirectory || self == walk ||
+                call.path.rfind(source, 0) != 0) {
                 return;
             }
             bool first = false;
             {
                 std::lock_guard<std::mutex> lock(mutex);
-                paths.push_back(call.path);
-                first = paths.size() == 1;
+                if (!counter && StripSlash(call.path) == StripSlash(source)) {
+                    counter = self;
+                    first = true;
+                }
+                count += counter == self ? 1 : 0;
             }
             if (first && onFirst) {
                 onFirst();
@@ -127,7 +134,7 @@ struct CountListings {
     }
     size_t Count() {
         std::lock_guard<std::mutex> lock(mutex);
-        return paths.size();
+        return count;
     }
 };
 

@@ -164,9 +164,9 @@ TEST_F(CVelSheetTest, ProgressWakesTheWindowOnceARunNotOnceAStep) {
 }
 
 // While the files are being counted the bar is busy; then it shows the position against the
-// total, and at the end of a run that went to its end it is full. A run stopped while counting
+// total, and at the end it is back at 0 where the worker left it. A run stopped while counting
 // ends with an empty bar, not a busy one.
-TEST_F(CVelSheetTest, TheBarIsBusyUntilTheCountIsInAndFullAtTheEnd) {
+TEST_F(CVelSheetTest, TheBarIsBusyUntilTheCountIsInAndEmptyAtTheEnd) {
     QProgressBar* bar = sheet.Progress();
     queue.m_bRunning = true;
     std::thread([this] {
@@ -187,7 +187,7 @@ TEST_F(CVelSheetTest, TheBarIsBusyUntilTheCountIsInAndFullAtTheEnd) {
     }).join();
     ASSERT_TRUE(WaitFor([this] { return !queue.m_bRunning; }));
     EXPECT_EQ(bar->maximum(), 10);
-    EXPECT_EQ(bar->value(), 10);
+    EXPECT_EQ(bar->value(), 0);
 
     queue.m_bRunning = true;
     std::thread([this] {
