@@ -7,6 +7,9 @@
 #include "ResourceIds.h"
 #include "StringTable.h"
 
+#include <pthread.h>
+#include <sched.h>
+
 #include <system_error>
 
 namespace tandrel {
@@ -287,6 +290,10 @@ void CBackup::StartCount(IRunMonitor* monitor) {
     if (!sources.empty() && sourceFs.ReadsInParallel()) {
         try {
             m_counter = std::thread([this, &sourceFs, sources = std::move(sources), filters] {
+                // The count is only for the bar: it takes a core only when the walk leaves one
+                // idle, so that it never slows the run down.
+                const sched_param idle{};
+                pthread_setschedparam(pthread_self(), SCHED_IDLE, &idle);
                 const int counted = CountFilesIn(sourceFs, sources, filters);
                 // A count cut short by a stop is no count.
                 if (!m_countStop.load() && !Cancelled()) {
