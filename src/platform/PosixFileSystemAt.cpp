@@ -205,15 +205,13 @@ Status PosixFileSystem::DeleteFileAt(const DirHandle& dir, const std::string& na
     if (!PosixPath::IsComponent(name)) {
         return PosixPath::NotAComponent(dir.path(), name);
     }
-    struct stat st {};
-    if (!LookUp(dir, name, &st)) {
-        return Status::FromErrno(errno, dir.PathOf(name));
-    }
-    if (S_ISDIR(st.st_mode)) {
-        return Status::Error(Status::Code::kIsDirectory, dir.PathOf(name),
-                             "is a directory; not deleted as a file");
-    }
+    // Without AT_REMOVEDIR the kernel itself refuses a directory (EISDIR, whatever the file
+    // system), so no look-up is needed first.
     if (unlinkat(dir.fd(), name.c_str(), 0) != 0) {
+        if (errno == EISDIR) {
+            return Status::Error(Status::Code::kIsDirectory, dir.PathOf(name),
+                                 "is a directory; not deleted as a file");
+        }
         return Status::FromErrno(errno, dir.PathOf(name));
     }
     return Status::Ok();
