@@ -124,6 +124,12 @@ class CBackup {
     // when it cannot be opened or listed. *dir is then the directory listed.
     Status List(Side side, const std::string& prefix, DirListing* entries,
                 const DirHandle** dir = nullptr);
+    // Lists both roots at once, the destination's on the side thread, and looks up their files'
+    // times, where the file system may be read from two threads and the destination's root
+    // opens; false (nothing read) otherwise. *srcRead and *dstRead then say how each listing
+    // went; a failed one is left empty.
+    bool ReadRootsTogether(const DirHandle** srcRoot, DirListing* dstEntries,
+                           const DirHandle** dstRoot, Status* srcRead, Status* dstRead);
     // Lists the destination directory `rel`, whose source directory `srcDir` listed
     // `srcEntries`. In a directory large enough for it to pay, the times of the files of both
     // listings are looked up as well, the destination's on the side thread while the source's

@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <atomic>
 #include <cerrno>
+#include <optional>
 
 #include "CBackup.h"
 #include "CJobQueue.h"
@@ -175,20 +176,29 @@ void CBackup::MirrorTree(const std::string& source, const std::string& dest, Ext
     };
     const ReadAhead::Clock::time_point reading = ReadAhead::Clock::now();
     const DirHandle* srcRoot = nullptr;
+    DirListing& dstEntries = m_dstFiles.Listing();
+    const DirHandle* dstRoot = nullptr;
+    Status dstRead;
+    bool bothRead = false;
     Status read = OpenJobRoot(m_srcTree, m_src.shown, m_src.op);
     if (read.ok()) {
-        read = List(Side::kSource, std::string(), &m_srcListing, &srcRoot);
+        bothRead = ReadRootsTogether(&srcRoot, &dstEntries, &dstRoot, &read, &dstRead);
+        if (!bothRead) {
+            read = List(Side::kSource, std::string(), &m_srcListing, &srcRoot);
+        }
     }
     if (!read.ok()) {
         WriteActionLine(read, IDS_VERB_READ, m_src.shown, nullptr);
         endJob();
         return;
     }
-    DirListing& dstEntries = m_dstFiles.Listing();
-    const DirHandle* dstRoot = nullptr;
-    read = OpenJobRoot(m_dstTree, m_dst.shown, m_dst.op);
-    if (read.ok()) {
-        read = ListDestination(std::string(), *srcRoot, &m_srcListing, &dstEntries, &dstRoot);
+    if (bothRead) {
+        read = dstRead;
+    } else {
+        read = OpenJobRoot(m_dstTree, m_dst.shown, m_dst.op);
+        if (read.ok()) {
+            read = ListDestination(std::string(), *srcRoot, &m_srcListing, &dstEntries, &dstRoot);
+        }
     }
     if (!read.ok()) {
         WriteActionLine(read, IDS_VERB_READ, m_dst.shown, nullptr);
@@ -215,6 +225,60 @@ void CBackup::MirrorTree(const std::string& source, const std::string& dest, Ext
     }
     FinishNewDirectories();
     endJob();
+}
+
+bool CBackup::ReadRootsTogether(const DirHandle** srcRoot, DirListing* dstEntries,
+                                const DirHandle** dstRoot, Status* srcRead, Status* dstRead) {
+    if (!m_fs->ReadsInParallel() || !OpenJobRoot(m_dstTree, m_dst.shown, m_dst.op).ok()) {
+        return false;  // read one after the other, which says why the destination cannot be
+    }
+    const DirHandle* src = m_srcTree.Open(std::string());
+    const DirHandle* dst = m_dstTree.Open(std::string());
+    // The side thread lists the destination and looks up its times while this thread lists the
+    // source; then both look up the source's. The side thread reads only through `dst`.
+    std::atomic<int> sourceListed{0};
+    std::optional<SharedLookUp> source;
+    auto readDestination = [&] {
+        *dstRead = m_fs->ListDirectoryAt(*dst, dstEntries);
+        if (dstRead->ok()) {
+            LookUpTimes(*m_fs, *dst, dstEntries, 0, dstEntries->size(), m_cancel);
+        }
+        sourceListed.wait(0, std::memory_order_acquire);
+        if (source) {
+            source->Work();
+        }
+    };
+    const bool beside = m_side.Run(readDestination);
+    {
+        // Whatever happens here, the side thread is let go.
+        struct Listed {
+            std::atomic<int>& flag;
+            ~Listed() {
+                flag.store(1, std::memory_order_release);
+                flag.notify_all();
+            }
+        } listed{sourceListed};
+        *srcRead = m_fs->ListDirectoryAt(*src, &m_srcListing);
+        if (srcRead->ok()) {
+            source.emplace(*m_fs, *src, &m_srcListing, m_cancel);
+        }
+    }
+    if (!beside) {
+        readDestination();  // no second thread: all on this one
+    }
+    if (source) {
+        source->Work();
+    }
+    m_side.Wait();
+    if (!srcRead->ok()) {
+        m_srcListing.Clear();
+    }
+    if (!dstRead->ok()) {
+        dstEntries->Clear();
+    }
+    *srcRoot = src;
+    *dstRoot = dst;
+    return true;
 }
 
 Status CBackup::OpenJobRoot(TreeCursor& tree, const std::string& shown, const std::string& op) {
