@@ -95,6 +95,8 @@ int main(int argc, char** argv) {
         to->setText(QString::fromLocal8Bit(argv[3]));
         action->click();
         QApplication::processEvents();
+        // The question before a large delete waits for a person; the benchmark times the run.
+        theJobQueue.m_nAskAbove = 0;
         cpuAtGo = CpuSeconds();
         clock.start();
         go->click();
