@@ -5,6 +5,8 @@
 
 #include <atomic>
 #include <cstdio>
+#include <map>
+#include <mutex>
 #include <string>
 #include <vector>
 
@@ -69,9 +71,23 @@ TEST(NextDirectory, TheWalkDoesTheSameWhetherItReadsOneDirectoryAtATimeOrTwo) {
             MakeTrees(t);
             FailingFileSystem fs;
             fs.SetReadsInParallel(parallel != 0);
+            // Whichever thread reads a directory, it is read once: what was read ahead is used.
+            std::mutex mutex;
+            std::map<std::string, int> listed;
+            fs.SetHook([&](const FailingFileSystem::Call& c) {
+                if (c.op == Op::kListDirectory) {
+                    const std::lock_guard<std::mutex> lock(mutex);
+                    ++listed[c.path];
+                }
+            });
             EngineRig rig(fs);
+            rig.queue.m_pSheet = nullptr;  // no bar, so no count listing the source once more
             rig.Run(t.Path("s"), t.Path("d"), action);
             lines[parallel] = Lines(rig.recorder, t.root());
+            EXPECT_GT(listed.size(), 10u);
+            for (const auto& [path, times] : listed) {
+                EXPECT_EQ(times, 1) << path << " with " << (parallel != 0 ? "two threads" : "one");
+            }
         }
         EXPECT_GT(lines[0].size(), 20u);
         EXPECT_EQ(lines[0], lines[1]) << "action " << action;
