@@ -61,4 +61,31 @@ class SharedLookUp {
     std::atomic<size_t> m_next{0};
 };
 
+// A gate that opens once: a thread that must not look up before the listings are made waits
+// for it, and the thread making them opens it (OpensAtExit: however its scope is left, so that
+// no one waits for ever).
+class ListingsMade {
+  public:
+    void Open() {
+        m_open.store(1, std::memory_order_release);
+        m_open.notify_all();
+    }
+    void Wait() const { m_open.wait(0, std::memory_order_acquire); }
+    void Close() { m_open.store(0, std::memory_order_relaxed); }
+
+    class OpensAtExit {
+      public:
+        explicit OpensAtExit(ListingsMade& gate) : m_gate(gate) {}
+        ~OpensAtExit() { m_gate.Open(); }
+        OpensAtExit(const OpensAtExit&) = delete;
+        OpensAtExit& operator=(const OpensAtExit&) = delete;
+
+      private:
+        ListingsMade& m_gate;
+    };
+
+  private:
+    std::atomic<int> m_open{0};
+};
+
 }  // namespace tandrel

@@ -236,14 +236,14 @@ bool CBackup::ReadRootsTogether(const DirHandle** srcRoot, DirListing* dstEntrie
     const DirHandle* dst = m_dstTree.Open(std::string());
     // The side thread lists the destination and looks up its times while this thread lists the
     // source; then both look up the source's. The side thread reads only through `dst`.
-    std::atomic<int> sourceListed{0};
+    ListingsMade sourceListed;
     std::optional<SharedLookUp> source;
     auto readDestination = [&] {
         *dstRead = m_fs->ListDirectoryAt(*dst, dstEntries);
         if (dstRead->ok()) {
             LookUpTimes(*m_fs, *dst, dstEntries, 0, dstEntries->size(), m_cancel);
         }
-        sourceListed.wait(0, std::memory_order_acquire);
+        sourceListed.Wait();
         if (source) {
             source->Work();
         }
@@ -251,13 +251,7 @@ bool CBackup::ReadRootsTogether(const DirHandle** srcRoot, DirListing* dstEntrie
     const bool beside = m_side.Run(readDestination);
     {
         // Whatever happens here, the side thread is let go.
-        struct Listed {
-            std::atomic<int>& flag;
-            ~Listed() {
-                flag.store(1, std::memory_order_release);
-                flag.notify_all();
-            }
-        } listed{sourceListed};
+        const ListingsMade::OpensAtExit listed(sourceListed);
         *srcRead = m_fs->ListDirectoryAt(*src, &m_srcListing);
         if (srcRead->ok()) {
             source.emplace(*m_fs, *src, &m_srcListing, m_cancel);

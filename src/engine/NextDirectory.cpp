@@ -10,7 +10,7 @@ bool NextDirectory::Start(SideThread& side, FileSystem& fs, std::string rel, Dir
     m_rel = std::move(rel);
     m_src = std::move(src);
     m_dst = std::move(dst);
-    m_phase.store(0, std::memory_order_relaxed);
+    m_listed.Close();
     m_running = side.Run([this, &fs, &cancel] { Read(fs, cancel); });
     if (!m_running) {
         Reset();
@@ -20,16 +20,9 @@ bool NextDirectory::Start(SideThread& side, FileSystem& fs, std::string rel, Dir
 
 void NextDirectory::Read(FileSystem& fs, const std::atomic<bool>& cancel) {
     const Clock::time_point start = Clock::now();
-    // Whatever happens, the owner waiting for the listings is let go.
-    struct Listed {
-        std::atomic<int>& phase;
-        ~Listed() {
-            phase.store(1, std::memory_order_release);
-            phase.notify_all();
-        }
-    };
     {
-        const Listed listed{m_phase};
+        // Whatever happens, the owner waiting for the listings is let go.
+        const ListingsMade::OpensAtExit listed(m_listed);
         m_srcRead = fs.ListDirectoryAt(m_src, &m_srcListing);
         if (!m_srcRead.ok()) {
             return;
@@ -52,10 +45,7 @@ bool NextDirectory::Finish(SideThread& side) {
     if (!m_running) {
         return false;
     }
-    for (int phase = m_phase.load(std::memory_order_acquire); phase == 0;
-         phase = m_phase.load(std::memory_order_acquire)) {
-        m_phase.wait(0, std::memory_order_acquire);
-    }
+    m_listed.Wait();
     // The side thread may still be looking up: take slices of the same work.
     if (m_srcLookUp) {
         m_srcLookUp->Work();

@@ -66,8 +66,8 @@ class NextDirectory {
     Status m_srcRead;
     Status m_dstRead;
     Clock::duration m_took{};
-    // 0 while listing; 1 once the listings are made and the look-ups below may be shared.
-    std::atomic<int> m_phase{0};
+    // Open once the listings are made and the look-ups below may be shared.
+    ListingsMade m_listed;
     std::optional<SharedLookUp> m_srcLookUp;
     std::optional<SharedLookUp> m_dstLookUp;
 };
