@@ -6,6 +6,7 @@
 #include <QKeyEvent>
 #include <QLabel>
 #include <QMenu>
+#include <QPainter>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QStyle>
@@ -33,6 +34,26 @@ constexpr int kMargin = 7;     // between the window's edge and the tabs
 constexpr int kBarInset = 10;  // between the window's sides and the bar
 constexpr int kBarGap = 5;     // between the bottom of the tabs' area and the bar
 constexpr int kBarHeight = 16;
+
+// A label that, given less room than its text needs, shows as much as fits followed by "…"
+// instead of a word cut in half. Its text stays whole.
+class ShortenedLabel : public QLabel {
+  public:
+    using QLabel::QLabel;
+
+  protected:
+    void paintEvent(QPaintEvent* event) override {
+        const QRect room = contentsRect();
+        if (fontMetrics().horizontalAdvance(text()) <= room.width()) {
+            QLabel::paintEvent(event);
+            return;
+        }
+        QPainter painter(this);
+        painter.setPen(palette().color(foregroundRole()));
+        painter.drawText(room, static_cast<int>(alignment()),
+                         fontMetrics().elidedText(text(), Qt::ElideRight, room.width()));
+    }
+};
 
 uint64_t PackRange(int lower, int upper) {
     return (static_cast<uint64_t>(static_cast<uint32_t>(lower)) << 32) |
@@ -84,10 +105,11 @@ CVelSheet::CVelSheet(const QString& caption, int extraWidth, int extraHeight, QW
     auto* bar = new QHBoxLayout;
     bar->setContentsMargins(kBarInset - kMargin, 0, kBarInset - kMargin, 0);
     bar->addWidget(m_progress, 1, Qt::AlignTop);
-    m_outcome = new QLabel(this);
+    m_outcome = new ShortenedLabel(this);
     m_outcome->setObjectName("outcome");
     m_outcome->setProperty("controlId", IDC_OUTCOME);
-    // Squeezed rather than widening the window; the whole text is its tool tip.
+    // Squeezed rather than widening the window: it then ends in "…", and the whole text is its
+    // tool tip (and what screen readers read).
     m_outcome->setMinimumWidth(1);
     bar->addWidget(m_outcome, 0, Qt::AlignTop);
     m_stop = new QPushButton(tr("&Stop"), this);
